@@ -1,0 +1,73 @@
+#pragma once
+
+// The one object through which the program talks to the keyboard. Each
+// operation runs to its end inside the call, waiting for the keyboard's reply
+// while the UI thread's events go on being handled.
+//
+// No operation throws for a keyboard or driver failure: each leaves an error
+// code, which the caller reads with GetErrorCode() right after the call and,
+// when it is not 0, turns into an Exception carrying GetErrorText(code). The
+// only exception that leaves an operation is the format check's, for a
+// malformed reply.
+//
+// Error codes: 0 success; 1-20 and 64 up: driver result codes; 22 no reply in
+// time ("MIDI TIMEOUT"); 23 the keyboard rejected a message ("MESSAGE
+// REJECTED"); 24 the keyboard reported a SysEx error, or sent more data than
+// the destination holds ("SYSEX ERROR").
+
+#include "model/ByteVector.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace qel {
+
+class IQelMidiDialog {
+public:
+    virtual ~IQelMidiDialog() = default;
+
+    // Sends the begin-communication command. Waits for no reply.
+    virtual void BeginCommunication() = 0;
+    // Asks the keyboard's model code (1, 2 or 3 for the known models);
+    // meaningful only when the error code is 0 afterwards.
+    virtual std::uint16_t GetModel() = 0;
+    // Sets a parameter. Waits for no reply.
+    virtual void SendCommand(std::uint16_t category, std::uint16_t number, const ByteVector& index,
+                             std::uint16_t parameter, std::int32_t value) = 0;
+    // Asks a parameter's value; `value` is unchanged when the request fails.
+    virtual void RequestValue(std::uint16_t category, std::uint16_t number,
+                              const ByteVector& index, std::uint16_t parameter,
+                              std::int32_t& value) = 0;
+    // Sends an item in blocks of 128 bytes, a handshake per block, then the
+    // end-of-data command.
+    virtual void SendData(std::uint16_t category, std::uint16_t number, const ByteVector& data) = 0;
+    // Receives an item into `destination` and returns the number of bytes
+    // written. Never writes past the end of `destination`: a keyboard that sends
+    // more ends the transfer with error 24.
+    virtual std::size_t ReceiveData(std::uint16_t category, std::uint16_t number,
+                                    std::span<std::uint8_t> destination) = 0;
+    // The size of an item in bytes: the fixed size of its category, or asked
+    // from the keyboard (0 when that fails).
+    virtual std::int32_t GetDataSize(std::uint16_t category, std::uint16_t number) = 0;
+    // The 8-byte name of an item, or empty for categories without names and on failure.
+    virtual std::string GetDataName(std::uint16_t category, std::uint16_t number) = 0;
+    // Sends the first 8 characters of `name` as the item's name (nothing for
+    // categories without names).
+    virtual void SendDataName(std::uint16_t category, std::uint16_t number,
+                              const std::string& name) = 0;
+    // Whether the progress window shows during operations.
+    virtual void SetShowProgress(bool show) = 0;
+    virtual bool GetShowProgress() const = 0;
+    // The progress window's caption.
+    virtual void SetCaption(const std::string& text) = 0;
+    // The outcome of the last operation.
+    virtual std::int32_t GetErrorCode() const = 0;
+    // The text for an error code: "MIDI SYSTEM ERROR: " + the driver's text for
+    // 1-20, "MIDI TIMEOUT", "MESSAGE REJECTED", "SYSEX ERROR" for 22-24, and
+    // empty for any other code.
+    virtual std::string GetErrorText(std::int32_t code) const = 0;
+};
+
+} // namespace qel
