@@ -1,0 +1,26 @@
+#include "model/CurrentMidiDialog.h"
+
+#include "model/Exception.h"
+
+namespace qel {
+namespace {
+IQelMidiDialog* openDialog = nullptr;
+} // namespace
+
+IQelMidiDialog* currentMidiDialog() { return openDialog; }
+
+void setCurrentMidiDialog(IQelMidiDialog* dialog) { openDialog = dialog; }
+
+IQelMidiDialog& requireMidiDialog() {
+    if (openDialog == nullptr)
+        throw Exception("The MIDI connection to the keyboard is not open");
+    return *openDialog;
+}
+
+void checkMidiError(const IQelMidiDialog& dialog) {
+    const std::int32_t code = dialog.GetErrorCode();
+    if (code != 0)
+        throw Exception(dialog.GetErrorText(code));
+}
+
+} // namespace qel

@@ -1,0 +1,111 @@
+#pragma once
+
+// A MIDI dialog that talks to no keyboard: it answers from a scripted memory
+// of items and records every call, so tests can check call sequences.
+
+#include "link/IQelMidiDialog.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qel::test {
+
+class RecordingMidiDialog : public IQelMidiDialog {
+public:
+    using Key = std::pair<std::uint16_t, std::uint16_t>; // category, number
+
+    std::map<Key, std::int32_t> sizes;      // answers of GetDataSize (default 0)
+    std::map<Key, std::string> names;       // answers of GetDataName (default 8 spaces)
+    std::map<Key, ByteVector> items;        // bytes that ReceiveData delivers
+    std::map<Key, ByteVector> sent;         // bytes that SendData got
+    std::vector<std::string> calls;         // "SendData 2 850", ...
+    std::int32_t failAtCall = -1;           // the call with this index fails with failCode
+    std::int32_t failCode = 22;
+    bool showProgress = true;
+    std::string caption;
+
+    void BeginCommunication() override { record("BeginCommunication"); }
+    std::uint16_t GetModel() override {
+        record("GetModel");
+        return 3;
+    }
+    void SendCommand(std::uint16_t category, std::uint16_t number, const ByteVector&,
+                     std::uint16_t parameter, std::int32_t value) override {
+        record("SendCommand " + key(category, number) + " " + std::to_string(parameter) + " " +
+               std::to_string(value));
+    }
+    void RequestValue(std::uint16_t category, std::uint16_t number, const ByteVector&,
+                      std::uint16_t parameter, std::int32_t&) override {
+        record("RequestValue " + key(category, number) + " " + std::to_string(parameter));
+    }
+    void SendData(std::uint16_t category, std::uint16_t number, const ByteVector& data) override {
+        if (record("SendData " + key(category, number)))
+            sent[{category, number}] = data;
+    }
+    std::size_t ReceiveData(std::uint16_t category, std::uint16_t number,
+                            std::span<std::uint8_t> destination) override {
+        if (!record("ReceiveData " + key(category, number)))
+            return 0;
+        const ByteVector& item = items[{category, number}];
+        const std::size_t count = std::min(item.size(), destination.size());
+        std::copy_n(item.begin(), count, destination.begin());
+        if (item.size() > destination.size())
+            errorCode_ = 24;
+        return count;
+    }
+    std::int32_t GetDataSize(std::uint16_t category, std::uint16_t number) override {
+        record("GetDataSize " + key(category, number));
+        auto found = sizes.find({category, number});
+        return found == sizes.end() ? 0 : found->second;
+    }
+    std::string GetDataName(std::uint16_t category, std::uint16_t number) override {
+        record("GetDataName " + key(category, number));
+        auto found = names.find({category, number});
+        return found == names.end() ? std::string(8, ' ') : found->second;
+    }
+    void SendDataName(std::uint16_t category, std::uint16_t number,
+                      const std::string& name) override {
+        record("SendDataName " + key(category, number) + " " + name);
+    }
+    void SetShowProgress(bool show) override { showProgress = show; }
+    bool GetShowProgress() const override { return showProgress; }
+    void SetCaption(const std::string& text) override {
+        caption = text;
+        calls.push_back("SetCaption " + text);
+    }
+    std::int32_t GetErrorCode() const override { return errorCode_; }
+    std::string GetErrorText(std::int32_t code) const override {
+        return code == 22 ? "MIDI TIMEOUT" : "error " + std::to_string(code);
+    }
+
+    // Calls that name an operation, in order, without captions.
+    std::vector<std::string> operations(const std::string& prefix = "") const {
+        std::vector<std::string> result;
+        for (const std::string& call : calls)
+            if (call.rfind("SetCaption", 0) != 0 && call.rfind(prefix, 0) == 0)
+                result.push_back(call);
+        return result;
+    }
+
+private:
+    static std::string key(std::uint16_t category, std::uint16_t number) {
+        return std::to_string(category) + " " + std::to_string(number);
+    }
+    // Records a call; returns false when it is the one scripted to fail.
+    bool record(const std::string& call) {
+        errorCode_ = 0;
+        const bool fails = static_cast<std::int32_t>(calls.size()) == failAtCall;
+        calls.push_back(call);
+        if (fails)
+            errorCode_ = failCode;
+        return !fails;
+    }
+
+    std::int32_t errorCode_ = 0;
+};
+
+} // namespace qel::test
