@@ -45,7 +45,8 @@ enum class Malformation : std::uint8_t {
 
 // Faults chosen per run. The default injects none.
 struct Faults {
-    // Messages that get no reply at all (the PC runs into its time-out).
+    // Messages that are lost: they get no reply and have no effect (the PC
+    // runs into its time-out).
     MessageSelector noReply;
 
     // Block k (counting from 0) of every item the PC sends is answered with
