@@ -379,7 +379,9 @@ TEST(KeyboardSimulator, MalformedAndTruncatedMessagesGetNoReplyAndNeverThrow) {
 
 TEST(KeyboardSimulator, ParametersItDoesNotServeGetNoReply) {
     KeyboardSimulator keyboard;
-    EXPECT_EQ(askValue(keyboard, category::Command, 0, 7), std::nullopt);
+    EXPECT_EQ(askValue(keyboard, category::Command, 0, 4), std::nullopt);
+    // A parameter the keyboard does not have at all (width 0).
+    EXPECT_TRUE(keyboard.handle(hex("F0 44 11 02 7F 01 00 07 0D 00 00 00 F7")).empty());
     EXPECT_EQ(askValue(keyboard, category::Tone, 750, 48), std::nullopt);
     EXPECT_EQ(askValue(keyboard, category::Registration, 32, 4), std::nullopt);
     EXPECT_EQ(askValue(keyboard, category::Tone, 749, 96), std::nullopt);
