@@ -1,0 +1,16 @@
+#include "link/MidiDialogEnvironment.h"
+
+#include "link/HeadlessMidiDialogView.h"
+#include "platform/registry/Registry.h"
+
+namespace qel {
+
+MidiDialogEnvironment MidiDialogEnvironment::standard() {
+    MidiDialogEnvironment environment;
+    environment.driver = midi::makeSystemDriver();
+    environment.registryLocation = registry::Registry::defaultLocation();
+    environment.makeView = [] { return std::make_unique<HeadlessMidiDialogView>(); };
+    return environment;
+}
+
+} // namespace qel

@@ -1,0 +1,23 @@
+#include "link/MidiDialogFactory.h"
+
+#include "link/QelMidiDialogDelegator.h"
+
+namespace qel {
+
+std::unique_ptr<IQelMidiDialog> createMidiDialog(const MidiDialogEnvironment& environment) {
+    return std::make_unique<QelMidiDialogDelegator>(environment);
+}
+
+std::unique_ptr<IQelMidiDialog> createMidiDialog() {
+    return createMidiDialog(MidiDialogEnvironment::standard());
+}
+
+bool destroyMidiDialog(std::unique_ptr<IQelMidiDialog>& dialog) {
+    if (auto* delegator = dynamic_cast<QelMidiDialogDelegator*>(dialog.get());
+        delegator && delegator->waiting())
+        return false;
+    dialog.reset();
+    return true;
+}
+
+} // namespace qel

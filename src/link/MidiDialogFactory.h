@@ -1,0 +1,27 @@
+#pragma once
+
+// Making and destroying the MIDI dialog. A keyboard action creates it at its
+// start (opening the MIDI ports) and destroys it at its end.
+
+#include "link/IQelMidiDialog.h"
+#include "link/MidiDialogEnvironment.h"
+
+#include <memory>
+
+namespace qel {
+
+// A new dialog with its ports open on the stored devices. Always returns a
+// dialog: the caller reads GetErrorCode() at once, a nonzero code meaning a
+// port failed to open (see TQelMidiDialog for a stored device that does not exist).
+std::unique_ptr<IQelMidiDialog> createMidiDialog(const MidiDialogEnvironment& environment);
+// The same in MidiDialogEnvironment::standard(): the system's MIDI devices, the
+// current user's settings, a headless window.
+std::unique_ptr<IQelMidiDialog> createMidiDialog();
+
+// Destroys the dialog (closing its ports) and empties `dialog`; does nothing for
+// an empty one. While one of the dialog's operations waits for the keyboard
+// (a call from an event handled during that wait) the dialog is kept and false
+// is returned: destroying it would pull it from under the waiting operation.
+bool destroyMidiDialog(std::unique_ptr<IQelMidiDialog>& dialog);
+
+} // namespace qel

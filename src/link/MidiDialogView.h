@@ -1,0 +1,30 @@
+#pragma once
+
+// What the MIDI dialog shows: a small window with a caption and one progress
+// bar, shown without modality while an operation runs, plus the application's
+// error display for a failure at creation. The link layer only talks to this
+// interface, so it runs headless; the application installs a real window.
+
+#include <string>
+
+namespace qel {
+
+class MidiDialogView {
+public:
+    virtual ~MidiDialogView() = default;
+
+    // Sets the caption and repaints at once.
+    virtual void setCaption(const std::string& text) = 0;
+    // The progress bar runs from 0 to `maximum`; the dialog keeps the position
+    // inside that range.
+    virtual void setProgressMaximum(int maximum) = 0;
+    virtual void setProgressPosition(int position) = 0;
+    // Makes the window visible without modality / invisible.
+    virtual void show() = 0;
+    virtual void hide() = 0;
+    // Shows a failure that cannot be left as an error code (a stored MIDI
+    // device that does not exist) the way the application shows its errors.
+    virtual void showError(const std::string& text) = 0;
+};
+
+} // namespace qel

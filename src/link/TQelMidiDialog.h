@@ -1,0 +1,122 @@
+#pragma once
+
+// The MIDI dialog itself: owns the two MIDI ports, the reply timer, the request
+// and reply buffers and the window, and runs each keyboard operation to its end
+// inside the call (see IQelMidiDialog for the operations and error codes).
+//
+// While an operation waits for the keyboard it handles the UI thread's events.
+// A call of any operation of this dialog made from one of those events does
+// nothing and ends with error 12 (the MIDI device is busy); the waiting
+// operation then goes on undisturbed.
+
+#include "link/MidiDialogEnvironment.h"
+#include "link/MidiInDev.h"
+#include "link/MidiObserver.h"
+#include "link/MidiOutDev.h"
+#include "model/ByteVector.h"
+
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qel {
+
+namespace dialogError {
+inline constexpr std::int32_t timeout = 22;  // "MIDI TIMEOUT"
+inline constexpr std::int32_t rejected = 23; // "MESSAGE REJECTED"
+inline constexpr std::int32_t sysEx = 24;    // "SYSEX ERROR"
+} // namespace dialogError
+
+class TQelMidiDialog {
+public:
+    // Reads the device names stored under "Software\Vorla\TQ-7400\MIDI" and opens
+    // both ports. A stored name that matches no device (letter case aside) goes
+    // to the window's error display as "No Such MIDI Device: <name>"; both ports
+    // then stay closed and the error code stays 0. A port that fails to open
+    // leaves its code; when the input fails, the output is closed again.
+    explicit TQelMidiDialog(const MidiDialogEnvironment& environment);
+    // Closes the output port, then the input port.
+    ~TQelMidiDialog();
+    TQelMidiDialog(const TQelMidiDialog&) = delete;
+    TQelMidiDialog& operator=(const TQelMidiDialog&) = delete;
+
+    void BeginCommunication();
+    std::uint16_t GetModel();
+    void SendCommand(std::uint16_t category, std::uint16_t number, const ByteVector& index,
+                     std::uint16_t parameter, std::int32_t value);
+    void RequestValue(std::uint16_t category, std::uint16_t number, const ByteVector& index,
+                      std::uint16_t parameter, std::int32_t& value);
+    void SendData(std::uint16_t category, std::uint16_t number, const ByteVector& data);
+    std::size_t ReceiveData(std::uint16_t category, std::uint16_t number,
+                            std::span<std::uint8_t> destination);
+    std::int32_t GetDataSize(std::uint16_t category, std::uint16_t number);
+    std::string GetDataName(std::uint16_t category, std::uint16_t number);
+    void SendDataName(std::uint16_t category, std::uint16_t number, const std::string& name);
+    void SetShowProgress(bool show) { showProgress_ = show; }
+    bool GetShowProgress() const { return showProgress_; }
+    void SetCaption(const std::string& text);
+    std::int32_t GetErrorCode() const { return errorCode_; }
+    std::string GetErrorText(std::int32_t code) const;
+
+    // True while an operation waits for the keyboard; the dialog must not be
+    // destroyed then.
+    bool waiting() const { return waiting_; }
+
+private:
+    // Creation steps after the device lists: find the stored devices, open the ports.
+    void openStoredDevices(const QString& registryLocation);
+    // A call made while another operation waits: refused with error 12.
+    bool refusedWhileWaiting();
+
+    // The request/reply cycle for the message in request_: send it, wait for
+    // the reply or the time-out. False with errorCode_ set when it stopped.
+    bool runCycle();
+    // Handles events until done_; the timer guarantees an end.
+    void waitUntilDone();
+    void armCycleCallbacks();
+
+    void onRequestSent();
+    void onReplyReceived();
+    void onTimeout();
+    void onEndSent();
+
+    // Data transfer steps: one block out, one block in.
+    void sendBlock(std::uint16_t category, std::uint16_t number, const ByteVector& bytes,
+                   std::uint16_t block);
+    bool receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block,
+                      std::uint16_t blockNumber);
+    // The end-of-data command after the last block; waits until it has left.
+    void sendEndOfData(std::uint16_t category, std::uint16_t number);
+    std::int32_t dataSize(std::uint16_t category, std::uint16_t number);
+
+    void showWindow();
+    void hideWindow();
+    void setProgressMaximum(std::int64_t maximum);
+    void setProgressPosition(std::int64_t position);
+
+    std::unique_ptr<MidiDialogView> view_;
+    int inputIndex_ = -1;
+    int outputIndex_ = -1;
+    std::vector<std::string> inputNames_;
+    std::vector<std::string> outputNames_;
+    QTimer timer_;
+    MidiOutDev outputPort_;
+    MidiInDev inputPort_;
+    ByteVector reply_;
+    ByteVector request_;
+    MidiObserver outputObserver_;
+    MidiObserver inputObserver_;
+    bool done_ = false;
+    bool timedOut_ = false;
+    bool showProgress_ = true;
+    std::int32_t errorCode_ = 0;
+    bool waiting_ = false;
+    int progressMaximum_ = 100;
+    int progressPosition_ = 0;
+};
+
+} // namespace qel

@@ -1,0 +1,49 @@
+#pragma once
+
+// The MIDI driver of the program: all MIDI systems behind one input and one
+// output device list, as the operating system's MIDI interface would show them.
+// A device's position in its list is the index that opens it.
+
+#include "platform/midi/MidiBackend.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qel::midi {
+
+class Driver {
+public:
+    // The backends in list order: the devices of the first come first.
+    explicit Driver(std::vector<std::unique_ptr<Backend>> backends);
+    ~Driver();
+    Driver(const Driver&) = delete;
+    Driver& operator=(const Driver&) = delete;
+
+    // Product names of all input / output devices.
+    std::vector<std::string> inputNames();
+    std::vector<std::string> outputNames();
+
+    // Opens the device at `index` of the current list (see Backend). Fails with
+    // BadDeviceId for an index outside the list.
+    Result openInput(int index, std::size_t bufferSize, LongDataHandler onData,
+                     std::unique_ptr<InputDevice>& device);
+    Result openOutput(int index, DoneHandler onDone, std::unique_ptr<OutputDevice>& device);
+
+private:
+    // The backend that holds list position `index`, and the position inside it.
+    struct Location {
+        Backend* backend = nullptr;
+        std::size_t index = 0;
+    };
+    Location locate(int index, bool input);
+
+    std::vector<std::unique_ptr<Backend>> backends_;
+};
+
+// A driver with the operating system's MIDI devices only (see RtMidiBackend).
+// The program's own driver, with the virtual keyboard, is makeStandardDriver()
+// of VirtualKeyboard.h.
+std::shared_ptr<Driver> makeSystemDriver();
+
+} // namespace qel::midi

@@ -1,0 +1,307 @@
+#include "platform/midi/RtMidiBackend.h"
+
+#include "platform/midi/EventPoster.h"
+
+#include <rtmidi/RtMidi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace qel::midi {
+
+namespace {
+
+const char* const clientName = "TQ-7400 Data Manager";
+
+// RtMidi reports some failures (a send the system refused, a JACK server that is
+// not there) only as warnings printed to the console, unless an error callback
+// is set. Every RtMidi object gets this trap, so that each failure can be
+// returned as a result code instead.
+class ErrorTrap {
+public:
+    static void callback(RtMidiError::Type type, const std::string&, void* trap) {
+        static_cast<ErrorTrap*>(trap)->record(type);
+    }
+
+    // The code of the first failure since the last take(), NoError if none.
+    Result take() { return code_.exchange(result::NoError); }
+
+private:
+    void record(RtMidiError::Type type) {
+        const Result code = toResult(type);
+        Result expected = result::NoError;
+        if (code != result::NoError)
+            code_.compare_exchange_strong(expected, code);
+    }
+
+    static Result toResult(RtMidiError::Type type) {
+        switch (type) {
+        case RtMidiError::DEBUG_WARNING:
+            return result::NoError; // chatter of debug builds, not a failure
+        case RtMidiError::NO_DEVICES_FOUND:
+        case RtMidiError::INVALID_DEVICE:
+            return result::BadDeviceId;
+        case RtMidiError::MEMORY_ERROR:
+            return result::NoMemory;
+        case RtMidiError::INVALID_PARAMETER:
+            return result::InvalidParameter;
+        case RtMidiError::INVALID_USE:
+            return result::InvalidHandle;
+        default:
+            return result::Error;
+        }
+    }
+
+    std::atomic<Result> code_{result::NoError};
+};
+
+// Makes an RtMidi object with the trap set, or null when the API cannot be
+// reached (RtMidi throws from constructors, before a callback can be set).
+template <typename Midi> std::unique_ptr<Midi> makeMidi(RtMidi::Api api, ErrorTrap& trap) {
+    try {
+        auto midi = std::make_unique<Midi>(api, clientName);
+        midi->setErrorCallback(&ErrorTrap::callback, &trap);
+        return midi;
+    } catch (const RtMidiError&) {
+        return nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+template <typename Midi> std::vector<std::string> portNames(RtMidi::Api api) {
+    ErrorTrap trap;
+    std::vector<std::string> names;
+    auto midi = makeMidi<Midi>(api, trap);
+    if (!midi)
+        return names;
+    const unsigned count = midi->getPortCount();
+    for (unsigned i = 0; i < count; ++i) {
+        std::string name = midi->getPortName(i);
+        if (!name.empty()) // a port that vanished while listing
+            names.push_back(stableDeviceName(name));
+    }
+    return names;
+}
+
+class RtMidiOutputDevice : public OutputDevice {
+public:
+    RtMidiOutputDevice(DoneHandler onDone) : onDone_(std::move(onDone)) {}
+
+    Result open(RtMidi::Api api, unsigned index) {
+        midi_ = makeMidi<RtMidiOut>(api, trap_);
+        if (!midi_)
+            return result::NoDriver;
+        if (index >= midi_->getPortCount())
+            return result::BadDeviceId;
+        midi_->openPort(index, "TQ-7400 out");
+        const Result code = trap_.take();
+        if (code != result::NoError)
+            return code;
+        return midi_->isPortOpen() ? result::NoError : result::Error;
+    }
+
+    Result send(std::span<const std::uint8_t> message) override {
+        if (!midi_)
+            return result::InvalidHandle;
+        if (message.empty())
+            return result::Unprepared;
+        trap_.take();
+        midi_->sendMessage(message.data(), message.size());
+        const Result code = trap_.take();
+        if (code != result::NoError)
+            return code;
+        // RtMidi has handed the message to the system when sendMessage returns.
+        poster_.post([this] { onDone_(); });
+        return result::NoError;
+    }
+
+    Result reset() override { return midi_ ? result::NoError : result::InvalidHandle; }
+
+    Result close() override {
+        if (!midi_)
+            return result::InvalidHandle;
+        midi_->closePort();
+        const Result code = trap_.take();
+        if (code != result::NoError)
+            return code;
+        midi_.reset();
+        return result::NoError;
+    }
+
+private:
+    EventPoster poster_; // first: outlives the RtMidi object
+    DoneHandler onDone_;
+    ErrorTrap trap_;
+    std::unique_ptr<RtMidiOut> midi_;
+};
+
+class RtMidiInputDevice : public InputDevice {
+public:
+    RtMidiInputDevice(std::size_t bufferSize, LongDataHandler onData)
+        : onData_(std::move(onData)), bufferSize_(std::max<std::size_t>(bufferSize, 1)) {}
+
+    // Ends RtMidi's input thread before anything it uses goes.
+    ~RtMidiInputDevice() override { midi_.reset(); }
+
+    Result open(RtMidi::Api api, unsigned index) {
+        midi_ = makeMidi<RtMidiIn>(api, trap_);
+        if (!midi_)
+            return result::NoDriver;
+        if (index >= midi_->getPortCount())
+            return result::BadDeviceId;
+        // RtMidi drops System Exclusive input unless told otherwise.
+        midi_->ignoreTypes(false, true, true);
+        midi_->setCallback(&RtMidiInputDevice::received, this);
+        midi_->openPort(index, "TQ-7400 in");
+        const Result code = trap_.take();
+        if (code != result::NoError)
+            return code;
+        return midi_->isPortOpen() ? result::NoError : result::Error;
+    }
+
+    Result start() override { return setFlowing(true); }
+    Result stop() override { return setFlowing(false); }
+    Result reset() override { return setFlowing(false); }
+
+    Result close() override {
+        if (!midi_)
+            return result::InvalidHandle;
+        setFlowing(false);
+        midi_->closePort();
+        const Result code = trap_.take();
+        if (code != result::NoError)
+            return code;
+        midi_.reset();
+        return result::NoError;
+    }
+
+private:
+    Result setFlowing(bool flowing) {
+        if (!midi_)
+            return result::InvalidHandle;
+        // A new generation drops what was received before and not yet delivered.
+        generation_.fetch_add(1);
+        flowing_.store(flowing);
+        return result::NoError;
+    }
+
+    // Runs on RtMidi's thread: only copies the message and posts it.
+    static void received(double, std::vector<unsigned char>* message, void* self) {
+        auto* device = static_cast<RtMidiInputDevice*>(self);
+        if (!message || message->empty() || message->front() != 0xF0 || !device->flowing_.load())
+            return;
+        const unsigned generation = device->generation_.load();
+        device->poster_.post([device, generation, bytes = *message] {
+            device->deliver(generation, bytes);
+        });
+    }
+
+    void deliver(unsigned generation, const std::vector<unsigned char>& bytes) {
+        if (generation != generation_.load() || !flowing_.load())
+            return;
+        // A message longer than the port's buffer arrives in buffer-sized pieces.
+        for (std::size_t offset = 0; offset < bytes.size(); offset += bufferSize_) {
+            const std::size_t length = std::min(bufferSize_, bytes.size() - offset);
+            onData_(std::span<const std::uint8_t>(bytes.data() + offset, length));
+        }
+    }
+
+    EventPoster poster_; // first: outlives the RtMidi object
+    LongDataHandler onData_;
+    std::size_t bufferSize_;
+    ErrorTrap trap_;
+    std::atomic<bool> flowing_{false};
+    std::atomic<unsigned> generation_{0};
+    std::unique_ptr<RtMidiIn> midi_;
+};
+
+class RtMidiBackend : public Backend {
+public:
+    explicit RtMidiBackend(RtMidi::Api api) : api_(api) {}
+
+    std::vector<std::string> inputNames() override {
+        return usable() ? portNames<RtMidiIn>(api_) : std::vector<std::string>{};
+    }
+    std::vector<std::string> outputNames() override {
+        return usable() ? portNames<RtMidiOut>(api_) : std::vector<std::string>{};
+    }
+
+    Result openInput(std::size_t index, std::size_t bufferSize, LongDataHandler onData,
+                     std::unique_ptr<InputDevice>& device) override {
+        if (!usable())
+            return result::BadDeviceId;
+        auto input = std::make_unique<RtMidiInputDevice>(bufferSize, std::move(onData));
+        const Result code = input->open(api_, static_cast<unsigned>(index));
+        if (code == result::NoError)
+            device = std::move(input);
+        return code;
+    }
+
+    Result openOutput(std::size_t index, DoneHandler onDone,
+                      std::unique_ptr<OutputDevice>& device) override {
+        if (!usable())
+            return result::BadDeviceId;
+        auto output = std::make_unique<RtMidiOutputDevice>(std::move(onDone));
+        const Result code = output->open(api_, static_cast<unsigned>(index));
+        if (code == result::NoError)
+            device = std::move(output);
+        return code;
+    }
+
+private:
+    bool usable() const { return api_ != RtMidi::UNSPECIFIED; }
+
+    RtMidi::Api api_; // UNSPECIFIED: no MIDI system
+};
+
+bool compiled(RtMidi::Api api) {
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    return std::find(apis.begin(), apis.end(), api) != apis.end();
+}
+
+RtMidi::Api chooseApi() {
+    const char* chosen = std::getenv("QEL_MIDI_API");
+    const std::string choice = chosen ? chosen : "";
+    if (choice == "none")
+        return RtMidi::UNSPECIFIED;
+    if (choice == "jack")
+        return compiled(RtMidi::UNIX_JACK) ? RtMidi::UNIX_JACK : RtMidi::UNSPECIFIED;
+    const bool sequencer = ::access("/dev/snd/seq", R_OK | W_OK) == 0;
+    if (choice == "alsa")
+        return sequencer && compiled(RtMidi::LINUX_ALSA) ? RtMidi::LINUX_ALSA : RtMidi::UNSPECIFIED;
+    if (sequencer && compiled(RtMidi::LINUX_ALSA))
+        return RtMidi::LINUX_ALSA;
+    if (compiled(RtMidi::UNIX_JACK))
+        return RtMidi::UNIX_JACK;
+    return RtMidi::UNSPECIFIED;
+}
+
+} // namespace
+
+std::unique_ptr<Backend> makeRtMidiBackend() { return std::make_unique<RtMidiBackend>(chooseApi()); }
+
+std::string stableDeviceName(const std::string& systemName) {
+    // Drop a trailing " <digits>:<digits>".
+    std::size_t end = systemName.size();
+    auto skipDigits = [&](std::size_t& position) {
+        const std::size_t before = position;
+        while (position > 0 && std::isdigit(static_cast<unsigned char>(systemName[position - 1])))
+            --position;
+        return position < before;
+    };
+    std::size_t position = end;
+    if (!skipDigits(position) || position == 0 || systemName[position - 1] != ':')
+        return systemName;
+    --position;
+    if (!skipDigits(position) || position == 0 || systemName[position - 1] != ' ')
+        return systemName;
+    end = position - 1;
+    return systemName.substr(0, end);
+}
+
+} // namespace qel::midi

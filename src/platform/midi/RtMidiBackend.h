@@ -1,0 +1,24 @@
+#pragma once
+
+// The MIDI devices of the operating system, reached through RtMidi: the ALSA
+// sequencer on Linux, or a JACK server where no sequencer exists (containers,
+// test machines) or where the environment variable QEL_MIDI_API says so
+// ("alsa", "jack" or "none"). Without any reachable MIDI system the device
+// lists are empty; nothing here throws.
+
+#include "platform/midi/MidiBackend.h"
+
+#include <memory>
+#include <string>
+
+namespace qel::midi {
+
+// The RtMidi backend for the API chosen as above.
+std::unique_ptr<Backend> makeRtMidiBackend();
+
+// A device name that stays the same across sessions: ALSA appends the
+// client:port numbers it gave out this time ("Synth:Synth MIDI 1 24:0"),
+// which are dropped here ("Synth:Synth MIDI 1").
+std::string stableDeviceName(const std::string& systemName);
+
+} // namespace qel::midi
