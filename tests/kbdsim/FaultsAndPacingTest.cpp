@@ -1,0 +1,228 @@
+#include "PcSide.h"
+#include "kbdsim/KeyboardMemory.h"
+#include "kbdsim/KeyboardSimulator.h"
+#include "model/Catalogue.h"
+#include "model/Exception.h"
+#include "support/Hex.h"
+
+#include <gtest/gtest.h>
+
+namespace kbdsim {
+namespace {
+
+using namespace kbdsim::test;
+using qel::test::toHex;
+namespace category = qel::category;
+using std::chrono::microseconds;
+
+const Bytes modelRequest = parameterRequest(category::Command, 0, 0);
+
+Bytes counting(std::size_t size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7);
+    return bytes;
+}
+
+TEST(KeyboardSimulatorFaults, TheNthMessageIsLost) {
+    Options options;
+    options.faults.noReply.ordinal = 3;
+    KeyboardSimulator keyboard(options);
+    EXPECT_EQ(keyboard.handle(modelRequest).size(), 1u);
+    EXPECT_EQ(keyboard.handle(modelRequest).size(), 1u);
+    EXPECT_TRUE(keyboard.handle(modelRequest).empty());
+    EXPECT_EQ(keyboard.handle(modelRequest).size(), 1u);
+    EXPECT_EQ(keyboard.messageCount(), 4u);
+}
+
+TEST(KeyboardSimulatorFaults, EveryMessageOfAKindIsLost) {
+    struct Case {
+        MessageKind kind;
+        bool modelAnswered;
+        bool sizeAnswered;
+        bool dataAnswered;
+    };
+    const Case cases[] = {
+        {MessageKind::ModelRequest, false, true, true},
+        {MessageKind::ParameterRequest, false, false, true},
+        {MessageKind::DataRequest, true, true, false},
+    };
+    for (const Case& c : cases) {
+        Options options;
+        options.faults.noReply.kind = c.kind;
+        KeyboardSimulator keyboard(options);
+        for (int twice = 0; twice < 2; ++twice) {
+            EXPECT_EQ(!keyboard.handle(modelRequest).empty(), c.modelAnswered);
+            EXPECT_EQ(askValue(keyboard, category::SMF, 2, 3).has_value(), c.sizeAnswered);
+            EXPECT_EQ(!keyboard.handle(dataRequest(category::SMF, 2)).empty(), c.dataAnswered);
+        }
+    }
+}
+
+TEST(KeyboardSimulatorFaults, ALostDeleteDeletesNothing) {
+    Options options;
+    options.faults.noReply.kind = MessageKind::ParameterValue;
+    KeyboardSimulator keyboard(options);
+    keyboard.handle(parameterValue(0, 0, 39, 0));
+    EXPECT_FALSE(keyboard.memory().data(category::SMF, 0)->empty());
+}
+
+TEST(KeyboardSimulatorFaults, RejectOrSysExErrorAtBlockKDropsTheItem) {
+    struct Case {
+        bool reject;
+        std::uint32_t block;
+        int command;
+    };
+    const Case cases[] = {{true, 2, 5}, {false, 2, 3}, {true, 0, 5}, {false, 0, 3}};
+    for (const Case& c : cases) {
+        Options options;
+        options.content = StartContent::Blank;
+        (c.reject ? options.faults.rejectAtBlock : options.faults.sysExErrorAtBlock) = c.block;
+        KeyboardSimulator keyboard(options);
+        std::vector<int> expected(c.block, acknowledgeCommand);
+        expected.push_back(c.command);
+        EXPECT_EQ(sendItem(keyboard, category::SMF, 10, counting(640)), expected);
+        // Whatever the PC sends after the refusal, nothing is stored.
+        keyboard.handle(handshake(category::SMF, 10, 0));
+        EXPECT_TRUE(keyboard.memory().data(category::SMF, 10)->empty());
+        // A shorter item that ends before block k goes through.
+        if (c.block == 2) {
+            const Bytes small = counting(200);
+            sendItem(keyboard, category::SMF, 11, small);
+            EXPECT_EQ(*keyboard.memory().data(category::SMF, 11), small);
+        }
+    }
+}
+
+TEST(KeyboardSimulatorFaults, MalformedRepliesFailThePcsFormatCheck) {
+    struct Case {
+        Malformation malformation;
+        const char* text;
+    };
+    const Case cases[] = {
+        {Malformation::Short, "short message"},
+        {Malformation::WrongManufacturer, "VORLA ID error"},
+        {Malformation::MissingEnd, "EOX error"},
+    };
+    for (const Case& c : cases) {
+        Options options;
+        options.faults.malformation = c.malformation;
+        options.faults.malformedReply.kind = MessageKind::DataRequest;
+        KeyboardSimulator keyboard(options);
+        const auto block = onlyReply(keyboard, dataRequest(category::SMF, 2));
+        ASSERT_TRUE(block);
+        try {
+            qel::messageType(*block);
+            ADD_FAILURE() << "no failure for " << c.text;
+        } catch (const qel::Exception& failure) {
+            EXPECT_EQ(failure.message(), c.text);
+        }
+        // Other replies stay sound.
+        EXPECT_EQ(qel::messageType(*onlyReply(keyboard, modelRequest)), 0);
+    }
+}
+
+TEST(KeyboardSimulatorFaults, AnUnknownModelCodeIsReported) {
+    Options options;
+    options.modelCode = 9;
+    KeyboardSimulator keyboard(options);
+    EXPECT_EQ(askValue(keyboard, 0, 0, 0), 9u);
+}
+
+TEST(KeyboardSimulatorFaults, ModelPollsGoUnansweredForAWhileAfterADelete) {
+    Options options;
+    options.faults.busyPollsAfterDelete = 3;
+    KeyboardSimulator keyboard(options);
+    EXPECT_EQ(askValue(keyboard, 0, 0, 0), 3u); // not busy before any delete
+    keyboard.handle(parameterValue(0, 0, 36, 140));
+    for (int poll = 0; poll < 3; ++poll)
+        EXPECT_EQ(askValue(keyboard, 0, 0, 0), std::nullopt) << poll;
+    EXPECT_EQ(askValue(keyboard, 0, 0, 0), 3u);
+    EXPECT_TRUE(keyboard.memory().data(category::Rhythm, 140)->empty());
+}
+
+TEST(KeyboardSimulatorFaults, SilentMidTransferWhileReceiving) {
+    Options options;
+    options.faults.silentAfterBlock = 1;
+    KeyboardSimulator keyboard(options);
+    EXPECT_EQ(keyboard.handle(dataRequest(category::SMF, 2)).size(), 1u);
+    EXPECT_EQ(keyboard.handle(handshake(category::SMF, 2, 1)).size(), 1u); // block 1
+    EXPECT_TRUE(keyboard.handle(handshake(category::SMF, 2, 1)).empty());
+    EXPECT_TRUE(keyboard.handle(modelRequest).empty());
+    // New faults end the silence.
+    keyboard.setOptions(Options{});
+    EXPECT_EQ(keyboard.handle(modelRequest).size(), 1u);
+}
+
+TEST(KeyboardSimulatorFaults, SilentMidTransferWhileSending) {
+    Options options;
+    options.content = StartContent::Blank;
+    options.faults.silentAfterBlock = 0;
+    KeyboardSimulator keyboard(options);
+    EXPECT_EQ(sendItem(keyboard, category::SMF, 4, counting(300)), (std::vector<int>{2, -1}));
+}
+
+TEST(KeyboardSimulatorFaults, ALateReplyLeavesLater) {
+    Options options;
+    options.faults.lateReply.ordinal = 2;
+    options.faults.lateBy = microseconds(10'500'000);
+    KeyboardSimulator keyboard(options);
+    EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(0));
+    EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(10'500'000));
+    EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(0));
+}
+
+TEST(KeyboardSimulatorPacing, EachMessageTakesItsWireTimeAt31250Baud) {
+    Options options;
+    options.pacing.enabled = true;
+    KeyboardSimulator keyboard(options);
+    // 13 bytes in, 15 bytes out, 320 microseconds each.
+    EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(28 * 320));
+    options.pacing.processingDelay = microseconds(1500);
+    keyboard.setOptions(options);
+    EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(28 * 320 + 1500));
+    // A full block: 12 bytes in, 208 out.
+    const auto replies = keyboard.handle(dataRequest(category::SMF, 2));
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].message.size(), 208u);
+    EXPECT_EQ(replies[0].delay, microseconds(220 * 320 + 1500));
+}
+
+TEST(KeyboardSimulatorPacing, PacingCostsAnItemAboutItsWireTime) {
+    // The demo SMF 2 received whole: sum of the delays of all exchanges.
+    Options options;
+    options.pacing.enabled = true;
+    KeyboardSimulator keyboard(options);
+    const std::size_t size = keyboard.memory().data(category::SMF, 2)->size();
+    microseconds total{0};
+    Bytes request = dataRequest(category::SMF, 2);
+    std::size_t bytesOnWire = 0;
+    for (int guard = 0; guard < 100; ++guard) {
+        const auto replies = keyboard.handle(request);
+        ASSERT_EQ(replies.size(), 1u);
+        total += replies[0].delay;
+        bytesOnWire += request.size() + replies[0].message.size();
+        if (qel::messageType(replies[0].message) == qel::sysex::Handshake)
+            break;
+        request = handshake(category::SMF, 2, 1);
+    }
+    EXPECT_EQ(total, Pacing::wireTime(bytesOnWire));
+    // Three 7-bit groups carry two data bytes: at least 1.5 wire bytes per byte.
+    EXPECT_GE(bytesOnWire, size * 3 / 2);
+}
+
+TEST(MessageSelector, MatchesByOrdinalKindOrBoth) {
+    MessageSelector none;
+    EXPECT_FALSE(none.matches(1, MessageKind::ModelRequest));
+    MessageSelector third{3, std::nullopt};
+    EXPECT_TRUE(third.matches(3, MessageKind::Other));
+    EXPECT_FALSE(third.matches(4, MessageKind::Other));
+    MessageSelector requests{0, MessageKind::ParameterRequest};
+    EXPECT_TRUE(requests.matches(9, MessageKind::ModelRequest));
+    EXPECT_FALSE(requests.matches(9, MessageKind::DataRequest));
+    MessageSelector models{0, MessageKind::ModelRequest};
+    EXPECT_FALSE(models.matches(9, MessageKind::ParameterRequest));
+}
+
+} // namespace
+} // namespace kbdsim
