@@ -6,8 +6,10 @@
 namespace qel::midi {
 
 std::unique_ptr<Backend>
-makeVirtualKeyboardBackend(std::shared_ptr<kbdsim::KeyboardSimulator> simulator) {
-    Responder responder = [simulator](const std::vector<std::uint8_t>& message) {
+makeVirtualKeyboardBackend(std::shared_ptr<kbdsim::KeyboardSimulator> simulator, MessageTap tap) {
+    Responder responder = [simulator, tap](const std::vector<std::uint8_t>& message) {
+        if (tap)
+            tap(message);
         std::vector<TimedMessage> answers;
         for (auto& reply : simulator->handle(message))
             answers.push_back(TimedMessage{std::move(reply.message), reply.delay});

@@ -8,7 +8,10 @@
 
 #include "kbdsim/KeyboardSimulator.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace qel::midi {
 
@@ -17,8 +20,12 @@ inline constexpr const char* virtualKeyboardName = "TQ-7400 Virtual Keyboard";
 // A backend hosting `simulator`. The simulator is used on the UI thread only;
 // its caller may change its options or inspect its memory between operations.
 // Pacing on in its options also paces the messages the program sends to it.
+// `tap`, when set, sees every message the program sends to the keyboard, as
+// the keyboard receives it (tests, monitoring).
+using MessageTap = std::function<void(const std::vector<std::uint8_t>&)>;
 std::unique_ptr<Backend>
-makeVirtualKeyboardBackend(std::shared_ptr<kbdsim::KeyboardSimulator> simulator);
+makeVirtualKeyboardBackend(std::shared_ptr<kbdsim::KeyboardSimulator> simulator,
+                           MessageTap tap = {});
 
 // The driver of the program: the operating system's MIDI devices, then the
 // virtual keyboard (model 3, demo content, no pacing, no faults).
