@@ -1,0 +1,161 @@
+#include "songconv/SmfReader.h"
+
+#include <cstring>
+
+namespace qel::smf {
+namespace {
+
+// Reads bytes from one range of the file; every read checks the range's end.
+class Cursor {
+public:
+    Cursor(const std::uint8_t* begin, const std::uint8_t* end) : at_(begin), end_(end) {}
+
+    bool atEnd() const { return at_ == end_; }
+    std::size_t remaining() const { return static_cast<std::size_t>(end_ - at_); }
+
+    std::uint8_t byte() {
+        need(1);
+        return *at_++;
+    }
+    std::uint8_t peek() const {
+        need(1);
+        return *at_;
+    }
+    std::uint32_t bigEndian(int width) {
+        need(static_cast<std::size_t>(width));
+        std::uint32_t value = 0;
+        for (int i = 0; i < width; ++i)
+            value = value << 8 | *at_++;
+        return value;
+    }
+    // A variable length number: 7 bits per byte, at most 4 bytes.
+    std::uint32_t variable() {
+        std::uint32_t value = 0;
+        for (int i = 0; i < 4; ++i) {
+            const std::uint8_t b = byte();
+            value = value << 7 | (b & 0x7F);
+            if ((b & 0x80) == 0)
+                return value;
+        }
+        throw SmfError("variable length number longer than 4 bytes");
+    }
+    std::vector<std::uint8_t> bytes(std::size_t count) {
+        need(count);
+        std::vector<std::uint8_t> out(at_, at_ + count);
+        at_ += count;
+        return out;
+    }
+    Cursor sub(std::size_t count) {
+        need(count);
+        Cursor part(at_, at_ + count);
+        at_ += count;
+        return part;
+    }
+    bool startsWith(const char* tag) const {
+        return remaining() >= 4 && std::memcmp(at_, tag, 4) == 0;
+    }
+    void skip(std::size_t count) {
+        need(count);
+        at_ += count;
+    }
+
+private:
+    void need(std::size_t count) const {
+        if (remaining() < count)
+            throw SmfError("unexpected end of data");
+    }
+
+    const std::uint8_t* at_;
+    const std::uint8_t* end_;
+};
+
+int dataBytesOf(std::uint8_t status) {
+    const std::uint8_t kind = status & 0xF0;
+    return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
+}
+
+Event readChannelEvent(Cursor& in, std::uint8_t status, bool firstDataRead, std::uint8_t first) {
+    Event event;
+    event.kind = EventKind::Channel;
+    event.status = status;
+    const int count = dataBytesOf(status);
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t value = (i == 0 && firstDataRead) ? first : in.byte();
+        if (value >= 0x80)
+            throw SmfError("data byte with the top bit set");
+        event.data.push_back(value);
+    }
+    return event;
+}
+
+Track readTrack(Cursor in) {
+    Track track;
+    std::uint64_t tick = 0;
+    std::uint8_t runningStatus = 0;
+    while (!in.atEnd()) {
+        tick += in.variable();
+        std::uint8_t lead = in.byte();
+        Event event;
+        if (lead < 0x80) {
+            if (runningStatus == 0)
+                throw SmfError("running status without a status");
+            event = readChannelEvent(in, runningStatus, true, lead);
+        } else if (lead < 0xF0) {
+            runningStatus = lead;
+            event = readChannelEvent(in, lead, false, 0);
+        } else if (lead == 0xF0 || lead == 0xF7) {
+            event.kind = lead == 0xF0 ? EventKind::SysEx : EventKind::SysExEscape;
+            event.status = lead;
+            event.data = in.bytes(in.variable());
+        } else if (lead == 0xFF) {
+            event.kind = EventKind::Meta;
+            event.status = lead;
+            event.metaType = in.byte();
+            if (event.metaType >= 0x80)
+                throw SmfError("meta event type with the top bit set");
+            event.data = in.bytes(in.variable());
+        } else {
+            throw SmfError("status byte that has no place in a file");
+        }
+        event.tick = tick;
+        track.push_back(std::move(event));
+        if (track.back().isEndOfTrack())
+            return track; // what follows in the chunk is ignored
+    }
+    throw SmfError("track without end-of-track");
+}
+
+} // namespace
+
+Song readSmf(const std::vector<std::uint8_t>& bytes) {
+    Cursor file(bytes.data(), bytes.data() + bytes.size());
+    if (!file.startsWith("MThd"))
+        throw SmfError("no MThd header");
+    file.skip(4);
+    const std::uint32_t headerLength = file.bigEndian(4);
+    if (headerLength < 6)
+        throw SmfError("header too short");
+    Cursor header = file.sub(headerLength);
+    Song song;
+    song.format = static_cast<std::uint16_t>(header.bigEndian(2));
+    const std::uint32_t trackCount = header.bigEndian(2);
+    song.division = static_cast<std::uint16_t>(header.bigEndian(2));
+    if (song.format > 1)
+        throw SmfError("format other than 0 or 1");
+    if (trackCount == 0 || (song.format == 0 && trackCount != 1))
+        throw SmfError("wrong number of tracks");
+    if (song.division == 0)
+        throw SmfError("division 0");
+
+    while (song.tracks.size() < trackCount) {
+        const bool isTrack = file.startsWith("MTrk");
+        file.skip(4);
+        const std::uint32_t length = file.bigEndian(4);
+        Cursor chunk = file.sub(length);
+        if (isTrack)
+            song.tracks.push_back(readTrack(chunk));
+    }
+    return song;
+}
+
+} // namespace qel::smf

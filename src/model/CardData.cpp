@@ -1,0 +1,78 @@
+#include "model/CardData.h"
+
+#include "model/Exception.h"
+#include "model/VdfData.h"
+#include "model/VdfSongConversion.h"
+#include "platform/files/AtomicFileWriter.h"
+#include "platform/files/DosFileTime.h"
+#include "platform/files/FileBytes.h"
+
+#include <algorithm>
+
+namespace qel {
+
+std::string safeFileName(const std::string& name) {
+    std::string safe = name;
+    for (char& c : safe) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '/' || c == '\\')
+            c = '_';
+    }
+    return safe;
+}
+
+CardData::CardData(const std::string& path) : path_(path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = fileName.rfind('.');
+    name_ = fileName.substr(0, dot);
+    if (dot != std::string::npos)
+        extension_ = fileName.substr(dot);
+    std::transform(extension_.begin(), extension_.end(), extension_.begin(), [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    if (const auto type = typeOfExactExtension(extension_)) {
+        hasType_ = true;
+        type_ = *type;
+        category_ = categoryOf(*type);
+    }
+    // A card file larger than 4 GiB cannot come from this program; its size
+    // is shown clipped rather than wrapped.
+    const auto length = platform::fileSize(path);
+    size_ = length ? static_cast<std::uint32_t>(std::min<std::uint64_t>(*length, 0xFFFFFFFFu)) : 0;
+}
+
+CardData::CardData(const std::string& cardFolder, const VdfData& source)
+    : category_(source.category()), type_(source.type()), hasType_(source.type() < type::count),
+      name_(safeFileName(source.name())) {
+    if (!hasType_)
+        throw Exception("Illegal Format");
+    extension_ = typeExtensions[type_];
+    path_ = cardFolder + name_ + extension_;
+    if (category_ == category::SMF) {
+        data_ = convertSong(source.path());
+    } else {
+        platform::FileBytes file(source.path());
+        if (!file.isOpen())
+            throw Exception("Can't open the file: " + source.path());
+        if (file.size() < VdfData::headerSize)
+            throw Exception("Illegal Format");
+        if (!file.read(VdfData::headerSize, file.size() - VdfData::headerSize, data_))
+            throw Exception("Can't open the file: " + source.path());
+    }
+    size_ = static_cast<std::uint32_t>(data_.size());
+}
+
+void CardData::write() {
+    platform::AtomicFileWriter writer(path_);
+    writer.write(data_);
+    if (!writer.commit())
+        throw Exception("Can't create the file: " + path_);
+    data_.clear();
+}
+
+std::uint32_t CardData::fileTime() const {
+    return platform::dosFileTime(path_);
+}
+
+} // namespace qel

@@ -1,0 +1,91 @@
+#pragma once
+
+// The fourteen concrete category classes of PC file items, and the factory that
+// picks one by category number.
+
+#include "model/VdfDataCategory.h"
+
+#include <memory>
+
+namespace qel {
+
+class VdfTone : public VdfNamedDataCategory {
+public:
+    category::id category() const override { return category::Tone; }
+    int nameOffset() const override { return 36; }
+};
+
+class VdfTimbre : public VdfUnnamedDataCategory {
+public:
+    category::id category() const override { return category::Timber; }
+};
+
+class VdfDrum : public VdfNamedDataCategory {
+public:
+    category::id category() const override { return category::Drum; }
+    int nameOffset() const override { return 0; }
+};
+
+class VdfVoice : public VdfUnnamedDataCategory {
+public:
+    category::id category() const override { return category::Voice; }
+};
+
+class VdfInst : public VdfUnnamedDataCategory {
+public:
+    category::id category() const override { return category::Inst; }
+};
+
+class VdfWave : public VdfUnnamedDataCategory {
+public:
+    category::id category() const override { return category::Wave; }
+};
+
+class VdfWaveData : public VdfUnnamedDataCategory {
+public:
+    category::id category() const override { return category::WaveData; }
+};
+
+class VdfDsp : public VdfNamedDataCategory {
+public:
+    category::id category() const override { return category::DSP; }
+    int nameOffset() const override { return 0; }
+};
+
+class VdfSong : public VdfUnnamedDataCategory {
+public:
+    category::id category() const override { return category::Song; }
+};
+
+class VdfRhythm : public VdfNamedDataCategory {
+public:
+    category::id category() const override { return category::Rhythm; }
+    int nameOffset() const override { return 2; }
+};
+
+class VdfRegmem : public VdfUnnamedDataCategory {
+public:
+    category::id category() const override { return category::Registration; }
+};
+
+class VdfDrawbar : public VdfNamedDataCategory {
+public:
+    category::id category() const override { return category::DrawbarOrgan; }
+    int nameOffset() const override { return 58; }
+};
+
+class VdfSMF : public VdfUnnamedDataCategory {
+public:
+    category::id category() const override { return category::SMF; }
+};
+
+class VdfMulti : public VdfUnnamedDataCategory {
+public:
+    category::id category() const override { return category::Package; }
+};
+
+// A new object of the class for `id`, or null for a category that has no class
+// (0, 1, 14, 15 and any unlisted number).
+std::unique_ptr<VdfDataCategory> makeCategory(std::uint16_t id);
+
+} // namespace qel

@@ -1,0 +1,36 @@
+#include "model/VdfDataCategory.h"
+
+#include "model/Exception.h"
+#include "model/VdfData.h"
+#include "platform/files/FileBytes.h"
+
+namespace qel {
+
+std::string entryNameFromPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    if (name.size() < 8)
+        name.append(8 - name.size(), ' ');
+    return name;
+}
+
+const std::string& VdfUnnamedDataCategory::entryName(const VdfData& item) {
+    name_ = entryNameFromPath(item.path());
+    return name_;
+}
+
+const std::string& VdfNamedDataCategory::entryName(const VdfData& item) {
+    platform::FileBytes file(item.path());
+    if (!file.isOpen())
+        throw Exception("Can't open the file: " + item.path());
+    std::vector<std::uint8_t> bytes;
+    if (!file.read(64 + static_cast<std::uint64_t>(nameOffset()), 8, bytes))
+        throw Exception("Illegal Format");
+    name_.assign(bytes.begin(), bytes.end());
+    return name_;
+}
+
+} // namespace qel

@@ -1,0 +1,33 @@
+#include "platform/files/ProcessInfo.h"
+
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace qel::platform {
+
+unsigned long currentProcessId() {
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(::getpid());
+#endif
+}
+
+std::string temporaryFolder() {
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    if (error || folder.empty())
+        return "./";
+    std::string text = folder.generic_string();
+    if (text.back() != '/')
+        text += '/';
+    return text;
+}
+
+} // namespace qel::platform

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace qel::platform {
+
+// The id of the running process.
+unsigned long currentProcessId();
+
+// The system's folder for temporary files, ending with '/'. Falls back to the
+// current directory ("./") when the system names none.
+std::string temporaryFolder();
+
+} // namespace qel::platform
