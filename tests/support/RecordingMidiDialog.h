@@ -20,7 +20,7 @@ public:
 
     std::map<Key, std::int32_t> sizes;      // answers of GetDataSize (default 0)
     std::map<Key, std::string> names;       // answers of GetDataName (default 8 spaces)
-    std::map<Key, ByteVector> items;        // bytes that ReceiveData delivers
+    std::map<Key, ByteVector> items;        // bytes that ReceiveData delivers (default: zeros)
     std::map<Key, ByteVector> sent;         // bytes that SendData got
     std::vector<std::string> calls;         // "SendData 2 850", ...
     std::int32_t failAtCall = -1;           // the call with this index fails with failCode
@@ -50,7 +50,13 @@ public:
                             std::span<std::uint8_t> destination) override {
         if (!record("ReceiveData " + key(category, number)))
             return 0;
-        const ByteVector& item = items[{category, number}];
+        // An item without scripted bytes arrives as zero bytes of its full size.
+        auto found = items.find({category, number});
+        if (found == items.end()) {
+            std::fill(destination.begin(), destination.end(), 0);
+            return destination.size();
+        }
+        const ByteVector& item = found->second;
         const std::size_t count = std::min(item.size(), destination.size());
         std::copy_n(item.begin(), count, destination.begin());
         if (item.size() > destination.size())

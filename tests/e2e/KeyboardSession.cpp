@@ -1,0 +1,41 @@
+#include "e2e/KeyboardSession.h"
+
+#include "link/MidiDialogFactory.h"
+#include "model/CurrentMidiDialog.h"
+#include "model/Exception.h"
+#include "platform/midi/VirtualKeyboard.h"
+#include "platform/registry/Registry.h"
+
+#include <vector>
+
+namespace qel::test {
+
+KeyboardSession::KeyboardSession() : simulator_(std::make_shared<kbdsim::KeyboardSimulator>()) {
+    if (!folder_.isValid())
+        throw Exception("no temporary folder");
+    directory_ = folder_.path().toStdString() + "/";
+
+    std::vector<std::unique_ptr<midi::Backend>> backends;
+    backends.push_back(midi::makeVirtualKeyboardBackend(simulator_));
+    MidiDialogEnvironment environment = MidiDialogEnvironment::standard();
+    environment.driver = std::make_shared<midi::Driver>(std::move(backends));
+    environment.registryLocation = folder_.filePath("registry.json");
+    environment.replyTimeout = std::chrono::milliseconds(2000);
+    registry::Registry settings(environment.registryLocation);
+    const std::string key = "Software\\Vorla\\TQ-7400\\MIDI";
+    settings.writeString(key, "InputDevice", midi::virtualKeyboardName);
+    settings.writeString(key, "OutputDevice", midi::virtualKeyboardName);
+
+    dialog_ = createMidiDialog(environment);
+    if (dialog_->GetErrorCode() != 0)
+        throw Exception("the virtual keyboard did not open: " +
+                        dialog_->GetErrorText(dialog_->GetErrorCode()));
+    setCurrentMidiDialog(dialog_.get());
+}
+
+KeyboardSession::~KeyboardSession() {
+    setCurrentMidiDialog(nullptr);
+    destroyMidiDialog(dialog_);
+}
+
+} // namespace qel::test
