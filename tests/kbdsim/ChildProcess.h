@@ -1,0 +1,44 @@
+#pragma once
+
+// A program started by a test, with its output in a log file, that is always
+// stopped again: by a chosen signal, then SIGKILL when it does not end in time.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace kbdsim::test {
+
+class ChildProcess {
+public:
+    // Starts `arguments[0]` (a path) with the test's environment; standard
+    // output and error go to `logPath`. Check started() afterwards.
+    ChildProcess(const std::vector<std::string>& arguments, const std::string& logPath);
+    // Stops the program with SIGINT if it still runs.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    // True while the program has not ended.
+    bool running();
+    // Sends `signal` and waits up to `bound` for the end, then kills it.
+    // Returns the exit status as waitpid() gives it, -1 if it had to be killed.
+    int stop(int signal, std::chrono::milliseconds bound);
+    // Waits up to `bound` for the end by itself; the exit code, or -1.
+    int waitForExit(std::chrono::milliseconds bound);
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+// Waits up to `bound` until the file at `path` contains `text`.
+bool waitForText(const std::string& path, const std::string& text, std::chrono::milliseconds bound);
+
+// The content of a file, empty when it cannot be read.
+std::string readFile(const std::string& path);
+
+} // namespace kbdsim::test
