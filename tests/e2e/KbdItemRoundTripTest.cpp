@@ -139,15 +139,19 @@ TEST_F(KbdItemRoundTrip, ToneGroupMovesToAnotherGroupWithItsReferencesRewritten)
     KbdData target(851, 701, file);
     target.send();
 
+    // Read the target group back from the keyboard, block by block.
+    KbdData readBack(category::Package, type::UserToneWithWave, 851);
+    readBack.receive();
+    EXPECT_EQ(readBack.name(), "TGROUP 1");
     const auto source = kbdsim::layout::toneGroupChildren(850);
-    const auto destination = kbdsim::layout::toneGroupChildren(851);
-    for (std::size_t r = 0; r < source.size(); ++r) {
-        for (std::uint16_t i = 0; i < source[r].count; ++i) {
-            const std::uint16_t c = source[r].category;
-            const auto from = static_cast<std::uint16_t>(source[r].first + i);
-            const auto to = static_cast<std::uint16_t>(destination[r].first + i);
-            ASSERT_NE(memory.data(c, to), nullptr);
-            EXPECT_EQ(*memory.data(c, to), moved(*original.data(c, from), c, to))
+    for (const auto& range : source) {
+        const auto& blocks = readBack.children().at(static_cast<category::id>(range.category));
+        ASSERT_EQ(blocks.size(), range.count);
+        for (std::uint16_t i = 0; i < range.count; ++i) {
+            const std::uint16_t c = range.category;
+            const std::uint16_t to = blocks[i]->number();
+            EXPECT_EQ(blocks[i]->data(),
+                      moved(*original.data(c, static_cast<std::uint16_t>(range.first + i)), c, to))
                 << "category " << c << " block " << to;
         }
     }
@@ -174,19 +178,22 @@ TEST_F(KbdItemRoundTrip, DrumGroupMovesToAnotherGroupWithoutUnusedWaves) {
     KbdData target(18, 801, file);
     target.send();
 
-    const auto source = kbdsim::layout::drumGroupChildren(17);
-    const auto destination = kbdsim::layout::drumGroupChildren(18);
-    for (std::size_t r = 0; r < source.size(); ++r) {
-        for (std::uint16_t i = 0; i < source[r].count; ++i) {
-            const std::uint16_t c = source[r].category;
-            const auto from = static_cast<std::uint16_t>(source[r].first + i);
-            const auto to = static_cast<std::uint16_t>(destination[r].first + i);
+    KbdData readBack(category::Package, type::UserDrumWithWave, 18);
+    readBack.receive();
+    EXPECT_EQ(readBack.name(), "DGROUP 1");
+    for (const auto& range : kbdsim::layout::drumGroupChildren(17)) {
+        const auto& blocks = readBack.children().at(static_cast<category::id>(range.category));
+        ASSERT_EQ(blocks.size(), range.count);
+        for (std::uint16_t i = 0; i < range.count; ++i) {
+            const std::uint16_t c = range.category;
+            const auto from = static_cast<std::uint16_t>(range.first + i);
+            const std::uint16_t to = blocks[i]->number();
             ByteVector expected = moved(*original.data(c, from), c, to);
             if (c == category::Inst && i % 7 == 2)
                 expected = *original.data(c, from); // no user wave: reference left alone
             if (c == category::Wave && i % 7 == 2)
                 expected = KeyboardMemory::initialBlock(c, to); // not sent
-            EXPECT_EQ(*memory.data(c, to), expected) << "category " << c << " block " << to;
+            EXPECT_EQ(blocks[i]->data(), expected) << "category " << c << " block " << to;
         }
     }
 }
