@@ -55,6 +55,7 @@ TQelMidiDialog::TQelMidiDialog(const MidiDialogEnvironment& environment)
     : view_(environment.makeView()), outputPort_(environment.driver),
       inputPort_(environment.driver) {
     timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     timer_.setInterval(environment.replyTimeout);
     timer_.callOnTimeout([this] { onTimeout(); });
     view_->setProgressMaximum(progressMaximum_);

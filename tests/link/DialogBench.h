@@ -1,0 +1,73 @@
+#pragma once
+
+// What the MIDI dialog tests share: a window that records what it was told, a
+// registry in a temporary folder, and an environment with a short time-out.
+
+#include "link/MidiDialogEnvironment.h"
+#include "link/MidiDialogFactory.h"
+#include "platform/registry/Registry.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qel::test {
+
+// Everything the dialog's window was told; outlives the window.
+struct ViewLog {
+    std::string caption;
+    int maximum = 0;
+    int position = 0;
+    bool visible = false;
+    int shows = 0;
+    std::vector<std::string> errors;
+};
+
+class RecordingView : public MidiDialogView {
+public:
+    explicit RecordingView(std::shared_ptr<ViewLog> log) : log_(std::move(log)) {}
+    void setCaption(const std::string& text) override { log_->caption = text; }
+    void setProgressMaximum(int maximum) override { log_->maximum = maximum; }
+    void setProgressPosition(int position) override { log_->position = position; }
+    void show() override {
+        log_->visible = true;
+        ++log_->shows;
+    }
+    void hide() override { log_->visible = false; }
+    void showError(const std::string& text) override { log_->errors.push_back(text); }
+
+private:
+    std::shared_ptr<ViewLog> log_;
+};
+
+inline const char* const midiSettingsKey = "Software\\Vorla\\TQ-7400\\MIDI";
+
+// A temporary registry, a recording window and a time-out of `timeout`.
+class DialogBench {
+public:
+    explicit DialogBench(std::shared_ptr<midi::Driver> driver,
+                         std::chrono::milliseconds timeout = std::chrono::milliseconds(300))
+        : view(std::make_shared<ViewLog>()) {
+        environment.driver = std::move(driver);
+        environment.registryLocation = folder.path() + "/registry.json";
+        environment.replyTimeout = timeout;
+        environment.makeView = [log = view] { return std::make_unique<RecordingView>(log); };
+    }
+
+    // Stores the device names the dialog opens.
+    void storeDevices(const std::string& input, const std::string& output) {
+        registry::Registry settings(environment.registryLocation);
+        settings.writeString(midiSettingsKey, "InputDevice", input);
+        settings.writeString(midiSettingsKey, "OutputDevice", output);
+    }
+
+    std::unique_ptr<IQelMidiDialog> create() { return createMidiDialog(environment); }
+
+    QTemporaryDir folder;
+    std::shared_ptr<ViewLog> view;
+    MidiDialogEnvironment environment;
+};
+
+} // namespace qel::test

@@ -1,0 +1,372 @@
+// The MIDI dialog against a scripted device: the request/reply cycle, its
+// time-outs, the guards that keep it from hanging, nesting or writing out of
+// bounds, creation from the stored device names, and the error texts.
+
+#include "link/MidiDialogFactory.h"
+#include "link/SysExEncoder.h"
+#include "model/Exception.h"
+#include "platform/midi/VirtualDevice.h"
+
+#include "link/DialogBench.h"
+#include "platform/EventPump.h"
+#include "support/Hex.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace qel;
+using namespace std::chrono_literals;
+using qel::test::DialogBench;
+using qel::test::hex;
+using qel::test::pumpFor;
+using qel::test::toHex;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes handshake(std::uint8_t command) {
+    Bytes out;
+    SysExHCCEncoder().encode(16, 3, 0, command, out);
+    return out;
+}
+
+Bytes dataBlock(std::uint16_t block, const Bytes& data) {
+    Bytes out;
+    SysExHDSEncoder().encode(16, 3, block, data, out);
+    return out;
+}
+
+Bytes valueReply(std::uint16_t category, std::uint16_t parameter, std::uint32_t value) {
+    Bytes out;
+    SysExIPCEncoder().encode(category, 0, parameter, Bytes{0x00}, value, out);
+    return out;
+}
+
+// A keyboard whose answers the test scripts: each message it gets is passed
+// to `script`, which returns the answers (with their delays).
+class ScriptedKeyboard : public testing::Test {
+protected:
+    ScriptedKeyboard() : bench(makeDriver()) { bench.storeDevices("Scripted Keyboard", "Scripted Keyboard"); }
+
+    std::shared_ptr<midi::Driver> makeDriver() {
+        std::vector<std::unique_ptr<midi::Backend>> backends;
+        backends.push_back(std::make_unique<midi::VirtualDeviceBackend>(
+            "Scripted Keyboard", [this](const Bytes& message) {
+                received.push_back(message);
+                return script ? script(message) : std::vector<midi::TimedMessage>{};
+            }));
+        return std::make_shared<midi::Driver>(std::move(backends));
+    }
+
+    // Answers every message with the same message, at once.
+    void answerAlways(const Bytes& answer) {
+        script = [answer](const Bytes&) { return std::vector<midi::TimedMessage>{{answer, {}}}; };
+    }
+    // Answers the n-th message (from 0) with answers[n].
+    void answerInTurn(std::vector<Bytes> answers) {
+        script = [this, answers](const Bytes&) {
+            const std::size_t n = received.size() - 1;
+            return n < answers.size() ? std::vector<midi::TimedMessage>{{answers[n], {}}}
+                                      : std::vector<midi::TimedMessage>{};
+        };
+    }
+
+    std::vector<Bytes> received;
+    std::function<std::vector<midi::TimedMessage>(const Bytes&)> script;
+    DialogBench bench;
+};
+
+TEST_F(ScriptedKeyboard, GetModelSendsTheRequestAndReadsTheValue) {
+    answerAlways(hex("F0 44 11 02 7F 00 00 00 0D 00 00 00 03 00 F7"));
+    auto dialog = bench.create();
+    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->GetModel(), 3);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(toHex(received[0]), "F0 44 11 02 7F 01 00 00 0D 00 00 00 F7");
+    EXPECT_FALSE(bench.view->visible);
+    EXPECT_EQ(bench.view->shows, 1);
+}
+
+TEST_F(ScriptedKeyboard, UnansweredRequestTimesOutAndItsLateReplyIsIgnored) {
+    // The first request is answered 500 ms late (after the 300 ms time-out),
+    // every later one at once with its own value.
+    script = [this](const Bytes&) {
+        if (received.size() == 1)
+            return std::vector<midi::TimedMessage>{{valueReply(0, 0, 1), 500ms}};
+        return std::vector<midi::TimedMessage>{{valueReply(0, 0, 2), {}}};
+    };
+    auto dialog = bench.create();
+    std::int32_t value = -7;
+    QElapsedTimer clock;
+    clock.start();
+    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    EXPECT_EQ(value, -7) << "a failed request leaves the value alone";
+    EXPECT_GE(clock.elapsed(), 290);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_FALSE(bench.view->visible);
+
+    pumpFor(400ms); // the late reply arrives while no operation waits
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    EXPECT_EQ(dialog->GetModel(), 2);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+}
+
+// A device whose output takes messages and never reports them done.
+class StuckOutputBackend : public midi::Backend {
+    struct Input : midi::InputDevice {
+        midi::Result start() override { return 0; }
+        midi::Result stop() override { return 0; }
+        midi::Result reset() override { return 0; }
+        midi::Result close() override { return 0; }
+    };
+    struct Output : midi::OutputDevice {
+        midi::Result send(std::span<const std::uint8_t>) override { return 0; }
+        midi::Result reset() override { return 0; }
+        midi::Result close() override { return 0; }
+    };
+
+public:
+    std::vector<std::string> inputNames() override { return {"Stuck"}; }
+    std::vector<std::string> outputNames() override { return {"Stuck"}; }
+    midi::Result openInput(std::size_t, std::size_t, midi::LongDataHandler,
+                           std::unique_ptr<midi::InputDevice>& device) override {
+        device = std::make_unique<Input>();
+        return 0;
+    }
+    midi::Result openOutput(std::size_t, midi::DoneHandler,
+                            std::unique_ptr<midi::OutputDevice>& device) override {
+        device = std::make_unique<Output>();
+        return 0;
+    }
+};
+
+TEST(StuckOutput, EveryWaitForTheOutputEndsWithTheTimeOut) {
+    std::vector<std::unique_ptr<midi::Backend>> backends;
+    backends.push_back(std::make_unique<StuckOutputBackend>());
+    DialogBench bench(std::make_shared<midi::Driver>(std::move(backends)), 200ms);
+    bench.storeDevices("Stuck", "Stuck");
+    auto dialog = bench.create();
+    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    std::int32_t value = 0;
+    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    dialog->SendData(16, 3, Bytes{}); // only the end-of-data command, never done
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+}
+
+TEST_F(ScriptedKeyboard, CallsDuringAWaitAreRefusedWithoutDisturbingIt) {
+    script = [](const Bytes&) {
+        return std::vector<midi::TimedMessage>{{valueReply(0, 0, 3), 100ms}};
+    };
+    auto dialog = bench.create();
+    std::int32_t nestedCode = -1;
+    std::uint16_t nestedModel = 99;
+    bool destroyed = true;
+    QTimer::singleShot(20, [&] {
+        // As a click on another window would, while GetModel waits.
+        nestedModel = dialog->GetModel();
+        nestedCode = dialog->GetErrorCode();
+        destroyed = destroyMidiDialog(dialog);
+    });
+    EXPECT_EQ(dialog->GetModel(), 3);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(nestedCode, 12);
+    EXPECT_EQ(nestedModel, 0);
+    EXPECT_FALSE(destroyed);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->GetErrorText(12),
+              "MIDI SYSTEM ERROR: The MIDI device is busy with another operation.");
+    EXPECT_EQ(received.size(), 1u) << "the refused call sent nothing";
+    EXPECT_TRUE(destroyMidiDialog(dialog));
+    EXPECT_EQ(dialog, nullptr);
+}
+
+TEST_F(ScriptedKeyboard, ReceiveDataNeverWritesPastTheDestination) {
+    const Bytes block(128, 0x5A);
+    answerInTurn({valueReply(16, 3, 256), dataBlock(0, block), dataBlock(1, block),
+                  dataBlock(2, block), handshake(0)});
+    auto dialog = bench.create();
+    // 200 bytes of room, with guard bytes on both sides.
+    Bytes memory(8 + 200 + 8, 0xEE);
+    const std::size_t written =
+        dialog->ReceiveData(16, 3, std::span<std::uint8_t>(memory.data() + 8, 200));
+    EXPECT_EQ(dialog->GetErrorCode(), 24);
+    EXPECT_EQ(written, 128u);
+    EXPECT_EQ(Bytes(memory.begin() + 8, memory.begin() + 136), block);
+    for (std::size_t i : {0u, 7u, 136u, 207u, 208u, 215u})
+        EXPECT_EQ(memory[i], 0xEE) << i;
+    // The data request and one next-block command; the third block never asked.
+    EXPECT_EQ(received.size(), 3u);
+    EXPECT_FALSE(bench.view->visible);
+}
+
+struct ReplyCase {
+    const char* name;
+    Bytes reply;
+    std::int32_t code;
+};
+
+class ReceiveEnd : public ScriptedKeyboard, public testing::WithParamInterface<ReplyCase> {};
+
+TEST_P(ReceiveEnd, ReplyDecidesHowTheTransferEnds) {
+    answerInTurn({valueReply(16, 3, 2), dataBlock(0, Bytes{1, 2}), GetParam().reply});
+    auto dialog = bench.create();
+    Bytes destination(16, 0);
+    const std::size_t written = dialog->ReceiveData(16, 3, destination);
+    EXPECT_EQ(dialog->GetErrorCode(), GetParam().code);
+    EXPECT_EQ(written, 2u);
+    EXPECT_EQ(destination[0], 1);
+    EXPECT_EQ(destination[1], 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReceiveEnd,
+    testing::Values(ReplyCase{"EndOfData", handshake(0), 0},
+                    ReplyCase{"SysExError", handshake(3), 24},
+                    ReplyCase{"Rejected", handshake(5), 23},
+                    ReplyCase{"Acknowledge", handshake(2), 23},     // no meaning here
+                    ReplyCase{"NextBlock", handshake(1), 23},       // no meaning here
+                    ReplyCase{"ParameterValue", valueReply(16, 3, 0), 23}, // wrong type
+                    ReplyCase{"DataRequest", hex("F0 44 11 02 7F 05 10 00 00 03 00 F7"), 23}),
+    [](const testing::TestParamInfo<ReplyCase>& info) { return info.param.name; });
+
+class SendAnswer : public ScriptedKeyboard,
+                   public testing::WithParamInterface<std::pair<std::uint8_t, std::int32_t>> {};
+
+// Block 2 of 4 is answered with the command under test, the others acknowledged.
+TEST_P(SendAnswer, AnswerToABlockDecidesWhetherTheTransferGoesOn) {
+    const auto [command, code] = GetParam();
+    answerInTurn({handshake(2), handshake(2), handshake(command), handshake(2)});
+    auto dialog = bench.create();
+    dialog->SendData(16, 3, Bytes(4 * 128, 0x11));
+    EXPECT_EQ(dialog->GetErrorCode(), code);
+    // All four blocks and the end-of-data command, or blocks 0-2 only.
+    ASSERT_EQ(received.size(), code == 0 ? 5u : 3u);
+    EXPECT_EQ(toHex(received.back()), code == 0 ? "F0 44 11 02 7F 07 10 00 00 03 00 00 F7"
+                                                : toHex(dataBlock(2, Bytes(128, 0x11))));
+    EXPECT_FALSE(bench.view->visible);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, SendAnswer,
+                         testing::Values(std::pair<std::uint8_t, std::int32_t>{2, 0},
+                                         std::pair<std::uint8_t, std::int32_t>{1, 0},
+                                         std::pair<std::uint8_t, std::int32_t>{5, 23},
+                                         std::pair<std::uint8_t, std::int32_t>{3, 24}));
+
+TEST_F(ScriptedKeyboard, MalformedReplyRaisesTheFormatCheckText) {
+    answerAlways(hex("F0 44 11 02 7F 00 00 00 0D 00 00 00 03 00"));
+    auto dialog = bench.create();
+    try {
+        dialog->GetModel();
+        FAIL() << "no exception";
+    } catch (const Exception& error) {
+        EXPECT_EQ(error.message(), "EOX error");
+    }
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    // The dialog is still usable afterwards.
+    answerAlways(valueReply(0, 0, 1));
+    EXPECT_EQ(dialog->GetModel(), 1);
+}
+
+TEST_F(ScriptedKeyboard, NoStoredDevicesLeavesThePortsClosed) {
+    DialogBench empty(bench.environment.driver); // a registry without MIDI settings
+    auto dialog = empty.create();
+    EXPECT_EQ(empty.view->errors, std::vector<std::string>{"No Such MIDI Device: "});
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    dialog->BeginCommunication();
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    std::int32_t value = 5;
+    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->GetErrorCode(), 5);
+    EXPECT_EQ(value, 5);
+    dialog->SendData(16, 3, Bytes(4, 0));
+    EXPECT_EQ(dialog->GetErrorCode(), 5);
+    pumpFor(20ms);
+    EXPECT_TRUE(received.empty());
+}
+
+TEST_F(ScriptedKeyboard, UnknownDeviceNameIsShownInputFirst) {
+    bench.storeDevices("Gone In", "Gone Out");
+    auto dialog = bench.create();
+    EXPECT_EQ(bench.view->errors, std::vector<std::string>{"No Such MIDI Device: Gone In"});
+    bench.storeDevices("scripted keyboard", "Gone Out");
+    auto second = bench.create();
+    EXPECT_EQ(bench.view->errors.back(), "No Such MIDI Device: Gone Out");
+}
+
+TEST_F(ScriptedKeyboard, DeviceNamesMatchWhateverTheirLetterCase) {
+    bench.storeDevices("SCRIPTED keyboard", "scripted KEYBOARD");
+    answerAlways(valueReply(0, 0, 2));
+    auto dialog = bench.create();
+    EXPECT_TRUE(bench.view->errors.empty());
+    EXPECT_EQ(dialog->GetModel(), 2);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+}
+
+TEST_F(ScriptedKeyboard, InputThatFailsToOpenClosesTheOutputAgain) {
+    std::unique_ptr<midi::InputDevice> taken;
+    ASSERT_EQ(bench.environment.driver->openInput(0, 256, {}, taken), 0u);
+    auto dialog = bench.create();
+    EXPECT_EQ(dialog->GetErrorCode(), static_cast<std::int32_t>(midi::result::Allocated));
+    std::unique_ptr<midi::OutputDevice> output;
+    EXPECT_EQ(bench.environment.driver->openOutput(0, {}, output), 0u)
+        << "the dialog must have closed its output";
+}
+
+TEST_F(ScriptedKeyboard, ErrorTexts) {
+    auto dialog = bench.create();
+    EXPECT_EQ(dialog->GetErrorText(22), "MIDI TIMEOUT");
+    EXPECT_EQ(dialog->GetErrorText(23), "MESSAGE REJECTED");
+    EXPECT_EQ(dialog->GetErrorText(24), "SYSEX ERROR");
+    EXPECT_EQ(dialog->GetErrorText(65), "");
+    EXPECT_EQ(dialog->GetErrorText(21), "");
+    EXPECT_EQ(dialog->GetErrorText(2), "MIDI SYSTEM ERROR: There is no MIDI device with this number.");
+    EXPECT_EQ(dialog->GetErrorText(20), "MIDI SYSTEM ERROR: Unknown MIDI error 20.");
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+}
+
+TEST_F(ScriptedKeyboard, WindowShowsOnlyWhenAskedAndFollowsTheTransfer) {
+    answerInTurn({valueReply(16, 3, 130), dataBlock(0, Bytes(128, 1)), dataBlock(1, Bytes(2, 2)),
+                  handshake(0)});
+    auto dialog = bench.create();
+    dialog->SetCaption("Receiving");
+    EXPECT_EQ(bench.view->caption, "Receiving");
+    Bytes destination(130);
+    bool visibleDuring = false;
+    QTimer::singleShot(0, [&] { visibleDuring = bench.view->visible; });
+    dialog->ReceiveData(16, 3, destination);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_TRUE(visibleDuring);
+    EXPECT_FALSE(bench.view->visible);
+    EXPECT_EQ(bench.view->maximum, 130);
+    EXPECT_EQ(bench.view->position, 130);
+
+    dialog->SetShowProgress(false);
+    EXPECT_FALSE(dialog->GetShowProgress());
+    const int shows = bench.view->shows;
+    answerAlways(valueReply(0, 0, 3));
+    dialog->GetModel();
+    EXPECT_EQ(bench.view->shows, shows);
+}
+
+TEST_F(ScriptedKeyboard, NameShorterThanEightCharactersIsPaddedWithSpaces) {
+    auto dialog = bench.create();
+    dialog->SendDataName(16, 3, "AB");
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    dialog->SendDataName(12, 3, "ABCDEFGH"); // Registration: no name
+    ASSERT_TRUE(qel::test::pumpUntil([&] { return received.size() == 2; }));
+    pumpFor(20ms);
+    ASSERT_EQ(received.size(), 2u);
+    // "AB  " and "    " as 32-bit values in 7-bit groups.
+    Bytes first, second;
+    SysExIPCEncoder().encode(16, 3, 4, Bytes{0x00}, 0x41422020u, first);
+    SysExIPCEncoder().encode(16, 3, 5, Bytes{0x00}, 0x20202020u, second);
+    EXPECT_EQ(received[0], first);
+    EXPECT_EQ(received[1], second);
+}
+
+} // namespace
