@@ -1,0 +1,300 @@
+// End to end: the MIDI dialog, made by createMidiDialog(), against the
+// in-process "TQ-7400 Virtual Keyboard" hosting the keyboard simulator.
+
+#include "link/MidiDialogFactory.h"
+#include "model/Exception.h"
+#include "platform/midi/VirtualKeyboard.h"
+
+#include "kbdsim/KeyboardMemory.h"
+#include "link/DialogBench.h"
+#include "platform/EventPump.h"
+#include "support/Hex.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+using namespace qel;
+using namespace std::chrono_literals;
+using qel::test::DialogBench;
+using qel::test::toHex;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint16_t smf = 16;
+constexpr std::uint16_t waveData = 8;
+
+class VirtualKeyboard : public testing::Test {
+protected:
+    VirtualKeyboard() : simulator(makeSimulator()), bench(makeDriver()) {
+        bench.storeDevices(midi::virtualKeyboardName, midi::virtualKeyboardName);
+    }
+
+    static std::shared_ptr<kbdsim::KeyboardSimulator> makeSimulator() {
+        kbdsim::Options options;
+        options.content = kbdsim::StartContent::Blank;
+        return std::make_shared<kbdsim::KeyboardSimulator>(options);
+    }
+
+    std::shared_ptr<midi::Driver> makeDriver() {
+        std::vector<std::unique_ptr<midi::Backend>> backends;
+        backends.push_back(midi::makeVirtualKeyboardBackend(
+            simulator, [this](const Bytes& message) { sent.push_back(message); }));
+        return std::make_shared<midi::Driver>(std::move(backends));
+    }
+
+    void setFaults(const kbdsim::Faults& faults) {
+        kbdsim::Options options = simulator->options();
+        options.faults = faults;
+        simulator->setOptions(options);
+    }
+
+    // Messages of one type among those the keyboard received.
+    std::size_t sentOfType(std::uint8_t type) const {
+        return static_cast<std::size_t>(std::count_if(
+            sent.begin(), sent.end(), [type](const Bytes& m) { return m.size() > 5 && m[5] == type; }));
+    }
+
+    std::vector<Bytes> sent;
+    std::shared_ptr<kbdsim::KeyboardSimulator> simulator;
+    DialogBench bench;
+};
+
+Bytes pattern(std::size_t size) {
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i)
+        data[i] = static_cast<std::uint8_t>((i * 7 + i / 256) & 0xFF);
+    return data;
+}
+
+TEST_F(VirtualKeyboard, BeginCommunicationAndGetModelSendTheirExactBytes) {
+    auto dialog = bench.create();
+    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    dialog->BeginCommunication();
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->GetModel(), 3);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(toHex(sent[0]), "F0 44 11 02 7F 00 00 20 06 00 00 00 00 F7");
+    EXPECT_EQ(toHex(sent[1]), "F0 44 11 02 7F 01 00 00 0D 00 00 00 F7");
+}
+
+class RoundTrip : public VirtualKeyboard, public testing::WithParamInterface<std::size_t> {};
+
+TEST_P(RoundTrip, ItemComesBackByteForByte) {
+    const std::size_t size = GetParam();
+    const Bytes data = pattern(size);
+    auto dialog = bench.create();
+    dialog->SendData(smf, 3, data);
+    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(sentOfType(4), (size + 127) / 128) << "data blocks sent";
+    ASSERT_TRUE(simulator->memory().data(smf, 3));
+    EXPECT_EQ(*simulator->memory().data(smf, 3), data);
+
+    sent.clear();
+    EXPECT_EQ(dialog->GetDataSize(smf, 3), static_cast<std::int32_t>(size));
+    EXPECT_EQ(sent.size(), 1u) << "SMF sizes are asked from the keyboard";
+    Bytes back(size + 64, 0xEE);
+    const std::size_t received = dialog->ReceiveData(smf, 3, back);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    ASSERT_EQ(received, size);
+    back.resize(received);
+    EXPECT_EQ(back, data);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, RoundTrip, testing::Values(0u, 128u, 130u, 256u));
+
+TEST_F(VirtualKeyboard, OneMegabyteOfWaveDataComesBackByteForByte) {
+    const Bytes data = pattern(1 << 20);
+    auto dialog = bench.create();
+    dialog->SetShowProgress(false);
+    dialog->SendData(waveData, 800, data);
+    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(sentOfType(4), 8192u);
+    EXPECT_EQ(dialog->GetDataSize(waveData, 800), 1 << 20);
+    Bytes back(1 << 20);
+    EXPECT_EQ(dialog->ReceiveData(waveData, 800, back), back.size());
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_TRUE(back == data);
+}
+
+TEST_F(VirtualKeyboard, SizesAndNamesAskTheKeyboardOnlyWhereTheTablesSaySo) {
+    auto dialog = bench.create();
+    EXPECT_EQ(dialog->GetDataSize(2, 750), 70);    // Tone: fixed
+    EXPECT_EQ(dialog->GetDataSize(12, 32), 240);   // Registration: fixed
+    EXPECT_EQ(dialog->GetDataName(12, 32), "");    // Registration: no name
+    dialog->SendDataName(12, 32, "ABCDEFGH");
+    qel::test::pumpFor(20ms);
+    EXPECT_TRUE(sent.empty());
+
+    EXPECT_EQ(dialog->GetDataName(2, 750), simulator->memory().name(2, 750));
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0][7], 96); // the name parameters of a tone
+    EXPECT_EQ(sent[1][7], 97);
+    EXPECT_EQ(dialog->GetDataName(2, 750).size(), 8u);
+}
+
+TEST_F(VirtualKeyboard, SmfNameIsSentAsTwoParametersAndReadBack) {
+    auto dialog = bench.create();
+    dialog->SendDataName(smf, 3, "ABCDEFGH");
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    ASSERT_TRUE(qel::test::pumpUntil([&] { return sent.size() == 2; }));
+    EXPECT_EQ(toHex(sent[0]), "F0 44 11 02 7F 00 10 04 1F 03 00 00 44 06 09 0A 04 F7");
+    EXPECT_EQ(toHex(sent[1]), "F0 44 11 02 7F 00 10 05 1F 03 00 00 48 0E 19 2A 04 F7");
+    EXPECT_EQ(dialog->GetDataName(smf, 3), "ABCDEFGH");
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+}
+
+TEST_F(VirtualKeyboard, UnansweredRequestEndsWithTheTimeOut) {
+    kbdsim::Faults faults;
+    faults.noReply.kind = kbdsim::MessageKind::ModelRequest;
+    setFaults(faults);
+    auto dialog = bench.create();
+    dialog->GetModel();
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    EXPECT_EQ(dialog->GetErrorText(22), "MIDI TIMEOUT");
+}
+
+TEST_F(VirtualKeyboard, LateReplyIsIgnoredAndTheNextRequestGetsItsOwn) {
+    kbdsim::Faults faults;
+    faults.lateReply.kind = kbdsim::MessageKind::ModelRequest;
+    faults.lateBy = 600ms; // the bench waits 300 ms
+    setFaults(faults);
+    auto dialog = bench.create();
+    dialog->GetModel();
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    qel::test::pumpFor(500ms); // the late reply comes and goes
+    setFaults({});
+    kbdsim::Options options = simulator->options();
+    options.modelCode = 2;
+    simulator->setOptions(options);
+    EXPECT_EQ(dialog->GetModel(), 2);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+}
+
+TEST_F(VirtualKeyboard, RejectedBlockEndsTheTransferWith23AndSysExErrorWith24) {
+    auto dialog = bench.create();
+    kbdsim::Faults faults;
+    faults.rejectAtBlock = 1;
+    setFaults(faults);
+    dialog->SendData(smf, 4, pattern(3 * 128));
+    EXPECT_EQ(dialog->GetErrorCode(), 23);
+    EXPECT_EQ(dialog->GetErrorText(23), "MESSAGE REJECTED");
+    EXPECT_EQ(sentOfType(4), 2u);
+    EXPECT_EQ(sentOfType(7), 0u) << "no end-of-data after a failed block";
+
+    faults = {};
+    faults.sysExErrorAtBlock = 0;
+    setFaults(faults);
+    dialog->SendData(smf, 4, pattern(3 * 128));
+    EXPECT_EQ(dialog->GetErrorCode(), 24);
+    EXPECT_EQ(dialog->GetErrorText(24), "SYSEX ERROR");
+    EXPECT_EQ(sentOfType(4), 3u);
+}
+
+TEST_F(VirtualKeyboard, KeyboardThatFallsSilentMidTransferTimesOut) {
+    const Bytes data = pattern(5 * 128);
+    simulator->memory().store(smf, 5, data);
+    kbdsim::Faults faults;
+    faults.silentAfterBlock = 1;
+    setFaults(faults);
+    auto dialog = bench.create();
+    Bytes back(data.size());
+    const std::size_t received = dialog->ReceiveData(smf, 5, back);
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    EXPECT_EQ(received, 2u * 128u) << "blocks received so far are kept";
+    EXPECT_TRUE(std::equal(back.begin(), back.begin() + 256, data.begin()));
+}
+
+struct MalformedCase {
+    kbdsim::Malformation malformation;
+    const char* text;
+};
+
+class MalformedReply : public VirtualKeyboard,
+                       public testing::WithParamInterface<MalformedCase> {};
+
+TEST_P(MalformedReply, RaisesTheFormatCheckText) {
+    kbdsim::Faults faults;
+    faults.malformation = GetParam().malformation;
+    faults.malformedReply.kind = kbdsim::MessageKind::ModelRequest;
+    setFaults(faults);
+    auto dialog = bench.create();
+    try {
+        dialog->GetModel();
+        FAIL() << "no exception";
+    } catch (const Exception& error) {
+        EXPECT_EQ(error.message(), GetParam().text);
+    }
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformations, MalformedReply,
+    testing::Values(MalformedCase{kbdsim::Malformation::Short, "short message"},
+                    MalformedCase{kbdsim::Malformation::WrongManufacturer, "VORLA ID error"},
+                    MalformedCase{kbdsim::Malformation::MissingEnd, "EOX error"}));
+
+TEST_F(VirtualKeyboard, ErrorTextsOfTimeOutOfUnnamedCodesAndOfDriverCodes) {
+    auto dialog = bench.create();
+    EXPECT_EQ(dialog->GetErrorText(22), "MIDI TIMEOUT");
+    EXPECT_EQ(dialog->GetErrorText(65), "");
+    EXPECT_EQ(dialog->GetErrorText(4),
+              "MIDI SYSTEM ERROR: The MIDI device is already in use by another program or port.");
+}
+
+TEST_F(VirtualKeyboard, WithoutStoredDevicesTheFirstRequestFailsWithInvalidHandle) {
+    DialogBench empty(bench.environment.driver);
+    auto dialog = empty.create();
+    EXPECT_EQ(empty.view->errors, std::vector<std::string>{"No Such MIDI Device: "});
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    dialog->BeginCommunication();
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    std::int32_t value = 0;
+    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->GetErrorCode(), 5);
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(VirtualKeyboard, StoredNamesMatchInAnyLetterCase) {
+    bench.storeDevices("tq-7400 VIRTUAL keyboard", "TQ-7400 virtual KEYBOARD");
+    auto dialog = bench.create();
+    EXPECT_TRUE(bench.view->errors.empty());
+    EXPECT_EQ(dialog->GetModel(), 3);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+}
+
+TEST_F(VirtualKeyboard, InputFailingAfterTheOutputOpenedClosesTheOutput) {
+    auto first = bench.create(); // holds both directions of the keyboard
+    ASSERT_EQ(first->GetErrorCode(), 0);
+    auto second = bench.create();
+    EXPECT_EQ(second->GetErrorCode(), static_cast<std::int32_t>(midi::result::Allocated));
+    ASSERT_TRUE(destroyMidiDialog(first));
+    std::unique_ptr<midi::OutputDevice> output;
+    std::unique_ptr<midi::InputDevice> input;
+    EXPECT_EQ(bench.environment.driver->openOutput(0, {}, output), 0u);
+    EXPECT_EQ(bench.environment.driver->openInput(0, 256, {}, input), 0u);
+}
+
+TEST_F(VirtualKeyboard, MemoryOutlivesTheDialogsOfOneDriver) {
+    auto dialog = bench.create();
+    dialog->SendData(smf, 7, pattern(300));
+    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    ASSERT_TRUE(destroyMidiDialog(dialog));
+    auto next = bench.create();
+    EXPECT_EQ(next->GetDataSize(smf, 7), 300);
+}
+
+TEST(StandardDriver, ListsTheVirtualKeyboardLastInBothLists) {
+    auto driver = midi::makeStandardDriver();
+    const auto inputs = driver->inputNames();
+    const auto outputs = driver->outputNames();
+    ASSERT_FALSE(inputs.empty());
+    ASSERT_FALSE(outputs.empty());
+    EXPECT_EQ(inputs.back(), midi::virtualKeyboardName);
+    EXPECT_EQ(outputs.back(), midi::virtualKeyboardName);
+}
+
+} // namespace
