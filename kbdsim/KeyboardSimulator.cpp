@@ -158,6 +158,7 @@ private:
         Bytes data;
         std::uint32_t nextBlock;
         bool lastBlockSeen; // a block shorter than 128 bytes ends the item
+        bool refused;       // a block was refused: the item is never stored
     };
 
     std::vector<Bytes> answer(const Bytes& message, MessageKind kind);
@@ -384,8 +385,10 @@ Bytes KeyboardSimulator::Impl::sendBlock(Outgoing& item) {
 std::vector<Bytes> KeyboardSimulator::Impl::answerDataBlock(const Bytes& message,
                                                             const Frame& frame) {
     const std::uint8_t command = collectBlock(message, frame);
+    // A refused item is remembered as such, so that an end-of-data command the
+    // PC may still send for it cannot be taken for an empty item and empty the slot.
     if (command != acknowledgeCommand)
-        incoming.reset();
+        incoming = Incoming{frame.category, frame.number, {}, 0, false, true};
     return {handshake(frame.category, frame.number, command)};
 }
 
@@ -411,9 +414,9 @@ std::uint8_t KeyboardSimulator::Impl::collectBlock(const Bytes& message, const F
     if (options.faults.sysExErrorAtBlock == block)
         return sysex::SysExError;
     if (block == 0)
-        incoming = Incoming{frame.category, frame.number, {}, 0, false};
+        incoming = Incoming{frame.category, frame.number, {}, 0, false, false};
     if (!incoming || incoming->category != frame.category || incoming->number != frame.number ||
-        incoming->nextBlock != block || incoming->lastBlockSeen)
+        incoming->nextBlock != block || incoming->lastBlockSeen || incoming->refused)
         return sysex::SysExError; // out of sequence
     if (!layout::isUserSlot(frame.category, frame.number))
         return sysex::Rejected;
@@ -450,7 +453,8 @@ void KeyboardSimulator::Impl::takeEndOfData(const Frame& frame) {
             memory.store(frame.category, frame.number, {});
         return;
     }
-    if (incoming->category == frame.category && incoming->number == frame.number)
+    if (incoming->category == frame.category && incoming->number == frame.number &&
+        !incoming->refused)
         memory.store(frame.category, frame.number, std::move(incoming->data));
     incoming.reset();
 }

@@ -27,9 +27,12 @@
 //     collected; command 3 for a block with a wrong checksum, a broken body or
 //     out of sequence; command 5 for an item that targets no user slot, has the
 //     wrong size for a fixed-size category or does not fit the free memory.
-//     After a 3 or 5 the item is dropped.
+//     After a 3 or 5 the item is dropped, and an end-of-data command for it
+//     changes nothing.
 //   - handshake command 0 after the blocks -> no reply; the collected item is
-//     stored. A fixed-size item that arrived short is not stored.
+//     stored. A fixed-size item that arrived short is not stored. Handshake
+//     command 0 with no blocks before it stores an empty item (Wave Data, Song,
+//     Rhythm, SMF only): that is how an empty item travels.
 //   - anything else, malformed messages included -> no reply.
 
 #include "kbdsim/SimulatorOptions.h"

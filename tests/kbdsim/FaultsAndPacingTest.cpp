@@ -85,6 +85,12 @@ TEST(KeyboardSimulatorFaults, RejectOrSysExErrorAtBlockKDropsTheItem) {
         // Whatever the PC sends after the refusal, nothing is stored.
         keyboard.handle(handshake(category::SMF, 10, 0));
         EXPECT_TRUE(keyboard.memory().data(category::SMF, 10)->empty());
+        // ... and what the slot held before stays.
+        const Bytes before = counting(300);
+        keyboard.memory().store(category::SMF, 12, before);
+        sendItem(keyboard, category::SMF, 12, counting(640));
+        keyboard.handle(handshake(category::SMF, 12, 0));
+        EXPECT_EQ(*keyboard.memory().data(category::SMF, 12), before);
         // A shorter item that ends before block k goes through.
         if (c.block == 2) {
             const Bytes small = counting(200);
