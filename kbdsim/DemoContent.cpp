@@ -26,12 +26,14 @@ void putName(Bytes& data, std::uint16_t category, const std::string& name) {
         data[*offset + i] = static_cast<std::uint8_t>(i < name.size() ? name[i] : ' ');
 }
 
-std::string numbered(const char* stem, unsigned n) { return stem + std::to_string(n); }
+std::string numbered(const char* stem, unsigned n) {
+    return stem + std::to_string(n);
+}
 
 // A fixed-size block with a name and, inside a group, the references to the
 // blocks of its own group.
-void storeBlock(KeyboardMemory& memory, std::uint16_t category, std::uint16_t number,
-                unsigned seed, const std::string& name = {}) {
+void storeBlock(KeyboardMemory& memory, std::uint16_t category, std::uint16_t number, unsigned seed,
+                const std::string& name = {}) {
     Bytes data = pattern(layout::fixedSize(category), seed);
     if (!name.empty())
         putName(data, category, name);
@@ -129,7 +131,8 @@ Bytes makeDemoSmf(unsigned noteCount) {
 void fillDemoContent(KeyboardMemory& memory) {
     using namespace qel::category;
     for (unsigned i = 0; i < 4; ++i)
-        storeBlock(memory, Tone, static_cast<std::uint16_t>(750 + i), i, numbered("DEMO TN", i + 1));
+        storeBlock(memory, Tone, static_cast<std::uint16_t>(750 + i), i,
+                   numbered("DEMO TN", i + 1));
     for (unsigned i = 0; i < 3; ++i)
         storeBlock(memory, DSP, static_cast<std::uint16_t>(100 + i), 10 + i,
                    numbered("DEMO DS", i + 1));

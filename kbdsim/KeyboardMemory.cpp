@@ -112,16 +112,14 @@ bool KeyboardMemory::setName(std::uint16_t category, std::uint16_t number,
     return true;
 }
 
-KeyboardMemory::StoreResult KeyboardMemory::canStore(std::uint16_t category,
-                                                     std::uint16_t number,
+KeyboardMemory::StoreResult KeyboardMemory::canStore(std::uint16_t category, std::uint16_t number,
                                                      std::size_t size) const {
     const Slot* slot = find(category, number);
     if (!slot)
         return StoreResult::NoUserSlot;
     if (!layout::isVariableSize(category))
         return size == layout::fixedSize(category) ? StoreResult::Stored : StoreResult::WrongSize;
-    const std::size_t free =
-        category == qel::category::Song ? freeSongMemory() : freeDataMemory();
+    const std::size_t free = category == qel::category::Song ? freeSongMemory() : freeDataMemory();
     return size <= free + slot->data.size() ? StoreResult::Stored : StoreResult::DoesNotFit;
 }
 
@@ -174,8 +172,12 @@ bool KeyboardMemory::clearDrumGroup(std::uint16_t group) {
     return true;
 }
 
-std::uint32_t KeyboardMemory::freeSongMemory() const { return songAreaSize - usedSong_; }
+std::uint32_t KeyboardMemory::freeSongMemory() const {
+    return songAreaSize - usedSong_;
+}
 
-std::uint32_t KeyboardMemory::freeDataMemory() const { return dataAreaSize - usedData_; }
+std::uint32_t KeyboardMemory::freeDataMemory() const {
+    return dataAreaSize - usedData_;
+}
 
 } // namespace kbdsim

@@ -59,7 +59,8 @@ public:
     // free memory of its area.
     StoreResult canStore(std::uint16_t category, std::uint16_t number, std::size_t size) const;
 
-    // Stores the bytes in the slot, replacing what it held (a kept name stays). Does nothing unless canStore() allows it.
+    // Stores the bytes in the slot, replacing what it held (a kept name stays). Does nothing unless
+    // canStore() allows it.
     StoreResult store(std::uint16_t category, std::uint16_t number, Bytes bytes);
 
     // Empties a variable-size slot (and resets its kept name) or returns a

@@ -251,7 +251,8 @@ std::vector<Bytes> KeyboardSimulator::Impl::answerParameterRequest(const Bytes& 
     if (!value)
         return {};
     const Bytes index(message.begin() + sysex::bodyOffset,
-                      message.begin() + static_cast<std::ptrdiff_t>(sysex::bodyOffset + indexCount));
+                      message.begin() +
+                          static_cast<std::ptrdiff_t>(sysex::bodyOffset + indexCount));
     Bytes reply;
     try {
         qel::SysExIPCEncoder().encode(frame.category, frame.number, frame.parameter, index, *value,
@@ -476,18 +477,26 @@ std::vector<Reply> KeyboardSimulator::handle(const Bytes& message) {
     return impl_->handle(message);
 }
 
-const Options& KeyboardSimulator::options() const { return impl_->options; }
+const Options& KeyboardSimulator::options() const {
+    return impl_->options;
+}
 
 void KeyboardSimulator::setOptions(const Options& options) {
     impl_->options = options;
     impl_->silenced = false;
 }
 
-std::size_t KeyboardSimulator::messageCount() const { return impl_->messageCount; }
+std::size_t KeyboardSimulator::messageCount() const {
+    return impl_->messageCount;
+}
 
-const KeyboardMemory& KeyboardSimulator::memory() const { return impl_->memory; }
+const KeyboardMemory& KeyboardSimulator::memory() const {
+    return impl_->memory;
+}
 
-KeyboardMemory& KeyboardSimulator::memory() { return impl_->memory; }
+KeyboardMemory& KeyboardSimulator::memory() {
+    return impl_->memory;
+}
 
 void KeyboardSimulator::replaceMemory(const KeyboardMemory& memory) {
     impl_->memory = memory;

@@ -106,8 +106,7 @@ KeyboardMemory MemoryImage::decode(const Bytes& image) {
         // The kept name first, while the slot is still empty: a rhythm's data
         // keep the name bytes they were saved with.
         memory.setName(category, number, std::string(name.begin(), name.end()));
-        if (memory.store(category, number, std::move(data)) !=
-            KeyboardMemory::StoreResult::Stored)
+        if (memory.store(category, number, std::move(data)) != KeyboardMemory::StoreResult::Stored)
             throw qel::Exception("Illegal Format");
     }
     if (!reader.atEnd())

@@ -23,7 +23,9 @@ void putWord(Bytes& data, std::size_t at, unsigned value) {
     data[at + 1] = static_cast<std::uint8_t>(value & 0xFF);
 }
 
-unsigned wordAt(const Bytes& data, std::size_t at) { return (data[at] << 8) | data[at + 1]; }
+unsigned wordAt(const Bytes& data, std::size_t at) {
+    return (data[at] << 8) | data[at + 1];
+}
 
 } // namespace
 

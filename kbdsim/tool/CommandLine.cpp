@@ -20,9 +20,9 @@ std::uint64_t number(const std::string& option, const std::string& text, std::ui
 
 MessageKind kind(const std::string& option, const std::string& text) {
     static const std::map<std::string, MessageKind> kinds = {
-        {"model", MessageKind::ModelRequest},       {"parameter", MessageKind::ParameterRequest},
-        {"value", MessageKind::ParameterValue},     {"data-request", MessageKind::DataRequest},
-        {"next-block", MessageKind::NextBlock},     {"block", MessageKind::DataBlock},
+        {"model", MessageKind::ModelRequest},    {"parameter", MessageKind::ParameterRequest},
+        {"value", MessageKind::ParameterValue},  {"data-request", MessageKind::DataRequest},
+        {"next-block", MessageKind::NextBlock},  {"block", MessageKind::DataBlock},
         {"end-of-data", MessageKind::EndOfData},
     };
     const auto it = kinds.find(text);
@@ -93,7 +93,8 @@ Settings parseCommandLine(const std::vector<std::string>& arguments) {
         else if (option == "--reject-at-block")
             faults.rejectAtBlock = static_cast<std::uint32_t>(number(option, value(), maxBlock));
         else if (option == "--sysex-error-at-block")
-            faults.sysExErrorAtBlock = static_cast<std::uint32_t>(number(option, value(), maxBlock));
+            faults.sysExErrorAtBlock =
+                static_cast<std::uint32_t>(number(option, value(), maxBlock));
         else if (option == "--malformed")
             faults.malformation = malformation(option, value());
         else if (option == "--malformed-at")
@@ -160,8 +161,12 @@ model, parameter, value, data-request, next-block, block, end-of-data):
 )";
 }
 
-std::string inputClientName(const Settings& settings) { return settings.portName + " In"; }
+std::string inputClientName(const Settings& settings) {
+    return settings.portName + " In";
+}
 
-std::string outputClientName(const Settings& settings) { return settings.portName + " Out"; }
+std::string outputClientName(const Settings& settings) {
+    return settings.portName + " Out";
+}
 
 } // namespace kbdsim::tool

@@ -14,10 +14,10 @@ enum class MidiApi { Automatic, Jack, Alsa };
 
 struct Settings {
     Options options;
-    std::string memoryFile;            // empty: content is not kept between runs
-    MidiApi api = MidiApi::Automatic;  // ALSA where a sequencer exists, else JACK
+    std::string memoryFile;           // empty: content is not kept between runs
+    MidiApi api = MidiApi::Automatic; // ALSA where a sequencer exists, else JACK
     std::string portName = "TQ-7400 Simulator";
-    bool trace = false;                // log every message in and out to stderr
+    bool trace = false; // log every message in and out to stderr
     bool help = false;
 };
 

@@ -2,9 +2,8 @@
 
 #include "model/Exception.h"
 
-#include <rtmidi/RtMidi.h>
-
 #include <cstdio>
+#include <rtmidi/RtMidi.h>
 #include <thread>
 #include <unistd.h>
 

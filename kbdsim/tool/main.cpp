@@ -21,7 +21,9 @@ namespace {
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "used from a signal handler");
 
-extern "C" void requestStop(int) { stopRequested = true; }
+extern "C" void requestStop(int) {
+    stopRequested = true;
+}
 
 void installStopHandlers() {
     struct sigaction action {};
@@ -57,9 +59,10 @@ int run(const kbdsim::tool::Settings& settings) {
 
     kbdsim::tool::MidiHost host(settings, keyboard);
     installStopHandlers();
-    std::printf("tq7400-kbdsim ready (%s): input \"%s:MIDI In\", output \"%s:MIDI Out\", model %u\n",
-                host.apiName().c_str(), inputClientName(settings).c_str(),
-                outputClientName(settings).c_str(), unsigned{settings.options.modelCode});
+    std::printf(
+        "tq7400-kbdsim ready (%s): input \"%s:MIDI In\", output \"%s:MIDI Out\", model %u\n",
+        host.apiName().c_str(), inputClientName(settings).c_str(),
+        outputClientName(settings).c_str(), unsigned{settings.options.modelCode});
     std::fflush(stdout);
 
     host.run(stopRequested, [&](const kbdsim::Bytes& message) {

@@ -22,7 +22,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std:
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0)
@@ -78,7 +79,8 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-bool waitForText(const std::string& path, const std::string& text, std::chrono::milliseconds bound) {
+bool waitForText(const std::string& path, const std::string& text,
+                 std::chrono::milliseconds bound) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (std::chrono::steady_clock::now() < deadline) {
         if (readFile(path).find(text) != std::string::npos)

@@ -1,4 +1,5 @@
 #include "kbdsim/tool/CommandLine.h"
+
 #include "model/Exception.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +19,43 @@ TEST(CommandLine, DefaultsAreModelThreeDemoContentNoPacingNoFaults) {
 }
 
 TEST(CommandLine, EveryOptionReachesItsSetting) {
-    const Settings s = parseCommandLine(
-        {"--model", "1", "--memory", "/tmp/m.img", "--blank", "--api", "jack", "--name", "Sim",
-         "--pace", "--processing-delay", "7", "--no-reply-to", "5", "--no-reply-kind", "model",
-         "--reject-at-block", "2", "--sysex-error-at-block", "3", "--malformed", "end",
-         "--malformed-at", "4", "--malformed-kind", "data-request", "--late-at", "6",
-         "--late-kind", "next-block", "--late-by", "11000", "--busy-after-delete", "8",
-         "--silent-after-block", "1", "--trace"});
+    const Settings s = parseCommandLine({"--model",
+                                         "1",
+                                         "--memory",
+                                         "/tmp/m.img",
+                                         "--blank",
+                                         "--api",
+                                         "jack",
+                                         "--name",
+                                         "Sim",
+                                         "--pace",
+                                         "--processing-delay",
+                                         "7",
+                                         "--no-reply-to",
+                                         "5",
+                                         "--no-reply-kind",
+                                         "model",
+                                         "--reject-at-block",
+                                         "2",
+                                         "--sysex-error-at-block",
+                                         "3",
+                                         "--malformed",
+                                         "end",
+                                         "--malformed-at",
+                                         "4",
+                                         "--malformed-kind",
+                                         "data-request",
+                                         "--late-at",
+                                         "6",
+                                         "--late-kind",
+                                         "next-block",
+                                         "--late-by",
+                                         "11000",
+                                         "--busy-after-delete",
+                                         "8",
+                                         "--silent-after-block",
+                                         "1",
+                                         "--trace"});
     EXPECT_EQ(s.options.modelCode, 1);
     EXPECT_EQ(s.memoryFile, "/tmp/m.img");
     EXPECT_EQ(s.options.content, StartContent::Blank);
@@ -77,11 +108,27 @@ TEST(CommandLine, BadArgumentsAreRefusedWithTheirName) {
 
 TEST(CommandLine, HelpNamesEveryOption) {
     const std::string text = usage();
-    for (const char* option :
-         {"--api", "--name", "--memory", "--blank", "--model", "--pace", "--processing-delay",
-          "--no-reply-to", "--no-reply-kind", "--reject-at-block", "--sysex-error-at-block",
-          "--malformed", "--malformed-at", "--malformed-kind", "--late-at", "--late-kind",
-          "--late-by", "--busy-after-delete", "--silent-after-block", "--trace", "--help"})
+    for (const char* option : {"--api",
+                               "--name",
+                               "--memory",
+                               "--blank",
+                               "--model",
+                               "--pace",
+                               "--processing-delay",
+                               "--no-reply-to",
+                               "--no-reply-kind",
+                               "--reject-at-block",
+                               "--sysex-error-at-block",
+                               "--malformed",
+                               "--malformed-at",
+                               "--malformed-kind",
+                               "--late-at",
+                               "--late-kind",
+                               "--late-by",
+                               "--busy-after-delete",
+                               "--silent-after-block",
+                               "--trace",
+                               "--help"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 

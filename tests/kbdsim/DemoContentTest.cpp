@@ -1,4 +1,5 @@
 #include "kbdsim/DemoContent.h"
+
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/SlotLayout.h"
 #include "model/Catalogue.h"
@@ -42,12 +43,18 @@ TEST(SlotLayout, UserSlotBoundaries) {
         std::uint16_t last;
     };
     const Case cases[] = {
-        {category::Tone, 750, 869},        {category::DSP, 100, 199},
-        {category::DrawbarOrgan, 100, 199}, {category::Rhythm, 140, 155},
-        {category::Registration, 32, 63}, {category::Song, 0, 4},
-        {category::SMF, 0, 199},           {category::Timber, 520, 539},
-        {category::Voice, 950, 1029},      {category::Drum, 17, 20},
-        {category::Inst, 240, 751},        {category::Wave, 800, 2591},
+        {category::Tone, 750, 869},
+        {category::DSP, 100, 199},
+        {category::DrawbarOrgan, 100, 199},
+        {category::Rhythm, 140, 155},
+        {category::Registration, 32, 63},
+        {category::Song, 0, 4},
+        {category::SMF, 0, 199},
+        {category::Timber, 520, 539},
+        {category::Voice, 950, 1029},
+        {category::Drum, 17, 20},
+        {category::Inst, 240, 751},
+        {category::Wave, 800, 2591},
         {category::WaveData, 800, 2591},
     };
     for (const Case& c : cases) {
@@ -65,17 +72,17 @@ TEST(SlotLayout, UserSlotBoundaries) {
 TEST(DemoContent, GroupBlocksReferToTheBlocksOfTheirOwnGroup) {
     KeyboardMemory memory;
     fillDemoContent(memory);
-    EXPECT_EQ(wordAt(*memory.data(category::Tone, 850), 44), "02 08");  // Timber 520
+    EXPECT_EQ(wordAt(*memory.data(category::Tone, 850), 44), "02 08"); // Timber 520
     const Bytes& timber = *memory.data(category::Timber, 520);
-    for (std::size_t j = 0; j < 4; ++j)                                 // Voices 950..953
+    for (std::size_t j = 0; j < 4; ++j) // Voices 950..953
         EXPECT_EQ((timber[16 + 6 * j] << 8 | timber[17 + 6 * j]) & 0x3FFF, 950 + j);
     const Bytes& voice = *memory.data(category::Voice, 951);
-    EXPECT_EQ(wordAt(voice, 28), "03 30");                               // Wave 816
-    EXPECT_EQ(wordAt(voice, 28 + 8 * 15), "03 3F");                      // Wave 831
+    EXPECT_EQ(wordAt(voice, 28), "03 30");          // Wave 816
+    EXPECT_EQ(wordAt(voice, 28 + 8 * 15), "03 3F"); // Wave 831
     const Bytes& drum = *memory.data(category::Drum, 17);
-    EXPECT_EQ(wordAt(drum, 32), "00 F0");                                // Inst 240
-    EXPECT_EQ(wordAt(drum, 32 + 8 * 127), "01 6F");                      // Inst 367
-    EXPECT_EQ(wordAt(*memory.data(category::Inst, 241), 2), "08 21");    // Wave 2081
+    EXPECT_EQ(wordAt(drum, 32), "00 F0");                             // Inst 240
+    EXPECT_EQ(wordAt(drum, 32 + 8 * 127), "01 6F");                   // Inst 367
+    EXPECT_EQ(wordAt(*memory.data(category::Inst, 241), 2), "08 21"); // Wave 2081
 }
 
 TEST(DemoContent, InitialGroupBlocksReferToTheirGroupToo) {
@@ -90,10 +97,11 @@ TEST(DemoContent, SmfsAreWellFormedFormatZeroFilesOfEvenSize) {
         ASSERT_GE(smf.size(), 22u + 4u);
         EXPECT_EQ(smf.size() % 2, 0u) << notes;
         EXPECT_EQ(std::string(smf.begin(), smf.begin() + 4), "MThd");
-        EXPECT_EQ(toHex(Bytes(smf.begin() + 8, smf.begin() + 12)), "00 00 00 01"); // format 0, 1 track
+        EXPECT_EQ(toHex(Bytes(smf.begin() + 8, smf.begin() + 12)),
+                  "00 00 00 01"); // format 0, 1 track
         EXPECT_EQ(std::string(smf.begin() + 14, smf.begin() + 18), "MTrk");
-        const std::size_t length = static_cast<std::size_t>(smf[18]) << 24 | smf[19] << 16 |
-                                   smf[20] << 8 | smf[21];
+        const std::size_t length =
+            static_cast<std::size_t>(smf[18]) << 24 | smf[19] << 16 | smf[20] << 8 | smf[21];
         EXPECT_EQ(length, smf.size() - 22) << notes;
         EXPECT_EQ(toHex(Bytes(smf.end() - 3, smf.end())), "FF 2F 00");
     }
@@ -104,8 +112,10 @@ TEST(DemoContent, UsesSomeOfBothAreasAndOnlySyntheticNames) {
     fillDemoContent(memory);
     EXPECT_LT(memory.freeSongMemory(), songAreaSize);
     EXPECT_LT(memory.freeDataMemory(), dataAreaSize);
-    for (const auto& [cat, number] : {std::pair{category::Tone, 750}, {category::DSP, 100},
-                                      {category::SMF, 0}, {category::Rhythm, 141}})
+    for (const auto& [cat, number] : {std::pair{category::Tone, 750},
+                                      {category::DSP, 100},
+                                      {category::SMF, 0},
+                                      {category::Rhythm, 141}})
         EXPECT_EQ(memory.name(static_cast<std::uint16_t>(cat), static_cast<std::uint16_t>(number))
                       .substr(0, 5),
                   "DEMO ");

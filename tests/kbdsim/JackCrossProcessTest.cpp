@@ -8,12 +8,11 @@
 #include "kbdsim/MemoryImage.h"
 #include "model/Catalogue.h"
 
-#include <gtest/gtest.h>
-#include <rtmidi/RtMidi.h>
-
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
+#include <rtmidi/RtMidi.h>
 #include <thread>
 #include <unistd.h>
 
@@ -32,7 +31,8 @@ constexpr const char* jackWait = "/usr/bin/jack_wait";
 class JackPc {
 public:
     explicit JackPc(const std::string& simulatorName)
-        : out_(RtMidi::UNIX_JACK, "kbdsim test PC out"), in_(RtMidi::UNIX_JACK, "kbdsim test PC in", 100) {
+        : out_(RtMidi::UNIX_JACK, "kbdsim test PC out"),
+          in_(RtMidi::UNIX_JACK, "kbdsim test PC in", 100) {
         out_.setErrorCallback(onError, &error_);
         in_.setErrorCallback(onError, &error_);
         in_.ignoreTypes(false, true, true);
@@ -79,8 +79,10 @@ public:
     bool send(std::uint16_t cat, std::uint16_t number, const Bytes& item) {
         for (std::size_t first = 0, block = 0; first < item.size(); first += 128, ++block) {
             const Bytes part(item.begin() + static_cast<std::ptrdiff_t>(first),
-                             item.begin() + static_cast<std::ptrdiff_t>(std::min(first + 128, item.size())));
-            const auto reply = exchange(dataBlock(cat, number, static_cast<std::uint16_t>(block), part));
+                             item.begin() +
+                                 static_cast<std::ptrdiff_t>(std::min(first + 128, item.size())));
+            const auto reply =
+                exchange(dataBlock(cat, number, static_cast<std::uint16_t>(block), part));
             if (!reply || commandOf(*reply) != acknowledgeCommand)
                 return false;
         }
@@ -123,15 +125,16 @@ protected:
         // server and never starts one of its own.
         ::setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
-        server = std::make_unique<ChildProcess>(
-            std::vector<std::string>{jackd, "-S", "-n", serverName, "-d", "dummy", "-r", "48000",
-                                     "-p", "64"},
-            (dir / "jackd.log").string());
+        server = std::make_unique<ChildProcess>(std::vector<std::string>{jackd, "-S", "-n",
+                                                                         serverName, "-d", "dummy",
+                                                                         "-r", "48000", "-p", "64"},
+                                                (dir / "jackd.log").string());
         ASSERT_TRUE(server->started());
         ChildProcess wait({jackWait, "-w", "-t", "10"}, (dir / "jack_wait.log").string());
         const int waited = wait.waitForExit(15s);
         if (waited != 0 || !server->running())
-            GTEST_SKIP() << "no JACK server can start here:\n" << readFile((dir / "jackd.log").string());
+            GTEST_SKIP() << "no JACK server can start here:\n"
+                         << readFile((dir / "jackd.log").string());
     }
 
     void TearDown() override {
@@ -145,12 +148,14 @@ protected:
 
     // Starts tq7400-kbdsim on JACK and waits until its ports are open.
     void startSimulator(std::vector<std::string> extra = {}) {
-        std::vector<std::string> arguments{KBDSIM_PROGRAM, "--api", "jack", "--name", simulatorName};
+        std::vector<std::string> arguments{KBDSIM_PROGRAM, "--api", "jack", "--name",
+                                           simulatorName};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         simulatorLog = (dir / ("kbdsim-" + std::to_string(++runs) + ".log")).string();
         simulator = std::make_unique<ChildProcess>(arguments, simulatorLog);
         ASSERT_TRUE(simulator->started());
-        ASSERT_TRUE(waitForText(simulatorLog, "tq7400-kbdsim ready", 10s)) << readFile(simulatorLog);
+        ASSERT_TRUE(waitForText(simulatorLog, "tq7400-kbdsim ready", 10s))
+            << readFile(simulatorLog);
     }
 
     std::string serverName;

@@ -1,12 +1,12 @@
+#include "kbdsim/KeyboardSimulator.h"
+
 #include "PcSide.h"
 #include "kbdsim/KeyboardMemory.h"
-#include "kbdsim/KeyboardSimulator.h"
 #include "kbdsim/SlotLayout.h"
 #include "model/Catalogue.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>
-
 #include <numeric>
 
 namespace kbdsim {
@@ -35,8 +35,7 @@ TEST(KeyboardSimulator, AnswersTheModelRequestWithTheConfiguredCode) {
         Options options;
         options.modelCode = model;
         KeyboardSimulator keyboard(options);
-        const auto reply =
-            onlyReply(keyboard, hex("F0 44 11 02 7F 01 00 00 0D 00 00 00 F7"));
+        const auto reply = onlyReply(keyboard, hex("F0 44 11 02 7F 01 00 00 0D 00 00 00 F7"));
         ASSERT_TRUE(reply) << model;
         Bytes expected = hex("F0 44 11 02 7F 00 00 00 0D 00 00 00 00 00 F7");
         expected[12] = static_cast<std::uint8_t>(model);
@@ -54,8 +53,10 @@ TEST(KeyboardSimulator, DefaultKeyboardIsModelThreeWithImmediateReplies) {
 
 TEST(KeyboardSimulator, TheTwoSmfNameMessagesChangeTheStoredName) {
     KeyboardSimulator keyboard(blank());
-    EXPECT_TRUE(keyboard.handle(hex("F0 44 11 02 7F 00 10 04 1F 03 00 00 44 06 09 0A 04 F7")).empty());
-    EXPECT_TRUE(keyboard.handle(hex("F0 44 11 02 7F 00 10 05 1F 03 00 00 48 0E 19 2A 04 F7")).empty());
+    EXPECT_TRUE(
+        keyboard.handle(hex("F0 44 11 02 7F 00 10 04 1F 03 00 00 44 06 09 0A 04 F7")).empty());
+    EXPECT_TRUE(
+        keyboard.handle(hex("F0 44 11 02 7F 00 10 05 1F 03 00 00 48 0E 19 2A 04 F7")).empty());
     EXPECT_EQ(keyboard.memory().name(category::SMF, 3), "ABCDEFGH");
     // ... and the name requests give the same bytes back.
     EXPECT_EQ(toHex(*onlyReply(keyboard, parameterRequest(category::SMF, 3, 4))),
@@ -86,10 +87,10 @@ TEST(KeyboardSimulator, ReceivingAnItemOfEveryCategoryGivesItsStoredBytes) {
         std::uint16_t number;
     };
     const Case cases[] = {
-        {category::Tone, 750},    {category::Tone, 850},   {category::Timber, 520},
-        {category::Drum, 17},     {category::Voice, 950},  {category::Inst, 240},
-        {category::Wave, 800},    {category::WaveData, 800}, {category::WaveData, 2080},
-        {category::DSP, 100},     {category::Song, 0},     {category::Rhythm, 141},
+        {category::Tone, 750},        {category::Tone, 850},         {category::Timber, 520},
+        {category::Drum, 17},         {category::Voice, 950},        {category::Inst, 240},
+        {category::Wave, 800},        {category::WaveData, 800},     {category::WaveData, 2080},
+        {category::DSP, 100},         {category::Song, 0},           {category::Rhythm, 141},
         {category::Registration, 32}, {category::DrawbarOrgan, 100}, {category::SMF, 2},
     };
     KeyboardSimulator keyboard;
@@ -128,13 +129,14 @@ TEST(KeyboardSimulator, SendingBlocksThenEndOfDataStoresExactlyTheBytesSent) {
         std::uint16_t freeParameter; // 0: fixed size, counts against no area
     };
     const Case cases[] = {
-        {category::SMF, 50, 1000, 34},     {category::Rhythm, 150, 256, 34},
+        {category::SMF, 50, 1000, 34},       {category::Rhythm, 150, 256, 34},
         {category::WaveData, 1000, 130, 34}, {category::Song, 4, 2, 33},
-        {category::Tone, 760, 70, 0},      {category::Drum, 20, 1056, 0},
+        {category::Tone, 760, 70, 0},        {category::Drum, 20, 1056, 0},
     };
     for (const Case& c : cases) {
         KeyboardSimulator keyboard(blank());
-        const auto freeBefore = askValue(keyboard, category::Command, 0, c.freeParameter == 0 ? 34 : c.freeParameter);
+        const auto freeBefore =
+            askValue(keyboard, category::Command, 0, c.freeParameter == 0 ? 34 : c.freeParameter);
         const Bytes item = counting(c.size, c.number);
         const std::vector<int> commands = sendItem(keyboard, c.category, c.number, item);
         ASSERT_EQ(commands.size(), (c.size + 127) / 128) << c.category;
@@ -144,7 +146,8 @@ TEST(KeyboardSimulator, SendingBlocksThenEndOfDataStoresExactlyTheBytesSent) {
             EXPECT_NE(command, 5);
         }
         EXPECT_EQ(*keyboard.memory().data(c.category, c.number), item) << c.category;
-        const auto freeAfter = askValue(keyboard, category::Command, 0, c.freeParameter == 0 ? 34 : c.freeParameter);
+        const auto freeAfter =
+            askValue(keyboard, category::Command, 0, c.freeParameter == 0 ? 34 : c.freeParameter);
         const std::uint32_t used = c.freeParameter == 0 ? 0 : static_cast<std::uint32_t>(c.size);
         EXPECT_EQ(*freeBefore - *freeAfter, used) << c.category;
         // What went in comes back out the same.
@@ -198,9 +201,12 @@ TEST(KeyboardSimulator, ListedNamesAgreeWithTheNameBytesInsideTheData) {
         const char* name;
     };
     const Case cases[] = {
-        {category::Tone, 750, 96, 36, "DEMO TN1"},  {category::Tone, 850, 96, 36, "DEMO TW1"},
-        {category::Timber, 520, 0, 0, "DEMO TW1"},  {category::Drum, 17, 0, 0, "DEMO DW1"},
-        {category::DSP, 101, 48, 0, "DEMO DS2"},    {category::DrawbarOrgan, 100, 48, 58, "DEMO DB1"},
+        {category::Tone, 750, 96, 36, "DEMO TN1"},
+        {category::Tone, 850, 96, 36, "DEMO TW1"},
+        {category::Timber, 520, 0, 0, "DEMO TW1"},
+        {category::Drum, 17, 0, 0, "DEMO DW1"},
+        {category::DSP, 101, 48, 0, "DEMO DS2"},
+        {category::DrawbarOrgan, 100, 48, 58, "DEMO DB1"},
         {category::Rhythm, 140, 4, 2, "DEMO RH1"},
     };
     KeyboardSimulator keyboard;
@@ -257,7 +263,7 @@ TEST(KeyboardSimulator, DeletesOfEachKindEmptyTheirItem) {
         std::uint16_t number;
     };
     const Case cases[] = {
-        {35, category::Song, 1},   {36, category::Rhythm, 140}, {39, category::SMF, 1},
+        {35, category::Song, 1},       {36, category::Rhythm, 140},    {39, category::SMF, 1},
         {37, category::WaveData, 801}, {38, category::WaveData, 2081},
     };
     for (const Case& c : cases) {
@@ -314,7 +320,8 @@ TEST(KeyboardSimulator, ItemsThatCannotBeStoredAreRejected) {
     };
     for (const Case& c : cases) {
         KeyboardSimulator keyboard(blank());
-        const std::vector<int> commands = sendItem(keyboard, c.category, c.number, counting(c.size));
+        const std::vector<int> commands =
+            sendItem(keyboard, c.category, c.number, counting(c.size));
         ASSERT_FALSE(commands.empty()) << c.what;
         EXPECT_EQ(commands.back(), 5) << c.what;
     }
@@ -356,9 +363,12 @@ TEST(KeyboardSimulator, NextBlockOutsideATransferIsNotAnswered) {
 TEST(KeyboardSimulator, MalformedAndTruncatedMessagesGetNoReplyAndNeverThrow) {
     KeyboardSimulator keyboard;
     const Bytes valid[] = {
-        parameterRequest(category::Command, 0, 0), parameterRequest(category::SMF, 2, 4),
-        dataRequest(category::SMF, 2), dataBlock(category::SMF, 30, 0, counting(128)),
-        handshake(category::SMF, 2, 1), parameterValue(0, 0, 39, 2),
+        parameterRequest(category::Command, 0, 0),
+        parameterRequest(category::SMF, 2, 4),
+        dataRequest(category::SMF, 2),
+        dataBlock(category::SMF, 30, 0, counting(128)),
+        handshake(category::SMF, 2, 1),
+        parameterValue(0, 0, 39, 2),
     };
     for (const Bytes& message : valid)
         for (std::size_t cut = 0; cut + 1 < message.size(); ++cut) {
@@ -370,10 +380,10 @@ TEST(KeyboardSimulator, MalformedAndTruncatedMessagesGetNoReplyAndNeverThrow) {
                 EXPECT_TRUE(replies.empty()) << toHex(shortened);
             }
         }
-    for (const Bytes& message : {hex(""), hex("F0"), hex("F7"), hex("F0 43 11 02 7F 01 00 00 0D 00 00 00 F7"),
-                                 hex("F0 44 11 02 7F 01 00 00 0D 00 00 00"),
-                                 hex("F0 44 11 02 7F 01 00 00 0D 00 80 00 F7"),
-                                 hex("F0 44 11 02 7F 03 00 00 0D 00 00 00 F7")})
+    for (const Bytes& message :
+         {hex(""), hex("F0"), hex("F7"), hex("F0 43 11 02 7F 01 00 00 0D 00 00 00 F7"),
+          hex("F0 44 11 02 7F 01 00 00 0D 00 00 00"), hex("F0 44 11 02 7F 01 00 00 0D 00 80 00 F7"),
+          hex("F0 44 11 02 7F 03 00 00 0D 00 00 00 F7")})
         EXPECT_TRUE(keyboard.handle(message).empty()) << toHex(message);
 }
 

@@ -1,14 +1,14 @@
+#include "kbdsim/MemoryImage.h"
+
 #include "kbdsim/DemoContent.h"
 #include "kbdsim/KeyboardMemory.h"
-#include "kbdsim/MemoryImage.h"
 #include "kbdsim/SlotLayout.h"
 #include "model/Catalogue.h"
 #include "model/Exception.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace kbdsim {
@@ -71,12 +71,15 @@ TEST(MemoryImage, EveryTruncationIsRefused) {
 }
 
 // One slot record after the header: category, number, name, size, data.
-Bytes oneSlotImage(std::uint16_t cat, std::uint16_t number, std::uint32_t size, std::uint8_t version = 1) {
-    Bytes image{'T', 'Q', '7', '4', '0', '0', '-', 'K', 'B', 'D', 'S', 'I', 'M', '-', 'M', 'E', 'M'};
+Bytes oneSlotImage(std::uint16_t cat, std::uint16_t number, std::uint32_t size,
+                   std::uint8_t version = 1) {
+    Bytes image{'T', 'Q', '7', '4', '0', '0', '-', 'K', 'B',
+                'D', 'S', 'I', 'M', '-', 'M', 'E', 'M'};
     image.push_back(version);
     image.insert(image.end(), {0, 0, 0, 1});
-    image.insert(image.end(), {static_cast<std::uint8_t>(cat >> 8), static_cast<std::uint8_t>(cat),
-                               static_cast<std::uint8_t>(number >> 8), static_cast<std::uint8_t>(number)});
+    image.insert(image.end(),
+                 {static_cast<std::uint8_t>(cat >> 8), static_cast<std::uint8_t>(cat),
+                  static_cast<std::uint8_t>(number >> 8), static_cast<std::uint8_t>(number)});
     image.insert(image.end(), 8, ' ');
     for (int shift = 24; shift >= 0; shift -= 8)
         image.push_back(static_cast<std::uint8_t>(size >> shift));

@@ -106,7 +106,8 @@ inline std::vector<int> sendItem(KeyboardSimulator& keyboard, std::uint16_t cate
     std::vector<int> commands;
     for (std::size_t first = 0; first < data.size(); first += 128) {
         const Bytes part(data.begin() + static_cast<std::ptrdiff_t>(first),
-                         data.begin() + static_cast<std::ptrdiff_t>(std::min(first + 128, data.size())));
+                         data.begin() +
+                             static_cast<std::ptrdiff_t>(std::min(first + 128, data.size())));
         const auto reply = onlyReply(
             keyboard, dataBlock(category, number, static_cast<std::uint16_t>(first / 128), part));
         if (!reply) {
