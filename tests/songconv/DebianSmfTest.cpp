@@ -1,0 +1,157 @@
+// FormatChange on Standard MIDI Files that no one here wrote, taken from
+// Debian packages by fetch_smf_fixtures.sh (apt-get download, dpkg-deb -x; the
+// files are cached in the build tree). Each output is read back here and by
+// an independent reader (mido) as a cross-check.
+
+#include "../files/ScratchFolder.h"
+#include "songconv/FormatChange.h"
+#include "songconv/SmfReader.h"
+#include "songconv/SmfWriter.h"
+#include "support/PackageBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace qel {
+namespace {
+
+// Fetches the files once per test process (the script itself is cached and
+// locked across processes). Empty when they are there, else the reason.
+const std::string& fixtureProblem() {
+    static const std::string problem = [] {
+        const std::string command = std::string("'") + QEL_SMF_FETCH_SCRIPT + "' '" +
+                                    QEL_SMF_FIXTURES + "' 2> '" + QEL_SMF_FIXTURES + ".log'";
+        std::filesystem::create_directories(QEL_SMF_FIXTURES);
+        if (std::system(command.c_str()) != 0)
+            return "the Debian packages with the MIDI files could not be downloaded (see " +
+                   std::string(QEL_SMF_FIXTURES) + ".log)";
+        return std::string();
+    }();
+    return problem;
+}
+
+std::string fixture(const std::string& name) {
+    return std::string(QEL_SMF_FIXTURES) + "/" + name;
+}
+
+struct Fixture {
+    const char* file;
+    std::uint16_t format;
+    std::size_t tracks;
+    const char* feature;
+};
+
+// Shown in test names and messages as the file name alone.
+void PrintTo(const Fixture& f, std::ostream* out) {
+    *out << f.file << " (" << f.feature << ")";
+}
+
+class DebianSmf : public ::testing::TestWithParam<Fixture> {
+protected:
+    void SetUp() override {
+        if (!fixtureProblem().empty())
+            GTEST_SKIP() << fixtureProblem();
+    }
+};
+
+std::size_t countKind(const smf::Track& track, smf::EventKind kind) {
+    std::size_t count = 0;
+    for (const smf::Event& event : track)
+        count += event.kind == kind;
+    return count;
+}
+
+TEST_P(DebianSmf, ConvertsToFormatZeroWithEveryEventInTimeOrder) {
+    const Fixture& f = GetParam();
+    const smf::Song source = smf::readSmf(test::readFile(fixture(f.file)));
+    EXPECT_EQ(source.format, f.format) << "the file is the one the test expects";
+    EXPECT_EQ(source.tracks.size(), f.tracks);
+
+    test::ScratchFolder folder;
+    const std::string out = folder / "out.mid";
+    ASSERT_EQ(FormatChange(fixture(f.file).c_str(), out.c_str()), FormatChangeDone);
+    const smf::Song converted = smf::readSmf(test::readFile(out));
+    EXPECT_EQ(converted.format, 0);
+    ASSERT_EQ(converted.tracks.size(), 1u);
+    EXPECT_EQ(converted.division, source.division);
+
+    const smf::Track& track = converted.tracks[0];
+    ASSERT_FALSE(track.empty());
+    EXPECT_TRUE(track.back().isEndOfTrack());
+    std::size_t endOfTracks = 0;
+    for (const smf::Event& event : track)
+        endOfTracks += event.isEndOfTrack();
+    EXPECT_EQ(endOfTracks, 1u);
+    for (std::size_t i = 1; i < track.size(); ++i)
+        ASSERT_LE(track[i - 1].tick, track[i].tick) << "event " << i;
+
+    // The same channel, SysEx and meta events, in merged time order.
+    smf::Track withoutEnd(track.begin(), track.end() - 1);
+    const smf::Track expected = smf::mergeTracks(source);
+    EXPECT_EQ(withoutEnd.size(), expected.size());
+    EXPECT_TRUE(withoutEnd == expected);
+    std::uint64_t end = 0;
+    for (const smf::Track& t : source.tracks)
+        end = std::max(end, t.back().tick);
+    EXPECT_EQ(track.back().tick, end);
+
+    std::size_t sourceSysEx = 0;
+    for (const smf::Track& t : source.tracks)
+        sourceSysEx += countKind(t, smf::EventKind::SysEx);
+    EXPECT_EQ(countKind(track, smf::EventKind::SysEx), sourceSysEx);
+}
+
+TEST_P(DebianSmf, IndependentReaderAgrees) {
+    const Fixture& f = GetParam();
+    test::ScratchFolder folder;
+    const std::string out = folder / "out.mid";
+    ASSERT_EQ(FormatChange(fixture(f.file).c_str(), out.c_str()), FormatChangeDone);
+    const std::string command = "/usr/bin/python3 '" + std::string(QEL_MIDO_CROSSCHECK) + "' '" +
+                                fixture(f.file) + "' '" + out + "'";
+    const int status = std::system(command.c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "python3-mido is not installed (scripts/setup.sh installs it)";
+    EXPECT_EQ(status, 0) << "mido sees a difference (details above)";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DebianSmf,
+    ::testing::Values(Fixture{"nyquist-test.mid", 1, 2, "tiny format 1"},
+                      Fixture{"c_maj_melody.mid", 1, 2, "running status"},
+                      Fixture{"bwv772.mid", 1, 3, "three tracks"},
+                      Fixture{"midivolume.mid", 1, 3, "hundreds of SysEx events"},
+                      Fixture{"Out_There.mid", 0, 1, "format 0"},
+                      Fixture{"44-Above-the-sky.mid", 1, 18, "18 tracks"}),
+    [](const ::testing::TestParamInfo<Fixture>& info) {
+        std::string name = info.param.file;
+        name = name.substr(0, name.find('.'));
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        return name;
+    });
+
+TEST(DebianSmfDataByte, FileWithDataByteFFIsRefusedWithoutOutput) {
+    if (!fixtureProblem().empty())
+        GTEST_SKIP() << fixtureProblem();
+    test::ScratchFolder folder;
+    const std::string out = folder / "out.mid";
+    EXPECT_EQ(FormatChange(fixture("son_lyre.mid").c_str(), out.c_str()), FormatChangeNotSmf);
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST(DebianSmfFeatures, FilesHaveTheFeaturesTheyAreChosenFor) {
+    if (!fixtureProblem().empty())
+        GTEST_SKIP() << fixtureProblem();
+    // Hundreds of SysEx events.
+    const smf::Song volume = smf::readSmf(test::readFile(fixture("midivolume.mid")));
+    std::size_t sysEx = 0;
+    for (const smf::Track& t : volume.tracks)
+        sysEx += countKind(t, smf::EventKind::SysEx);
+    EXPECT_GE(sysEx, 100u);
+}
+
+} // namespace
+} // namespace qel
