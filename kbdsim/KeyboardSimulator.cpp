@@ -173,7 +173,7 @@ private:
     std::uint8_t collectBlock(const Bytes& message, const Frame& frame);
     void takeEndOfData(const Frame& frame);
     void noteBlockDone(std::uint32_t block);
-    std::vector<Reply> pace(const Bytes& message, std::vector<Bytes> replies) const;
+    std::vector<Reply> pace(std::vector<Bytes> replies) const;
 
     std::optional<Outgoing> outgoing;
     std::optional<Incoming> incoming;
@@ -190,22 +190,22 @@ std::vector<Reply> KeyboardSimulator::Impl::handle(const Bytes& message) {
         options.faults.malformedReply.matches(ordinal, kind))
         for (Bytes& reply : replies)
             spoil(reply, options.faults.malformation);
-    std::vector<Reply> paced = pace(message, std::move(replies));
+    std::vector<Reply> paced = pace(std::move(replies));
     if (options.faults.lateReply.matches(ordinal, kind))
         for (Reply& reply : paced)
             reply.delay += options.faults.lateBy;
     return paced;
 }
 
-std::vector<Reply> KeyboardSimulator::Impl::pace(const Bytes& message,
-                                                 std::vector<Bytes> replies) const {
+std::vector<Reply> KeyboardSimulator::Impl::pace(std::vector<Bytes> replies) const {
     std::vector<Reply> paced;
     paced.reserve(replies.size());
-    // The host hands the message over at once, so its own wire time is part of
-    // the delay; each reply then leaves after the one before it.
+    // Delays count from the moment the message was fully received: its own
+    // wire time is the host's to simulate. Each reply takes its wire time after
+    // the one before it.
     std::chrono::microseconds at{0};
     if (options.pacing.enabled && !replies.empty())
-        at = Pacing::wireTime(message.size()) + options.pacing.processingDelay;
+        at = options.pacing.processingDelay;
     for (Bytes& reply : replies) {
         if (options.pacing.enabled)
             at += Pacing::wireTime(reply.size());

@@ -76,7 +76,10 @@ struct Faults {
 
 // Wire pacing. Off: every reply leaves at once (delay 0). On: each message in
 // either direction takes its MIDI wire time, plus the processing delay once per
-// incoming message that gets an answer.
+// incoming message that gets an answer. The reply delays cover the replies'
+// wire time and the processing delay; the wire time of the incoming message
+// lies before the moment it was fully received, so its host simulates it (the
+// in-process device and the stand-alone program both do).
 struct Pacing {
     bool enabled = false;
     std::chrono::microseconds processingDelay{0};

@@ -115,8 +115,13 @@ void MidiHost::run(const std::atomic<bool>& stop,
             continue;
         if (settings_.trace)
             trace("in: ", next.message);
+        // The message came over a virtual wire at once; with pacing it is
+        // received only after its MIDI wire time.
+        const auto received =
+            next.arrival + (settings_.options.pacing.enabled ? Pacing::wireTime(next.message.size())
+                                                             : std::chrono::microseconds{0});
         for (Reply& reply : keyboard_.handle(next.message)) {
-            const auto due = next.arrival + reply.delay;
+            const auto due = received + reply.delay;
             while (!stop && std::chrono::steady_clock::now() < due)
                 std::this_thread::sleep_until(
                     std::min(due, std::chrono::steady_clock::now() + pollInterval));

@@ -178,43 +178,54 @@ TEST(KeyboardSimulatorFaults, ALateReplyLeavesLater) {
     EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(0));
 }
 
-TEST(KeyboardSimulatorPacing, EachMessageTakesItsWireTimeAt31250Baud) {
+TEST(KeyboardSimulatorPacing, EachReplyTakesItsWireTimeAt31250Baud) {
     Options options;
     options.pacing.enabled = true;
     KeyboardSimulator keyboard(options);
-    // 13 bytes in, 15 bytes out, 320 microseconds each.
-    EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(28 * 320));
+    // Counted from the full receipt of the request: the 15 reply bytes, 320
+    // microseconds each. The request's own 13 bytes are its host's to time.
+    EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(15 * 320));
     options.pacing.processingDelay = microseconds(1500);
     keyboard.setOptions(options);
-    EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(28 * 320 + 1500));
-    // A full block: 12 bytes in, 208 out.
+    EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(15 * 320 + 1500));
+    // A full block of 208 bytes.
     const auto replies = keyboard.handle(dataRequest(category::SMF, 2));
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0].message.size(), 208u);
-    EXPECT_EQ(replies[0].delay, microseconds(220 * 320 + 1500));
+    EXPECT_EQ(replies[0].delay, microseconds(208 * 320 + 1500));
+    // Messages without a reply cost no processing delay.
+    EXPECT_TRUE(keyboard.handle(parameterValue(0, 0, 32, 0)).empty());
 }
 
-TEST(KeyboardSimulatorPacing, PacingCostsAnItemAboutItsWireTime) {
-    // The demo SMF 2 received whole: sum of the delays of all exchanges.
+TEST(KeyboardSimulatorPacing, ReceivingAnItemCostsTheWireTimeOfItsReplies) {
     Options options;
     options.pacing.enabled = true;
     KeyboardSimulator keyboard(options);
     const std::size_t size = keyboard.memory().data(category::SMF, 2)->size();
     microseconds total{0};
     Bytes request = dataRequest(category::SMF, 2);
-    std::size_t bytesOnWire = 0;
+    std::size_t replyBytes = 0;
     for (int guard = 0; guard < 100; ++guard) {
         const auto replies = keyboard.handle(request);
         ASSERT_EQ(replies.size(), 1u);
         total += replies[0].delay;
-        bytesOnWire += request.size() + replies[0].message.size();
+        replyBytes += replies[0].message.size();
         if (qel::messageType(replies[0].message) == qel::sysex::Handshake)
             break;
         request = handshake(category::SMF, 2, 1);
     }
-    EXPECT_EQ(total, Pacing::wireTime(bytesOnWire));
+    EXPECT_EQ(total, Pacing::wireTime(replyBytes));
     // Three 7-bit groups carry two data bytes: at least 1.5 wire bytes per byte.
-    EXPECT_GE(bytesOnWire, size * 3 / 2);
+    EXPECT_GE(replyBytes, size * 3 / 2);
+}
+
+TEST(KeyboardSimulatorPacing, ALateReplyAddsToItsWireTime) {
+    Options options;
+    options.pacing.enabled = true;
+    options.faults.lateReply.kind = MessageKind::ModelRequest;
+    options.faults.lateBy = microseconds(2'000'000);
+    KeyboardSimulator keyboard(options);
+    EXPECT_EQ(keyboard.handle(modelRequest).at(0).delay, microseconds(2'000'000 + 15 * 320));
 }
 
 TEST(MessageSelector, MatchesByOrdinalKindOrBoth) {
