@@ -4,6 +4,7 @@
 #include "files/ScratchFolder.h"
 #include "model/Exception.h"
 #include "model/VdfData.h"
+#include "model/VdfDataAttribute.h"
 #include "platform/files/DosFileTime.h"
 #include "support/Hex.h"
 #include "support/PackageBuilder.h"
@@ -241,6 +242,19 @@ TEST(VdfLoading, FileTimeIsTheModificationTimePackedAsDosDateAndTime) {
     const std::uint32_t expected = (44u << 9 | 3u << 5 | 15u) << 16 | (13u << 11 | 45u << 5 | 15u);
     EXPECT_EQ(VdfData(folder / "a.vdf").fileTime(), expected);
     EXPECT_EQ(platform::dosFileTime(folder / "gone.vdf"), 0xFFFFFFFFu);
+}
+
+TEST(VdfLoading, AttributeRecordCarriesCategoryNameSizePathAndDate) {
+    ScratchFolder folder;
+    writeFile(folder / "Reg1.vdf", singleItemFile(category::Registration, type::Registration, ByteVector(240)));
+    VdfData item(folder / "Reg1.vdf");
+    const VdfDataAttribute attribute(item);
+    EXPECT_EQ(attribute.category, category::Registration);
+    EXPECT_EQ(attribute.name, "Reg1    ");
+    EXPECT_EQ(attribute.size, 240u);
+    EXPECT_EQ(attribute.path, folder / "Reg1.vdf");
+    EXPECT_EQ(attribute.date, item.fileTime());
+    EXPECT_NE(attribute.date, 0xFFFFFFFFu);
 }
 
 TEST(VdfLoading, DosDateIsClampedToItsRange) {

@@ -11,6 +11,8 @@
 namespace qel::platform {
 
 AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {
+    if (target_.empty() || target_.back() == '/')
+        return; // no file name: nothing can be created
     std::string pattern = target_ + ".XXXXXX";
     fd_ = ::mkstemp(pattern.data());
     if (fd_ < 0)
