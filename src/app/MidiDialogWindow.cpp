@@ -1,0 +1,66 @@
+#include "app/MidiDialogWindow.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QProgressBar>
+
+namespace qel::app {
+
+MidiDialogWindow::MidiDialogWindow(QWidget* mainWindow)
+    : QDialog(nullptr), mainWindow_(mainWindow), progressBar_(new QProgressBar(this)) {
+    // A title bar without a close box: an operation ends by itself, never by the user.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setModal(false);
+    setFixedSize(262, 71);
+    progressBar_->setGeometry(6, 19, 249, 33);
+    progressBar_->setTextVisible(false);
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+}
+
+std::function<std::unique_ptr<MidiDialogView>()> MidiDialogWindow::factory(QWidget* mainWindow) {
+    QPointer<QWidget> owner(mainWindow);
+    return [owner]() -> std::unique_ptr<MidiDialogView> {
+        return std::make_unique<MidiDialogWindow>(owner.data());
+    };
+}
+
+QString MidiDialogWindow::errorDisplayText(const std::string& text) {
+    QString shown = QString::fromStdString(text);
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+        shown += '.';
+    return shown;
+}
+
+void MidiDialogWindow::setCaption(const std::string& text) {
+    setWindowTitle(QString::fromStdString(text));
+    repaint();
+}
+
+void MidiDialogWindow::setProgressMaximum(int maximum) {
+    progressBar_->setRange(0, maximum);
+}
+
+void MidiDialogWindow::setProgressPosition(int position) {
+    progressBar_->setValue(position);
+}
+
+void MidiDialogWindow::show() {
+    if (mainWindow_) {
+        const QPoint centre = mainWindow_->frameGeometry().center();
+        move(centre.x() - width() / 2, centre.y() - height() / 2);
+    }
+    QDialog::show();
+    // Operations run inside one call: paint now, not when the event loop next idles.
+    repaint();
+}
+
+void MidiDialogWindow::hide() { QDialog::hide(); }
+
+void MidiDialogWindow::showError(const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
+                    errorDisplayText(text), QMessageBox::Ok, mainWindow_.data());
+    box.exec();
+}
+
+} // namespace qel::app
