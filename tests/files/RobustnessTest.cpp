@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 
 namespace qel {
@@ -84,7 +85,9 @@ TEST(Robustness, MutatedAndTruncatedFilesLoadOrAreRefused) {
     const std::vector<ByteVector> seeds = seedFiles();
     std::mt19937 random(20260607);
     int loaded = 0, refused = 0;
-    const int rounds = 4000;
+    // QEL_ROBUSTNESS_ROUNDS runs a longer search by hand.
+    const char* override = std::getenv("QEL_ROBUSTNESS_ROUNDS");
+    const int rounds = override ? std::atoi(override) : 4000;
     for (int round = 0; round < rounds; ++round) {
         const ByteVector& seed = seeds[static_cast<std::size_t>(round) % seeds.size()];
         const ByteVector file = mutate(seed, random);
