@@ -89,6 +89,8 @@ template <typename Midi> std::vector<std::string> portNames(RtMidi::Api api) {
 
 class RtMidiOutputDevice : public OutputDevice {
 public:
+    static constexpr std::size_t maximumMessageSize = 8192;
+
     RtMidiOutputDevice(DoneHandler onDone) : onDone_(std::move(onDone)) {}
 
     Result open(RtMidi::Api api, unsigned index) {
@@ -109,6 +111,10 @@ public:
             return result::InvalidHandle;
         if (message.empty())
             return result::Unprepared;
+        // RtMidi's JACK output drops a message that does not fit its 16 KB ring
+        // buffer without a word; what could not fit is refused here instead.
+        if (message.size() > maximumMessageSize)
+            return result::InvalidParameter;
         trap_.take();
         midi_->sendMessage(message.data(), message.size());
         const Result code = trap_.take();

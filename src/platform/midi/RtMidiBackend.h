@@ -4,7 +4,8 @@
 // sequencer on Linux, or a JACK server where no sequencer exists (containers,
 // test machines) or where the environment variable QEL_MIDI_API says so
 // ("alsa", "jack" or "none"). Without any reachable MIDI system the device
-// lists are empty; nothing here throws.
+// lists are empty; nothing here throws. An output device refuses messages
+// over 8 KB with InvalidParameter (RtMidi's JACK output would drop them unseen).
 
 #include "platform/midi/MidiBackend.h"
 

@@ -1,0 +1,134 @@
+// The RtMidi backend on a JACK server of the test's own, against peer ports
+// the test opens with RtMidi directly.
+
+#include "platform/midi/RtMidiBackend.h"
+
+#include "platform/EventPump.h"
+#include "platform/JackServer.h"
+
+#include <rtmidi/RtMidi.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+
+using namespace qel::midi;
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+std::size_t indexOf(const std::vector<std::string>& names, const std::string& suffix) {
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i].size() >= suffix.size() &&
+            names[i].compare(names[i].size() - suffix.size(), suffix.size(), suffix) == 0)
+            return i;
+    return names.size();
+}
+
+class RtMidiOverJack : public testing::Test {
+protected:
+    void SetUp() override {
+        server = std::make_unique<qel::test::JackServer>(qel::test::uniqueServerName("qel-rtmidi"));
+        if (!server->problem().empty())
+            GTEST_SKIP() << server->problem();
+        ::setenv("QEL_MIDI_API", "jack", 1);
+        backend = makeRtMidiBackend();
+        // The far end: a port that sends to us and one that receives from us.
+        peerOut = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "peer");
+        peerOut->openVirtualPort("to pc");
+        peerIn = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "peer");
+        peerIn->ignoreTypes(false, true, true);
+        peerIn->openVirtualPort("from pc");
+    }
+
+    void TearDown() override {
+        input.reset();
+        output.reset();
+        peerIn.reset();
+        peerOut.reset();
+        if (server) {
+            EXPECT_TRUE(server->stop()) << server->output();
+        }
+        ::unsetenv("QEL_MIDI_API");
+    }
+
+    std::unique_ptr<qel::test::JackServer> server;
+    std::unique_ptr<Backend> backend;
+    std::unique_ptr<RtMidiOut> peerOut;
+    std::unique_ptr<RtMidiIn> peerIn;
+    std::unique_ptr<InputDevice> input;
+    std::unique_ptr<OutputDevice> output;
+};
+
+TEST_F(RtMidiOverJack, SysExComesInWholeThroughTheEventQueueAndOtherMessagesDoNot) {
+    const auto names = backend->inputNames();
+    const std::size_t index = indexOf(names, ":to pc");
+    ASSERT_LT(index, names.size());
+    std::vector<Bytes> delivered;
+    ASSERT_EQ(backend->openInput(index, 256,
+                                 [&](std::span<const std::uint8_t> bytes) {
+                                     delivered.emplace_back(bytes.begin(), bytes.end());
+                                 },
+                                 input),
+              result::NoError);
+    ASSERT_EQ(input->start(), result::NoError);
+    std::this_thread::sleep_for(50ms); // the connection settles
+    const Bytes sysEx{0xF0, 0x44, 0x11, 0x02, 0x7F, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0xF7};
+    peerOut->sendMessage(std::vector<unsigned char>{0x90, 0x40, 0x7F}.data(), 3); // a note: not ours
+    peerOut->sendMessage(sysEx.data(), sysEx.size());
+    ASSERT_TRUE(qel::test::pumpUntil([&] { return !delivered.empty(); }, 3000ms));
+    qel::test::pumpFor(50ms);
+    EXPECT_EQ(delivered, std::vector<Bytes>{sysEx});
+
+    ASSERT_EQ(input->stop(), result::NoError);
+    peerOut->sendMessage(sysEx.data(), sysEx.size());
+    qel::test::pumpFor(200ms);
+    EXPECT_EQ(delivered.size(), 1u) << "nothing flows after stop()";
+    EXPECT_EQ(input->close(), result::NoError);
+    EXPECT_EQ(input->start(), result::InvalidHandle);
+}
+
+TEST_F(RtMidiOverJack, SentMessageArrivesAndIsReportedDoneLater) {
+    const auto names = backend->outputNames();
+    const std::size_t index = indexOf(names, ":from pc");
+    ASSERT_LT(index, names.size());
+    int done = 0;
+    ASSERT_EQ(backend->openOutput(index, [&] { ++done; }, output), result::NoError);
+    std::this_thread::sleep_for(50ms);
+    const Bytes sysEx{0xF0, 0x44, 0x11, 0x02, 0x7F, 0x01, 0x00, 0x00, 0x0D, 0x00, 0x00, 0x00, 0xF7};
+    ASSERT_EQ(output->send(sysEx), result::NoError);
+    EXPECT_EQ(done, 0) << "done comes through the event queue, not inside send()";
+    ASSERT_TRUE(qel::test::pumpUntil([&] { return done == 1; }));
+    std::vector<unsigned char> received;
+    for (int i = 0; i < 300 && received.empty(); ++i) {
+        peerIn->getMessage(&received);
+        if (received.empty())
+            std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(Bytes(received.begin(), received.end()), sysEx);
+}
+
+TEST_F(RtMidiOverJack, MessageRtMidiWouldDropUnseenIsRefused) {
+    const auto names = backend->outputNames();
+    const std::size_t index = indexOf(names, ":from pc");
+    ASSERT_LT(index, names.size());
+    ASSERT_EQ(backend->openOutput(index, [] {}, output), result::NoError);
+    // Far more than RtMidi's JACK ring buffer holds: RtMidi would say nothing.
+    Bytes huge(1 << 20, 0x01);
+    huge.front() = 0xF0;
+    huge.back() = 0xF7;
+    EXPECT_EQ(output->send(huge), result::InvalidParameter);
+    EXPECT_EQ(output->send(Bytes{}), result::Unprepared);
+}
+
+TEST_F(RtMidiOverJack, OpeningAPortThatIsNotThereFails) {
+    EXPECT_EQ(backend->openOutput(backend->outputNames().size(), [] {}, output),
+              result::BadDeviceId);
+    EXPECT_EQ(backend->openInput(backend->inputNames().size(), 256, {}, input), result::BadDeviceId);
+    EXPECT_EQ(output, nullptr);
+    EXPECT_EQ(input, nullptr);
+}
+
+} // namespace
