@@ -14,6 +14,11 @@
 // time ("MIDI TIMEOUT"); 23 the keyboard rejected a message ("MESSAGE
 // REJECTED"); 24 the keyboard reported a SysEx error, or sent more data than
 // the destination holds ("SYSEX ERROR").
+//
+// A call made while another operation of the same dialog waits for the
+// keyboard (from an event handled during that wait) does nothing and leaves
+// error 12, "the MIDI device is busy"; the waiting operation goes on unharmed.
+// The dialog is made and destroyed by the functions of MidiDialogFactory.h.
 
 #include "model/ByteVector.h"
 

@@ -353,9 +353,15 @@ std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t nu
     showWindow();
     std::size_t written = 0;
     ByteVector block;
-    for (std::uint16_t k = 0; receiveBlock(category, number, block, k); ++k) {
+    for (bool first = true; receiveBlock(category, number, block, first); first = false) {
         if (block.size() > destination.size() - written) {
             // More than the caller has room for: nothing is written past it.
+            errorCode_ = dialogError::sysEx;
+            break;
+        }
+        if (block.empty()) {
+            // A keyboard never sends an empty block; answering them forever
+            // would never fill the destination and never end.
             errorCode_ = dialogError::sysEx;
             break;
         }
@@ -368,12 +374,12 @@ std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t nu
 }
 
 bool TQelMidiDialog::receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block,
-                                  std::uint16_t blockNumber) {
+                                  bool first) {
     ByteVector message;
-    if (blockNumber != 0)
-        SysExHCCEncoder().encode(category, number, 0, sysex::NextBlock, message);
-    else
+    if (first)
         SysExHDREncoder().encode(category, number, 0, message);
+    else
+        SysExHCCEncoder().encode(category, number, 0, sysex::NextBlock, message);
     request_ = std::move(message);
     armCycleCallbacks();
     if (!runCycle())

@@ -87,8 +87,9 @@ private:
     // Data transfer steps: one block out, one block in.
     void sendBlock(std::uint16_t category, std::uint16_t number, const ByteVector& bytes,
                    std::uint16_t block);
-    bool receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block,
-                      std::uint16_t blockNumber);
+    // The first block is asked with a data request, every later one with the
+    // next-block command. False at the end of the item or on failure.
+    bool receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block, bool first);
     // The end-of-data command after the last block; waits until it has left.
     void sendEndOfData(std::uint16_t category, std::uint16_t number);
     std::int32_t dataSize(std::uint16_t category, std::uint16_t number);

@@ -227,6 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
     Replies, ReceiveEnd,
     testing::Values(ReplyCase{"EndOfData", handshake(0), 0},
                     ReplyCase{"SysExError", handshake(3), 24},
+                    ReplyCase{"EmptyDataBlock", dataBlock(1, Bytes{}), 24},
                     ReplyCase{"Rejected", handshake(5), 23},
                     ReplyCase{"Acknowledge", handshake(2), 23},     // no meaning here
                     ReplyCase{"NextBlock", handshake(1), 23},       // no meaning here
