@@ -213,6 +213,8 @@ struct MalformedCase {
     const char* text;
 };
 
+void PrintTo(const MalformedCase& c, std::ostream* out) { *out << c.text; }
+
 class MalformedReply : public VirtualKeyboard,
                        public testing::WithParamInterface<MalformedCase> {};
 

@@ -210,6 +210,8 @@ struct ReplyCase {
     std::int32_t code;
 };
 
+void PrintTo(const ReplyCase& c, std::ostream* out) { *out << c.name; }
+
 class ReceiveEnd : public ScriptedKeyboard, public testing::WithParamInterface<ReplyCase> {};
 
 TEST_P(ReceiveEnd, ReplyDecidesHowTheTransferEnds) {

@@ -53,6 +53,8 @@ struct StopCase {
     const char* shown;
 };
 
+void PrintTo(const StopCase& c, std::ostream* out) { *out << '"' << c.text << '"'; }
+
 class ErrorDisplay : public testing::TestWithParam<StopCase> {};
 
 TEST_P(ErrorDisplay, AppendsAFullStopAfterCharactersAboveIt) {
@@ -69,6 +71,9 @@ INSTANTIATE_TEST_SUITE_P(
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Also when listing the tests, where the test environment is not applied yet.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

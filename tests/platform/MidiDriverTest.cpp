@@ -39,6 +39,8 @@ struct NameCase {
     const char* stable;
 };
 
+void PrintTo(const NameCase& c, std::ostream* out) { *out << '"' << c.system << '"'; }
+
 class StableDeviceName : public testing::TestWithParam<NameCase> {};
 
 TEST_P(StableDeviceName, DropsOnlyTheTrailingClientAndPortNumbers) {
