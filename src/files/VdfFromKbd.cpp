@@ -8,24 +8,13 @@
 #include "files/BigEndian.h"
 #include "files/ContainerLayout.h"
 #include "model/KbdData.h"
+#include "platform/files/SafeFileName.h"
 
 #include <algorithm>
 
 namespace qel {
 
 namespace {
-
-// The keyboard's 8 name bytes as a file name: separators, NUL and other control
-// bytes would leave the data directory or make no valid name, so they become '_'.
-std::string safeFileName(const std::string& name) {
-    std::string safe = name;
-    for (char& c : safe) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '/' || c == '\\')
-            c = '_';
-    }
-    return safe;
-}
 
 // Items of category `c` whose size is not 0.
 std::uint32_t loadedCount(const VdfDataChildren& children, category::id c) {

@@ -6,20 +6,11 @@
 #include "platform/files/AtomicFileWriter.h"
 #include "platform/files/DosFileTime.h"
 #include "platform/files/FileBytes.h"
+#include "platform/files/SafeFileName.h"
 
 #include <algorithm>
 
 namespace qel {
-
-std::string safeFileName(const std::string& name) {
-    std::string safe = name;
-    for (char& c : safe) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '/' || c == '\\')
-            c = '_';
-    }
-    return safe;
-}
 
 CardData::CardData(const std::string& path) : path_(path) {
     const std::size_t slash = path.find_last_of("/\\");

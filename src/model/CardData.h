@@ -67,8 +67,4 @@ private:
     ByteVector data_;
 };
 
-// `name` made safe as a file name: path separators ('/' and '\\'), NUL and the
-// other control bytes become '_'.
-std::string safeFileName(const std::string& name);
-
 } // namespace qel
