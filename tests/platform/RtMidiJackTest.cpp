@@ -47,7 +47,13 @@ protected:
         input.reset();
         output.reset();
         peerIn.reset();
-        peerOut.reset();
+        // RtMidi's JACK output frees its ring buffer before closing its client;
+        // closing the port and letting a cycle pass first avoids that race.
+        if (peerOut) {
+            peerOut->closePort();
+            std::this_thread::sleep_for(50ms);
+            peerOut.reset();
+        }
         if (server) {
             EXPECT_TRUE(server->stop()) << server->output();
         }

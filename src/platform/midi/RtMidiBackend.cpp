@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <unistd.h>
 
 namespace qel::midi {
@@ -92,8 +94,10 @@ public:
     static constexpr std::size_t maximumMessageSize = 8192;
 
     RtMidiOutputDevice(DoneHandler onDone) : onDone_(std::move(onDone)) {}
+    ~RtMidiOutputDevice() override { release(); }
 
     Result open(RtMidi::Api api, unsigned index) {
+        api_ = api;
         midi_ = makeMidi<RtMidiOut>(api, trap_);
         if (!midi_)
             return result::NoDriver;
@@ -134,12 +138,27 @@ public:
         const Result code = trap_.take();
         if (code != result::NoError)
             return code;
-        midi_.reset();
+        release();
         return result::NoError;
     }
 
 private:
+    // RtMidi's JACK output frees its ring buffer before it closes its JACK
+    // client, so a process cycle still running then reads freed memory. With
+    // the port closed first, cycles that start later return at once; waiting
+    // a few cycles lets one in progress end before the buffer goes.
+    void release() {
+        if (!midi_)
+            return;
+        if (api_ == RtMidi::UNIX_JACK) {
+            midi_->closePort();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        midi_.reset();
+    }
+
     EventPoster poster_; // first: outlives the RtMidi object
+    RtMidi::Api api_ = RtMidi::UNSPECIFIED;
     DoneHandler onDone_;
     ErrorTrap trap_;
     std::unique_ptr<RtMidiOut> midi_;
