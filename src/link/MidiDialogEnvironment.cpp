@@ -13,4 +13,15 @@ MidiDialogEnvironment MidiDialogEnvironment::standard() {
     return environment;
 }
 
+MidiDialogEnvironment MidiDialogEnvironment::completed() const {
+    MidiDialogEnvironment environment = *this;
+    if (!environment.driver)
+        environment.driver = midi::makeSystemDriver();
+    if (environment.registryLocation.isEmpty())
+        environment.registryLocation = registry::Registry::defaultLocation();
+    if (!environment.makeView)
+        environment.makeView = [] { return std::make_unique<HeadlessMidiDialogView>(); };
+    return environment;
+}
+
 } // namespace qel

@@ -28,6 +28,8 @@ struct MidiDialogEnvironment {
 
     // An environment with every default filled in.
     static MidiDialogEnvironment standard();
+    // This environment with the defaults in place of what it leaves empty.
+    MidiDialogEnvironment completed() const;
 };
 
 } // namespace qel

@@ -3,7 +3,7 @@
 namespace qel {
 
 QelMidiDialogDelegator::QelMidiDialogDelegator(const MidiDialogEnvironment& environment)
-    : dialog_(std::make_unique<TQelMidiDialog>(environment)) {}
+    : dialog_(std::make_unique<TQelMidiDialog>(environment.completed())) {}
 
 QelMidiDialogDelegator::~QelMidiDialogDelegator() = default;
 

@@ -12,7 +12,8 @@ namespace qel {
 
 class QelMidiDialogDelegator : public IQelMidiDialog {
 public:
-    // Creates the dialog (opening its ports) in `environment`.
+    // Creates the dialog (opening its ports) in `environment`, with the
+    // defaults of MidiDialogEnvironment for what it leaves empty.
     explicit QelMidiDialogDelegator(const MidiDialogEnvironment& environment);
     ~QelMidiDialogDelegator() override;
 

@@ -348,8 +348,9 @@ std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t nu
     if (refusedWhileWaiting())
         return 0;
     errorCode_ = 0;
-    setProgressPosition(0);
+    // The size query moves the bar itself; the transfer starts from 0 after it.
     setProgressMaximum(dataSize(category, number));
+    setProgressPosition(0);
     showWindow();
     std::size_t written = 0;
     ByteVector block;

@@ -38,6 +38,7 @@ public:
     // to the window's error display as "No Such MIDI Device: <name>"; both ports
     // then stay closed and the error code stays 0. A port that fails to open
     // leaves its code; when the input fails, the output is closed again.
+    // Every part of `environment` must be set (see MidiDialogEnvironment::completed).
     explicit TQelMidiDialog(const MidiDialogEnvironment& environment);
     // Closes the output port, then the input port.
     ~TQelMidiDialog();

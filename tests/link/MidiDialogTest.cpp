@@ -372,4 +372,14 @@ TEST_F(ScriptedKeyboard, NameShorterThanEightCharactersIsPaddedWithSpaces) {
     EXPECT_EQ(received[1], second);
 }
 
+TEST_F(ScriptedKeyboard, EnvironmentLeftPartlyEmptyGetsTheDefaults) {
+    MidiDialogEnvironment partial;
+    partial.driver = bench.environment.driver;
+    partial.registryLocation = bench.environment.registryLocation;
+    answerAlways(valueReply(0, 0, 1)); // no window given: a headless one is used
+    auto dialog = createMidiDialog(partial);
+    EXPECT_EQ(dialog->GetModel(), 1);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+}
+
 } // namespace
