@@ -382,4 +382,51 @@ TEST_F(ScriptedKeyboard, EnvironmentLeftPartlyEmptyGetsTheDefaults) {
     EXPECT_EQ(dialog->GetErrorCode(), 0);
 }
 
+struct CategoryCase {
+    std::uint16_t category;
+    std::int32_t fixedSize;  // 0: asked from the keyboard
+    int nameParameter;       // -1: the category has no names
+};
+
+void PrintTo(const CategoryCase& c, std::ostream* out) { *out << "category " << c.category; }
+
+class CategoryTables : public ScriptedKeyboard, public testing::WithParamInterface<CategoryCase> {};
+
+// Every parameter request is answered with 0x41424344 ("ABCD").
+TEST_P(CategoryTables, SizeAndNameAskTheKeyboardOnlyWhereTheCategoryNeedsIt) {
+    const CategoryCase c = GetParam();
+    script = [this](const Bytes&) {
+        return std::vector<midi::TimedMessage>{
+            {valueReply(received.back()[6], received.back()[7], 0x41424344), {}}};
+    };
+    auto dialog = bench.create();
+    const std::int32_t size = dialog->GetDataSize(c.category, 1);
+    EXPECT_EQ(size, c.fixedSize != 0 ? c.fixedSize : 0x41424344);
+    ASSERT_EQ(received.size(), c.fixedSize != 0 ? 0u : 1u);
+    if (c.fixedSize == 0) {
+        EXPECT_EQ(received[0][7], 3) << "the size is parameter 3";
+    }
+    received.clear();
+    const std::string name = dialog->GetDataName(c.category, 1);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    if (c.nameParameter < 0) {
+        EXPECT_EQ(name, "");
+        EXPECT_TRUE(received.empty());
+    } else {
+        EXPECT_EQ(name, "ABCDABCD");
+        ASSERT_EQ(received.size(), 2u);
+        EXPECT_EQ(received[0][7], c.nameParameter);
+        EXPECT_EQ(received[1][7], c.nameParameter + 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Categories, CategoryTables,
+    testing::Values(CategoryCase{0, 216, -1}, CategoryCase{1, 868, -1}, CategoryCase{2, 70, 96},
+                    CategoryCase{3, 40, 0}, CategoryCase{4, 1056, 0}, CategoryCase{5, 266, -1},
+                    CategoryCase{6, 50, -1}, CategoryCase{7, 46, -1}, CategoryCase{8, 0, -1},
+                    CategoryCase{9, 36, 48}, CategoryCase{10, 0, 4}, CategoryCase{11, 0, 4},
+                    CategoryCase{12, 240, -1}, CategoryCase{13, 92, 48},
+                    CategoryCase{14, 128, -1}, CategoryCase{16, 0, 4}));
+
 } // namespace
