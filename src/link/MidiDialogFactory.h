@@ -1,7 +1,9 @@
 #pragma once
 
 // Making and destroying the MIDI dialog. A keyboard action creates it at its
-// start (opening the MIDI ports) and destroys it at its end.
+// start (opening the MIDI ports) and destroys it at its end. The dialog runs on
+// the thread that creates it, which needs a Qt event loop (a QCoreApplication
+// or QApplication exists): its waits handle that thread's events.
 
 #include "link/IQelMidiDialog.h"
 #include "link/MidiDialogEnvironment.h"

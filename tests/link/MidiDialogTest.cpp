@@ -429,4 +429,9 @@ INSTANTIATE_TEST_SUITE_P(
                     CategoryCase{12, 240, -1}, CategoryCase{13, 92, 48},
                     CategoryCase{14, 128, -1}, CategoryCase{16, 0, 4}));
 
+TEST(MidiDialogEnvironment, TheProductWaitsTenSeconds) {
+    EXPECT_EQ(MidiDialogEnvironment{}.replyTimeout, std::chrono::milliseconds(10000));
+    EXPECT_EQ(MidiDialogEnvironment{}.completed().replyTimeout, std::chrono::milliseconds(10000));
+}
+
 } // namespace
