@@ -55,7 +55,9 @@ void MidiDialogWindow::show() {
     repaint();
 }
 
-void MidiDialogWindow::hide() { QDialog::hide(); }
+void MidiDialogWindow::hide() {
+    QDialog::hide();
+}
 
 void MidiDialogWindow::showError(const std::string& text) {
     QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),

@@ -9,7 +9,6 @@
 
 #include <QDialog>
 #include <QPointer>
-
 #include <functional>
 #include <memory>
 

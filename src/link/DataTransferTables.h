@@ -20,6 +20,8 @@ inline constexpr std::uint16_t noName = 0x80;
 inline constexpr std::uint16_t sizeParameter = 3;
 
 // True when items of the category carry no name.
-inline bool hasNoName(std::uint16_t parameter) { return (parameter & 0x80) != 0; }
+inline bool hasNoName(std::uint16_t parameter) {
+    return (parameter & 0x80) != 0;
+}
 
 } // namespace qel::transfer

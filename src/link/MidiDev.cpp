@@ -6,7 +6,9 @@ MidiDev::MidiDev(std::shared_ptr<midi::Driver> driver) : driver_(std::move(drive
 
 MidiDev::~MidiDev() = default;
 
-void MidiDev::attach(MidiObserver& observer) { observers_.push_back(&observer); }
+void MidiDev::attach(MidiObserver& observer) {
+    observers_.push_back(&observer);
+}
 
 void MidiDev::notifyObservers() {
     for (MidiObserver* observer : observers_)

@@ -9,7 +9,6 @@
 #include "platform/midi/MidiDriver.h"
 
 #include <QString>
-
 #include <chrono>
 #include <functional>
 #include <memory>

@@ -4,7 +4,9 @@ namespace qel {
 
 MidiInDev::MidiInDev(std::shared_ptr<midi::Driver> driver) : MidiDev(std::move(driver)) {}
 
-MidiInDev::~MidiInDev() { close(); }
+MidiInDev::~MidiInDev() {
+    close();
+}
 
 midi::Result MidiInDev::open(int deviceIndex) {
     if (device_)
@@ -22,8 +24,8 @@ midi::Result MidiInDev::close() {
     lastError_ = midi::result::NoError;
     if (!device_)
         return lastError_;
-    for (auto step : {&midi::InputDevice::stop, &midi::InputDevice::reset,
-                      &midi::InputDevice::close}) {
+    for (auto step :
+         {&midi::InputDevice::stop, &midi::InputDevice::reset, &midi::InputDevice::close}) {
         lastError_ = ((*device_).*step)();
         if (lastError_ != midi::result::NoError)
             return lastError_;

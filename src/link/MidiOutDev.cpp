@@ -6,13 +6,16 @@ namespace qel {
 
 MidiOutDev::MidiOutDev(std::shared_ptr<midi::Driver> driver) : MidiDev(std::move(driver)) {}
 
-MidiOutDev::~MidiOutDev() { close(); }
+MidiOutDev::~MidiOutDev() {
+    close();
+}
 
 midi::Result MidiOutDev::open(int deviceIndex) {
     if (device_)
         return lastError_ = midi::result::Allocated;
     pending_ = 0;
-    lastError_ = driver_->openOutput(deviceIndex, [this] { onDone(); }, device_);
+    lastError_ = driver_->openOutput(
+        deviceIndex, [this] { onDone(); }, device_);
     return lastError_;
 }
 

@@ -7,9 +7,13 @@ QelMidiDialogDelegator::QelMidiDialogDelegator(const MidiDialogEnvironment& envi
 
 QelMidiDialogDelegator::~QelMidiDialogDelegator() = default;
 
-void QelMidiDialogDelegator::BeginCommunication() { dialog_->BeginCommunication(); }
+void QelMidiDialogDelegator::BeginCommunication() {
+    dialog_->BeginCommunication();
+}
 
-std::uint16_t QelMidiDialogDelegator::GetModel() { return dialog_->GetModel(); }
+std::uint16_t QelMidiDialogDelegator::GetModel() {
+    return dialog_->GetModel();
+}
 
 void QelMidiDialogDelegator::SendCommand(std::uint16_t category, std::uint16_t number,
                                          const ByteVector& index, std::uint16_t parameter,
@@ -46,13 +50,21 @@ void QelMidiDialogDelegator::SendDataName(std::uint16_t category, std::uint16_t 
     dialog_->SendDataName(category, number, name);
 }
 
-void QelMidiDialogDelegator::SetShowProgress(bool show) { dialog_->SetShowProgress(show); }
+void QelMidiDialogDelegator::SetShowProgress(bool show) {
+    dialog_->SetShowProgress(show);
+}
 
-bool QelMidiDialogDelegator::GetShowProgress() const { return dialog_->GetShowProgress(); }
+bool QelMidiDialogDelegator::GetShowProgress() const {
+    return dialog_->GetShowProgress();
+}
 
-void QelMidiDialogDelegator::SetCaption(const std::string& text) { dialog_->SetCaption(text); }
+void QelMidiDialogDelegator::SetCaption(const std::string& text) {
+    dialog_->SetCaption(text);
+}
 
-std::int32_t QelMidiDialogDelegator::GetErrorCode() const { return dialog_->GetErrorCode(); }
+std::int32_t QelMidiDialogDelegator::GetErrorCode() const {
+    return dialog_->GetErrorCode();
+}
 
 std::string QelMidiDialogDelegator::GetErrorText(std::int32_t code) const {
     return dialog_->GetErrorText(code);

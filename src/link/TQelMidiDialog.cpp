@@ -1,16 +1,15 @@
 #include "link/TQelMidiDialog.h"
 
 #include "link/DataTransferTables.h"
-#include "model/Catalogue.h"
 #include "link/SysExDecoder.h"
 #include "link/SysExEncoder.h"
 #include "link/SysExFrame.h"
+#include "model/Catalogue.h"
 #include "platform/midi/MidiResult.h"
 #include "platform/registry/Registry.h"
 
 #include <QCoreApplication>
 #include <QString>
-
 #include <algorithm>
 #include <climits>
 
@@ -199,7 +198,9 @@ void TQelMidiDialog::setProgressPosition(std::int64_t position) {
     view_->setProgressPosition(progressPosition_);
 }
 
-void TQelMidiDialog::SetCaption(const std::string& text) { view_->setCaption(text); }
+void TQelMidiDialog::SetCaption(const std::string& text) {
+    view_->setCaption(text);
+}
 
 // ---- parameter operations ----
 
@@ -366,7 +367,8 @@ std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t nu
             errorCode_ = dialogError::sysEx;
             break;
         }
-        std::copy(block.begin(), block.end(), destination.begin() + static_cast<std::ptrdiff_t>(written));
+        std::copy(block.begin(), block.end(),
+                  destination.begin() + static_cast<std::ptrdiff_t>(written));
         written += block.size();
         setProgressPosition(static_cast<std::int64_t>(written));
     }

@@ -16,7 +16,6 @@
 #include "model/ByteVector.h"
 
 #include <QTimer>
-
 #include <cstdint>
 #include <memory>
 #include <span>

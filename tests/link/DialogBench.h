@@ -8,7 +8,6 @@
 #include "platform/registry/Registry.h"
 
 #include <QTemporaryDir>
-
 #include <memory>
 #include <string>
 #include <vector>

@@ -3,15 +3,13 @@
 // simulator tq7400-kbdsim on it, reached through the RtMidi backend with the
 // simulator's port names stored as the MIDI settings.
 
+#include "link/DialogBench.h"
 #include "link/MidiDialogFactory.h"
+#include "platform/JackServer.h"
 #include "platform/midi/MidiDriver.h"
 
-#include "link/DialogBench.h"
-#include "platform/JackServer.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -32,8 +30,8 @@ protected:
             GTEST_SKIP() << server->problem();
         ::setenv("QEL_MIDI_API", "jack", 1);
         simulator = std::make_unique<test::Program>(
-            TQ7400_KBDSIM, QStringList{"--api", "jack", "--name",
-                                       QString::fromStdString(simulatorName)});
+            TQ7400_KBDSIM,
+            QStringList{"--api", "jack", "--name", QString::fromStdString(simulatorName)});
         ASSERT_TRUE(simulator->started());
         ASSERT_TRUE(simulator->waitForOutput("tq7400-kbdsim ready", 10s)) << simulator->output();
     }

@@ -1,18 +1,16 @@
 // End to end: the MIDI dialog, made by createMidiDialog(), against the
 // in-process "TQ-7400 Virtual Keyboard" hosting the keyboard simulator.
 
-#include "link/MidiDialogFactory.h"
-#include "model/Exception.h"
-#include "platform/midi/VirtualKeyboard.h"
-
 #include "kbdsim/KeyboardMemory.h"
 #include "link/DialogBench.h"
+#include "link/MidiDialogFactory.h"
+#include "model/Exception.h"
 #include "platform/EventPump.h"
+#include "platform/midi/VirtualKeyboard.h"
 #include "support/Hex.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -52,8 +50,9 @@ protected:
 
     // Messages of one type among those the keyboard received.
     std::size_t sentOfType(std::uint8_t type) const {
-        return static_cast<std::size_t>(std::count_if(
-            sent.begin(), sent.end(), [type](const Bytes& m) { return m.size() > 5 && m[5] == type; }));
+        return static_cast<std::size_t>(
+            std::count_if(sent.begin(), sent.end(),
+                          [type](const Bytes& m) { return m.size() > 5 && m[5] == type; }));
     }
 
     std::vector<Bytes> sent;
@@ -121,9 +120,9 @@ TEST_F(VirtualKeyboard, OneMegabyteOfWaveDataComesBackByteForByte) {
 
 TEST_F(VirtualKeyboard, SizesAndNamesAskTheKeyboardOnlyWhereTheTablesSaySo) {
     auto dialog = bench.create();
-    EXPECT_EQ(dialog->GetDataSize(2, 750), 70);    // Tone: fixed
-    EXPECT_EQ(dialog->GetDataSize(12, 32), 240);   // Registration: fixed
-    EXPECT_EQ(dialog->GetDataName(12, 32), "");    // Registration: no name
+    EXPECT_EQ(dialog->GetDataSize(2, 750), 70);  // Tone: fixed
+    EXPECT_EQ(dialog->GetDataSize(12, 32), 240); // Registration: fixed
+    EXPECT_EQ(dialog->GetDataName(12, 32), "");  // Registration: no name
     dialog->SendDataName(12, 32, "ABCDEFGH");
     qel::test::pumpFor(20ms);
     EXPECT_TRUE(sent.empty());
@@ -213,10 +212,11 @@ struct MalformedCase {
     const char* text;
 };
 
-void PrintTo(const MalformedCase& c, std::ostream* out) { *out << c.text; }
+void PrintTo(const MalformedCase& c, std::ostream* out) {
+    *out << c.text;
+}
 
-class MalformedReply : public VirtualKeyboard,
-                       public testing::WithParamInterface<MalformedCase> {};
+class MalformedReply : public VirtualKeyboard, public testing::WithParamInterface<MalformedCase> {};
 
 TEST_P(MalformedReply, RaisesTheFormatCheckText) {
     kbdsim::Faults faults;

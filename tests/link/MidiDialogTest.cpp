@@ -2,18 +2,16 @@
 // time-outs, the guards that keep it from hanging, nesting or writing out of
 // bounds, creation from the stored device names, and the error texts.
 
+#include "link/DialogBench.h"
 #include "link/MidiDialogFactory.h"
 #include "link/SysExEncoder.h"
 #include "model/Exception.h"
-#include "platform/midi/VirtualDevice.h"
-
-#include "link/DialogBench.h"
 #include "platform/EventPump.h"
+#include "platform/midi/VirtualDevice.h"
 #include "support/Hex.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -48,7 +46,9 @@ Bytes valueReply(std::uint16_t category, std::uint16_t parameter, std::uint32_t 
 // to `script`, which returns the answers (with their delays).
 class ScriptedKeyboard : public testing::Test {
 protected:
-    ScriptedKeyboard() : bench(makeDriver()) { bench.storeDevices("Scripted Keyboard", "Scripted Keyboard"); }
+    ScriptedKeyboard() : bench(makeDriver()) {
+        bench.storeDevices("Scripted Keyboard", "Scripted Keyboard");
+    }
 
     std::shared_ptr<midi::Driver> makeDriver() {
         std::vector<std::unique_ptr<midi::Backend>> backends;
@@ -210,7 +210,9 @@ struct ReplyCase {
     std::int32_t code;
 };
 
-void PrintTo(const ReplyCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ReplyCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ReceiveEnd : public ScriptedKeyboard, public testing::WithParamInterface<ReplyCase> {};
 
@@ -231,8 +233,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ReplyCase{"SysExError", handshake(3), 24},
                     ReplyCase{"EmptyDataBlock", dataBlock(1, Bytes{}), 24},
                     ReplyCase{"Rejected", handshake(5), 23},
-                    ReplyCase{"Acknowledge", handshake(2), 23},     // no meaning here
-                    ReplyCase{"NextBlock", handshake(1), 23},       // no meaning here
+                    ReplyCase{"Acknowledge", handshake(2), 23},            // no meaning here
+                    ReplyCase{"NextBlock", handshake(1), 23},              // no meaning here
                     ReplyCase{"ParameterValue", valueReply(16, 3, 0), 23}, // wrong type
                     ReplyCase{"DataRequest", hex("F0 44 11 02 7F 05 10 00 00 03 00 F7"), 23}),
     [](const testing::TestParamInfo<ReplyCase>& info) { return info.param.name; });
@@ -327,7 +329,8 @@ TEST_F(ScriptedKeyboard, ErrorTexts) {
     EXPECT_EQ(dialog->GetErrorText(24), "SYSEX ERROR");
     EXPECT_EQ(dialog->GetErrorText(65), "");
     EXPECT_EQ(dialog->GetErrorText(21), "");
-    EXPECT_EQ(dialog->GetErrorText(2), "MIDI SYSTEM ERROR: There is no MIDI device with this number.");
+    EXPECT_EQ(dialog->GetErrorText(2),
+              "MIDI SYSTEM ERROR: There is no MIDI device with this number.");
     EXPECT_EQ(dialog->GetErrorText(20), "MIDI SYSTEM ERROR: Unknown MIDI error 20.");
     EXPECT_EQ(dialog->GetErrorCode(), 0);
 }
@@ -384,11 +387,13 @@ TEST_F(ScriptedKeyboard, EnvironmentLeftPartlyEmptyGetsTheDefaults) {
 
 struct CategoryCase {
     std::uint16_t category;
-    std::int32_t fixedSize;  // 0: asked from the keyboard
-    int nameParameter;       // -1: the category has no names
+    std::int32_t fixedSize; // 0: asked from the keyboard
+    int nameParameter;      // -1: the category has no names
 };
 
-void PrintTo(const CategoryCase& c, std::ostream* out) { *out << "category " << c.category; }
+void PrintTo(const CategoryCase& c, std::ostream* out) {
+    *out << "category " << c.category;
+}
 
 class CategoryTables : public ScriptedKeyboard, public testing::WithParamInterface<CategoryCase> {};
 
@@ -420,14 +425,15 @@ TEST_P(CategoryTables, SizeAndNameAskTheKeyboardOnlyWhereTheCategoryNeedsIt) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Categories, CategoryTables,
-    testing::Values(CategoryCase{0, 216, -1}, CategoryCase{1, 868, -1}, CategoryCase{2, 70, 96},
-                    CategoryCase{3, 40, 0}, CategoryCase{4, 1056, 0}, CategoryCase{5, 266, -1},
-                    CategoryCase{6, 50, -1}, CategoryCase{7, 46, -1}, CategoryCase{8, 0, -1},
-                    CategoryCase{9, 36, 48}, CategoryCase{10, 0, 4}, CategoryCase{11, 0, 4},
-                    CategoryCase{12, 240, -1}, CategoryCase{13, 92, 48},
-                    CategoryCase{14, 128, -1}, CategoryCase{16, 0, 4}));
+INSTANTIATE_TEST_SUITE_P(Categories, CategoryTables,
+                         testing::Values(CategoryCase{0, 216, -1}, CategoryCase{1, 868, -1},
+                                         CategoryCase{2, 70, 96}, CategoryCase{3, 40, 0},
+                                         CategoryCase{4, 1056, 0}, CategoryCase{5, 266, -1},
+                                         CategoryCase{6, 50, -1}, CategoryCase{7, 46, -1},
+                                         CategoryCase{8, 0, -1}, CategoryCase{9, 36, 48},
+                                         CategoryCase{10, 0, 4}, CategoryCase{11, 0, 4},
+                                         CategoryCase{12, 240, -1}, CategoryCase{13, 92, 48},
+                                         CategoryCase{14, 128, -1}, CategoryCase{16, 0, 4}));
 
 TEST(MidiDialogEnvironment, TheProductWaitsTenSeconds) {
     EXPECT_EQ(MidiDialogEnvironment{}.replyTimeout, std::chrono::milliseconds(10000));

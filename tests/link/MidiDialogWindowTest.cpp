@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QProgressBar>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,7 +30,9 @@ TEST(MidiDialogWindow, ShowsWithoutModalityCentredOnTheMainWindow) {
     view->show();
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isModal());
-    EXPECT_LE((window.frameGeometry().center() - mainWindow.frameGeometry().center()).manhattanLength(), 4);
+    EXPECT_LE(
+        (window.frameGeometry().center() - mainWindow.frameGeometry().center()).manhattanLength(),
+        4);
     view->setProgressMaximum(1000);
     view->setProgressPosition(640);
     EXPECT_EQ(window.progressBar()->maximum(), 1000);
@@ -53,7 +54,9 @@ struct StopCase {
     const char* shown;
 };
 
-void PrintTo(const StopCase& c, std::ostream* out) { *out << '"' << c.text << '"'; }
+void PrintTo(const StopCase& c, std::ostream* out) {
+    *out << '"' << c.text << '"';
+}
 
 class ErrorDisplay : public testing::TestWithParam<StopCase> {};
 

@@ -1,8 +1,7 @@
 #include "link/MidiInDev.h"
 #include "link/MidiOutDev.h"
-#include "platform/midi/VirtualDevice.h"
-
 #include "platform/EventPump.h"
+#include "platform/midi/VirtualDevice.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>
@@ -24,8 +23,8 @@ struct Bench {
 
     Bench() {
         std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(std::make_unique<midi::VirtualDeviceBackend>(
-            "Device", [this](const Bytes& message) {
+        backends.push_back(
+            std::make_unique<midi::VirtualDeviceBackend>("Device", [this](const Bytes& message) {
                 received.push_back(message);
                 std::vector<midi::TimedMessage> out;
                 if (!answers.empty()) {

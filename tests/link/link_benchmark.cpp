@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -72,8 +71,10 @@ std::unique_ptr<IQelMidiDialog> openDialog(const QTemporaryDir& folder,
     environment.registryLocation = folder.path() + "/registry.json";
     environment.makeView = [] { return std::make_unique<HeadlessMidiDialogView>(); };
     registry::Registry settings(environment.registryLocation);
-    settings.writeString("Software\\Vorla\\TQ-7400\\MIDI", "InputDevice", midi::virtualKeyboardName);
-    settings.writeString("Software\\Vorla\\TQ-7400\\MIDI", "OutputDevice", midi::virtualKeyboardName);
+    settings.writeString("Software\\Vorla\\TQ-7400\\MIDI", "InputDevice",
+                         midi::virtualKeyboardName);
+    settings.writeString("Software\\Vorla\\TQ-7400\\MIDI", "OutputDevice",
+                         midi::virtualKeyboardName);
     auto dialog = createMidiDialog(environment);
     dialog->SetShowProgress(false);
     return dialog;
@@ -117,9 +118,12 @@ bool unpaced(const QTemporaryDir& folder) {
     const double receive = medianMicroseconds(runs, [&] { dialog->ReceiveData(smf, 3, back); });
     if (!check(*dialog, "ReceiveData") || back != block)
         return false;
-    std::printf("parameter request/reply cycle (GetModel):        %8.1f us median of %d\n", cycle, runs);
-    std::printf("128-byte block out (SendData: block, ack, end):   %8.1f us median of %d\n", send, runs);
-    std::printf("128-byte block in (ReceiveData: size, block, end):%8.1f us median of %d\n", receive, runs);
+    std::printf("parameter request/reply cycle (GetModel):        %8.1f us median of %d\n", cycle,
+                runs);
+    std::printf("128-byte block out (SendData: block, ack, end):   %8.1f us median of %d\n", send,
+                runs);
+    std::printf("128-byte block in (ReceiveData: size, block, end):%8.1f us median of %d\n",
+                receive, runs);
     return true;
 }
 
@@ -137,9 +141,9 @@ bool paced(const QTemporaryDir& folder) {
         const auto start = Clock::now();
         operation();
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        const double wire =
-            std::chrono::duration<double>(kbdsim::Pacing::wireTime(keyboard.bytesOut + keyboard.bytesIn))
-                .count();
+        const double wire = std::chrono::duration<double>(
+                                kbdsim::Pacing::wireTime(keyboard.bytesOut + keyboard.bytesIn))
+                                .count();
         std::printf("paced 64 KB %-8s elapsed %7.3f s, wire time %7.3f s, ratio %.4f\n", what,
                     elapsed, wire, elapsed / wire);
     };

@@ -7,7 +7,6 @@
 // server leaves its entry in JACK's registry of servers.
 
 #include <QProcess>
-
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -85,9 +84,9 @@ public:
         }
         ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
-        server_ = std::make_unique<Program>(
-            jackd, QStringList{"-S", "-n", QString::fromStdString(name), "-d", "dummy", "-r",
-                               "48000", "-p", "64"});
+        server_ =
+            std::make_unique<Program>(jackd, QStringList{"-S", "-n", QString::fromStdString(name),
+                                                         "-d", "dummy", "-r", "48000", "-p", "64"});
         Program wait(jackWait, {"-w", "-t", "10"});
         if (!server_->started() || wait.waitForExit(std::chrono::seconds(15)) != 0 ||
             !server_->running())

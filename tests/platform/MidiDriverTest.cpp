@@ -1,9 +1,9 @@
 #include "platform/midi/MidiDriver.h"
+
 #include "platform/midi/RtMidiBackend.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -39,7 +39,9 @@ struct NameCase {
     const char* stable;
 };
 
-void PrintTo(const NameCase& c, std::ostream* out) { *out << '"' << c.system << '"'; }
+void PrintTo(const NameCase& c, std::ostream* out) {
+    *out << '"' << c.system << '"';
+}
 
 class StableDeviceName : public testing::TestWithParam<NameCase> {};
 
@@ -47,15 +49,18 @@ TEST_P(StableDeviceName, DropsOnlyTheTrailingClientAndPortNumbers) {
     EXPECT_EQ(stableDeviceName(GetParam().system), GetParam().stable);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, StableDeviceName,
-    testing::Values(NameCase{"Synth:Synth MIDI 1 24:0", "Synth:Synth MIDI 1"},
-                    NameCase{"Midi Through:Midi Through Port-0 14:0", "Midi Through:Midi Through Port-0"},
-                    NameCase{"USB Keyboard 128:12", "USB Keyboard"},
-                    NameCase{"system:midi_capture_1", "system:midi_capture_1"}, // JACK: already stable
-                    NameCase{"Port 24:", "Port 24:"}, NameCase{"Port :0", "Port :0"},
-                    NameCase{"Port 2a:0", "Port 2a:0"}, NameCase{"24:0", "24:0"},
-                    NameCase{"", ""}, NameCase{"Keyboard 12:34:56", "Keyboard 12:34:56"}));
+INSTANTIATE_TEST_SUITE_P(Names, StableDeviceName,
+                         testing::Values(NameCase{"Synth:Synth MIDI 1 24:0", "Synth:Synth MIDI 1"},
+                                         NameCase{"Midi Through:Midi Through Port-0 14:0",
+                                                  "Midi Through:Midi Through Port-0"},
+                                         NameCase{"USB Keyboard 128:12", "USB Keyboard"},
+                                         NameCase{"system:midi_capture_1",
+                                                  "system:midi_capture_1"}, // JACK: already stable
+                                         NameCase{"Port 24:", "Port 24:"},
+                                         NameCase{"Port :0", "Port :0"},
+                                         NameCase{"Port 2a:0", "Port 2a:0"},
+                                         NameCase{"24:0", "24:0"}, NameCase{"", ""},
+                                         NameCase{"Keyboard 12:34:56", "Keyboard 12:34:56"}));
 
 TEST(MidiDriver, ListsEveryBackendInOrderAndOpensByPositionInTheWholeList) {
     std::vector<std::string> log;

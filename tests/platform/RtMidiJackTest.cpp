@@ -1,16 +1,13 @@
 // The RtMidi backend on a JACK server of the test's own, against peer ports
 // the test opens with RtMidi directly.
 
-#include "platform/midi/RtMidiBackend.h"
-
 #include "platform/EventPump.h"
 #include "platform/JackServer.h"
-
-#include <rtmidi/RtMidi.h>
-
-#include <gtest/gtest.h>
+#include "platform/midi/RtMidiBackend.h"
 
 #include <algorithm>
+#include <gtest/gtest.h>
+#include <rtmidi/RtMidi.h>
 #include <thread>
 
 namespace {
@@ -73,16 +70,18 @@ TEST_F(RtMidiOverJack, SysExComesInWholeThroughTheEventQueueAndOtherMessagesDoNo
     const std::size_t index = indexOf(names, ":to pc");
     ASSERT_LT(index, names.size());
     std::vector<Bytes> delivered;
-    ASSERT_EQ(backend->openInput(index, 256,
-                                 [&](std::span<const std::uint8_t> bytes) {
-                                     delivered.emplace_back(bytes.begin(), bytes.end());
-                                 },
-                                 input),
+    ASSERT_EQ(backend->openInput(
+                  index, 256,
+                  [&](std::span<const std::uint8_t> bytes) {
+                      delivered.emplace_back(bytes.begin(), bytes.end());
+                  },
+                  input),
               result::NoError);
     ASSERT_EQ(input->start(), result::NoError);
     std::this_thread::sleep_for(50ms); // the connection settles
     const Bytes sysEx{0xF0, 0x44, 0x11, 0x02, 0x7F, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0xF7};
-    peerOut->sendMessage(std::vector<unsigned char>{0x90, 0x40, 0x7F}.data(), 3); // a note: not ours
+    peerOut->sendMessage(std::vector<unsigned char>{0x90, 0x40, 0x7F}.data(),
+                         3); // a note: not ours
     peerOut->sendMessage(sysEx.data(), sysEx.size());
     ASSERT_TRUE(qel::test::pumpUntil([&] { return !delivered.empty(); }, 3000ms));
     qel::test::pumpFor(50ms);
@@ -101,7 +100,9 @@ TEST_F(RtMidiOverJack, SentMessageArrivesAndIsReportedDoneLater) {
     const std::size_t index = indexOf(names, ":from pc");
     ASSERT_LT(index, names.size());
     int done = 0;
-    ASSERT_EQ(backend->openOutput(index, [&] { ++done; }, output), result::NoError);
+    ASSERT_EQ(backend->openOutput(
+                  index, [&] { ++done; }, output),
+              result::NoError);
     std::this_thread::sleep_for(50ms);
     const Bytes sysEx{0xF0, 0x44, 0x11, 0x02, 0x7F, 0x01, 0x00, 0x00, 0x0D, 0x00, 0x00, 0x00, 0xF7};
     ASSERT_EQ(output->send(sysEx), result::NoError);
@@ -120,7 +121,9 @@ TEST_F(RtMidiOverJack, MessageRtMidiWouldDropUnseenIsRefused) {
     const auto names = backend->outputNames();
     const std::size_t index = indexOf(names, ":from pc");
     ASSERT_LT(index, names.size());
-    ASSERT_EQ(backend->openOutput(index, [] {}, output), result::NoError);
+    ASSERT_EQ(backend->openOutput(
+                  index, [] {}, output),
+              result::NoError);
     // Far more than RtMidi's JACK ring buffer holds: RtMidi would say nothing.
     Bytes huge(1 << 20, 0x01);
     huge.front() = 0xF0;
@@ -130,9 +133,11 @@ TEST_F(RtMidiOverJack, MessageRtMidiWouldDropUnseenIsRefused) {
 }
 
 TEST_F(RtMidiOverJack, OpeningAPortThatIsNotThereFails) {
-    EXPECT_EQ(backend->openOutput(backend->outputNames().size(), [] {}, output),
+    EXPECT_EQ(backend->openOutput(
+                  backend->outputNames().size(), [] {}, output),
               result::BadDeviceId);
-    EXPECT_EQ(backend->openInput(backend->inputNames().size(), 256, {}, input), result::BadDeviceId);
+    EXPECT_EQ(backend->openInput(backend->inputNames().size(), 256, {}, input),
+              result::BadDeviceId);
     EXPECT_EQ(output, nullptr);
     EXPECT_EQ(input, nullptr);
 }

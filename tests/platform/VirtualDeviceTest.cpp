@@ -3,9 +3,7 @@
 #include "platform/EventPump.h"
 
 #include <QElapsedTimer>
-
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace {
@@ -47,13 +45,15 @@ struct Session {
     std::vector<std::string> log;
 
     void open(Backend& backend, std::size_t bufferSize = 256) {
-        ASSERT_EQ(backend.openInput(0, bufferSize,
-                                    [this](std::span<const std::uint8_t> bytes) {
-                                        log.push_back("data " + std::to_string(bytes.size()));
-                                    },
-                                    input),
+        ASSERT_EQ(backend.openInput(
+                      0, bufferSize,
+                      [this](std::span<const std::uint8_t> bytes) {
+                          log.push_back("data " + std::to_string(bytes.size()));
+                      },
+                      input),
                   result::NoError);
-        ASSERT_EQ(backend.openOutput(0, [this] { log.push_back("done"); }, output),
+        ASSERT_EQ(backend.openOutput(
+                      0, [this] { log.push_back("done"); }, output),
                   result::NoError);
     }
 };
@@ -110,8 +110,7 @@ TEST(VirtualDevice, MessageLongerThanTheBufferArrivesInBufferSizedPieces) {
     session.input->start();
     session.output->send(sysEx(13, 0x02));
     ASSERT_TRUE(pumpUntil([&] { return session.log.size() == 4; }));
-    EXPECT_EQ(session.log,
-              (std::vector<std::string>{"done", "data 256", "data 256", "data 88"}));
+    EXPECT_EQ(session.log, (std::vector<std::string>{"done", "data 256", "data 256", "data 88"}));
 }
 
 TEST(VirtualDevice, EachDirectionOpensOnceAtATime) {

@@ -5,7 +5,6 @@
 // messages that a MIDI driver posts to its callback window.
 
 #include <QObject>
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>

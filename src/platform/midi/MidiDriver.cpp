@@ -30,7 +30,8 @@ Driver::Location Driver::locate(int index, bool input) {
     auto remaining = static_cast<std::size_t>(index);
     for (auto& backend : backends_) {
         // Lists are taken afresh, as the system would: devices may come and go.
-        const std::size_t count = input ? backend->inputNames().size() : backend->outputNames().size();
+        const std::size_t count =
+            input ? backend->inputNames().size() : backend->outputNames().size();
         if (remaining < count)
             return {backend.get(), remaining};
         remaining -= count;

@@ -2,13 +2,12 @@
 
 #include "platform/midi/EventPoster.h"
 
-#include <rtmidi/RtMidi.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <rtmidi/RtMidi.h>
 #include <thread>
 #include <unistd.h>
 
@@ -220,9 +219,8 @@ private:
         if (!message || message->empty() || message->front() != 0xF0 || !device->flowing_.load())
             return;
         const unsigned generation = device->generation_.load();
-        device->poster_.post([device, generation, bytes = *message] {
-            device->deliver(generation, bytes);
-        });
+        device->poster_.post(
+            [device, generation, bytes = *message] { device->deliver(generation, bytes); });
     }
 
     void deliver(unsigned generation, const std::vector<unsigned char>& bytes) {
@@ -308,7 +306,9 @@ RtMidi::Api chooseApi() {
 
 } // namespace
 
-std::unique_ptr<Backend> makeRtMidiBackend() { return std::make_unique<RtMidiBackend>(chooseApi()); }
+std::unique_ptr<Backend> makeRtMidiBackend() {
+    return std::make_unique<RtMidiBackend>(chooseApi());
+}
 
 std::string stableDeviceName(const std::string& systemName) {
     // Drop a trailing " <digits>:<digits>".

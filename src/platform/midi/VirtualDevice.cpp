@@ -173,15 +173,18 @@ void VirtualDeviceCore::arrive(const std::vector<std::uint8_t>& message,
     }
 }
 
-VirtualDeviceBackend::VirtualDeviceBackend(std::string name, Responder responder,
-                                           WireTime wireTime)
+VirtualDeviceBackend::VirtualDeviceBackend(std::string name, Responder responder, WireTime wireTime)
     : core_(std::make_shared<VirtualDeviceCore>(std::move(name), std::move(responder),
                                                 std::move(wireTime))) {}
 
 VirtualDeviceBackend::~VirtualDeviceBackend() = default;
 
-std::vector<std::string> VirtualDeviceBackend::inputNames() { return {core_->name}; }
-std::vector<std::string> VirtualDeviceBackend::outputNames() { return {core_->name}; }
+std::vector<std::string> VirtualDeviceBackend::inputNames() {
+    return {core_->name};
+}
+std::vector<std::string> VirtualDeviceBackend::outputNames() {
+    return {core_->name};
+}
 
 Result VirtualDeviceBackend::openInput(std::size_t index, std::size_t bufferSize,
                                        LongDataHandler onData,

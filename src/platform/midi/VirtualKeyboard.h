@@ -4,9 +4,8 @@
 // device, listed in both device lists. It keeps its memory for as long as the
 // driver lives, so what one keyboard action sends the next one finds.
 
-#include "platform/midi/MidiDriver.h"
-
 #include "kbdsim/KeyboardSimulator.h"
+#include "platform/midi/MidiDriver.h"
 
 #include <cstdint>
 #include <functional>

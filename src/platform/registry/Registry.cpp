@@ -48,7 +48,9 @@ std::optional<QString> findName(const QJsonObject& object, const QString& wanted
     return std::nullopt;
 }
 
-QString text(const std::string& s) { return QString::fromStdString(s); }
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 } // namespace
 

@@ -10,7 +10,6 @@
 // of one). A document that cannot be read or parsed reads as an empty registry.
 
 #include <QString>
-
 #include <optional>
 #include <string>
 
