@@ -84,7 +84,7 @@ public:
     };
     // Key of a slot: category in the high 16 bits, number in the low ones.
     using SlotMap = std::map<std::uint32_t, Slot>;
-    const SlotMap& slots() const { return slots_; }
+    const SlotMap& storedSlots() const { return slots_; }
     static std::uint32_t key(std::uint16_t category, std::uint16_t number) {
         return (std::uint32_t{category} << 16) | number;
     }

@@ -65,7 +65,7 @@ bool isInitial(std::uint16_t category, std::uint16_t number, const KeyboardMemor
 Bytes MemoryImage::encode(const KeyboardMemory& memory) {
     Bytes slots;
     std::uint32_t count = 0;
-    for (const auto& [key, slot] : memory.slots()) {
+    for (const auto& [key, slot] : memory.storedSlots()) {
         const auto category = static_cast<std::uint16_t>(key >> 16);
         const auto number = static_cast<std::uint16_t>(key & 0xFFFF);
         if (isInitial(category, number, slot))

@@ -179,7 +179,7 @@ TEST(KeyboardSimulator, FreshMemoryReportsBothWholeAreasFree) {
 TEST(KeyboardSimulator, FreeMemoryIsTheAreaLessTheVariableSizeItems) {
     KeyboardSimulator keyboard; // demo content
     std::uint32_t songs = 0, data = 0;
-    for (const auto& [key, slot] : keyboard.memory().slots()) {
+    for (const auto& [key, slot] : keyboard.memory().storedSlots()) {
         const auto c = static_cast<std::uint16_t>(key >> 16);
         if (c == category::Song)
             songs += static_cast<std::uint32_t>(slot.data.size());

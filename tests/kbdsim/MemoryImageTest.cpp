@@ -23,9 +23,9 @@ KeyboardMemory demo() {
 }
 
 void expectSameSlots(const KeyboardMemory& a, const KeyboardMemory& b) {
-    ASSERT_EQ(a.slots().size(), b.slots().size());
-    for (const auto& [key, slot] : a.slots()) {
-        const auto& other = b.slots().at(key);
+    ASSERT_EQ(a.storedSlots().size(), b.storedSlots().size());
+    for (const auto& [key, slot] : a.storedSlots()) {
+        const auto& other = b.storedSlots().at(key);
         EXPECT_EQ(slot.data, other.data) << std::hex << key;
         EXPECT_EQ(slot.keptName, other.keptName) << std::hex << key;
     }
