@@ -4,6 +4,7 @@
 #include "model/Exception.h"
 #include "model/GroupLayout.h"
 
+#include <limits>
 #include <span>
 
 namespace qel {
@@ -80,9 +81,14 @@ void KbdData::buildGroup() {
         }
     }
     name_ = children_[rows.front().category].front()->name();
-    size_ = 0;
+    // Summed wide: the sizes come from the keyboard and may be anything.
+    std::int64_t total = 0;
     for (const KbdDataPtr& waveData : children_[category::WaveData])
-        size_ += waveData->size();
+        total += waveData->size();
+    if (total < 0 || total > std::numeric_limits<std::int32_t>::max())
+        throw Exception("The keyboard reported an impossible size of " + std::to_string(total) +
+                        " bytes for group " + std::to_string(number_));
+    size_ = static_cast<std::int32_t>(total);
 }
 
 std::uint16_t KbdData::groupPosition() const {

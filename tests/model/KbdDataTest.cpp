@@ -160,6 +160,14 @@ TEST_F(KbdDataTest, ReceiveRefusesShortTransfersAndImpossibleSizes) {
     }
 }
 
+TEST_F(KbdDataTest, GroupSizesThatCannotBeTrueAreRefused) {
+    for (std::int32_t size : {-5, 0x7FFFFFFF}) {
+        dialog.sizes[{category::WaveData, 800}] = size;
+        dialog.sizes[{category::WaveData, 801}] = size;
+        EXPECT_THROW(KbdData(category::Package, type::UserToneWithWave, 850), Exception) << size;
+    }
+}
+
 TEST_F(KbdDataTest, ReceiveGetsNoMoreThanTheItemSize) {
     dialog.sizes[{category::SMF, 1}] = 4;
     dialog.items[{category::SMF, 1}] = test::hex("01 02 03 04 05 06");
