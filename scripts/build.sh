@@ -2,7 +2,8 @@
 # Configures and builds the project.
 #   scripts/build.sh             plain build in build/
 #   scripts/build.sh --sanitize  AddressSanitizer + UBSan build in build-sanitize/
-# QEL_WERROR=ON turns warnings into errors.
+#   scripts/build.sh [--sanitize] -- TARGET...   build only these targets
+# QEL_WERROR=ON turns warnings into errors (kept in the build folder's cache).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,8 +12,14 @@ options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [[ "${1:-}" == "--sanitize" ]]; then
     dir=build-sanitize
     options=(-DCMAKE_BUILD_TYPE=Debug -DQEL_SANITIZE=ON)
+    shift
 fi
-options+=(-DQEL_WERROR="${QEL_WERROR:-OFF}")
+[[ -n "${QEL_WERROR:-}" ]] && options+=(-DQEL_WERROR="$QEL_WERROR")
+targets=()
+if [[ "${1:-}" == "--" ]]; then
+    shift
+    for target in "$@"; do targets+=(--target "$target"); done
+fi
 
 cmake -S . -B "$dir" -G Ninja "${options[@]}" > /dev/null
-cmake --build "$dir" -j "$(nproc)"
+cmake --build "$dir" -j "$(nproc)" "${targets[@]}"

@@ -4,5 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-scripts/build.sh
+scripts/build.sh -- tq7400-manager
 exec build/src/app/tq7400-manager "$@"
