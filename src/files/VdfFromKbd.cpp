@@ -3,11 +3,10 @@
 // directory, inst flag table and wave index table that save() writes in front
 // of the group's item bytes.
 
-#include "model/VdfData.h"
-
 #include "files/BigEndian.h"
 #include "files/ContainerLayout.h"
 #include "model/KbdData.h"
+#include "model/VdfData.h"
 #include "platform/files/SafeFileName.h"
 
 #include <algorithm>
@@ -21,8 +20,9 @@ std::uint32_t loadedCount(const VdfDataChildren& children, category::id c) {
     auto found = children.find(c);
     if (found == children.end())
         return 0;
-    return static_cast<std::uint32_t>(std::count_if(
-        found->second.begin(), found->second.end(), [](const VdfDataPtr& item) { return item->size() != 0; }));
+    return static_cast<std::uint32_t>(
+        std::count_if(found->second.begin(), found->second.end(),
+                      [](const VdfDataPtr& item) { return item->size() != 0; }));
 }
 
 const std::vector<VdfDataPtr>& itemsOf(const VdfDataChildren& children, category::id c) {
@@ -41,12 +41,14 @@ ByteVector groupDirectory(const VdfDataChildren& children, type::id type) {
     // Data offsets count from the end of the header: directory, inst flags, index tables.
     writeBigEndian(dir, directory::instFlagsOffset, directory::size, 4);
     std::uint32_t m = directory::size + instFlagCount;
-    writeBigEndian(dir, directory::toneIndexSize, tones * 512, 4);
+    const std::uint32_t toneIndexBytes = tones * wavesPerToneGroup * waveIndexEntrySize;
+    const std::uint32_t drumIndexBytes = drums * wavesPerDrumGroup * waveIndexEntrySize;
+    writeBigEndian(dir, directory::toneIndexSize, toneIndexBytes, 4);
     writeBigEndian(dir, directory::toneIndexOffset, m, 4);
-    m += tones * 512;
-    writeBigEndian(dir, directory::drumIndexSize, drums * 1024, 4);
+    m += toneIndexBytes;
+    writeBigEndian(dir, directory::drumIndexSize, drumIndexBytes, 4);
     writeBigEndian(dir, directory::drumIndexOffset, m, 4);
-    m += drums * 1024;
+    m += drumIndexBytes;
 
     // Slots 4-10 in the order save() writes the items; slots 0-3 stay zero.
     auto slot = [&](Slot s, std::uint32_t count, std::uint32_t bytes) {
@@ -55,14 +57,15 @@ ByteVector groupDirectory(const VdfDataChildren& children, type::id type) {
         writeBigEndian(dir, at + 2, m, 4);
         m += bytes;
     };
-    const std::uint32_t waves = loadedCount(children, category::Wave);
-    slot(Slot::GroupTones, tones, loadedCount(children, category::Tone) * 70);
-    slot(Slot::GroupTimbres, tones, loadedCount(children, category::Timber) * 40);
-    slot(Slot::GroupVoices, tones, loadedCount(children, category::Voice) * 266);
-    slot(Slot::GroupToneWaves, tones, waves * tones * 46);
-    slot(Slot::GroupDrums, drums, loadedCount(children, category::Drum) * 1056);
-    slot(Slot::GroupInsts, drums, loadedCount(children, category::Inst) * 50);
-    slot(Slot::GroupDrumWaves, drums, waves * drums * 46);
+    auto bytesOf = [&](category::id c) { return loadedCount(children, c) * fixedItemSize(c); };
+    const std::uint32_t waveBlocks = bytesOf(category::Wave);
+    slot(Slot::GroupTones, tones, bytesOf(category::Tone));
+    slot(Slot::GroupTimbres, tones, bytesOf(category::Timber));
+    slot(Slot::GroupVoices, tones, bytesOf(category::Voice));
+    slot(Slot::GroupToneWaves, tones, waveBlocks * tones);
+    slot(Slot::GroupDrums, drums, bytesOf(category::Drum));
+    slot(Slot::GroupInsts, drums, bytesOf(category::Inst));
+    slot(Slot::GroupDrumWaves, drums, waveBlocks * drums);
 
     // No songs or rhythms: names of spaces, empty entries at the end of the waves.
     std::fill_n(dir.begin() + directory::songNames, directory::songCount * 8, ' ');

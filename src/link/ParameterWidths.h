@@ -19,6 +19,8 @@ std::span<const std::uint8_t> row(std::uint16_t category);
 std::uint8_t width(std::uint16_t category, std::uint16_t parameter);
 
 // Number of 7-bit groups that carry a value of `width` bits (1 to 32).
-constexpr std::size_t groupCount(std::uint8_t width) { return (width - 1u) / 7u + 1u; }
+constexpr std::size_t groupCount(std::uint8_t width) {
+    return (width - 1u) / 7u + 1u;
+}
 
 } // namespace qel::parameterWidths

@@ -35,12 +35,13 @@ void SysExEncoder::encode(std::uint16_t, std::uint16_t, std::uint16_t, ByteVecto
     subClassResponsibility();
 }
 
-void SysExEncoder::encode(std::uint16_t, std::uint16_t, std::uint16_t, std::uint8_t,
-                          ByteVector&) {
+void SysExEncoder::encode(std::uint16_t, std::uint16_t, std::uint16_t, std::uint8_t, ByteVector&) {
     subClassResponsibility();
 }
 
-void SysExEncoder::putHead(ByteVector& out) const { out.push_back(0x00); }
+void SysExEncoder::putHead(ByteVector& out) const {
+    out.push_back(0x00);
+}
 
 void SysExEncoder::putFirstPart(ByteVector&) const {}
 
@@ -68,8 +69,8 @@ void SysExNullEncoder::putHead(ByteVector&) const {}
 
 // ---- SysExIPEncoder --------------------------------------------------------
 
-void SysExIPEncoder::encode(std::uint16_t category, std::uint16_t number,
-                            std::uint16_t parameter, const ByteVector& index, ByteVector& out) {
+void SysExIPEncoder::encode(std::uint16_t category, std::uint16_t number, std::uint16_t parameter,
+                            const ByteVector& index, ByteVector& out) {
     if (index.empty() || index.size() > 4)
         throw Exception("A parameter message needs one to four index bytes, not " +
                         std::to_string(index.size()));
@@ -108,9 +109,8 @@ void SysExIPEncoder::putFirstPart(ByteVector& out) const {
 
 SysExIPCEncoder::SysExIPCEncoder() : SysExIPEncoder(sysex::ParameterValue) {}
 
-void SysExIPCEncoder::encode(std::uint16_t category, std::uint16_t number,
-                             std::uint16_t parameter, const ByteVector& index,
-                             std::uint32_t value, ByteVector& out) {
+void SysExIPCEncoder::encode(std::uint16_t category, std::uint16_t number, std::uint16_t parameter,
+                             const ByteVector& index, std::uint32_t value, ByteVector& out) {
     value_ = value;
     SysExIPEncoder::encode(category, number, parameter, index, out);
 }
@@ -125,8 +125,8 @@ void SysExIPCEncoder::putSecondPart(ByteVector& out) const {
 
 SysExIPREncoder::SysExIPREncoder() : SysExIPEncoder(sysex::ParameterRequest) {}
 
-void SysExIPREncoder::encode(std::uint16_t category, std::uint16_t number,
-                             std::uint16_t parameter, const ByteVector& index, ByteVector& out) {
+void SysExIPREncoder::encode(std::uint16_t category, std::uint16_t number, std::uint16_t parameter,
+                             const ByteVector& index, ByteVector& out) {
     SysExIPEncoder::encode(category, number, parameter, index, out);
 }
 
@@ -155,7 +155,9 @@ void SysExHDSEncoder::encode(std::uint16_t category, std::uint16_t number, std::
     SysExHDEncoder::encode(category, number, out);
 }
 
-void SysExHDSEncoder::putHead(ByteVector& out) const { out.push_back(0x4F); }
+void SysExHDSEncoder::putHead(ByteVector& out) const {
+    out.push_back(0x4F);
+}
 
 void SysExHDSEncoder::putFirstPart(ByteVector& out) const {
     out.push_back(static_cast<std::uint8_t>(block_ & 0x7F));
@@ -202,9 +204,13 @@ void SysExHCCEncoder::encode(std::uint16_t category, std::uint16_t number, std::
     SysExHDEncoder::encode(category, number, out);
 }
 
-void SysExHCCEncoder::putHead(ByteVector& out) const { out.push_back(0x00); }
+void SysExHCCEncoder::putHead(ByteVector& out) const {
+    out.push_back(0x00);
+}
 
-void SysExHCCEncoder::putFirstPart(ByteVector& out) const { out.push_back(command_); }
+void SysExHCCEncoder::putFirstPart(ByteVector& out) const {
+    out.push_back(command_);
+}
 
 void SysExHCCEncoder::putSecondPart(ByteVector&) const {}
 

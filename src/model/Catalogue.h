@@ -64,23 +64,45 @@ inline constexpr int selectableCount = 10;
 
 // Category names, indexed by category::id 0-16.
 inline constexpr const char* const categoryNames[category::count] = {
-    "Command",      "Patch", "Tone",     "Timber", "Drum",         "Voice",
-    "Inst",         "Wave",  "Wave Data", "DSP",   "Song",         "Rhythm",
-    "Registration", "Drawbar Organ", "Analog Synth", "", "SMF",
+    "Command",      "Patch",         "Tone",         "Timber", "Drum", "Voice",
+    "Inst",         "Wave",          "Wave Data",    "DSP",    "Song", "Rhythm",
+    "Registration", "Drawbar Organ", "Analog Synth", "",       "SMF",
 };
 
 // Group captions shown by the MIDI dialog window, indexed by category::id 0-16.
 inline constexpr const char* const groupCaptions[category::count] = {
-    "",      "",      "TONE",         "TONE WITH WAVE", "DRUM WITH WAVE", "TONE WITH WAVE",
-    "DRUM WITH WAVE", "WAVE",  "WAVE", "DSP",           "SONG",           "RHYTHM",
-    "REGISTRATION",   "DRAWBAR ORGAN", "ANALOG SYNTH", "", "SMF",
+    "",
+    "",
+    "TONE",
+    "TONE WITH WAVE",
+    "DRUM WITH WAVE",
+    "TONE WITH WAVE",
+    "DRUM WITH WAVE",
+    "WAVE",
+    "WAVE",
+    "DSP",
+    "SONG",
+    "RHYTHM",
+    "REGISTRATION",
+    "DRAWBAR ORGAN",
+    "ANALOG SYNTH",
+    "",
+    "SMF",
 };
 
 // List labels, indexed by type::id 0-10.
 inline constexpr const char* const typeLabels[type::count] = {
-    "USER TONE",   "USER DSP",     "USER DRAWBAR ORGAN", "USER TONE WITH WAVE",
-    "USER DRUM WITH WAVE", "USER RHYTHM", "REGISTRATION", "SONG", "SMF",
-    "PACKAGE",     "ALL USER DATA",
+    "USER TONE",
+    "USER DSP",
+    "USER DRAWBAR ORGAN",
+    "USER TONE WITH WAVE",
+    "USER DRUM WITH WAVE",
+    "USER RHYTHM",
+    "REGISTRATION",
+    "SONG",
+    "SMF",
+    "PACKAGE",
+    "ALL USER DATA",
 };
 
 // Memory card file extensions (with the point, lower case), indexed by type::id 0-10.
@@ -91,8 +113,9 @@ inline constexpr const char* const typeExtensions[type::count] = {
 // The category each type stands for, indexed by type::id 0-10. Signed: the
 // package category is stored as -32768, the bit pattern 0x8000.
 inline constexpr std::int16_t categoryOfType[type::count] = {
-    category::Tone, category::DSP,  category::DrawbarOrgan, -32768, -32768, category::Rhythm,
-    category::Registration, category::Song, category::SMF, -32768, -32768,
+    category::Tone,   category::DSP,          category::DrawbarOrgan, -32768,        -32768,
+    category::Rhythm, category::Registration, category::Song,         category::SMF, -32768,
+    -32768,
 };
 
 // The category of a type as an unsigned category::id (0x8000 for packages).

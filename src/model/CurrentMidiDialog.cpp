@@ -7,9 +7,13 @@ namespace {
 IQelMidiDialog* openDialog = nullptr;
 } // namespace
 
-IQelMidiDialog* currentMidiDialog() { return openDialog; }
+IQelMidiDialog* currentMidiDialog() {
+    return openDialog;
+}
 
-void setCurrentMidiDialog(IQelMidiDialog* dialog) { openDialog = dialog; }
+void setCurrentMidiDialog(IQelMidiDialog* dialog) {
+    openDialog = dialog;
+}
 
 IQelMidiDialog& requireMidiDialog() {
     if (openDialog == nullptr)

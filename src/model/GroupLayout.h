@@ -23,9 +23,8 @@ inline constexpr std::uint16_t firstDrumGroup = 17;
 
 // In the order the children are created, received and sent.
 inline constexpr Row toneGroup[] = {
-    {category::Tone, 1, 1, 850},  {category::Timber, 1, 1, 520},
-    {category::Voice, 4, 4, 950}, {category::Wave, 64, 64, 800},
-    {category::WaveData, 64, 64, 800},
+    {category::Tone, 1, 1, 850},   {category::Timber, 1, 1, 520},     {category::Voice, 4, 4, 950},
+    {category::Wave, 64, 64, 800}, {category::WaveData, 64, 64, 800},
 };
 inline constexpr Row drumGroup[] = {
     {category::Drum, 1, 1, 17},

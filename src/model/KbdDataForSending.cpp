@@ -1,9 +1,8 @@
 // Building a keyboard item to send from a PC file item: the children of tone
 // groups, drum groups and packages are numbered for the slots they will occupy.
 
-#include "model/KbdData.h"
-
 #include "model/GroupLayout.h"
+#include "model/KbdData.h"
 #include "model/VdfData.h"
 
 namespace qel {
@@ -18,13 +17,20 @@ struct PackageSlots {
 
 PackageSlots packageSlots(category::id c) {
     switch (c) {
-    case category::Tone: return {840, 690};
-    case category::DSP: return {190, 190};
-    case category::Rhythm: return {148, 148};
-    case category::Registration: return {24, 24};
-    case category::DrawbarOrgan: return {190, 190};
-    case category::SMF: return {190, 190};
-    default: return {0, 0};
+    case category::Tone:
+        return {840, 690};
+    case category::DSP:
+        return {190, 190};
+    case category::Rhythm:
+        return {148, 148};
+    case category::Registration:
+        return {24, 24};
+    case category::DrawbarOrgan:
+        return {190, 190};
+    case category::SMF:
+        return {190, 190};
+    default:
+        return {0, 0};
     }
 }
 
@@ -62,9 +68,9 @@ void KbdData::buildGroupChildrenForSending(VdfData& source) {
         const std::uint16_t firstPosition = c == mainCategory ? position_ : 0;
         auto& list = children_[c];
         for (std::size_t i = 0; i < items.size(); ++i) {
-            auto child = std::make_shared<KbdData>(static_cast<std::uint16_t>(first + i),
-                                                   static_cast<std::uint16_t>(firstPosition + i),
-                                                   *items[i]);
+            auto child =
+                std::make_shared<KbdData>(static_cast<std::uint16_t>(first + i),
+                                          static_cast<std::uint16_t>(firstPosition + i), *items[i]);
             // A drum's wave is sent only when its inst plays a user wave; a wave
             // without an inst of the same index is sent as it is.
             if (type_ == type::UserDrumWithWave && c == category::Wave && i < insts.size() &&

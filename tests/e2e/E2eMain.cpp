@@ -1,7 +1,6 @@
 // The MIDI dialog waits in the Qt event loop, so these tests run with an application object.
 
 #include <QCoreApplication>
-
 #include <gtest/gtest.h>
 
 int main(int argc, char* argv[]) {

@@ -9,9 +9,8 @@
 #include "model/VdfData.h"
 #include "support/Hex.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 
@@ -26,7 +25,8 @@ ByteVector readFile(const std::string& path) {
 }
 
 std::uint32_t be32(const ByteVector& bytes, std::size_t at) {
-    return std::uint32_t(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3];
+    return std::uint32_t(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 |
+           bytes[at + 3];
 }
 
 ByteVector randomBytes(std::mt19937& random, std::size_t size) {
@@ -55,7 +55,8 @@ void fillGroup(KeyboardMemory& memory, std::uint16_t category, std::uint16_t num
             }
         }
         if (!name.empty())
-            std::copy(name.begin(), name.end(), block.begin() + *kbdsim::layout::nameOffsetInData(category));
+            std::copy(name.begin(), name.end(),
+                      block.begin() + *kbdsim::layout::nameOffsetInData(category));
         ASSERT_EQ(memory.store(category, n, block), KeyboardMemory::StoreResult::Stored)
             << category << " " << n;
     }
@@ -96,9 +97,9 @@ TEST_F(KbdItemRoundTrip, UserDspIsSavedAsShowroomVdf) {
 }
 
 TEST_F(KbdItemRoundTrip, SmfIsSavedAsMidFileOfExactlyItsBytes) {
-    const ByteVector song = test::hex(
-        "4D 54 68 64 00 00 00 06 00 00 00 01 00 60 4D 54 72 6B 00 00 00 0C "
-        "00 90 3C 40 60 80 3C 00 00 FF 2F 00");
+    const ByteVector song =
+        test::hex("4D 54 68 64 00 00 00 06 00 00 00 01 00 60 4D 54 72 6B 00 00 00 0C "
+                  "00 90 3C 40 60 80 3C 00 00 FF 2F 00");
     auto& memory = session.keyboard().memory();
     ASSERT_EQ(memory.store(category::SMF, 12, song), KeyboardMemory::StoreResult::Stored);
     memory.setName(category::SMF, 12, "TWONOTES");
@@ -129,9 +130,9 @@ TEST_F(KbdItemRoundTrip, ToneGroupMovesToAnotherGroupWithItsReferencesRewritten)
     ASSERT_GE(bytes.size(), 64u + 640 + 512);
     EXPECT_EQ(bytes[22], 0x80);
     EXPECT_EQ((bytes[24] << 8 | bytes[25]), loaded);
-    EXPECT_EQ(loaded, 1 + 1 + 4 + 64 + 64 - 13); // 13 of the 64 wave data are empty
-    EXPECT_EQ(be32(bytes, 64 + 382), 640u);                     // wave index table
-    EXPECT_EQ(be32(bytes, 64 + 640 + 3 * 8), 0xFFFFFFFFu);      // wave data 803 is empty
+    EXPECT_EQ(loaded, 1 + 1 + 4 + 64 + 64 - 13);           // 13 of the 64 wave data are empty
+    EXPECT_EQ(be32(bytes, 64 + 382), 640u);                // wave index table
+    EXPECT_EQ(be32(bytes, 64 + 640 + 3 * 8), 0xFFFFFFFFu); // wave data 803 is empty
     EXPECT_EQ(be32(bytes, 64 + 640 + 3 * 8 + 4), 0u);
 
     VdfData file(path);

@@ -8,7 +8,6 @@
 #include "link/IQelMidiDialog.h"
 
 #include <QTemporaryDir>
-
 #include <memory>
 #include <string>
 

@@ -7,7 +7,6 @@
 #include "model/Exception.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 namespace qel {

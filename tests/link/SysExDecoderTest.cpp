@@ -1,10 +1,10 @@
 #include "link/SysExDecoder.h"
+
 #include "link/SysExEncoder.h"
 #include "model/Exception.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 namespace qel {
@@ -41,9 +41,9 @@ TEST(SysExDecoder, ParameterValues) {
 TEST(SysExDecoder, ValueWhoseIndexBytesReachTheEndByteIsRefused) {
     // Head 0x60 announces four index bytes; only two precede the end byte.
     std::int32_t value = 42;
-    EXPECT_THROW(makeDecoder(0)->decodeValue(hex("F0 44 11 02 7F 00 00 00 7F 00 00 01 02 F7"),
-                                             value),
-                 Exception);
+    EXPECT_THROW(
+        makeDecoder(0)->decodeValue(hex("F0 44 11 02 7F 00 00 00 7F 00 00 01 02 F7"), value),
+        Exception);
     EXPECT_EQ(value, 42);
 }
 
@@ -95,8 +95,9 @@ TEST(SysExDecoder, HandshakeCommand) {
     // Twelve bytes: the end byte where the command should be.
     EXPECT_THROW(makeDecoder(7)->decodeCommand(hex("F0 44 11 02 7F 07 02 00 00 01 00 F7"), command),
                  Exception);
-    EXPECT_THROW(makeDecoder(7)->decodeCommand(hex("F0 44 11 02 7F 07 02 00 00 01 00 05 00"), command),
-                 Exception);
+    EXPECT_THROW(
+        makeDecoder(7)->decodeCommand(hex("F0 44 11 02 7F 07 02 00 00 01 00 05 00"), command),
+        Exception);
     EXPECT_EQ(command, 9);
 }
 
@@ -111,7 +112,8 @@ TEST(SysExDecoder, FailedCheckRaisesItsText) {
 }
 
 TEST(SysExDecoder, OperationsOfOtherTypesLeaveTheOutputUnchanged) {
-    const ByteVector block = hex("F0 44 11 02 7F 04 02 00 4F 01 00 00 00 02 34 24 00 01 00 7E 29 F7");
+    const ByteVector block =
+        hex("F0 44 11 02 7F 04 02 00 4F 01 00 00 00 02 34 24 00 01 00 7E 29 F7");
     for (std::uint8_t code : {0, 1, 2, 4, 5, 7, 99}) {
         auto decoder = makeDecoder(code);
         EXPECT_EQ(decoder->code(), code);

@@ -1,11 +1,11 @@
-#include "link/ParameterWidths.h"
 #include "link/SysExEncoder.h"
+
+#include "link/ParameterWidths.h"
 #include "model/Catalogue.h"
 #include "model/Exception.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>
-
 #include <stdexcept>
 
 namespace qel {
@@ -21,8 +21,8 @@ ByteVector parameterValue(std::uint16_t category, std::uint16_t number, std::uin
     return out;
 }
 
-ByteVector parameterRequest(std::uint16_t category, std::uint16_t number,
-                            std::uint16_t parameter, const ByteVector& index) {
+ByteVector parameterRequest(std::uint16_t category, std::uint16_t number, std::uint16_t parameter,
+                            const ByteVector& index) {
     ByteVector out;
     makeEncoder(1)->encode(category, number, parameter, index, out);
     return out;
@@ -56,13 +56,11 @@ TEST(SysExEncoder, WorkedExamplesByteForByte) {
     const Case cases[] = {
         {"begin communication", parameterValue(0, 0, 32, {0}, 0),
          "F0 44 11 02 7F 00 00 20 06 00 00 00 00 F7"},
-        {"model request", parameterRequest(0, 0, 0, {0}),
-         "F0 44 11 02 7F 01 00 00 0D 00 00 00 F7"},
+        {"model request", parameterRequest(0, 0, 0, {0}), "F0 44 11 02 7F 01 00 00 0D 00 00 00 F7"},
         {"song size request", parameterRequest(category::Song, 5, 3, {0}),
          "F0 44 11 02 7F 01 0A 03 1F 05 00 00 F7"},
         {"data request", dataRequest(category::Tone, 1), "F0 44 11 02 7F 05 02 00 00 01 00 F7"},
-        {"next block", handshake(category::Tone, 1, 1),
-         "F0 44 11 02 7F 07 02 00 00 01 00 01 F7"},
+        {"next block", handshake(category::Tone, 1, 1), "F0 44 11 02 7F 07 02 00 00 01 00 01 F7"},
         {"data block", dataBlock(category::Tone, 1, 0, hex("12 34 80 01")),
          "F0 44 11 02 7F 04 02 00 4F 01 00 00 00 02 34 24 00 01 00 7E 29 F7"},
     };
@@ -94,7 +92,8 @@ TEST(SysExEncoder, ValueGroupsLeastSignificantFirst) {
     EXPECT_EQ(toHex(parameterValue(0, 0, 35, {0}, 851)), // delete, 16 bits
               "F0 44 11 02 7F 00 00 23 0F 00 00 00 53 06 00 F7");
     // Values wider than the parameter are cut to its groups.
-    EXPECT_EQ(toHex(parameterValue(0, 0, 41, {0}, 0x182)), "F0 44 11 02 7F 00 00 29 06 00 00 00 02 F7");
+    EXPECT_EQ(toHex(parameterValue(0, 0, 41, {0}, 0x182)),
+              "F0 44 11 02 7F 00 00 29 06 00 00 00 02 F7");
 }
 
 TEST(SysExEncoder, HeadByteCarriesIndexCountAndWidth) {
@@ -110,9 +109,8 @@ TEST(SysExEncoder, DataBlockThirdGroupIsSignExtended) {
         const char* groups;
     };
     const Case cases[] = {
-        {"00 00", "00 00 00 00"},          {"7F FF", "7F 7F 01 01"},
-        {"80 00", "00 00 7E 02"},          {"FF FF", "7F 7F 7F 03"},
-        {"C0 00", "00 00 7F 01"},          {"40 00", "00 00 01 7F"},
+        {"00 00", "00 00 00 00"}, {"7F FF", "7F 7F 01 01"}, {"80 00", "00 00 7E 02"},
+        {"FF FF", "7F 7F 7F 03"}, {"C0 00", "00 00 7F 01"}, {"40 00", "00 00 01 7F"},
     };
     for (const Case& c : cases) {
         const ByteVector message = dataBlock(2, 0, 0, hex(c.data));
@@ -213,8 +211,8 @@ TEST(SysExEncoder, OperationsAClassLacksRaiseSubClassResponsibility) {
 }
 
 TEST(ParameterWidths, RowLengths) {
-    const std::size_t lengths[17] = {128, 128, 126, 29, 24, 45, 18, 11, 4,
-                                     80,  6,   6,   54, 120, 99, 0, 6};
+    const std::size_t lengths[17] = {128, 128, 126, 29, 24,  45, 18, 11, 4,
+                                     80,  6,   6,   54, 120, 99, 0,  6};
     for (std::uint16_t c = 0; c < 17; ++c)
         EXPECT_EQ(parameterWidths::row(c).size(), lengths[c]) << "category " << c;
     EXPECT_TRUE(parameterWidths::row(category::Package).empty());
@@ -227,11 +225,11 @@ TEST(ParameterWidths, EntriesTheSystemUses) {
         std::uint8_t width;
     };
     const Case cases[] = {
-        {0, 0, 14},  {0, 32, 7},   {0, 33, 32},  {0, 34, 32},  {0, 35, 16},  {0, 36, 16},
-        {0, 37, 16}, {0, 38, 16},  {0, 39, 16},  {0, 41, 7},   {8, 3, 32},   {10, 3, 32},
-        {11, 3, 32}, {16, 3, 32},  {2, 96, 32},  {2, 97, 32},  {3, 0, 32},   {3, 1, 32},
-        {4, 0, 32},  {4, 1, 32},   {9, 48, 32},  {9, 49, 32},  {13, 48, 32}, {13, 49, 32},
-        {10, 4, 32}, {10, 5, 32},  {11, 4, 32},  {11, 5, 32},  {16, 4, 32},  {16, 5, 32},
+        {0, 0, 14},  {0, 32, 7},  {0, 33, 32}, {0, 34, 32}, {0, 35, 16},  {0, 36, 16},
+        {0, 37, 16}, {0, 38, 16}, {0, 39, 16}, {0, 41, 7},  {8, 3, 32},   {10, 3, 32},
+        {11, 3, 32}, {16, 3, 32}, {2, 96, 32}, {2, 97, 32}, {3, 0, 32},   {3, 1, 32},
+        {4, 0, 32},  {4, 1, 32},  {9, 48, 32}, {9, 49, 32}, {13, 48, 32}, {13, 49, 32},
+        {10, 4, 32}, {10, 5, 32}, {11, 4, 32}, {11, 5, 32}, {16, 4, 32},  {16, 5, 32},
     };
     for (const Case& c : cases)
         EXPECT_EQ(parameterWidths::width(c.category, c.parameter), c.width)

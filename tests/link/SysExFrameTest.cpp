@@ -1,4 +1,5 @@
 #include "link/SysExFrame.h"
+
 #include "model/Exception.h"
 #include "support/Hex.h"
 
@@ -33,8 +34,7 @@ TEST(SysExFormatChecker, TestsRunInOrderAndStopAtTheFirstFailure) {
         {"manufacturer and end wrong", "F0 43 11 02 7F 05 02 00 00 01 00 F6", "EOX error"},
         {"manufacturer wrong", "F0 43 11 02 7F 05 02 00 00 01 00 F7", "VORLA ID error"},
         {"other model bytes 2-4", "F0 44 12 03 00 05 02 00 00 01 00 F7", ""},
-        {"type, length and 8-bit body not examined", "F0 44 11 02 7F 63 02 00 00 FF FF FF F7",
-         ""},
+        {"type, length and 8-bit body not examined", "F0 44 11 02 7F 63 02 00 00 FF FF FF F7", ""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(checkFailure(hex(c.message)), c.failure) << c.name;

@@ -1,7 +1,6 @@
 #include "model/Catalogue.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace qel {
@@ -24,8 +23,8 @@ TEST(Catalogue, ReservedCategoryHasNoNameAndNoCaption) {
 }
 
 TEST(Catalogue, PackageTypesStandForCategory0x8000) {
-    for (type::id t : {type::UserToneWithWave, type::UserDrumWithWave, type::Package,
-                       type::AllUserData}) {
+    for (type::id t :
+         {type::UserToneWithWave, type::UserDrumWithWave, type::Package, type::AllUserData}) {
         EXPECT_EQ(static_cast<std::uint16_t>(categoryOfType[t]), 0x8000) << int(t);
         EXPECT_EQ(categoryOf(t), category::Package);
     }

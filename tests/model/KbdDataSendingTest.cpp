@@ -9,9 +9,8 @@
 #include "support/Hex.h"
 #include "support/RecordingMidiDialog.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace qel {
 namespace {
@@ -124,9 +123,9 @@ TEST(KbdDataForSending, ShortBlocksGetOnlyTheReferencesThatFit) {
         category::id c;
         std::size_t size;
     };
-    for (const Case& c : {Case{category::Tone, 45}, Case{category::Timber, 35},
-                          Case{category::Drum, 1049}, Case{category::Voice, 149},
-                          Case{category::Inst, 3}, Case{category::Drum, 0}}) {
+    for (const Case& c :
+         {Case{category::Tone, 45}, Case{category::Timber, 35}, Case{category::Drum, 1049},
+          Case{category::Voice, 149}, Case{category::Inst, 3}, Case{category::Drum, 0}}) {
         auto item = fileItem(c.c, type::UserDrumWithWave, ByteVector(c.size, 0xAB));
         KbdData built(18, 0, *item);
         ASSERT_EQ(built.data().size(), c.size);
@@ -228,7 +227,11 @@ TEST_F(KbdDataSendTest, RhythmsAndSmfAreFollowedByTheirNameUnlessEmpty) {
         const char* caption;
     };
     const Case cases[] = {
-        {category::Rhythm, type::UserRhythm, 10, {"SendData 11 140", "SendDataName 11 140 MYBEAT  "}, "RHYTHM"},
+        {category::Rhythm,
+         type::UserRhythm,
+         10,
+         {"SendData 11 140", "SendDataName 11 140 MYBEAT  "},
+         "RHYTHM"},
         {category::SMF, type::Smf, 4, {"SendData 16 140", "SendDataName 16 140 MYBEAT  "}, "SMF"},
         {category::SMF, type::Smf, 0, {"SendData 16 140"}, "SMF"},
         {category::Tone, type::UserTone, 70, {"SendData 2 140"}, "TONE"},

@@ -1,6 +1,7 @@
+#include "model/KbdData.h"
+
 #include "model/CurrentMidiDialog.h"
 #include "model/Exception.h"
-#include "model/KbdData.h"
 #include "support/Hex.h"
 #include "support/RecordingMidiDialog.h"
 
@@ -26,10 +27,8 @@ TEST_F(KbdDataTest, SongAndRegistrationNamesAreMadeFromTheNumber) {
         const char* name;
     };
     const Case cases[] = {
-        {category::Song, 3, "Song03"},
-        {category::Song, 0, "Song00"},
-        {category::Registration, 32, "1 - 1"},
-        {category::Registration, 33, "1 - 2"},
+        {category::Song, 3, "Song03"},         {category::Song, 0, "Song00"},
+        {category::Registration, 32, "1 - 1"}, {category::Registration, 33, "1 - 2"},
         {category::Registration, 63, "8 - 4"},
     };
     for (const Case& c : cases) {

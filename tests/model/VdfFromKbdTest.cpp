@@ -7,11 +7,9 @@
 #include "support/Hex.h"
 #include "support/RecordingMidiDialog.h"
 
-#include <gtest/gtest.h>
-
 #include <QTemporaryDir>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 
 namespace qel {
@@ -26,7 +24,8 @@ ByteVector readFile(const std::string& path) {
 }
 
 std::uint32_t be32(const ByteVector& bytes, std::size_t at) {
-    return std::uint32_t(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3];
+    return std::uint32_t(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 |
+           bytes[at + 3];
 }
 
 std::string slice(const ByteVector& bytes, std::size_t at, std::size_t count) {
@@ -74,7 +73,8 @@ TEST_F(VdfFromKbdTest, UserDspBecomesA100ByteFileNamedAfterIt) {
 }
 
 TEST_F(VdfFromKbdTest, SongBecomesAMidFileOfExactlyItsBytes) {
-    const ByteVector song = hex("4D 54 68 64 00 00 00 06 00 00 00 01 00 60 4D 54 72 6B 00 00 00 04 00 FF 2F 00");
+    const ByteVector song =
+        hex("4D 54 68 64 00 00 00 06 00 00 00 01 00 60 4D 54 72 6B 00 00 00 04 00 FF 2F 00");
     dialog.sizes[{category::SMF, 7}] = static_cast<std::int32_t>(song.size());
     dialog.names[{category::SMF, 7}] = "MYSONG  ";
     dialog.items[{category::SMF, 7}] = song;
@@ -116,7 +116,7 @@ TEST_F(VdfFromKbdTest, ToneGroupIsSavedAsAPackageWithDirectoryAndTables) {
     const ByteVector bytes = readFile(file.path());
     const ByteVector dir(bytes.begin() + 64, bytes.begin() + 64 + 512);
 
-    EXPECT_EQ(be32(bytes, 16), 610u);                 // size: the wave data
+    EXPECT_EQ(be32(bytes, 16), 610u);                    // size: the wave data
     EXPECT_EQ(slice(bytes, 22, 6), "80 00 00 83 00 03"); // package, 131 items, type 3
     // Slots: 1 tone group; tones at 640 + 512 (index table), then timbre, voices, waves.
     EXPECT_EQ(slice(dir, 0, 24), toHex(ByteVector(24, 0)));
@@ -124,8 +124,8 @@ TEST_F(VdfFromKbdTest, ToneGroupIsSavedAsAPackageWithDirectoryAndTables) {
     EXPECT_EQ(slice(dir, 30, 6), "00 01 00 00 04 C6");
     EXPECT_EQ(slice(dir, 36, 6), "00 01 00 00 04 EE");
     EXPECT_EQ(slice(dir, 42, 6), "00 01 00 00 09 16");
-    const std::uint32_t waveBase = 0x0916 + 64 * 46; // 0x1496
-    EXPECT_EQ(slice(dir, 48, 6), "00 00 00 00 14 96");   // no drum group: at the wave base
+    const std::uint32_t waveBase = 0x0916 + 64 * 46;   // 0x1496
+    EXPECT_EQ(slice(dir, 48, 6), "00 00 00 00 14 96"); // no drum group: at the wave base
     EXPECT_EQ(slice(dir, 60, 6), "00 00 00 00 14 96");
     EXPECT_EQ(be32(dir, 290), 610u);
     EXPECT_EQ(be32(dir, 294), waveBase);
@@ -176,8 +176,8 @@ TEST_F(VdfFromKbdTest, DrumGroupInstFlagsMarkInstsThatPlayUserWaves) {
     EXPECT_EQ(be32(dir, 378), 0u);
     EXPECT_EQ(be32(dir, 386), 1024u);
     EXPECT_EQ(be32(dir, 390), 640u);
-    EXPECT_EQ(slice(dir, 48, 6), "00 01 00 00 06 80");  // drum after the drum index table
-    EXPECT_EQ(be32(dir, 370), 0u);                      // no wave data
+    EXPECT_EQ(slice(dir, 48, 6), "00 01 00 00 06 80"); // drum after the drum index table
+    EXPECT_EQ(be32(dir, 370), 0u);                     // no wave data
     EXPECT_EQ(slice(bytes, 576 + 128, 8), "FF FF FF FF 00 00 00 00");
 }
 

@@ -18,12 +18,12 @@ class RecordingMidiDialog : public IQelMidiDialog {
 public:
     using Key = std::pair<std::uint16_t, std::uint16_t>; // category, number
 
-    std::map<Key, std::int32_t> sizes;      // answers of GetDataSize (default 0)
-    std::map<Key, std::string> names;       // answers of GetDataName (default 8 spaces)
-    std::map<Key, ByteVector> items;        // bytes that ReceiveData delivers (default: zeros)
-    std::map<Key, ByteVector> sent;         // bytes that SendData got
-    std::vector<std::string> calls;         // "SendData 2 850", ...
-    std::int32_t failAtCall = -1;           // the call with this index fails with failCode
+    std::map<Key, std::int32_t> sizes; // answers of GetDataSize (default 0)
+    std::map<Key, std::string> names;  // answers of GetDataName (default 8 spaces)
+    std::map<Key, ByteVector> items;   // bytes that ReceiveData delivers (default: zeros)
+    std::map<Key, ByteVector> sent;    // bytes that SendData got
+    std::vector<std::string> calls;    // "SendData 2 850", ...
+    std::int32_t failAtCall = -1;      // the call with this index fails with failCode
     std::int32_t failCode = 22;
     bool showProgress = true;
     std::string caption;
