@@ -2,12 +2,32 @@
 
 #include "files/BigEndian.h"
 #include "model/Exception.h"
+#include "model/GroupLayout.h"
 
 namespace qel::files {
 namespace {
 
 std::uint64_t slotStart(const PackageDirectory& directory, Slot slot) {
     return directory.slotOffset(slot);
+}
+
+// The directory slot that holds the blocks of category `c` of the groups of type `t`.
+Slot groupSlot(type::id t, category::id c) {
+    switch (c) {
+    case category::Tone:
+        return Slot::GroupTones;
+    case category::Timber:
+        return Slot::GroupTimbres;
+    case category::Voice:
+        return Slot::GroupVoices;
+    case category::Drum:
+        return Slot::GroupDrums;
+    case category::Inst:
+        return Slot::GroupInsts;
+    case category::Wave:
+    default:
+        return t == type::UserDrumWithWave ? Slot::GroupDrumWaves : Slot::GroupToneWaves;
+    }
 }
 
 // Sum of the sizes of a group's wave data items.
@@ -80,58 +100,34 @@ VdfDataChildren PackageReader::read() {
     auto& groups = children[category::Package];
     std::uint64_t toneIndex = directory_.toneIndexOffset();
     for (int g = 0; g < toneGroups; ++g, toneIndex += wavesPerToneGroup * waveIndexEntrySize)
-        groups.push_back(readToneGroup(g, toneIndex));
+        groups.push_back(
+            readGroup(type::UserToneWithWave, g, toneIndex, directory_.toneWaveEntry(g).offset));
     std::uint64_t drumIndex = directory_.drumIndexOffset();
     for (int g = 0; g < drumGroups; ++g, drumIndex += wavesPerDrumGroup * waveIndexEntrySize)
-        groups.push_back(readDrumGroup(g, drumIndex));
+        groups.push_back(
+            readGroup(type::UserDrumWithWave, g, drumIndex, directory_.drumWaveEntry().offset));
     if (groups.empty())
         children.erase(category::Package);
     return children;
 }
 
-VdfDataPtr PackageReader::readToneGroup(int g, std::uint64_t indexTable) {
-    const type::id t = type::UserToneWithWave;
+VdfDataPtr PackageReader::readGroup(type::id t, int g, std::uint64_t indexTable,
+                                    std::uint64_t waveBase) {
     auto group = std::make_shared<VdfData>(category::Package, t);
     auto& items = group->children();
-    const std::uint64_t n = static_cast<std::uint64_t>(g);
-    readFixedItems(category::Tone, t, 1,
-                   slotStart(directory_, Slot::GroupTones) + n * fixedItemSize(category::Tone),
-                   items[category::Tone]);
-    readFixedItems(category::Timber, t, 1,
-                   slotStart(directory_, Slot::GroupTimbres) + n * fixedItemSize(category::Timber),
-                   items[category::Timber]);
-    readFixedItems(category::Voice, t, voicesPerToneGroup,
-                   slotStart(directory_, Slot::GroupVoices) +
-                       n * voicesPerToneGroup * fixedItemSize(category::Voice),
-                   items[category::Voice]);
-    readFixedItems(category::Wave, t, wavesPerToneGroup,
-                   slotStart(directory_, Slot::GroupToneWaves) +
-                       n * wavesPerToneGroup * fixedItemSize(category::Wave),
-                   items[category::Wave]);
-    readWaveData(wavesPerToneGroup, t, indexTable, directory_.toneWaveEntry(g).offset,
-                 items[category::WaveData]);
-    group->setSize(waveDataSize(items[category::WaveData]));
-    return group;
-}
-
-VdfDataPtr PackageReader::readDrumGroup(int g, std::uint64_t indexTable) {
-    const type::id t = type::UserDrumWithWave;
-    auto group = std::make_shared<VdfData>(category::Package, t);
-    auto& items = group->children();
-    const std::uint64_t n = static_cast<std::uint64_t>(g);
-    readFixedItems(category::Drum, t, 1,
-                   slotStart(directory_, Slot::GroupDrums) + n * fixedItemSize(category::Drum),
-                   items[category::Drum]);
-    readFixedItems(category::Inst, t, instsPerDrumGroup,
-                   slotStart(directory_, Slot::GroupInsts) +
-                       n * instsPerDrumGroup * fixedItemSize(category::Inst),
-                   items[category::Inst]);
-    readFixedItems(category::Wave, t, wavesPerDrumGroup,
-                   slotStart(directory_, Slot::GroupDrumWaves) +
-                       n * wavesPerDrumGroup * fixedItemSize(category::Wave),
-                   items[category::Wave]);
-    readWaveData(wavesPerDrumGroup, t, indexTable, directory_.drumWaveEntry().offset,
-                 items[category::WaveData]);
+    // Group g's blocks of a category follow those of the groups before it in its slot.
+    for (const groupLayout::Row& row : groupLayout::rows(t)) {
+        auto& list = items[row.category];
+        if (row.category == category::WaveData) {
+            readWaveData(row.count, t, indexTable, waveBase, list);
+            continue;
+        }
+        const std::uint64_t first = static_cast<std::uint64_t>(g) * row.count;
+        readFixedItems(row.category, t, row.count,
+                       slotStart(directory_, groupSlot(t, row.category)) +
+                           first * fixedItemSize(row.category),
+                       list);
+    }
     group->setSize(waveDataSize(items[category::WaveData]));
     return group;
 }

@@ -29,8 +29,9 @@ private:
     void readItemBytes(VdfData& item, std::uint64_t offset, std::uint32_t size);
     void readWaveData(int count, type::id t, std::uint64_t indexTable, std::uint64_t waveBase,
                       std::vector<VdfDataPtr>& items);
-    VdfDataPtr readToneGroup(int g, std::uint64_t indexTable);
-    VdfDataPtr readDrumGroup(int g, std::uint64_t indexTable);
+    // Group g of the tone groups (type 3) or drum groups (type 4), its wave
+    // data found through `indexTable` from `waveBase` on.
+    VdfDataPtr readGroup(type::id t, int g, std::uint64_t indexTable, std::uint64_t waveBase);
     ByteVector readInstFlags();
     // Reads `count` bytes at data offset `offset` (file offset 64 + offset).
     void readAt(std::uint64_t offset, std::uint64_t count, ByteVector& out);

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <memory>
 #include <random>
 
 namespace qel {
@@ -72,6 +73,34 @@ ByteVector moved(const ByteVector& block, std::uint16_t category, std::uint16_t 
 
 class KbdItemRoundTrip : public ::testing::Test {
 protected:
+    struct SavedGroup {
+        std::string path;
+        std::uint16_t loadedChildren;
+    };
+
+    // Receives the group numbered `number` from the keyboard and saves it as a file.
+    SavedGroup saveGroup(type::id t, std::uint16_t number, const std::string& name) {
+        auto group = std::make_shared<KbdData>(category::Package, t, number);
+        EXPECT_EQ(group->name(), name);
+        group->receive();
+        const std::uint16_t loaded = group->loadedChildCount();
+        VdfData received(session.directory(), group);
+        received.save();
+        return {session.directory() + name + ".vdf", loaded};
+    }
+
+    // Loads a saved group file, sends it into group `number` and reads that group back.
+    std::unique_ptr<KbdData> sendAndReadBack(const std::string& path, type::id t,
+                                             std::uint16_t number, std::uint16_t position) {
+        VdfData file(path);
+        file.loadForSending();
+        KbdData target(number, position, file);
+        target.send();
+        auto readBack = std::make_unique<KbdData>(category::Package, t, number);
+        readBack->receive();
+        return readBack;
+    }
+
     test::KeyboardSession session;
     std::mt19937 random{42};
 };
@@ -118,14 +147,7 @@ TEST_F(KbdItemRoundTrip, ToneGroupMovesToAnotherGroupWithItsReferencesRewritten)
                   range.category == category::Tone ? "TGROUP 1" : "");
     const KeyboardMemory original = memory;
 
-    auto group = std::make_shared<KbdData>(category::Package, type::UserToneWithWave, 850);
-    EXPECT_EQ(group->name(), "TGROUP 1");
-    group->receive();
-    const std::uint16_t loaded = group->loadedChildCount();
-    VdfData received(session.directory(), group);
-    received.save();
-
-    const std::string path = session.directory() + "TGROUP 1.vdf";
+    const auto [path, loaded] = saveGroup(type::UserToneWithWave, 850, "TGROUP 1");
     const ByteVector bytes = readFile(path);
     ASSERT_GE(bytes.size(), 64u + 640 + 512);
     EXPECT_EQ(bytes[22], 0x80);
@@ -135,18 +157,12 @@ TEST_F(KbdItemRoundTrip, ToneGroupMovesToAnotherGroupWithItsReferencesRewritten)
     EXPECT_EQ(be32(bytes, 64 + 640 + 3 * 8), 0xFFFFFFFFu); // wave data 803 is empty
     EXPECT_EQ(be32(bytes, 64 + 640 + 3 * 8 + 4), 0u);
 
-    VdfData file(path);
-    file.loadForSending();
-    KbdData target(851, 701, file);
-    target.send();
-
     // Read the target group back from the keyboard, block by block.
-    KbdData readBack(category::Package, type::UserToneWithWave, 851);
-    readBack.receive();
-    EXPECT_EQ(readBack.name(), "TGROUP 1");
+    const auto readBack = sendAndReadBack(path, type::UserToneWithWave, 851, 701);
+    EXPECT_EQ(readBack->name(), "TGROUP 1");
     const auto source = kbdsim::layout::toneGroupChildren(850);
     for (const auto& range : source) {
-        const auto& blocks = readBack.children().at(static_cast<category::id>(range.category));
+        const auto& blocks = readBack->children().at(static_cast<category::id>(range.category));
         ASSERT_EQ(blocks.size(), range.count);
         for (std::uint16_t i = 0; i < range.count; ++i) {
             const std::uint16_t c = range.category;
@@ -165,25 +181,16 @@ TEST_F(KbdItemRoundTrip, DrumGroupMovesToAnotherGroupWithoutUnusedWaves) {
                   range.category == category::Drum ? "DGROUP 1" : "");
     const KeyboardMemory original = memory;
 
-    auto group = std::make_shared<KbdData>(category::Package, type::UserDrumWithWave, 17);
-    group->receive();
-    VdfData received(session.directory(), group);
-    received.save();
-    const ByteVector bytes = readFile(session.directory() + "DGROUP 1.vdf");
+    const std::string path = saveGroup(type::UserDrumWithWave, 17, "DGROUP 1").path;
+    const ByteVector bytes = readFile(path);
     ASSERT_GE(bytes.size(), 64u + 640);
     for (std::size_t i = 0; i < 128; ++i) // inst flags: insts 2, 9, 16, ... play preset waves
         EXPECT_EQ(bytes[64 + 512 + i], i % 7 == 2 ? 0 : 1) << i;
 
-    VdfData file(session.directory() + "DGROUP 1.vdf");
-    file.loadForSending();
-    KbdData target(18, 801, file);
-    target.send();
-
-    KbdData readBack(category::Package, type::UserDrumWithWave, 18);
-    readBack.receive();
-    EXPECT_EQ(readBack.name(), "DGROUP 1");
+    const auto readBack = sendAndReadBack(path, type::UserDrumWithWave, 18, 801);
+    EXPECT_EQ(readBack->name(), "DGROUP 1");
     for (const auto& range : kbdsim::layout::drumGroupChildren(17)) {
-        const auto& blocks = readBack.children().at(static_cast<category::id>(range.category));
+        const auto& blocks = readBack->children().at(static_cast<category::id>(range.category));
         ASSERT_EQ(blocks.size(), range.count);
         for (std::uint16_t i = 0; i < range.count; ++i) {
             const std::uint16_t c = range.category;
