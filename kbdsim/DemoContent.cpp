@@ -1,7 +1,7 @@
 #include "kbdsim/DemoContent.h"
 
+#include "core/Catalogue.h"
 #include "kbdsim/SlotLayout.h"
-#include "model/Catalogue.h"
 
 #include <cmath>
 #include <numbers>

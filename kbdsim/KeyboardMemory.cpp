@@ -1,7 +1,7 @@
 #include "kbdsim/KeyboardMemory.h"
 
+#include "core/Catalogue.h"
 #include "kbdsim/SlotLayout.h"
-#include "model/Catalogue.h"
 
 #include <algorithm>
 #include <array>

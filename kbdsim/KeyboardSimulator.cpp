@@ -1,13 +1,14 @@
 #include "kbdsim/KeyboardSimulator.h"
 
+#include "core/Catalogue.h"
+#include "core/Exception.h"
 #include "kbdsim/DemoContent.h"
 #include "kbdsim/KeyboardMemory.h"
+#include "kbdsim/SimulatorCore.h"
 #include "kbdsim/SlotLayout.h"
 #include "link/SysExDecoder.h"
 #include "link/SysExEncoder.h"
 #include "link/SysExFrame.h"
-#include "model/Catalogue.h"
-#include "model/Exception.h"
 
 #include <algorithm>
 #include <optional>
@@ -16,33 +17,7 @@ namespace kbdsim {
 namespace {
 
 namespace sysex = qel::sysex;
-
-constexpr std::size_t blockSize = 128;
-
-// Command parameters of category 0.
-enum CommandParameter : std::uint8_t {
-    ModelCode = 0,
-    BeginCommunication = 32,
-    FreeSongMemory = 33,
-    FreeDataMemory = 34,
-    DeleteSong = 35,
-    DeleteRhythm = 36,
-    DeleteToneGroup = 37,
-    DeleteDrumGroup = 38,
-    DeleteSmf = 39,
-    Initialise = 41,
-};
-constexpr std::uint16_t sizeParameter = 3;
-
-// The fields of a message in the common frame. Only made for messages that
-// pass wellFormed().
-struct Frame {
-    std::uint8_t type;
-    std::uint16_t category;
-    std::uint16_t parameter;
-    std::uint8_t head;
-    std::uint16_t number;
-};
+using namespace internal;
 
 // The frame check of the keyboard side: F0 44 ... F7, long enough to carry the
 // number, and nothing but 7-bit bytes in between (a status byte inside would
@@ -90,12 +65,6 @@ MessageKind classify(const Bytes& message) {
     }
 }
 
-Bytes handshake(std::uint16_t category, std::uint16_t number, std::uint8_t command) {
-    Bytes out;
-    qel::SysExHCCEncoder().encode(category, number, 0, command, out);
-    return out;
-}
-
 void spoil(Bytes& reply, Malformation malformation) {
     switch (malformation) {
     case Malformation::None:
@@ -122,62 +91,6 @@ std::uint32_t nameValue(const std::string& name, std::size_t first) {
 }
 
 } // namespace
-
-class KeyboardSimulator::Impl {
-public:
-    explicit Impl(const Options& options) : options(options) {
-        if (options.content == StartContent::Demo)
-            fillDemoContent(memory);
-    }
-
-    std::vector<Reply> handle(const Bytes& message);
-    void forgetTransfers() {
-        outgoing.reset();
-        incoming.reset();
-    }
-
-    Options options;
-    KeyboardMemory memory;
-    std::size_t messageCount = 0;
-    bool silenced = false;
-    unsigned busyPolls = 0;
-
-private:
-    // An item on its way to the PC: a copy, so that a change to the slot
-    // during the transfer cannot tear it.
-    struct Outgoing {
-        std::uint16_t category;
-        std::uint16_t number;
-        Bytes data;
-        std::uint32_t nextBlock;
-    };
-    // An item on its way from the PC, collected until the end-of-data command.
-    struct Incoming {
-        std::uint16_t category;
-        std::uint16_t number;
-        Bytes data;
-        std::uint32_t nextBlock;
-        bool lastBlockSeen; // a block shorter than 128 bytes ends the item
-        bool refused;       // a block was refused: the item is never stored
-    };
-
-    std::vector<Bytes> answer(const Bytes& message, MessageKind kind);
-    std::vector<Bytes> answerParameterRequest(const Bytes& message, const Frame& frame);
-    std::optional<std::uint32_t> parameterValue(const Frame& frame);
-    void takeParameterValue(const Bytes& message, const Frame& frame);
-    void deleteItem(std::uint16_t parameter, std::uint32_t number);
-    std::vector<Bytes> answerDataRequest(const Frame& frame);
-    std::vector<Bytes> answerNextBlock(const Frame& frame);
-    Bytes sendBlock(Outgoing& item);
-    std::vector<Bytes> answerDataBlock(const Bytes& message, const Frame& frame);
-    std::uint8_t collectBlock(const Bytes& message, const Frame& frame);
-    void takeEndOfData(const Frame& frame);
-    void noteBlockDone(std::uint32_t block);
-    std::vector<Reply> pace(std::vector<Bytes> replies) const;
-
-    std::optional<Outgoing> outgoing;
-    std::optional<Incoming> incoming;
-};
 
 std::vector<Reply> KeyboardSimulator::Impl::handle(const Bytes& message) {
     const std::size_t ordinal = ++messageCount;
@@ -346,132 +259,6 @@ void KeyboardSimulator::Impl::deleteItem(std::uint16_t parameter, std::uint32_t 
         break;
     }
 }
-
-std::vector<Bytes> KeyboardSimulator::Impl::answerDataRequest(const Frame& frame) {
-    outgoing.reset();
-    const Bytes* data = memory.data(frame.category, frame.number);
-    if (!data)
-        return {handshake(frame.category, frame.number, sysex::Rejected)};
-    if (data->empty())
-        return {handshake(frame.category, frame.number, sysex::EndOfData)};
-    outgoing = Outgoing{frame.category, frame.number, *data, 0};
-    return {sendBlock(*outgoing)};
-}
-
-std::vector<Bytes> KeyboardSimulator::Impl::answerNextBlock(const Frame& frame) {
-    // A next-block command outside the transfer it belongs to is not answered.
-    if (!outgoing || outgoing->category != frame.category || outgoing->number != frame.number)
-        return {};
-    if (std::size_t{outgoing->nextBlock} * blockSize >= outgoing->data.size()) {
-        outgoing.reset();
-        return {handshake(frame.category, frame.number, sysex::EndOfData)};
-    }
-    return {sendBlock(*outgoing)};
-}
-
-Bytes KeyboardSimulator::Impl::sendBlock(Outgoing& item) {
-    const std::size_t first = std::size_t{item.nextBlock} * blockSize;
-    const std::size_t length = std::min(blockSize, item.data.size() - first);
-    const Bytes block(item.data.begin() + static_cast<std::ptrdiff_t>(first),
-                      item.data.begin() + static_cast<std::ptrdiff_t>(first + length));
-    Bytes out;
-    // An odd last byte goes out padded with a zero: blocks carry whole pairs.
-    qel::SysExHDSEncoder().encode(item.category, item.number,
-                                  static_cast<std::uint16_t>(item.nextBlock), block, out);
-    noteBlockDone(item.nextBlock);
-    ++item.nextBlock;
-    return out;
-}
-
-std::vector<Bytes> KeyboardSimulator::Impl::answerDataBlock(const Bytes& message,
-                                                            const Frame& frame) {
-    const std::uint8_t command = collectBlock(message, frame);
-    // A refused item is remembered as such, so that an end-of-data command the
-    // PC may still send for it cannot be taken for an empty item and empty the slot.
-    if (command != acknowledgeCommand)
-        incoming = Incoming{frame.category, frame.number, {}, 0, false, true};
-    return {handshake(frame.category, frame.number, command)};
-}
-
-// Checks one block from the PC and adds it to the item being collected.
-// Returns the handshake command to answer with.
-std::uint8_t KeyboardSimulator::Impl::collectBlock(const Bytes& message, const Frame& frame) {
-    // Body: block number (2), pair count (1), three groups per pair, checksum.
-    const std::size_t minimum = qel::SysExHDSDecoder::minimumLength;
-    if (message.size() < minimum || (message.size() - minimum) % 3 != 0)
-        return sysex::SysExError;
-    const std::size_t pairs = (message.size() - minimum) / 3;
-    if (message[13] != pairs)
-        return sysex::SysExError;
-    unsigned sum = 0;
-    for (std::size_t at = 14; at < message.size() - 1; ++at)
-        sum += message[at]; // the data groups and the checksum
-    if (sum % 128 != 0)
-        return sysex::SysExError;
-    const auto block = static_cast<std::uint32_t>(message[11] | (message[12] << 7));
-
-    if (options.faults.rejectAtBlock == block)
-        return sysex::Rejected;
-    if (options.faults.sysExErrorAtBlock == block)
-        return sysex::SysExError;
-    if (block == 0)
-        incoming = Incoming{frame.category, frame.number, {}, 0, false, false};
-    if (!incoming || incoming->category != frame.category || incoming->number != frame.number ||
-        incoming->nextBlock != block || incoming->lastBlockSeen || incoming->refused)
-        return sysex::SysExError; // out of sequence
-    if (!layout::isUserSlot(frame.category, frame.number))
-        return sysex::Rejected;
-
-    Bytes data;
-    try {
-        qel::SysExHDSDecoder().decodeData(message, data);
-    } catch (const qel::Exception&) {
-        return sysex::SysExError;
-    }
-    if (data.size() > blockSize)
-        return sysex::SysExError;
-    incoming->data.insert(incoming->data.end(), data.begin(), data.end());
-    incoming->lastBlockSeen = data.size() < blockSize;
-
-    // Refuse as soon as the item can no longer be right: larger than its fixed
-    // size or the free memory, or ended short of its fixed size.
-    const std::size_t fixed = layout::fixedSize(frame.category);
-    const std::size_t size = incoming->data.size();
-    if (fixed != 0 ? (size > fixed || (incoming->lastBlockSeen && size != fixed))
-                   : memory.canStore(frame.category, frame.number, size) !=
-                         KeyboardMemory::StoreResult::Stored)
-        return sysex::Rejected;
-
-    ++incoming->nextBlock;
-    noteBlockDone(block);
-    return acknowledgeCommand;
-}
-
-void KeyboardSimulator::Impl::takeEndOfData(const Frame& frame) {
-    if (!incoming) {
-        // An empty item travels as the end-of-data command alone.
-        if (layout::isVariableSize(frame.category))
-            memory.store(frame.category, frame.number, {});
-        return;
-    }
-    if (incoming->category == frame.category && incoming->number == frame.number &&
-        !incoming->refused)
-        memory.store(frame.category, frame.number, std::move(incoming->data));
-    incoming.reset();
-}
-
-void KeyboardSimulator::Impl::noteBlockDone(std::uint32_t block) {
-    const auto& silentAfter = options.faults.silentAfterBlock;
-    if (silentAfter && block >= *silentAfter)
-        silenced = true;
-}
-
-KeyboardSimulator::KeyboardSimulator() : KeyboardSimulator(Options{}) {}
-
-KeyboardSimulator::KeyboardSimulator(const Options& options)
-    : impl_(std::make_unique<Impl>(options)) {}
-
-KeyboardSimulator::~KeyboardSimulator() = default;
 
 std::vector<Reply> KeyboardSimulator::handle(const Bytes& message) {
     return impl_->handle(message);

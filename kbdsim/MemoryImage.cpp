@@ -1,7 +1,7 @@
 #include "kbdsim/MemoryImage.h"
 
+#include "core/Exception.h"
 #include "kbdsim/SlotLayout.h"
-#include "model/Exception.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "kbdsim/SlotLayout.h"
 
-#include "model/Catalogue.h"
+#include "core/Catalogue.h"
 
 namespace kbdsim::layout {
 namespace {

@@ -12,6 +12,11 @@
 //   Wave Data 800+64k.. (64 of each),
 //   drum group k = N - 17 (N = 17..20): Drum N, Inst 240+128k.., Wave and Wave
 //   Data 2080+128k.. (128 of each).
+//
+// These tables are written here a second time on purpose, apart from the
+// program's own (src/core/KeyboardTables.h): the simulator plays the keyboard
+// against the program, so a wrong number on one side shows up as a failed
+// test instead of being shared by both.
 
 #include "kbdsim/KeyboardSimulator.h"
 

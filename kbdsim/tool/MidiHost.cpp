@@ -1,6 +1,6 @@
 #include "kbdsim/tool/MidiHost.h"
 
-#include "model/Exception.h"
+#include "core/Exception.h"
 
 #include <cstdio>
 #include <rtmidi/RtMidi.h>

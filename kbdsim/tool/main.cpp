@@ -1,13 +1,13 @@
 // tq7400-kbdsim: a simulated keyboard on its own MIDI ports, for trying the
 // data manager without hardware and for tests across processes.
 
+#include "core/Exception.h"
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/KeyboardSimulator.h"
 #include "kbdsim/MemoryImage.h"
 #include "kbdsim/tool/CommandLine.h"
 #include "kbdsim/tool/MidiHost.h"
 #include "link/SysExFrame.h"
-#include "model/Exception.h"
 
 #include <atomic>
 #include <csignal>

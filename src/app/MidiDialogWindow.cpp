@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
 
 namespace qel::app {
 
@@ -37,19 +38,19 @@ void MidiDialogWindow::setCaption(const std::string& text) {
     repaint();
 }
 
-void MidiDialogWindow::setProgressMaximum(int maximum) {
+void MidiDialogWindow::setRange(int maximum) {
     progressBar_->setRange(0, maximum);
 }
 
-void MidiDialogWindow::setProgressPosition(int position) {
+void MidiDialogWindow::setPosition(int position) {
     progressBar_->setValue(position);
 }
 
 void MidiDialogWindow::show() {
-    if (mainWindow_) {
-        const QPoint centre = mainWindow_->frameGeometry().center();
-        move(centre.x() - width() / 2, centre.y() - height() / 2);
-    }
+    // Centred on the main window; on the screen once the main window is gone.
+    const QPoint centre = mainWindow_ ? mainWindow_->frameGeometry().center()
+                                      : screen()->availableGeometry().center();
+    move(centre.x() - width() / 2, centre.y() - height() / 2);
     QDialog::show();
     // Operations run inside one call: paint now, not when the event loop next idles.
     repaint();

@@ -30,8 +30,8 @@ public:
     static QString errorDisplayText(const std::string& text);
 
     void setCaption(const std::string& text) override;
-    void setProgressMaximum(int maximum) override;
-    void setProgressPosition(int position) override;
+    void setRange(int maximum) override;
+    void setPosition(int position) override;
     void show() override;
     void hide() override;
     // A message box captioned with the application's name, with an error icon.

@@ -1,7 +1,7 @@
 // Program entry. The main window with its lists and workflows is still being
 // built; for now the program opens a window with the data type selector.
 
-#include "model/Catalogue.h"
+#include "core/Catalogue.h"
 
 #include <QApplication>
 #include <QComboBox>

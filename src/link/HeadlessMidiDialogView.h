@@ -12,8 +12,8 @@ namespace qel {
 class HeadlessMidiDialogView : public MidiDialogView {
 public:
     void setCaption(const std::string& text) override { caption_ = text; }
-    void setProgressMaximum(int maximum) override { maximum_ = maximum; }
-    void setProgressPosition(int position) override { position_ = position; }
+    void setRange(int maximum) override { maximum_ = maximum; }
+    void setPosition(int position) override { position_ = position; }
     void show() override { visible_ = true; }
     void hide() override { visible_ = false; }
     void showError(const std::string& text) override;

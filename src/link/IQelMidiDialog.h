@@ -20,7 +20,7 @@
 // error 12, "the MIDI device is busy"; the waiting operation goes on unharmed.
 // The dialog is made and destroyed by the functions of MidiDialogFactory.h.
 
-#include "model/ByteVector.h"
+#include "core/ByteVector.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,9 +42,8 @@ public:
     virtual void SendCommand(std::uint16_t category, std::uint16_t number, const ByteVector& index,
                              std::uint16_t parameter, std::int32_t value) = 0;
     // Asks a parameter's value; `value` is unchanged when the request fails.
-    virtual void RequestValue(std::uint16_t category, std::uint16_t number,
-                              const ByteVector& index, std::uint16_t parameter,
-                              std::int32_t& value) = 0;
+    virtual void RequestValue(std::uint16_t category, std::uint16_t number, const ByteVector& index,
+                              std::uint16_t parameter, std::int32_t& value) = 0;
     // Sends an item in blocks of 128 bytes, a handshake per block, then the
     // end-of-data command.
     virtual void SendData(std::uint16_t category, std::uint16_t number, const ByteVector& data) = 0;

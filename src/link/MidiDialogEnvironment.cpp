@@ -5,18 +5,11 @@
 
 namespace qel {
 
-MidiDialogEnvironment MidiDialogEnvironment::standard() {
-    MidiDialogEnvironment environment;
-    environment.driver = midi::makeSystemDriver();
-    environment.registryLocation = registry::Registry::defaultLocation();
-    environment.makeView = [] { return std::make_unique<HeadlessMidiDialogView>(); };
-    return environment;
-}
-
 MidiDialogEnvironment MidiDialogEnvironment::completed() const {
     MidiDialogEnvironment environment = *this;
     if (!environment.driver)
-        environment.driver = midi::makeSystemDriver();
+        environment.driver =
+            std::make_shared<midi::Driver>(std::vector<std::unique_ptr<midi::Backend>>{});
     if (environment.registryLocation.isEmpty())
         environment.registryLocation = registry::Registry::defaultLocation();
     if (!environment.makeView)

@@ -1,9 +1,9 @@
 #pragma once
 
 // What a MIDI dialog is made with: the MIDI driver, where the settings are,
-// how long it waits for the keyboard, and its window. The application keeps
-// one environment for its whole run (the driver holds the virtual keyboard's
-// memory); tests make their own.
+// how long it waits for the keyboard, and its window. The program keeps one
+// environment, and so one driver, for its whole run (the driver holds the
+// virtual keyboard's memory and the system's MIDI clients); tests make their own.
 
 #include "link/MidiDialogView.h"
 #include "platform/midi/MidiDriver.h"
@@ -16,7 +16,8 @@
 namespace qel {
 
 struct MidiDialogEnvironment {
-    // The devices to open. Default: the operating system's MIDI devices.
+    // The devices to open. Left empty, the dialog sees no devices at all: a
+    // dialog made that way fails at its first operation that needs a port.
     std::shared_ptr<midi::Driver> driver;
     // The registry document holding the device names. Default: the current user's.
     QString registryLocation;
@@ -25,9 +26,8 @@ struct MidiDialogEnvironment {
     // Makes the dialog's window. Default: a headless one.
     std::function<std::unique_ptr<MidiDialogView>()> makeView;
 
-    // An environment with every default filled in.
-    static MidiDialogEnvironment standard();
-    // This environment with the defaults in place of what it leaves empty.
+    // This environment with the defaults in place of what it leaves empty: a
+    // driver without devices, the current user's settings, a headless window.
     MidiDialogEnvironment completed() const;
 };
 

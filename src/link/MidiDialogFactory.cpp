@@ -8,10 +8,6 @@ std::unique_ptr<IQelMidiDialog> createMidiDialog(const MidiDialogEnvironment& en
     return std::make_unique<QelMidiDialogDelegator>(environment);
 }
 
-std::unique_ptr<IQelMidiDialog> createMidiDialog() {
-    return createMidiDialog(MidiDialogEnvironment::standard());
-}
-
 bool destroyMidiDialog(std::unique_ptr<IQelMidiDialog>& dialog) {
     if (auto* delegator = dynamic_cast<QelMidiDialogDelegator*>(dialog.get());
         delegator && delegator->waiting())

@@ -16,9 +16,6 @@ namespace qel {
 // dialog: the caller reads GetErrorCode() at once, a nonzero code meaning a
 // port failed to open (see TQelMidiDialog for a stored device that does not exist).
 std::unique_ptr<IQelMidiDialog> createMidiDialog(const MidiDialogEnvironment& environment);
-// The same in MidiDialogEnvironment::standard(): the system's MIDI devices, the
-// current user's settings, a headless window.
-std::unique_ptr<IQelMidiDialog> createMidiDialog();
 
 // Destroys the dialog (closing its ports) and empties `dialog`; does nothing for
 // an empty one. While one of the dialog's operations waits for the keyboard

@@ -5,20 +5,18 @@
 // error display for a failure at creation. The link layer only talks to this
 // interface, so it runs headless; the application installs a real window.
 
+#include "core/ProgressReporter.h"
+
 #include <string>
 
 namespace qel {
 
-class MidiDialogView {
+class MidiDialogView : public ProgressReporter {
 public:
-    virtual ~MidiDialogView() = default;
+    // The caption, range and position of its progress bar come from
+    // ProgressReporter: the caption repaints at once, and the dialog keeps the
+    // position inside the range.
 
-    // Sets the caption and repaints at once.
-    virtual void setCaption(const std::string& text) = 0;
-    // The progress bar runs from 0 to `maximum`; the dialog keeps the position
-    // inside that range.
-    virtual void setProgressMaximum(int maximum) = 0;
-    virtual void setProgressPosition(int position) = 0;
     // Makes the window visible without modality / invisible.
     virtual void show() = 0;
     virtual void hide() = 0;

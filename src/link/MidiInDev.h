@@ -5,8 +5,8 @@
 // message longer than the port buffer arrives in buffer-sized pieces, each
 // taken as a message of its own.
 
+#include "core/ByteVector.h"
 #include "link/MidiDev.h"
-#include "model/ByteVector.h"
 
 namespace qel {
 

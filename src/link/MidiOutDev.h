@@ -3,8 +3,8 @@
 // The MIDI output port: sends one whole System Exclusive message at a time from
 // its own buffer and tells its observers when the message has left.
 
+#include "core/ByteVector.h"
 #include "link/MidiDev.h"
-#include "model/ByteVector.h"
 
 #include <array>
 #include <cstdint>

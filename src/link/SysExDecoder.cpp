@@ -1,6 +1,6 @@
 #include "link/SysExDecoder.h"
 
-#include "model/Exception.h"
+#include "core/Exception.h"
 
 namespace qel {
 

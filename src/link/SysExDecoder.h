@@ -12,8 +12,8 @@
 //
 // An operation the class does not provide returns without effect.
 
+#include "core/ByteVector.h"
 #include "link/SysExFrame.h"
-#include "model/ByteVector.h"
 
 #include <cstdint>
 #include <memory>

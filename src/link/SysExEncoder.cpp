@@ -1,8 +1,8 @@
 #include "link/SysExEncoder.h"
 
+#include "core/Exception.h"
 #include "link/ParameterWidths.h"
 #include "link/SysExFrame.h"
-#include "model/Exception.h"
 
 #include <stdexcept>
 #include <string>

@@ -10,7 +10,7 @@
 // parameter, bad index count, oversized block) throws Exception. Either way `out`
 // is left unchanged.
 
-#include "model/ByteVector.h"
+#include "core/ByteVector.h"
 
 #include <cstdint>
 #include <memory>

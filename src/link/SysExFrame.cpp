@@ -1,6 +1,6 @@
 #include "link/SysExFrame.h"
 
-#include "model/Exception.h"
+#include "core/Exception.h"
 
 namespace qel {
 

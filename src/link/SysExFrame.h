@@ -7,7 +7,7 @@
 // and the format check that every received message passes before any field of it
 // is read.
 
-#include "model/ByteVector.h"
+#include "core/ByteVector.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -8,12 +8,15 @@
 // A call of any operation of this dialog made from one of those events does
 // nothing and ends with error 12 (the MIDI device is busy); the waiting
 // operation then goes on undisturbed.
+//
+// The request/reply cycle and the parameter operations are in TQelMidiDialog.cpp,
+// the block transfer, sizes and names in TQelMidiDialogTransfer.cpp.
 
+#include "core/ByteVector.h"
 #include "link/MidiDialogEnvironment.h"
 #include "link/MidiInDev.h"
 #include "link/MidiObserver.h"
 #include "link/MidiOutDev.h"
-#include "model/ByteVector.h"
 
 #include <QTimer>
 #include <cstdint>
@@ -67,6 +70,8 @@ public:
     bool waiting() const { return waiting_; }
 
 private:
+    // The one index byte (0) of the parameters the dialog asks and sets itself.
+    static const ByteVector& firstIndexByte();
     // Creation steps after the device lists: find the stored devices, open the ports.
     void openStoredDevices(const QString& registryLocation);
     // A call made while another operation waits: refused with error 12.

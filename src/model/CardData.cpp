@@ -1,6 +1,6 @@
 #include "model/CardData.h"
 
-#include "model/Exception.h"
+#include "core/Exception.h"
 #include "model/VdfData.h"
 #include "model/VdfSongConversion.h"
 #include "platform/files/AtomicFileWriter.h"

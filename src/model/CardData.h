@@ -4,8 +4,8 @@
 // without the container header, or a converted song, named after the item
 // with the card extension of its type.
 
-#include "model/ByteVector.h"
-#include "model/Catalogue.h"
+#include "core/ByteVector.h"
+#include "core/Catalogue.h"
 
 #include <cstdint>
 #include <string>

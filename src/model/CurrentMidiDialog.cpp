@@ -1,6 +1,6 @@
 #include "model/CurrentMidiDialog.h"
 
-#include "model/Exception.h"
+#include "core/Exception.h"
 
 namespace qel {
 namespace {

@@ -1,8 +1,8 @@
 #include "model/KbdData.h"
 
+#include "core/Exception.h"
+#include "core/KeyboardTables.h"
 #include "model/CurrentMidiDialog.h"
-#include "model/Exception.h"
-#include "model/GroupLayout.h"
 
 #include <limits>
 #include <span>
@@ -72,7 +72,7 @@ void KbdData::buildGroup() {
         const std::uint16_t first = groupLayout::firstNumber(row, type_, number_);
         // Only the group's main block has a position the player sees: the group's own.
         const std::uint16_t firstPosition =
-            row.category == rows.front().category ? groupPosition() : 0;
+            row.category == rows.front().category ? slots::positionOf(type_, number_) : 0;
         for (std::uint16_t i = 0; i < row.count; ++i) {
             auto child = std::make_shared<KbdData>(row.category, type_,
                                                    static_cast<std::uint16_t>(first + i));
@@ -89,12 +89,6 @@ void KbdData::buildGroup() {
         throw Exception("The keyboard reported an impossible size of " + std::to_string(total) +
                         " bytes for group " + std::to_string(number_));
     size_ = static_cast<std::int32_t>(total);
-}
-
-std::uint16_t KbdData::groupPosition() const {
-    // Tone groups 850- show as 700-, drum groups 17- as 800-.
-    const int offset = type_ == type::UserDrumWithWave ? 783 : -150;
-    return static_cast<std::uint16_t>(number_ + offset);
 }
 
 const ByteVector& KbdData::receive() {
@@ -176,39 +170,31 @@ void KbdData::setData(ByteVector& source) {
 }
 
 void KbdData::rewriteReferences() {
-    // Writes a 16-bit big-endian reference at `offset`, when it fits in data_;
-    // keepTopBits keeps the two flag bits of the old value.
-    auto put = [this](std::size_t offset, unsigned value, bool keepTopBits) {
-        if (offset + 2 > data_.size())
-            return;
-        if (keepTopBits)
-            value += (data_[offset] << 8 | data_[offset + 1]) & 0xC000u;
-        data_[offset] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-        data_[offset + 1] = static_cast<std::uint8_t>(value & 0xFF);
-    };
-    const unsigned n = number_;
-    switch (category_) {
-    case category::Tone: // its Timber
-        put(44, n - 330, false);
-        break;
-    case category::Timber: // its four Voices
-        for (unsigned j = 0; j < 4; ++j)
-            put(16 + 6 * j, 4 * n - 1130 + j, true);
-        break;
-    case category::Drum: // its 128 Insts
-        for (unsigned i = 0; i < 128; ++i)
-            put(32 + 8 * i, 128 * n - 1936 + i, false);
-        break;
-    case category::Voice: // its 16 Waves
-        for (unsigned i = 0; i < 16; ++i)
-            put(28 + 8 * i, 16 * n - 14400 + i, false);
-        break;
-    case category::Inst: // its Wave
-        put(2, n + 1840, true);
-        break;
-    default:
-        break;
+    const groupLayout::Row* from = groupLayout::find(type_, category_);
+    if (from == nullptr)
+        return;
+    for (const groupLayout::Reference& reference : groupLayout::referencesFrom(category_)) {
+        const groupLayout::Row* to = groupLayout::find(type_, reference.to);
+        if (to == nullptr)
+            continue;
+        // The k-th part of its category refers to the blocks that the k-th
+        // part owns in the referenced category. Unsigned, so that a number
+        // below the layout's base wraps as the keyboard's 16 bits do.
+        const unsigned perPart = to->step / from->step;
+        const unsigned first = to->base + (number_ - unsigned{from->base}) * perPart;
+        for (unsigned j = 0; j < reference.count; ++j)
+            putReference(reference.offset + reference.stride * j, first + j, reference.keepTopBits);
     }
+}
+
+void KbdData::putReference(std::size_t offset, unsigned value, bool keepTopBits) {
+    // A reference that does not fit in the bytes is left out, not written past them.
+    if (offset + 2 > data_.size())
+        return;
+    if (keepTopBits)
+        value += (data_[offset] << 8 | data_[offset + 1]) & 0xC000u;
+    data_[offset] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+    data_[offset + 1] = static_cast<std::uint8_t>(value & 0xFF);
 }
 
 } // namespace qel

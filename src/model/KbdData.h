@@ -9,8 +9,9 @@
 // A failed dialog operation throws Exception with the dialog's error text; a
 // failing composite transfer stops at the failing child.
 
-#include "model/ByteVector.h"
-#include "model/Catalogue.h"
+#include "core/ByteVector.h"
+#include "core/Catalogue.h"
+#include "core/KeyboardTables.h"
 
 #include <cstdint>
 #include <map>
@@ -72,16 +73,16 @@ public:
 
     // The largest item the keyboard can hold (its whole data area); a larger
     // size reported by the keyboard is refused before anything is allocated.
-    static constexpr std::int32_t maximumItemSize = 1572840;
+    static constexpr std::int32_t maximumItemSize = command::dataMemorySize;
 
 private:
     void buildGroup();
-    std::uint16_t groupPosition() const;
     void buildChildrenForSending(VdfData& source);
     void buildGroupChildrenForSending(VdfData& source);
     void buildPackageChildrenForSending(VdfData& source);
     void setData(ByteVector& source);
     void rewriteReferences();
+    void putReference(std::size_t offset, unsigned value, bool keepTopBits);
     std::string sendCaption() const;
 
     bool waveFlag_ = false;

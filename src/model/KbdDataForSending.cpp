@@ -1,43 +1,11 @@
 // Building a keyboard item to send from a PC file item: the children of tone
 // groups, drum groups and packages are numbered for the slots they will occupy.
 
-#include "model/GroupLayout.h"
+#include "core/KeyboardTables.h"
 #include "model/KbdData.h"
 #include "model/VdfData.h"
 
 namespace qel {
-
-namespace {
-
-// Where the items of a package go on the keyboard: its reserved slots.
-struct PackageSlots {
-    std::uint16_t firstNumber;
-    std::uint16_t firstPosition;
-};
-
-PackageSlots packageSlots(category::id c) {
-    switch (c) {
-    case category::Tone:
-        return {840, 690};
-    case category::DSP:
-        return {190, 190};
-    case category::Rhythm:
-        return {148, 148};
-    case category::Registration:
-        return {24, 24};
-    case category::DrawbarOrgan:
-        return {190, 190};
-    case category::SMF:
-        return {190, 190};
-    default:
-        return {0, 0};
-    }
-}
-
-inline constexpr PackageSlots packageToneGroups{860, 710};
-inline constexpr PackageSlots packageDrumGroups{20, 803};
-
-} // namespace
 
 KbdData::KbdData(std::uint16_t number, std::uint16_t position, VdfData& source)
     : waveFlag_(source.waveFlag()), category_(source.category()), type_(source.type()),
@@ -85,23 +53,23 @@ void KbdData::buildPackageChildrenForSending(VdfData& source) {
     for (auto& [c, items] : source.children()) {
         auto& list = children_[c];
         if (c == category::Package) {
-            PackageSlots tone = packageToneGroups;
-            PackageSlots drum = packageDrumGroups;
+            slots::PackageRange tone = slots::packageToneGroups;
+            slots::PackageRange drum = slots::packageDrumGroups;
             for (const VdfDataPtr& item : items) {
-                PackageSlots* slots = item->type() == type::UserToneWithWave   ? &tone
-                                      : item->type() == type::UserDrumWithWave ? &drum
-                                                                               : nullptr;
-                if (slots == nullptr)
+                slots::PackageRange* range = item->type() == type::UserToneWithWave   ? &tone
+                                             : item->type() == type::UserDrumWithWave ? &drum
+                                                                                      : nullptr;
+                if (range == nullptr)
                     continue;
                 list.push_back(
-                    std::make_shared<KbdData>(slots->firstNumber++, slots->firstPosition++, *item));
+                    std::make_shared<KbdData>(range->firstNumber++, range->firstPosition++, *item));
             }
             continue;
         }
-        PackageSlots slots = packageSlots(c);
+        slots::PackageRange range = slots::packageRange(c);
         for (const VdfDataPtr& item : items)
             list.push_back(
-                std::make_shared<KbdData>(slots.firstNumber++, slots.firstPosition++, *item));
+                std::make_shared<KbdData>(range.firstNumber++, range.firstPosition++, *item));
     }
 }
 

@@ -3,6 +3,7 @@
 // The fourteen concrete category classes of PC file items, and the factory that
 // picks one by category number.
 
+#include "core/KeyboardTables.h"
 #include "model/VdfDataCategory.h"
 
 #include <memory>
@@ -12,7 +13,7 @@ namespace qel {
 class VdfTone : public VdfNamedDataCategory {
 public:
     category::id category() const override { return category::Tone; }
-    int nameOffset() const override { return 36; }
+    int nameOffset() const override { return static_cast<int>(*nameOffsetInData(category::Tone)); }
 };
 
 class VdfTimbre : public VdfUnnamedDataCategory {
@@ -23,7 +24,7 @@ public:
 class VdfDrum : public VdfNamedDataCategory {
 public:
     category::id category() const override { return category::Drum; }
-    int nameOffset() const override { return 0; }
+    int nameOffset() const override { return static_cast<int>(*nameOffsetInData(category::Drum)); }
 };
 
 class VdfVoice : public VdfUnnamedDataCategory {
@@ -49,7 +50,7 @@ public:
 class VdfDsp : public VdfNamedDataCategory {
 public:
     category::id category() const override { return category::DSP; }
-    int nameOffset() const override { return 0; }
+    int nameOffset() const override { return static_cast<int>(*nameOffsetInData(category::DSP)); }
 };
 
 class VdfSong : public VdfUnnamedDataCategory {
@@ -60,7 +61,9 @@ public:
 class VdfRhythm : public VdfNamedDataCategory {
 public:
     category::id category() const override { return category::Rhythm; }
-    int nameOffset() const override { return 2; }
+    int nameOffset() const override {
+        return static_cast<int>(*nameOffsetInData(category::Rhythm));
+    }
 };
 
 class VdfRegmem : public VdfUnnamedDataCategory {
@@ -71,7 +74,9 @@ public:
 class VdfDrawbar : public VdfNamedDataCategory {
 public:
     category::id category() const override { return category::DrawbarOrgan; }
-    int nameOffset() const override { return 58; }
+    int nameOffset() const override {
+        return static_cast<int>(*nameOffsetInData(category::DrawbarOrgan));
+    }
 };
 
 class VdfSMF : public VdfUnnamedDataCategory {

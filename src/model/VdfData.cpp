@@ -1,6 +1,6 @@
 #include "model/VdfData.h"
 
-#include "model/Exception.h"
+#include "core/Exception.h"
 #include "model/VdfCategories.h"
 #include "platform/files/DosFileTime.h"
 

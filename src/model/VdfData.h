@@ -13,8 +13,8 @@
 // with the file layer in src/files; the constructor from a keyboard item in
 // src/files/VdfFromKbd.cpp.
 
-#include "model/ByteVector.h"
-#include "model/Catalogue.h"
+#include "core/ByteVector.h"
+#include "core/Catalogue.h"
 #include "model/VdfDataCategory.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 // The light record the PC file list (and the card list) keeps per file, so
 // that the lists need not hold whole items.
 
-#include "model/Catalogue.h"
+#include "core/Catalogue.h"
 
 #include <array>
 #include <cstdint>
@@ -17,14 +17,14 @@ class VdfData;
 
 struct VdfDataAttribute {
     category::id category = category::Command;
-    std::string name;   // the entry name
+    std::string name; // the entry name
     std::uint32_t size = 0;
     std::string path;
     std::uint32_t date = 0; // modification time, packed DOS date and time
 
     VdfDataAttribute() = default;
-    VdfDataAttribute(category::id category, std::string name, std::uint32_t size,
-                     std::string path, std::uint32_t date);
+    VdfDataAttribute(category::id category, std::string name, std::uint32_t size, std::string path,
+                     std::uint32_t date);
 
     // The record of a loaded PC file: its category, name, size and path, and
     // the file's modification time read now.

@@ -1,6 +1,6 @@
 #include "model/VdfDataCategory.h"
 
-#include "model/Exception.h"
+#include "core/Exception.h"
 #include "model/VdfData.h"
 #include "platform/files/FileBytes.h"
 

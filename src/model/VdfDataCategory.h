@@ -3,7 +3,7 @@
 // The category classes of PC file items: each gives its category number and
 // the rule by which an item of that category gets its 8-character entry name.
 
-#include "model/Catalogue.h"
+#include "core/Catalogue.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "model/VdfSongConversion.h"
 
-#include "model/Exception.h"
+#include "core/Exception.h"
 #include "platform/files/FileBytes.h"
 #include "platform/files/ProcessInfo.h"
 #include "songconv/FormatChange.h"

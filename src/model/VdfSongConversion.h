@@ -3,7 +3,7 @@
 // Song files are passed through the song converter (FormatChange) before they
 // are sent to the keyboard or written to the card.
 
-#include "model/ByteVector.h"
+#include "core/ByteVector.h"
 
 #include <string>
 

@@ -8,6 +8,7 @@
 #include "model/KbdData.h"
 #include "model/VdfData.h"
 #include "support/Hex.h"
+#include "support/TestFiles.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -19,16 +20,8 @@ namespace qel {
 namespace {
 
 using kbdsim::KeyboardMemory;
-
-ByteVector readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return ByteVector(std::istreambuf_iterator<char>(in), {});
-}
-
-std::uint32_t be32(const ByteVector& bytes, std::size_t at) {
-    return std::uint32_t(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 |
-           bytes[at + 3];
-}
+using test::be32;
+using test::readFile;
 
 ByteVector randomBytes(std::mt19937& random, std::size_t size) {
     ByteVector bytes(size);

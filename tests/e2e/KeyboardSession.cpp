@@ -1,9 +1,9 @@
 #include "e2e/KeyboardSession.h"
 
+#include "core/Exception.h"
+#include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
 #include "model/CurrentMidiDialog.h"
-#include "model/Exception.h"
-#include "platform/midi/VirtualKeyboard.h"
 #include "platform/registry/Registry.h"
 
 #include <vector>
@@ -16,15 +16,15 @@ KeyboardSession::KeyboardSession() : simulator_(std::make_shared<kbdsim::Keyboar
     directory_ = folder_.path().toStdString() + "/";
 
     std::vector<std::unique_ptr<midi::Backend>> backends;
-    backends.push_back(midi::makeVirtualKeyboardBackend(simulator_));
-    MidiDialogEnvironment environment = MidiDialogEnvironment::standard();
+    backends.push_back(kbdsim::makeVirtualKeyboardBackend(simulator_));
+    MidiDialogEnvironment environment;
     environment.driver = std::make_shared<midi::Driver>(std::move(backends));
     environment.registryLocation = folder_.filePath("registry.json");
     environment.replyTimeout = std::chrono::milliseconds(2000);
     registry::Registry settings(environment.registryLocation);
     const std::string key = "Software\\Vorla\\TQ-7400\\MIDI";
-    settings.writeString(key, "InputDevice", midi::virtualKeyboardName);
-    settings.writeString(key, "OutputDevice", midi::virtualKeyboardName);
+    settings.writeString(key, "InputDevice", kbdsim::virtualKeyboardName);
+    settings.writeString(key, "OutputDevice", kbdsim::virtualKeyboardName);
 
     dialog_ = createMidiDialog(environment);
     if (dialog_->GetErrorCode() != 0)

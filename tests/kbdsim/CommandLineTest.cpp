@@ -1,6 +1,6 @@
 #include "kbdsim/tool/CommandLine.h"
 
-#include "model/Exception.h"
+#include "core/Exception.h"
 
 #include <gtest/gtest.h>
 

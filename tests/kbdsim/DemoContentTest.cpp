@@ -1,8 +1,8 @@
 #include "kbdsim/DemoContent.h"
 
+#include "core/Catalogue.h"
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/SlotLayout.h"
-#include "model/Catalogue.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>

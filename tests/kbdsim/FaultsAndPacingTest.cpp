@@ -1,8 +1,8 @@
 #include "PcSide.h"
+#include "core/Catalogue.h"
+#include "core/Exception.h"
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/KeyboardSimulator.h"
-#include "model/Catalogue.h"
-#include "model/Exception.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>

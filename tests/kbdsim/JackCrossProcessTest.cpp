@@ -2,11 +2,11 @@
 // that the test starts for itself (dummy driver, synchronous mode, a name of
 // its own) by a client using RtMidi's JACK API.
 
-#include "ChildProcess.h"
 #include "PcSide.h"
+#include "core/Catalogue.h"
 #include "kbdsim/DemoContent.h"
 #include "kbdsim/MemoryImage.h"
-#include "model/Catalogue.h"
+#include "support/ChildProcess.h"
 
 #include <csignal>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 #include "kbdsim/KeyboardSimulator.h"
 
 #include "PcSide.h"
+#include "core/Catalogue.h"
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/SlotLayout.h"
-#include "model/Catalogue.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>

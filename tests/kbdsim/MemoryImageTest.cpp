@@ -1,10 +1,10 @@
 #include "kbdsim/MemoryImage.h"
 
+#include "core/Catalogue.h"
+#include "core/Exception.h"
 #include "kbdsim/DemoContent.h"
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/SlotLayout.h"
-#include "model/Catalogue.h"
-#include "model/Exception.h"
 
 #include <filesystem>
 #include <fstream>

@@ -2,9 +2,9 @@
 // each must give a defined result or throw Exception. Run in the sanitizer
 // build, an out-of-bounds read fails the test.
 
+#include "core/Exception.h"
 #include "link/SysExDecoder.h"
 #include "link/SysExEncoder.h"
-#include "model/Exception.h"
 
 #include <gtest/gtest.h>
 #include <random>

@@ -28,8 +28,8 @@ class RecordingView : public MidiDialogView {
 public:
     explicit RecordingView(std::shared_ptr<ViewLog> log) : log_(std::move(log)) {}
     void setCaption(const std::string& text) override { log_->caption = text; }
-    void setProgressMaximum(int maximum) override { log_->maximum = maximum; }
-    void setProgressPosition(int position) override { log_->position = position; }
+    void setRange(int maximum) override { log_->maximum = maximum; }
+    void setPosition(int position) override { log_->position = position; }
     void show() override {
         log_->visible = true;
         ++log_->shows;

@@ -5,8 +5,8 @@
 
 #include "link/DialogBench.h"
 #include "link/MidiDialogFactory.h"
-#include "platform/JackServer.h"
 #include "platform/midi/MidiDriver.h"
+#include "support/JackServer.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -53,7 +53,7 @@ protected:
 };
 
 TEST_F(DialogOverJack, ListsReceivesAndSendsItemsWithTheStoredPortNames) {
-    auto driver = midi::makeSystemDriver();
+    auto driver = midi::makeSystemDevicesOnlyDriver();
     const auto inputs = driver->inputNames();
     const auto outputs = driver->outputNames();
     EXPECT_NE(std::find(inputs.begin(), inputs.end(), keyboardOut), inputs.end());

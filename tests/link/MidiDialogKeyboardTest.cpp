@@ -1,12 +1,12 @@
 // End to end: the MIDI dialog, made by createMidiDialog(), against the
 // in-process "TQ-7400 Virtual Keyboard" hosting the keyboard simulator.
 
+#include "core/Exception.h"
 #include "kbdsim/KeyboardMemory.h"
+#include "kbdsim/device/VirtualKeyboard.h"
 #include "link/DialogBench.h"
 #include "link/MidiDialogFactory.h"
-#include "model/Exception.h"
-#include "platform/EventPump.h"
-#include "platform/midi/VirtualKeyboard.h"
+#include "support/EventPump.h"
 #include "support/Hex.h"
 
 #include <algorithm>
@@ -26,7 +26,7 @@ constexpr std::uint16_t waveData = 8;
 class VirtualKeyboard : public testing::Test {
 protected:
     VirtualKeyboard() : simulator(makeSimulator()), bench(makeDriver()) {
-        bench.storeDevices(midi::virtualKeyboardName, midi::virtualKeyboardName);
+        bench.storeDevices(kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
     }
 
     static std::shared_ptr<kbdsim::KeyboardSimulator> makeSimulator() {
@@ -37,7 +37,7 @@ protected:
 
     std::shared_ptr<midi::Driver> makeDriver() {
         std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(midi::makeVirtualKeyboardBackend(
+        backends.push_back(kbdsim::makeVirtualKeyboardBackend(
             simulator, [this](const Bytes& message) { sent.push_back(message); }));
         return std::make_shared<midi::Driver>(std::move(backends));
     }
@@ -287,16 +287,6 @@ TEST_F(VirtualKeyboard, MemoryOutlivesTheDialogsOfOneDriver) {
     ASSERT_TRUE(destroyMidiDialog(dialog));
     auto next = bench.create();
     EXPECT_EQ(next->GetDataSize(smf, 7), 300);
-}
-
-TEST(StandardDriver, ListsTheVirtualKeyboardLastInBothLists) {
-    auto driver = midi::makeStandardDriver();
-    const auto inputs = driver->inputNames();
-    const auto outputs = driver->outputNames();
-    ASSERT_FALSE(inputs.empty());
-    ASSERT_FALSE(outputs.empty());
-    EXPECT_EQ(inputs.back(), midi::virtualKeyboardName);
-    EXPECT_EQ(outputs.back(), midi::virtualKeyboardName);
 }
 
 } // namespace

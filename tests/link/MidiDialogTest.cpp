@@ -2,12 +2,12 @@
 // time-outs, the guards that keep it from hanging, nesting or writing out of
 // bounds, creation from the stored device names, and the error texts.
 
+#include "core/Exception.h"
 #include "link/DialogBench.h"
 #include "link/MidiDialogFactory.h"
 #include "link/SysExEncoder.h"
-#include "model/Exception.h"
-#include "platform/EventPump.h"
 #include "platform/midi/VirtualDevice.h"
+#include "support/EventPump.h"
 #include "support/Hex.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "link/MidiInDev.h"
 #include "link/MidiOutDev.h"
-#include "platform/EventPump.h"
 #include "platform/midi/VirtualDevice.h"
+#include "support/EventPump.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>

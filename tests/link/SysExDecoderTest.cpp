@@ -1,7 +1,7 @@
 #include "link/SysExDecoder.h"
 
+#include "core/Exception.h"
 #include "link/SysExEncoder.h"
-#include "model/Exception.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>

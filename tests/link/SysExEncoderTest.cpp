@@ -1,8 +1,8 @@
 #include "link/SysExEncoder.h"
 
+#include "core/Catalogue.h"
+#include "core/Exception.h"
 #include "link/ParameterWidths.h"
-#include "model/Catalogue.h"
-#include "model/Exception.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>

@@ -6,10 +6,10 @@
 //      the sum of the wire times of all its messages, both directions.
 // A program to run by hand (build target link_benchmark), not a test.
 
+#include "kbdsim/device/VirtualKeyboard.h"
 #include "link/HeadlessMidiDialogView.h"
 #include "link/MidiDialogFactory.h"
 #include "platform/midi/VirtualDevice.h"
-#include "platform/midi/VirtualKeyboard.h"
 #include "platform/registry/Registry.h"
 
 #include <QCoreApplication>
@@ -46,7 +46,7 @@ struct CountingKeyboard {
         auto sim = simulator;
         std::vector<std::unique_ptr<midi::Backend>> backends;
         backends.push_back(std::make_unique<midi::VirtualDeviceBackend>(
-            midi::virtualKeyboardName,
+            kbdsim::virtualKeyboardName,
             [this, sim](const Bytes& message) {
                 bytesOut += message.size();
                 std::vector<midi::TimedMessage> answers;
@@ -72,9 +72,9 @@ std::unique_ptr<IQelMidiDialog> openDialog(const QTemporaryDir& folder,
     environment.makeView = [] { return std::make_unique<HeadlessMidiDialogView>(); };
     registry::Registry settings(environment.registryLocation);
     settings.writeString("Software\\Vorla\\TQ-7400\\MIDI", "InputDevice",
-                         midi::virtualKeyboardName);
+                         kbdsim::virtualKeyboardName);
     settings.writeString("Software\\Vorla\\TQ-7400\\MIDI", "OutputDevice",
-                         midi::virtualKeyboardName);
+                         kbdsim::virtualKeyboardName);
     auto dialog = createMidiDialog(environment);
     dialog->SetShowProgress(false);
     return dialog;

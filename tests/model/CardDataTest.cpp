@@ -1,23 +1,22 @@
 // Card files: names, extensions, types and sizes of listed files, and the
 // bytes written for a PC file.
 
-#include "../files/ScratchFolder.h"
 #include "model/CardData.h"
-#include "model/Exception.h"
+
+#include "core/Exception.h"
 #include "model/VdfData.h"
 #include "model/VdfSongConversion.h"
-#include "songconv/SmfBytes.h"
 #include "support/Hex.h"
 #include "support/PackageBuilder.h"
-
-#include <gtest/gtest.h>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/ScratchFolder.h"
+#include "support/SmfBytes.h"
 
 #include <csignal>
 #include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace qel {
 namespace {
@@ -110,7 +109,8 @@ TEST(CardData, UnsafeEntryNameBytesBecomeUnderscoresInTheFileName) {
 
 TEST(CardData, RegistrationFileNameIsPaddedToEightCharacters) {
     ScratchFolder pc, card;
-    writeFile(pc / "ABC.vdf", singleItemFile(category::Registration, type::Registration, ByteVector(240, 3)));
+    writeFile(pc / "ABC.vdf",
+              singleItemFile(category::Registration, type::Registration, ByteVector(240, 3)));
     CardData item(card.path(), VdfData(pc / "ABC.vdf"));
     EXPECT_EQ(item.path(), card.path() + "ABC     .z01");
     EXPECT_EQ(item.size(), 240u);
@@ -131,8 +131,9 @@ TEST(CardData, PackageCardFileBeginsWithTheDirectoryAndItsSignature) {
 
 TEST(CardData, SongIsWrittenConvertedAndLeavesNoTemporaryFile) {
     ScratchFolder pc, card;
-    writeFile(pc / "Tune.mid", test::smfFile(1, 2, 96, {"00 90 3C 40 60 80 3C 00 00 FF 2F 00",
-                                                         "30 91 40 50 00 FF 2F 00"}));
+    writeFile(pc / "Tune.mid",
+              test::smfFile(1, 2, 96,
+                            {"00 90 3C 40 60 80 3C 00 00 FF 2F 00", "30 91 40 50 00 FF 2F 00"}));
     CardData item(card.path(), VdfData(pc / "Tune.mid"));
     EXPECT_EQ(item.path(), card.path() + "Tune    .mid");
     item.write();
@@ -157,7 +158,8 @@ TEST(CardData, InvalidSongFailsAndLeavesNoTemporaryFile) {
 
 TEST(CardData, PcFileProblemsAreReported) {
     ScratchFolder pc, card;
-    writeFile(pc / "r.vdf", singleItemFile(category::Registration, type::Registration, ByteVector(240)));
+    writeFile(pc / "r.vdf",
+              singleItemFile(category::Registration, type::Registration, ByteVector(240)));
     VdfData item(pc / "r.vdf");
     writeFile(pc / "r.vdf", ByteVector(63, 0)); // now shorter than its header
     EXPECT_THROW(

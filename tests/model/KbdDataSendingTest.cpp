@@ -2,8 +2,8 @@
 // children, block references rewritten for the target group, and what send()
 // puts on the wire.
 
+#include "core/Exception.h"
 #include "model/CurrentMidiDialog.h"
-#include "model/Exception.h"
 #include "model/KbdData.h"
 #include "model/VdfData.h"
 #include "support/Hex.h"

@@ -1,7 +1,7 @@
 #include "model/KbdData.h"
 
+#include "core/Exception.h"
 #include "model/CurrentMidiDialog.h"
-#include "model/Exception.h"
 #include "support/Hex.h"
 #include "support/RecordingMidiDialog.h"
 

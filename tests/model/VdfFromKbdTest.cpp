@@ -6,6 +6,7 @@
 #include "model/VdfData.h"
 #include "support/Hex.h"
 #include "support/RecordingMidiDialog.h"
+#include "support/TestFiles.h"
 
 #include <QTemporaryDir>
 #include <fstream>
@@ -15,18 +16,10 @@
 namespace qel {
 namespace {
 
+using test::be32;
 using test::hex;
+using test::readFile;
 using test::toHex;
-
-ByteVector readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return ByteVector(std::istreambuf_iterator<char>(in), {});
-}
-
-std::uint32_t be32(const ByteVector& bytes, std::size_t at) {
-    return std::uint32_t(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 |
-           bytes[at + 3];
-}
 
 std::string slice(const ByteVector& bytes, std::size_t at, std::size_t count) {
     return toHex(ByteVector(bytes.begin() + at, bytes.begin() + at + count));

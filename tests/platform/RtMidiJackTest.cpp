@@ -1,9 +1,9 @@
 // The RtMidi backend on a JACK server of the test's own, against peer ports
 // the test opens with RtMidi directly.
 
-#include "platform/EventPump.h"
-#include "platform/JackServer.h"
 #include "platform/midi/RtMidiBackend.h"
+#include "support/EventPump.h"
+#include "support/JackServer.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

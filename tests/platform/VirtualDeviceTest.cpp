@@ -1,6 +1,6 @@
 #include "platform/midi/VirtualDevice.h"
 
-#include "platform/EventPump.h"
+#include "support/EventPump.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>

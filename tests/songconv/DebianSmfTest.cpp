@@ -3,16 +3,15 @@
 // files are cached in the build tree). Each output is read back here and by
 // an independent reader (mido) as a cross-check.
 
-#include "../files/ScratchFolder.h"
 #include "songconv/FormatChange.h"
 #include "songconv/SmfReader.h"
 #include "songconv/SmfWriter.h"
 #include "support/PackageBuilder.h"
-
-#include <gtest/gtest.h>
+#include "support/ScratchFolder.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 
 namespace qel {
 namespace {
@@ -116,22 +115,22 @@ TEST_P(DebianSmf, IndependentReaderAgrees) {
     EXPECT_EQ(status, 0) << "mido sees a difference (details above)";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, DebianSmf,
-    ::testing::Values(Fixture{"nyquist-test.mid", 1, 2, "tiny format 1"},
-                      Fixture{"c_maj_melody.mid", 1, 2, "running status"},
-                      Fixture{"bwv772.mid", 1, 3, "three tracks"},
-                      Fixture{"midivolume.mid", 1, 3, "hundreds of SysEx events"},
-                      Fixture{"Out_There.mid", 0, 1, "format 0"},
-                      Fixture{"44-Above-the-sky.mid", 1, 18, "18 tracks"}),
-    [](const ::testing::TestParamInfo<Fixture>& info) {
-        std::string name = info.param.file;
-        name = name.substr(0, name.find('.'));
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Files, DebianSmf,
+                         ::testing::Values(Fixture{"nyquist-test.mid", 1, 2, "tiny format 1"},
+                                           Fixture{"c_maj_melody.mid", 1, 2, "running status"},
+                                           Fixture{"bwv772.mid", 1, 3, "three tracks"},
+                                           Fixture{"midivolume.mid", 1, 3,
+                                                   "hundreds of SysEx events"},
+                                           Fixture{"Out_There.mid", 0, 1, "format 0"},
+                                           Fixture{"44-Above-the-sky.mid", 1, 18, "18 tracks"}),
+                         [](const ::testing::TestParamInfo<Fixture>& info) {
+                             std::string name = info.param.file;
+                             name = name.substr(0, name.find('.'));
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 TEST(DebianSmfDataByte, FileWithDataByteFFIsRefusedWithoutOutput) {
     if (!fixtureProblem().empty())

@@ -1,15 +1,14 @@
 // FormatChange on files written here: merging, division, end-of-track, and the
 // refusal of anything that is no valid Standard MIDI File.
 
-#include "../files/ScratchFolder.h"
 #include "songconv/FormatChange.h"
-#include "songconv/SmfBytes.h"
 #include "songconv/SmfReader.h"
 #include "support/PackageBuilder.h"
-
-#include <gtest/gtest.h>
+#include "support/ScratchFolder.h"
+#include "support/SmfBytes.h"
 
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <random>
 
 namespace qel {
@@ -39,19 +38,19 @@ struct Conversion {
 TEST(SmfConversion, ValidFilesBecomeFormatZero) {
     const Conversion cases[] = {
         {"format 1 tracks merged in time order, ties in track order",
-         smfFile(1, 3, 480, {"00 FF 51 03 07 A1 20  00 FF 2F 00",
-                             "00 90 3C 40  83 60 80 3C 00  00 FF 2F 00",
-                             "00 91 40 40  81 70 81 40 00  81 70 F0 02 7E F7  00 FF 2F 00"}),
-         smfFile(0, 1, 480, {"00 FF 51 03 07 A1 20  00 90 3C 40  00 91 40 40  81 70 81 40 00 "
-                             "81 70 80 3C 00  00 F0 02 7E F7  00 FF 2F 00"})},
+         smfFile(1, 3, 480,
+                 {"00 FF 51 03 07 A1 20  00 FF 2F 00", "00 90 3C 40  83 60 80 3C 00  00 FF 2F 00",
+                  "00 91 40 40  81 70 81 40 00  81 70 F0 02 7E F7  00 FF 2F 00"}),
+         smfFile(0, 1, 480,
+                 {"00 FF 51 03 07 A1 20  00 90 3C 40  00 91 40 40  81 70 81 40 00 "
+                  "81 70 80 3C 00  00 F0 02 7E F7  00 FF 2F 00"})},
         {"running status written out",
          smfFile(0, 1, 96, {"00 90 3C 40  10 3E 40  10 3C 00  00 FF 2F 00"}),
          smfFile(0, 1, 96, {"00 90 3C 40  10 90 3E 40  10 90 3C 00  00 FF 2F 00"})},
         {"end-of-track at the latest end of any track",
          smfFile(1, 2, 96, {"00 C0 05  83 00 FF 2F 00", "00 C1 06  10 FF 2F 00"}),
          smfFile(0, 1, 96, {"00 C0 05  00 C1 06  83 00 FF 2F 00"})},
-        {"SMPTE division kept",
-         smfFile(0, 1, 0xE728, {"00 B0 07 64  00 FF 2F 00"}),
+        {"SMPTE division kept", smfFile(0, 1, 0xE728, {"00 B0 07 64  00 FF 2F 00"}),
          smfFile(0, 1, 0xE728, {"00 B0 07 64  00 FF 2F 00"})},
         {"bytes after end-of-track and foreign chunks are skipped",
          [] {
@@ -111,7 +110,8 @@ TEST(SmfConversion, UnreadableSourceAndUnwritableDestinationAreReported) {
     test::ScratchFolder folder;
     const std::string out = folder / "out.mid";
     EXPECT_EQ(FormatChange((folder / "missing.mid").c_str(), out.c_str()), FormatChangeUnreadable);
-    EXPECT_EQ(FormatChange(folder.path().c_str(), out.c_str()), FormatChangeUnreadable) << "a folder";
+    EXPECT_EQ(FormatChange(folder.path().c_str(), out.c_str()), FormatChangeUnreadable)
+        << "a folder";
     EXPECT_FALSE(std::filesystem::exists(out));
     test::writeFile(folder / "in.mid", smfFile(0, 1, 96, {"00 FF 2F 00"}));
     EXPECT_EQ(FormatChange((folder / "in.mid").c_str(), (folder / "no/such/out.mid").c_str()),
@@ -122,8 +122,9 @@ TEST(SmfConversion, UnreadableSourceAndUnwritableDestinationAreReported) {
 
 TEST(SmfConversion, RandomBytesAfterAValidHeaderNeverCrash) {
     std::mt19937 random(7);
-    const ByteVector seed = smfFile(1, 2, 96, {"00 90 3C 40 60 3E 40 00 F0 02 7E F7 00 FF 2F 00",
-                                                "00 FF 03 04 41 42 43 44 30 C1 05 00 FF 2F 00"});
+    const ByteVector seed = smfFile(1, 2, 96,
+                                    {"00 90 3C 40 60 3E 40 00 F0 02 7E F7 00 FF 2F 00",
+                                     "00 FF 03 04 41 42 43 44 30 C1 05 00 FF 2F 00"});
     int converted = 0;
     for (int round = 0; round < 2000; ++round) {
         ByteVector file = seed;

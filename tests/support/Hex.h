@@ -2,7 +2,7 @@
 
 // Byte vectors written as hex text in tests: "F0 44 11".
 
-#include "model/ByteVector.h"
+#include "core/ByteVector.h"
 
 #include <cstdio>
 #include <sstream>

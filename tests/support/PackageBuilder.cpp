@@ -1,7 +1,7 @@
 #include "support/PackageBuilder.h"
 
-#include "files/BigEndian.h"
-#include "files/ContainerLayout.h"
+#include "model/BigEndian.h"
+#include "model/ContainerLayout.h"
 
 #include <fstream>
 #include <iterator>
@@ -23,22 +23,11 @@ ByteVector itemContent(category::id c, int group, int index, std::size_t size) {
 
 ByteVector singleItemFile(category::id c, type::id t, const ByteVector& data,
                           std::int64_t sizeField) {
-    const auto size = static_cast<std::uint32_t>(sizeField < 0 ? std::int64_t(data.size()) : sizeField);
+    const auto size =
+        static_cast<std::uint32_t>(sizeField < 0 ? std::int64_t(data.size()) : sizeField);
     ByteVector file = files::makeContainerHeader(size, c, 0, t);
     file.insert(file.end(), data.begin(), data.end());
     return file;
-}
-
-void writeFile(const std::string& path, const ByteVector& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
-ByteVector readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return ByteVector(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 PackageBuilder::PackageBuilder(type::id type) : type_(type) {
@@ -136,10 +125,16 @@ ByteVector PackageBuilder::build() const {
     putSlot(dir, 3, static_cast<std::uint32_t>(tones_), here());
     appendItems(area, category::Tone, -1, tones_);
 
-    struct GroupPart { int slot; category::id c; int perGroup; bool tone; };
+    struct GroupPart {
+        int slot;
+        category::id c;
+        int perGroup;
+        bool tone;
+    };
     const GroupPart parts[] = {
-        {4, category::Tone, 1, true},  {5, category::Timber, 1, true}, {6, category::Voice, 4, true},
-        {7, category::Wave, 64, true}, {8, category::Drum, 1, false},  {9, category::Inst, 128, false},
+        {4, category::Tone, 1, true},     {5, category::Timber, 1, true},
+        {6, category::Voice, 4, true},    {7, category::Wave, 64, true},
+        {8, category::Drum, 1, false},    {9, category::Inst, 128, false},
         {10, category::Wave, 128, false},
     };
     for (const GroupPart& part : parts) {
@@ -158,7 +153,8 @@ ByteVector PackageBuilder::build() const {
     for (std::size_t i = 0; i < 10; ++i) {
         std::string name = songNames_[i];
         name.resize(8, ' ');
-        std::copy(name.begin(), name.end(), dir.begin() + static_cast<std::ptrdiff_t>(d::songNames + 8 * i));
+        std::copy(name.begin(), name.end(),
+                  dir.begin() + static_cast<std::ptrdiff_t>(d::songNames + 8 * i));
         songOffsets_[i] = here();
         putEntry(dir, d::songEntries + 8 * i, songSizes_[i], here());
         const ByteVector bytes = itemContent(category::SMF, -1, static_cast<int>(i), songSizes_[i]);
@@ -189,7 +185,8 @@ ByteVector PackageBuilder::build() const {
             }
             writeBigEndian(area, entry, running, 4);
             writeBigEndian(area, entry + 4, sizes[i], 4);
-            const ByteVector bytes = itemContent(category::WaveData, groupId, static_cast<int>(i), sizes[i]);
+            const ByteVector bytes =
+                itemContent(category::WaveData, groupId, static_cast<int>(i), sizes[i]);
             area.insert(area.end(), bytes.begin(), bytes.end());
             running += sizes[i];
         }
@@ -199,13 +196,15 @@ ByteVector PackageBuilder::build() const {
     for (std::size_t g = 0; g < 10; ++g)
         putEntry(dir, d::toneWaveEntries + 8 * g, 0, here());
     for (std::uint32_t g = 0; g < T; ++g) {
-        auto [size, base] = appendWaveData(toneGroups_[g], static_cast<int>(g), toneIndex + 512 * g);
+        auto [size, base] =
+            appendWaveData(toneGroups_[g], static_cast<int>(g), toneIndex + 512 * g);
         if (g < 10)
             putEntry(dir, d::toneWaveEntries + 8 * g, size, base);
     }
     putEntry(dir, d::drumWaveEntry, 0, here());
     for (std::uint32_t g = 0; g < D; ++g) {
-        auto [size, base] = appendWaveData(drumGroups_[g], 100 + static_cast<int>(g), drumIndex + 1024 * g);
+        auto [size, base] =
+            appendWaveData(drumGroups_[g], 100 + static_cast<int>(g), drumIndex + 1024 * g);
         if (g == 0)
             putEntry(dir, d::drumWaveEntry, size, base);
     }

@@ -5,8 +5,9 @@
 // 8 rhythms, tone groups, drum groups), laid out as the package directory
 // describes them, so that tests read real bytes.
 
-#include "model/ByteVector.h"
-#include "model/Catalogue.h"
+#include "core/ByteVector.h"
+#include "core/Catalogue.h"
+#include "support/TestFiles.h"
 
 #include <array>
 #include <cstdint>
@@ -23,11 +24,6 @@ ByteVector itemContent(category::id c, int group, int index, std::size_t size);
 // field is data.size() unless `sizeField` is given.
 ByteVector singleItemFile(category::id c, type::id t, const ByteVector& data,
                           std::int64_t sizeField = -1);
-
-// Writes `bytes` to `path`; throws std::runtime_error when it cannot.
-void writeFile(const std::string& path, const ByteVector& bytes);
-// Reads the whole file at `path`; empty when it cannot be read.
-ByteVector readFile(const std::string& path);
 
 class PackageBuilder {
 public:

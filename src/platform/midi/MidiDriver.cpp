@@ -54,7 +54,7 @@ Result Driver::openOutput(int index, DoneHandler onDone, std::unique_ptr<OutputD
     return location.backend->openOutput(location.index, std::move(onDone), device);
 }
 
-std::shared_ptr<Driver> makeSystemDriver() {
+std::shared_ptr<Driver> makeSystemDevicesOnlyDriver() {
     std::vector<std::unique_ptr<Backend>> backends;
     backends.push_back(makeRtMidiBackend());
     return std::make_shared<Driver>(std::move(backends));

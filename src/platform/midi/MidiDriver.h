@@ -41,9 +41,10 @@ private:
     std::vector<std::unique_ptr<Backend>> backends_;
 };
 
-// A driver with the operating system's MIDI devices only (see RtMidiBackend).
-// The program's own driver, with the virtual keyboard, is makeStandardDriver()
-// of VirtualKeyboard.h.
-std::shared_ptr<Driver> makeSystemDriver();
+// A driver with the operating system's MIDI devices only (see RtMidiBackend),
+// without the virtual keyboard. The program does not use this: it makes its
+// one driver for the whole run with makeProgramMidiDriver() of the workflow
+// layer, which adds the virtual keyboard.
+std::shared_ptr<Driver> makeSystemDevicesOnlyDriver();
 
 } // namespace qel::midi

@@ -1,0 +1,209 @@
+// The block transfer of the MIDI dialog: items in 128-byte data blocks with a
+// handshake per block, and the size and name of items.
+
+#include "core/KeyboardTables.h"
+#include "link/SysExDecoder.h"
+#include "link/SysExEncoder.h"
+#include "link/TQelMidiDialog.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace qel {
+
+namespace {
+
+// Bytes 1-4 of a name as one number, byte 1 in bits 24-31.
+std::uint32_t nameWord(const std::string& name, std::size_t first) {
+    std::uint32_t word = 0;
+    for (std::size_t i = first; i < first + 4; ++i)
+        word = (word << 8) | static_cast<std::uint8_t>(name[i]);
+    return word;
+}
+
+void appendNameWord(std::string& name, std::int32_t value) {
+    const auto word = static_cast<std::uint32_t>(value);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        name += static_cast<char>((word >> shift) & 0xFF);
+}
+
+} // namespace
+
+// ---- data transfer ----
+
+void TQelMidiDialog::SendData(std::uint16_t category, std::uint16_t number,
+                              const ByteVector& data) {
+    if (refusedWhileWaiting())
+        return;
+    errorCode_ = 0;
+    setProgressPosition(0);
+    setProgressMaximum(static_cast<std::int64_t>(data.size()));
+    showWindow();
+    std::uint16_t block = 0;
+    for (std::size_t offset = 0; offset < data.size(); offset += transfer::blockSize, ++block) {
+        const std::size_t length = std::min(transfer::blockSize, data.size() - offset);
+        const auto first = data.begin() + static_cast<std::ptrdiff_t>(offset);
+        sendBlock(category, number, ByteVector(first, first + static_cast<std::ptrdiff_t>(length)),
+                  block);
+        if (errorCode_ != 0) {
+            hideWindow();
+            return;
+        }
+        setProgressPosition(static_cast<std::int64_t>(offset + length));
+    }
+    sendEndOfData(category, number);
+    hideWindow();
+}
+
+void TQelMidiDialog::sendBlock(std::uint16_t category, std::uint16_t number,
+                               const ByteVector& bytes, std::uint16_t block) {
+    ByteVector message;
+    SysExHDSEncoder().encode(category, number, block, bytes, message);
+    request_ = std::move(message);
+    armCycleCallbacks();
+    if (!runCycle())
+        return;
+    std::uint8_t command = 0;
+    SysExHCCDecoder().decodeCommand(reply_, command);
+    if (command == sysex::SysExError)
+        errorCode_ = dialogError::sysEx;
+    else if (command == sysex::Rejected)
+        errorCode_ = dialogError::rejected;
+}
+
+void TQelMidiDialog::sendEndOfData(std::uint16_t category, std::uint16_t number) {
+    ByteVector message;
+    SysExHCCEncoder().encode(category, number, 0, sysex::EndOfData, message);
+    request_ = std::move(message);
+    outputObserver_.setCallback([this] { onEndSent(); });
+    inputObserver_.clearCallback();
+    done_ = false;
+    timedOut_ = false;
+    errorCode_ = static_cast<std::int32_t>(outputPort_.prepare(request_));
+    if (errorCode_ != 0)
+        return;
+    errorCode_ = static_cast<std::int32_t>(outputPort_.send());
+    if (errorCode_ != 0)
+        return;
+    timer_.start(); // a message that never leaves must not hold the dialog
+    waitUntilDone();
+    if (timedOut_)
+        errorCode_ = dialogError::timeout;
+}
+
+std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t number,
+                                        std::span<std::uint8_t> destination) {
+    if (refusedWhileWaiting())
+        return 0;
+    errorCode_ = 0;
+    // The size query moves the bar itself; the transfer starts from 0 after it.
+    setProgressMaximum(dataSize(category, number));
+    setProgressPosition(0);
+    showWindow();
+    std::size_t written = 0;
+    ByteVector block;
+    for (bool first = true; receiveBlock(category, number, block, first); first = false) {
+        if (block.size() > destination.size() - written) {
+            // More than the caller has room for: nothing is written past it.
+            errorCode_ = dialogError::sysEx;
+            break;
+        }
+        if (block.empty()) {
+            // A keyboard never sends an empty block; answering them forever
+            // would never fill the destination and never end.
+            errorCode_ = dialogError::sysEx;
+            break;
+        }
+        std::copy(block.begin(), block.end(),
+                  destination.begin() + static_cast<std::ptrdiff_t>(written));
+        written += block.size();
+        setProgressPosition(static_cast<std::int64_t>(written));
+    }
+    hideWindow();
+    return written;
+}
+
+bool TQelMidiDialog::receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block,
+                                  bool first) {
+    ByteVector message;
+    if (first)
+        SysExHDREncoder().encode(category, number, 0, message);
+    else
+        SysExHCCEncoder().encode(category, number, 0, sysex::NextBlock, message);
+    request_ = std::move(message);
+    armCycleCallbacks();
+    if (!runCycle())
+        return false;
+    const std::uint8_t type = messageType(reply_);
+    if (type == sysex::DataBlock) {
+        block.clear();
+        SysExHDSDecoder().decodeData(reply_, block);
+        return true;
+    }
+    std::uint8_t command = sysex::Rejected;
+    if (type == sysex::Handshake)
+        SysExHCCDecoder().decodeCommand(reply_, command);
+    if (command == sysex::EndOfData)
+        return false;
+    // A SysEx error is reported as such; anything else the receive loop cannot
+    // go on with (another command, another message type) is a rejection.
+    errorCode_ = command == sysex::SysExError ? dialogError::sysEx : dialogError::rejected;
+    return false;
+}
+
+std::int32_t TQelMidiDialog::dataSize(std::uint16_t category, std::uint16_t number) {
+    const std::int32_t fixed = transfer::fixedSize(category);
+    if (fixed != 0)
+        return fixed;
+    std::int32_t size = 0;
+    RequestValue(category, number, firstIndexByte(), transfer::sizeParameter, size);
+    return size;
+}
+
+std::int32_t TQelMidiDialog::GetDataSize(std::uint16_t category, std::uint16_t number) {
+    if (refusedWhileWaiting())
+        return 0;
+    return dataSize(category, number);
+}
+
+std::string TQelMidiDialog::GetDataName(std::uint16_t category, std::uint16_t number) {
+    if (refusedWhileWaiting())
+        return {};
+    const std::uint16_t parameter = transfer::nameParameter(category);
+    if (transfer::hasNoName(parameter))
+        return {};
+    std::int32_t first = 0;
+    RequestValue(category, number, firstIndexByte(), parameter, first);
+    if (errorCode_ != 0)
+        return {};
+    std::int32_t second = 0;
+    RequestValue(category, number, firstIndexByte(), static_cast<std::uint16_t>(parameter + 1),
+                 second);
+    if (errorCode_ != 0)
+        return {};
+    std::string name;
+    appendNameWord(name, first);
+    appendNameWord(name, second);
+    return name;
+}
+
+void TQelMidiDialog::SendDataName(std::uint16_t category, std::uint16_t number,
+                                  const std::string& name) {
+    if (refusedWhileWaiting())
+        return;
+    const std::uint16_t parameter = transfer::nameParameter(category);
+    if (transfer::hasNoName(parameter))
+        return;
+    // A shorter name is completed with spaces rather than read past its end.
+    std::string padded = name;
+    padded.resize(std::max<std::size_t>(padded.size(), 8), ' ');
+    const auto first = static_cast<std::int32_t>(nameWord(padded, 0));
+    const auto second = static_cast<std::int32_t>(nameWord(padded, 4));
+    SendCommand(category, number, firstIndexByte(), parameter, first);
+    if (errorCode_ != 0)
+        return;
+    SendCommand(category, number, firstIndexByte(), static_cast<std::uint16_t>(parameter + 1),
+                second);
+}
+
+} // namespace qel

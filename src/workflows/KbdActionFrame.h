@@ -1,0 +1,96 @@
+#pragma once
+
+// The frame every keyboard action runs in. It owns the one MIDI dialog while
+// an action runs and keeps the program's reference to it (CurrentMidiDialog.h)
+// in step with it; it says whether an action is running; and it polls the
+// keyboard until it is ready again after a change.
+//
+// Keyboard actions wait inside the MIDI dialog, and events handled during a
+// wait may start code that opens and closes the dialog again. The frame counts
+// opens and closes, so such a nested pair never destroys the dialog, nor
+// clears the reference, under the outer action: only the outermost close does.
+// Everything runs on the thread that owns the Qt event loop.
+
+#include "link/IQelMidiDialog.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace qel {
+
+class KbdActionFrame {
+public:
+    // Makes a new MIDI dialog with its ports open; it is never null.
+    using DialogMaker = std::function<std::unique_ptr<IQelMidiDialog>()>;
+
+    explicit KbdActionFrame(DialogMaker makeDialog);
+    // Closes a dialog that is still open.
+    ~KbdActionFrame();
+    KbdActionFrame(const KbdActionFrame&) = delete;
+    KbdActionFrame& operator=(const KbdActionFrame&) = delete;
+
+    // OpenMidiDialog. With no dialog open: makes one, makes it the program's
+    // current dialog, checks its error code (a port that failed to open throws
+    // Exception with the dialog's text; the dialog stays open until the
+    // matching close), then sets whether it shows its progress window. With a
+    // dialog open: changes nothing, not even that setting. Either way one more
+    // close is needed.
+    void openMidiDialog(bool showProgress);
+
+    // CloseMidiDialog. The close that matches the outermost open destroys the
+    // dialog and clears the program's reference; an inner close only counts.
+    // A close without an open does nothing.
+    void closeMidiDialog();
+
+    // The open dialog, or null.
+    IQelMidiDialog* dialog() const { return dialog_.get(); }
+
+    // CheckMidiError: throws Exception with the open dialog's text for its
+    // error code when its last operation failed.
+    void checkMidiError() const;
+
+    // WaitKbdReady: asks the keyboard its model until it answers without
+    // error, at most 2 * limit times, with a pause between two attempts; an
+    // attempt that throws counts as failed. Throws Exception "MIDI TIMEOUT"
+    // when no attempt succeeded. Needs an open dialog.
+    void waitKbdReady(int limit);
+
+    // The pause between two readiness attempts: 500 ms. Tests shorten it. The
+    // pause runs the event loop, so the window stays painted and responsive.
+    void setReadinessPause(std::chrono::milliseconds pause) { readinessPause_ = pause; }
+    std::chrono::milliseconds readinessPause() const { return readinessPause_; }
+
+    // True while an action runs (between Action's construction and destruction).
+    bool busy() const { return actions_ > 0; }
+
+    // Marks an action as running for its lifetime, so that the program can
+    // refuse to start a second one, or to close the window, until it ends.
+    // Closes the dialog if the action left it open.
+    class Action {
+    public:
+        explicit Action(KbdActionFrame& frame);
+        ~Action();
+        Action(const Action&) = delete;
+        Action& operator=(const Action&) = delete;
+
+    private:
+        KbdActionFrame& frame_;
+        int depth_; // the dialog's open count when the action began
+    };
+
+private:
+    void destroyDialog();
+
+    DialogMaker makeDialog_;
+    std::unique_ptr<IQelMidiDialog> dialog_;
+    int openCount_ = 0;
+    int actions_ = 0;
+    std::chrono::milliseconds readinessPause_{500};
+};
+
+// Runs the calling thread's event loop for `duration`, then returns: a pause
+// that keeps the program live, unlike a sleep.
+void pauseRunningEvents(std::chrono::milliseconds duration);
+
+} // namespace qel

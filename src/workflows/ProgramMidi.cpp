@@ -1,0 +1,25 @@
+#include "workflows/ProgramMidi.h"
+
+#include "kbdsim/device/VirtualKeyboard.h"
+#include "platform/midi/RtMidiBackend.h"
+
+namespace qel {
+
+std::shared_ptr<midi::Driver> makeProgramMidiDriver() {
+    std::vector<std::unique_ptr<midi::Backend>> backends;
+    backends.push_back(midi::makeRtMidiBackend());
+    backends.push_back(
+        kbdsim::makeVirtualKeyboardBackend(std::make_shared<kbdsim::KeyboardSimulator>()));
+    return std::make_shared<midi::Driver>(std::move(backends));
+}
+
+MidiDialogEnvironment
+makeProgramMidiEnvironment(std::shared_ptr<midi::Driver> driver,
+                           std::function<std::unique_ptr<MidiDialogView>()> makeView) {
+    MidiDialogEnvironment environment;
+    environment.driver = std::move(driver);
+    environment.makeView = std::move(makeView);
+    return environment.completed();
+}
+
+} // namespace qel

@@ -1,0 +1,25 @@
+#pragma once
+
+// The MIDI environment of one run of the program. The program makes its one
+// driver here at start and keeps it until it ends: the system's MIDI devices
+// first, then the built-in "TQ-7400 Virtual Keyboard", whose memory therefore
+// lives as long as the program, so what one action sends the next one finds.
+
+#include "link/MidiDialogEnvironment.h"
+#include "platform/midi/MidiDriver.h"
+
+#include <memory>
+
+namespace qel {
+
+// The program's driver: the operating system's MIDI devices, then the virtual
+// keyboard (model 3, demo content, no pacing, no faults). Make it once per run.
+std::shared_ptr<midi::Driver> makeProgramMidiDriver();
+
+// The environment every MIDI dialog of the run is made in: `driver`, the
+// current user's settings, and the window `makeView` makes (headless when empty).
+MidiDialogEnvironment
+makeProgramMidiEnvironment(std::shared_ptr<midi::Driver> driver,
+                           std::function<std::unique_ptr<MidiDialogView>()> makeView = {});
+
+} // namespace qel

@@ -1,0 +1,232 @@
+// The keyboard action frame: one dialog per action, nested opens and closes
+// that leave the outer action's dialog alone, and the readiness poll.
+
+#include "workflows/KbdActionFrame.h"
+
+#include "core/Exception.h"
+#include "model/CurrentMidiDialog.h"
+#include "support/RecordingMidiDialog.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace qel {
+namespace {
+
+// A dialog whose model request can fail a number of times, and can wait the
+// way a real dialog does (running the event loop) while something else runs.
+class FakeDialog : public test::RecordingMidiDialog {
+public:
+    explicit FakeDialog(std::shared_ptr<int> alive) : alive_(std::move(alive)) { ++*alive_; }
+    ~FakeDialog() override { --*alive_; }
+
+    std::uint16_t GetModel() override {
+        ++attempts;
+        if (duringWait) {
+            QEventLoop loop;
+            QTimer::singleShot(0, &loop, [&] {
+                duringWait();
+                loop.quit();
+            });
+            loop.exec();
+        }
+        if (failures > 0) {
+            --failures;
+            if (throwInstead)
+                throw Exception("short message");
+            code = 22;
+            return 0;
+        }
+        code = 0;
+        return 3;
+    }
+    std::int32_t GetErrorCode() const override { return code; }
+
+    std::function<void()> duringWait;
+    int failures = 0;
+    bool throwInstead = false;
+    int attempts = 0;
+    std::int32_t code = 0;
+
+private:
+    std::shared_ptr<int> alive_;
+};
+
+class Frame : public testing::Test {
+protected:
+    Frame()
+        : frame([this] {
+              ++made;
+              auto dialog = std::make_unique<FakeDialog>(alive);
+              dialog->code = openError;
+              last = dialog.get();
+              return dialog;
+          }) {
+        frame.setReadinessPause(std::chrono::milliseconds(1));
+    }
+
+    std::shared_ptr<int> alive = std::make_shared<int>(0);
+    int made = 0;
+    std::int32_t openError = 0;
+    FakeDialog* last = nullptr;
+    KbdActionFrame frame;
+};
+
+TEST_F(Frame, OpeningWhileADialogExistsChangesNothingNotEvenTheProgressSetting) {
+    frame.openMidiDialog(false);
+    frame.openMidiDialog(true);
+    EXPECT_EQ(made, 1);
+    EXPECT_FALSE(last->GetShowProgress());
+    EXPECT_EQ(currentMidiDialog(), last);
+
+    frame.closeMidiDialog();
+    EXPECT_EQ(*alive, 1) << "the inner close must not destroy the dialog";
+    EXPECT_EQ(currentMidiDialog(), last);
+
+    frame.closeMidiDialog();
+    EXPECT_EQ(*alive, 0);
+    EXPECT_EQ(currentMidiDialog(), nullptr);
+    EXPECT_EQ(frame.dialog(), nullptr);
+
+    frame.closeMidiDialog(); // one close too many does nothing
+    EXPECT_EQ(*alive, 0);
+}
+
+TEST_F(Frame, ANestedOpenAndCloseDuringAWaitLeavesTheOuterDialogAndReference) {
+    KbdActionFrame::Action outer(frame);
+    frame.openMidiDialog(false);
+    FakeDialog* const outerDialog = last;
+    bool nestedRan = false;
+    outerDialog->duringWait = [&] {
+        if (nestedRan)
+            return; // the nested poll below waits on the same dialog
+        nestedRan = true;
+        // Code started by an event handled while the outer action waits.
+        KbdActionFrame::Action nested(frame);
+        frame.openMidiDialog(true);
+        frame.waitKbdReady(1);
+        frame.closeMidiDialog();
+    };
+    outerDialog->GetModel();
+    outerDialog->duringWait = nullptr;
+
+    EXPECT_TRUE(nestedRan);
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(*alive, 1);
+    EXPECT_EQ(frame.dialog(), outerDialog);
+    EXPECT_EQ(currentMidiDialog(), outerDialog);
+    EXPECT_FALSE(outerDialog->GetShowProgress());
+    EXPECT_TRUE(frame.busy());
+
+    frame.closeMidiDialog();
+    EXPECT_EQ(*alive, 0);
+    EXPECT_EQ(currentMidiDialog(), nullptr);
+}
+
+TEST_F(Frame, APortThatFailedToOpenThrowsItsTextAndTheActionClosesTheDialog) {
+    openError = 22;
+    {
+        KbdActionFrame::Action action(frame);
+        EXPECT_TRUE(frame.busy());
+        try {
+            frame.openMidiDialog(true);
+            FAIL() << "no exception";
+        } catch (const Exception& error) {
+            EXPECT_EQ(error.message(), "MIDI TIMEOUT");
+        }
+        EXPECT_EQ(currentMidiDialog(), last) << "open until the action's close";
+    }
+    EXPECT_FALSE(frame.busy());
+    EXPECT_EQ(*alive, 0);
+    EXPECT_EQ(currentMidiDialog(), nullptr);
+}
+
+struct ReadinessCase {
+    const char* name;
+    int failures;
+    bool throwInstead;
+    int limit;
+    int attempts;
+    bool ready;
+};
+
+void PrintTo(const ReadinessCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class Readiness : public Frame, public testing::WithParamInterface<ReadinessCase> {};
+
+TEST_P(Readiness, PollsUntilTheKeyboardAnswersOrTwiceTheLimit) {
+    const ReadinessCase c = GetParam();
+    frame.openMidiDialog(false);
+    last->failures = c.failures;
+    last->throwInstead = c.throwInstead;
+    if (c.ready) {
+        EXPECT_NO_THROW(frame.waitKbdReady(c.limit));
+    } else {
+        try {
+            frame.waitKbdReady(c.limit);
+            FAIL() << "no exception";
+        } catch (const Exception& error) {
+            EXPECT_EQ(error.message(), "MIDI TIMEOUT");
+        }
+    }
+    EXPECT_EQ(last->attempts, c.attempts);
+    frame.closeMidiDialog();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keyboards, Readiness,
+    testing::Values(ReadinessCase{"answers at once", 0, false, 100, 1, true},
+                    ReadinessCase{"busy three times", 3, false, 100, 4, true},
+                    ReadinessCase{"malformed answers count as none", 5, true, 100, 6, true},
+                    ReadinessCase{"never answers", 1000, false, 100, 200, false},
+                    ReadinessCase{"answers on the last attempt", 199, false, 100, 200, true}),
+    [](const testing::TestParamInfo<ReadinessCase>& info) {
+        std::string name = info.param.name;
+        for (char& ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch)))
+                ch = '_';
+        return name;
+    });
+
+TEST_F(Frame, TheReadinessPauseRunsTheEventLoop) {
+    EXPECT_EQ(KbdActionFrame([] { return nullptr; }).readinessPause(),
+              std::chrono::milliseconds(500));
+    frame.openMidiDialog(false);
+    last->failures = 1;
+    bool fired = false;
+    // Due at once: it can only run if the pause lets the event loop run.
+    QTimer::singleShot(0, [&] { fired = true; });
+    frame.setReadinessPause(std::chrono::milliseconds(20));
+    frame.waitKbdReady(100);
+    EXPECT_TRUE(fired);
+    EXPECT_EQ(last->attempts, 2);
+    frame.closeMidiDialog();
+}
+
+TEST(PauseRunningEvents, LastsAtLeastItsDurationAndHandlesEvents) {
+    bool fired = false;
+    QTimer::singleShot(0, [&] { fired = true; });
+    const auto start = std::chrono::steady_clock::now();
+    pauseRunningEvents(std::chrono::milliseconds(30));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(29));
+    EXPECT_TRUE(fired);
+}
+
+TEST_F(Frame, AnActionThatThrowsLeavesNoDialogBehind) {
+    try {
+        KbdActionFrame::Action action(frame);
+        frame.openMidiDialog(false);
+        frame.openMidiDialog(false);
+        throw Exception("Memory Full");
+    } catch (const Exception&) {
+    }
+    EXPECT_FALSE(frame.busy());
+    EXPECT_EQ(*alive, 0);
+    EXPECT_EQ(currentMidiDialog(), nullptr);
+}
+
+} // namespace
+} // namespace qel
