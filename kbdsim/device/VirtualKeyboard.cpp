@@ -1,10 +1,8 @@
 #include "kbdsim/device/VirtualKeyboard.h"
 
-#include "platform/midi/VirtualDevice.h"
-
 namespace kbdsim {
 
-std::unique_ptr<qel::midi::Backend>
+std::unique_ptr<qel::midi::VirtualDeviceBackend>
 makeVirtualKeyboardBackend(std::shared_ptr<KeyboardSimulator> simulator, MessageTap tap) {
     using qel::midi::TimedMessage;
     qel::midi::Responder responder = [simulator, tap](const std::vector<std::uint8_t>& message) {

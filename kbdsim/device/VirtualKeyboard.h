@@ -7,7 +7,7 @@
 // layer's ProgramMidi.h); the driver layer itself knows nothing of it.
 
 #include "kbdsim/KeyboardSimulator.h"
-#include "platform/midi/MidiBackend.h"
+#include "platform/midi/VirtualDevice.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,7 +25,7 @@ using MessageTap = std::function<void(const std::vector<std::uint8_t>&)>;
 // A backend hosting `simulator`. The simulator is used on the UI thread only;
 // its caller may change its options or inspect its memory between operations.
 // Pacing on in its options also paces the messages the program sends to it.
-std::unique_ptr<qel::midi::Backend>
+std::unique_ptr<qel::midi::VirtualDeviceBackend>
 makeVirtualKeyboardBackend(std::shared_ptr<KeyboardSimulator> simulator, MessageTap tap = {});
 
 } // namespace kbdsim

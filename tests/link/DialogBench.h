@@ -43,11 +43,13 @@ private:
 
 inline const char* const midiSettingsKey = "Software\\Vorla\\TQ-7400\\MIDI";
 
-// A temporary registry, a recording window and a time-out of `timeout`.
+// A temporary registry, a recording window and a time-out of `timeout`. The
+// default leaves a loaded machine time to answer; tests of the time-out itself
+// set a short one and never rely on a reply arriving "late enough".
 class DialogBench {
 public:
     explicit DialogBench(std::shared_ptr<midi::Driver> driver,
-                         std::chrono::milliseconds timeout = std::chrono::milliseconds(300))
+                         std::chrono::milliseconds timeout = std::chrono::milliseconds(2000))
         : view(std::make_shared<ViewLog>()) {
         environment.driver = std::move(driver);
         environment.registryLocation = folder.path() + "/registry.json";

@@ -37,8 +37,10 @@ protected:
 
     std::shared_ptr<midi::Driver> makeDriver() {
         std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(kbdsim::makeVirtualKeyboardBackend(
-            simulator, [this](const Bytes& message) { sent.push_back(message); }));
+        auto backend = kbdsim::makeVirtualKeyboardBackend(
+            simulator, [this](const Bytes& message) { sent.push_back(message); });
+        device = backend.get();
+        backends.push_back(std::move(backend));
         return std::make_shared<midi::Driver>(std::move(backends));
     }
 
@@ -57,6 +59,7 @@ protected:
 
     std::vector<Bytes> sent;
     std::shared_ptr<kbdsim::KeyboardSimulator> simulator;
+    midi::VirtualDeviceBackend* device = nullptr; // owned by the bench's driver; before it
     DialogBench bench;
 };
 
@@ -124,7 +127,7 @@ TEST_F(VirtualKeyboard, SizesAndNamesAskTheKeyboardOnlyWhereTheTablesSaySo) {
     EXPECT_EQ(dialog->GetDataSize(12, 32), 240); // Registration: fixed
     EXPECT_EQ(dialog->GetDataName(12, 32), "");  // Registration: no name
     dialog->SendDataName(12, 32, "ABCDEFGH");
-    qel::test::pumpFor(20ms);
+    ASSERT_TRUE(device->settle());
     EXPECT_TRUE(sent.empty());
 
     EXPECT_EQ(dialog->GetDataName(2, 750), simulator->memory().name(2, 750));
@@ -150,6 +153,7 @@ TEST_F(VirtualKeyboard, UnansweredRequestEndsWithTheTimeOut) {
     kbdsim::Faults faults;
     faults.noReply.kind = kbdsim::MessageKind::ModelRequest;
     setFaults(faults);
+    bench.environment.replyTimeout = 300ms;
     auto dialog = bench.create();
     dialog->GetModel();
     EXPECT_EQ(dialog->GetErrorCode(), 22);
@@ -159,12 +163,13 @@ TEST_F(VirtualKeyboard, UnansweredRequestEndsWithTheTimeOut) {
 TEST_F(VirtualKeyboard, LateReplyIsIgnoredAndTheNextRequestGetsItsOwn) {
     kbdsim::Faults faults;
     faults.lateReply.kind = kbdsim::MessageKind::ModelRequest;
-    faults.lateBy = 600ms; // the bench waits 300 ms
+    faults.lateBy = 60s; // long after the 300 ms time-out
     setFaults(faults);
+    bench.environment.replyTimeout = 300ms;
     auto dialog = bench.create();
     dialog->GetModel();
     EXPECT_EQ(dialog->GetErrorCode(), 22);
-    qel::test::pumpFor(500ms); // the late reply comes and goes
+    ASSERT_TRUE(device->settle()); // the late reply comes now, and goes
     setFaults({});
     kbdsim::Options options = simulator->options();
     options.modelCode = 2;
@@ -199,6 +204,7 @@ TEST_F(VirtualKeyboard, KeyboardThatFallsSilentMidTransferTimesOut) {
     kbdsim::Faults faults;
     faults.silentAfterBlock = 1;
     setFaults(faults);
+    bench.environment.replyTimeout = 300ms;
     auto dialog = bench.create();
     Bytes back(data.size());
     const std::size_t received = dialog->ReceiveData(smf, 5, back);

@@ -10,7 +10,6 @@ namespace {
 
 using namespace qel;
 using qel::test::hex;
-using qel::test::pumpFor;
 using qel::test::pumpUntil;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -20,10 +19,11 @@ struct Bench {
     std::vector<Bytes> received;
     std::vector<Bytes> answers;
     std::shared_ptr<midi::Driver> driver;
+    midi::VirtualDeviceBackend* device = nullptr; // owned by the driver
 
     Bench() {
         std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(
+        auto backend =
             std::make_unique<midi::VirtualDeviceBackend>("Device", [this](const Bytes& message) {
                 received.push_back(message);
                 std::vector<midi::TimedMessage> out;
@@ -32,7 +32,9 @@ struct Bench {
                     answers.erase(answers.begin());
                 }
                 return out;
-            }));
+            });
+        device = backend.get();
+        backends.push_back(std::move(backend));
         driver = std::make_shared<midi::Driver>(std::move(backends));
     }
 };
@@ -42,7 +44,7 @@ TEST(MidiOutDev, ClosedPortPreparesAndSendsNothingAndSucceeds) {
     MidiOutDev port(bench.driver);
     EXPECT_EQ(port.prepare(hex("F0 44 11 02 7F 00 00 20 06 00 00 00 00 F7")), 0u);
     EXPECT_EQ(port.send(), 0u);
-    pumpFor(std::chrono::milliseconds(20));
+    ASSERT_TRUE(bench.device->settle());
     EXPECT_TRUE(bench.received.empty());
     EXPECT_EQ(port.close(), 0u);
 }
@@ -91,8 +93,8 @@ TEST(MidiOutDev, ObserversHearOfTheLastMessageSentInAttachOrder) {
     ASSERT_EQ(port.prepare(hex("F0 44 00 00 00 00 00 00 00 00 00 F7")), 0u);
     ASSERT_EQ(port.send(), 0u);
     ASSERT_EQ(port.send(), 0u); // two messages back to back: one notification
-    ASSERT_TRUE(pumpUntil([&] { return bench.received.size() == 2; }));
-    pumpFor(std::chrono::milliseconds(20));
+    ASSERT_TRUE(bench.device->settle());
+    ASSERT_EQ(bench.received.size(), 2u);
     EXPECT_EQ(calls, (std::vector<std::string>{"first", "second"}));
 }
 
@@ -144,7 +146,8 @@ TEST(MidiInDev, ClosingDropsReplyStillOnItsWay) {
     ASSERT_EQ(out.prepare(hex("F0 44 11 02 7F 01 00 00 0D 00 00 00 F7")), 0u);
     ASSERT_EQ(out.send(), 0u);
     ASSERT_EQ(in.close(), 0u);
-    pumpFor(std::chrono::milliseconds(30));
+    ASSERT_TRUE(bench.device->settle());
+    EXPECT_EQ(bench.received.size(), 1u) << "the message went out and was answered";
     EXPECT_EQ(notified, 0);
     EXPECT_EQ(in.open(0), 0u) << "a closed port frees its device";
 }

@@ -27,6 +27,15 @@ void DelayedPoster::postAt(Clock::time_point when, std::function<void()> work) {
     wake_.notify_all();
 }
 
+void DelayedPoster::postAllNow() {
+    std::lock_guard lock(mutex_);
+    while (!entries_.empty()) {
+        auto work = std::move(const_cast<Entry&>(entries_.top()).work);
+        entries_.pop();
+        poster_.post(std::move(work));
+    }
+}
+
 void DelayedPoster::run() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {

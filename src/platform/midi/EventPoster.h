@@ -48,6 +48,9 @@ public:
     // Posts `work` at `when` (at once when that has passed). Work with equal
     // deadlines keeps its order.
     void postAt(Clock::time_point when, std::function<void()> work);
+    // Posts every waiting entry at once, in deadline order, without waiting for
+    // the deadlines (tests settle a device with it instead of waiting).
+    void postAllNow();
 
 private:
     struct Entry {

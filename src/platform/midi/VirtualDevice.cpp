@@ -2,6 +2,7 @@
 
 #include "platform/midi/EventPoster.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace qel::midi {
@@ -21,6 +22,12 @@ public:
 
     // Runs `work` at `when`, through the event queue in either case.
     void runAt(Clock::time_point when, std::function<void()> work) {
+        ++scheduled;
+        // Work posted by the core dies with it, so `this` is safe here.
+        work = [this, work = std::move(work)] {
+            --scheduled;
+            work();
+        };
         if (when <= Clock::now())
             poster.post(std::move(work));
         else
@@ -43,6 +50,8 @@ public:
     Clock::time_point lastArrival{};
     // When the wire from the program to the device is free again.
     Clock::time_point wireFreeAt{};
+    // Work scheduled by runAt() that has not run yet.
+    std::size_t scheduled = 0;
     EventPoster poster;
     DelayedPoster wire{poster}; // after the poster it posts to
 };
@@ -178,6 +187,23 @@ VirtualDeviceBackend::VirtualDeviceBackend(std::string name, Responder responder
                                                 std::move(wireTime))) {}
 
 VirtualDeviceBackend::~VirtualDeviceBackend() = default;
+
+bool VirtualDeviceBackend::settle() {
+    // Each round runs what is due now; the work it runs may schedule more (a
+    // sent message's arrival schedules the answers). The bound keeps a device
+    // that answers every answer from holding the caller forever.
+    for (int round = 0; round < 10000; ++round) {
+        if (core_->scheduled == 0) {
+            // Everything has arrived: what is sent next owes nothing to the
+            // times that were skipped.
+            core_->lastArrival = core_->wireFreeAt = Clock::now();
+            return true;
+        }
+        core_->wire.postAllNow();
+        QCoreApplication::sendPostedEvents();
+    }
+    return false;
+}
 
 std::vector<std::string> VirtualDeviceBackend::inputNames() {
     return {core_->name};

@@ -39,6 +39,14 @@ public:
     VirtualDeviceBackend(std::string name, Responder responder, WireTime wireTime = {});
     ~VirtualDeviceBackend() override;
 
+    // Runs at once, on the calling (UI) thread, everything the device has
+    // scheduled and what that in turn schedules: done notifications, arrivals
+    // and answers, without waiting for their times. After it, nothing more
+    // arrives unless the program sends again, so a test can check that
+    // something did not happen without waiting "long enough". Returns false
+    // if work was still being scheduled after many rounds.
+    bool settle();
+
     std::vector<std::string> inputNames() override;
     std::vector<std::string> outputNames() override;
     // Each direction can be open once at a time; a second open fails with Allocated.
