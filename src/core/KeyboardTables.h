@@ -146,9 +146,21 @@ constexpr const Row* find(type::id type, category::id category) {
 }
 
 // Blocks of `category` in one group of a group type; 0 when it has none.
+// (Without pointers: GCC's UB sanitizer makes pointer tests non-constant.)
 constexpr std::uint16_t count(type::id type, category::id category) {
-    const Row* row = find(type, category);
-    return row ? row->count : 0;
+    for (const Row& row : rows(type))
+        if (row.category == category)
+            return row.count;
+    return 0;
+}
+
+// The number of the first block of `category` in the first group of a group
+// type; 0 when the type's groups have none.
+constexpr std::uint16_t base(type::id type, category::id category) {
+    for (const Row& row : rows(type))
+        if (row.category == category)
+            return row.base;
+    return 0;
 }
 
 // The number of the first block of `category` in group `group` (modulo 65536).

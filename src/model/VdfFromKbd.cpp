@@ -104,9 +104,10 @@ ByteVector instFlags(const VdfDataChildren& children) {
     if (itemsOf(children, category::Drum).empty())
         return flags;
     const auto& insts = itemsOf(children, category::Inst);
+    constexpr unsigned firstUserWave = groupLayout::base(type::UserDrumWithWave, category::Wave);
     for (std::size_t i = 0; i < insts.size() && i < flags.size(); ++i) {
         const ByteVector& data = insts[i]->data();
-        if (data.size() >= 4 && ((data[2] & 0x3Fu) << 8 | data[3]) >= 2080)
+        if (data.size() >= 4 && ((data[2] & 0x3Fu) << 8 | data[3]) >= firstUserWave)
             flags[i] = 1;
     }
     return flags;
