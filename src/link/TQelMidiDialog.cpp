@@ -2,6 +2,7 @@
 
 #include "core/Catalogue.h"
 #include "core/KeyboardTables.h"
+#include "core/SettingsKeys.h"
 #include "link/SysExDecoder.h"
 #include "link/SysExEncoder.h"
 #include "link/SysExFrame.h"
@@ -15,8 +16,6 @@
 namespace qel {
 
 namespace {
-
-const char* const midiKey = "Software\\Vorla\\TQ-7400\\MIDI";
 
 // Position of `name` in `names`, letter case aside; -1 if absent.
 int findDevice(const std::vector<std::string>& names, const std::string& name) {
@@ -54,9 +53,11 @@ TQelMidiDialog::~TQelMidiDialog() {
 }
 
 void TQelMidiDialog::openStoredDevices(const QString& registryLocation) {
-    const registry::Registry settings(registryLocation);
-    const std::string inputName = settings.readString(midiKey, "InputDevice").value_or("");
-    const std::string outputName = settings.readString(midiKey, "OutputDevice").value_or("");
+    const registry::Registry stored(registryLocation);
+    const std::string inputName =
+        stored.readString(settings::midiKey, settings::inputDeviceValue).value_or("");
+    const std::string outputName =
+        stored.readString(settings::midiKey, settings::outputDeviceValue).value_or("");
     inputIndex_ = findDevice(inputNames_, inputName);
     outputIndex_ = findDevice(outputNames_, outputName);
     if (inputIndex_ < 0 || outputIndex_ < 0) {

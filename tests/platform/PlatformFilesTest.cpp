@@ -2,12 +2,15 @@
 // that stay inside the file, and whole-or-nothing writes.
 
 #include "platform/files/AtomicFileWriter.h"
+#include "platform/files/DataDirectory.h"
 #include "platform/files/FileBytes.h"
 #include "platform/files/WildcardSearch.h"
-#include "support/PackageBuilder.h"
 #include "support/ScratchFolder.h"
+#include "support/TestFiles.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace qel::platform {
 namespace {
@@ -98,6 +101,23 @@ TEST(AtomicFileWriter, TargetWithoutAFileNameCannotBeWritten) {
         EXPECT_FALSE(writer.isOpen());
         EXPECT_FALSE(writer.commit());
     }
+}
+
+TEST(DataDirectory, BesideTheProgramWhenThatCanBeWrittenElseInTheDocuments) {
+    ScratchFolder folder;
+    const std::string program = folder / "program";
+    const std::string documents = folder / "documents";
+    std::filesystem::create_directories(program);
+    EXPECT_EQ(defaultDataDirectory(program, documents), program + "/Data/");
+    EXPECT_FALSE(std::filesystem::exists(program + "/Data")) << "nothing is created";
+
+    std::filesystem::permissions(program, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    if (access(program.c_str(), W_OK) == 0)
+        GTEST_SKIP() << "running as root: every folder is writable";
+    EXPECT_EQ(defaultDataDirectory(program, documents), documents + "/TQ-7400 Data/");
+    std::filesystem::permissions(program, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
 }
 
 } // namespace
