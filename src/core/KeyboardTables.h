@@ -209,7 +209,7 @@ constexpr std::span<const Reference> referencesFrom(category::id c) {
 // The user data slots of each data type 0 to 9, as the keyboard list shows
 // them. Item i of a type (0 <= i < count) has the keyboard number
 // firstNumber + i and shows as position firstPosition + i to the player.
-namespace slots {
+namespace kbdSlots {
 
 struct TypeRow {
     std::uint16_t firstPosition;
@@ -279,7 +279,7 @@ constexpr PackageRange packageRange(category::id c) {
 inline constexpr PackageRange packageToneGroups{860, 710};
 inline constexpr PackageRange packageDrumGroups{20, 803};
 
-} // namespace slots
+} // namespace kbdSlots
 
 // ---------------------------------------------------------------------------
 // Memory, models and commands. All commands are parameter values of category

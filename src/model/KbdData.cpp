@@ -72,7 +72,7 @@ void KbdData::buildGroup() {
         const std::uint16_t first = groupLayout::firstNumber(row, type_, number_);
         // Only the group's main block has a position the player sees: the group's own.
         const std::uint16_t firstPosition =
-            row.category == rows.front().category ? slots::positionOf(type_, number_) : 0;
+            row.category == rows.front().category ? kbdSlots::positionOf(type_, number_) : 0;
         for (std::uint16_t i = 0; i < row.count; ++i) {
             auto child = std::make_shared<KbdData>(row.category, type_,
                                                    static_cast<std::uint16_t>(first + i));

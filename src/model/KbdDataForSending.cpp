@@ -53,12 +53,12 @@ void KbdData::buildPackageChildrenForSending(VdfData& source) {
     for (auto& [c, items] : source.children()) {
         auto& list = children_[c];
         if (c == category::Package) {
-            slots::PackageRange tone = slots::packageToneGroups;
-            slots::PackageRange drum = slots::packageDrumGroups;
+            kbdSlots::PackageRange tone = kbdSlots::packageToneGroups;
+            kbdSlots::PackageRange drum = kbdSlots::packageDrumGroups;
             for (const VdfDataPtr& item : items) {
-                slots::PackageRange* range = item->type() == type::UserToneWithWave   ? &tone
-                                             : item->type() == type::UserDrumWithWave ? &drum
-                                                                                      : nullptr;
+                kbdSlots::PackageRange* range = item->type() == type::UserToneWithWave   ? &tone
+                                                : item->type() == type::UserDrumWithWave ? &drum
+                                                                                         : nullptr;
                 if (range == nullptr)
                     continue;
                 list.push_back(
@@ -66,7 +66,7 @@ void KbdData::buildPackageChildrenForSending(VdfData& source) {
             }
             continue;
         }
-        slots::PackageRange range = slots::packageRange(c);
+        kbdSlots::PackageRange range = kbdSlots::packageRange(c);
         for (const VdfDataPtr& item : items)
             list.push_back(
                 std::make_shared<KbdData>(range.firstNumber++, range.firstPosition++, *item));

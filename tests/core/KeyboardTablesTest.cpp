@@ -21,11 +21,11 @@ class SlotNumbering : public testing::TestWithParam<SlotCase> {};
 
 TEST_P(SlotNumbering, NumbersAndPositionsRunOverTheWholeType) {
     const SlotCase c = GetParam();
-    const slots::TypeRow& row = slots::of(c.type);
+    const kbdSlots::TypeRow& row = kbdSlots::of(c.type);
     EXPECT_EQ(row.firstNumber, c.firstNumber);
     EXPECT_EQ(row.firstNumber + row.count - 1, c.lastNumber);
-    EXPECT_EQ(slots::positionOf(c.type, c.firstNumber), c.firstPosition);
-    EXPECT_EQ(slots::positionOf(c.type, c.lastNumber), c.lastPosition);
+    EXPECT_EQ(kbdSlots::positionOf(c.type, c.firstNumber), c.firstPosition);
+    EXPECT_EQ(kbdSlots::positionOf(c.type, c.lastNumber), c.lastPosition);
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, SlotNumbering,
@@ -40,13 +40,13 @@ INSTANTIATE_TEST_SUITE_P(Types, SlotNumbering,
                                          SlotCase{type::Smf, 0, 199, 0, 199}));
 
 TEST(KeyboardTables, ARefreshCountsFiveHundredAndSeventyEightSlots) {
-    EXPECT_EQ(slots::totalCount(), 578);
-    EXPECT_EQ(slots::of(type::Package).count, 1);
+    EXPECT_EQ(kbdSlots::totalCount(), 578);
+    EXPECT_EQ(kbdSlots::of(type::Package).count, 1);
 }
 
 TEST(KeyboardTables, GroupsStartWhereTheirTypesStart) {
-    EXPECT_EQ(groupLayout::firstToneGroup, slots::of(type::UserToneWithWave).firstNumber);
-    EXPECT_EQ(groupLayout::firstDrumGroup, slots::of(type::UserDrumWithWave).firstNumber);
+    EXPECT_EQ(groupLayout::firstToneGroup, kbdSlots::of(type::UserToneWithWave).firstNumber);
+    EXPECT_EQ(groupLayout::firstDrumGroup, kbdSlots::of(type::UserDrumWithWave).firstNumber);
     EXPECT_EQ(groupLayout::count(type::UserToneWithWave, category::Voice), 4);
     EXPECT_EQ(groupLayout::count(type::UserToneWithWave, category::Wave), 64);
     EXPECT_EQ(groupLayout::count(type::UserDrumWithWave, category::Inst), 128);

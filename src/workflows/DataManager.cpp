@@ -1,0 +1,320 @@
+#include "workflows/DataManager.h"
+
+#include "core/Exception.h"
+#include "core/KeyboardTables.h"
+#include "core/SettingsKeys.h"
+#include "model/VdfData.h"
+#include "platform/files/WildcardSearch.h"
+#include "platform/registry/Registry.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <filesystem>
+
+namespace qel {
+
+namespace {
+
+// A packed DOS date and time in the system's short date and long time format;
+// empty when it holds no valid date (a file that did not exist).
+std::string formatDosDateTime(std::uint32_t packed) {
+    const QDate date(1980 + static_cast<int>(packed >> 25), static_cast<int>((packed >> 21) & 0x0F),
+                     static_cast<int>((packed >> 16) & 0x1F));
+    const QTime time(static_cast<int>((packed >> 11) & 0x1F),
+                     static_cast<int>((packed >> 5) & 0x3F), static_cast<int>((packed & 0x1F) * 2));
+    if (!date.isValid() || !time.isValid())
+        return "";
+    const QLocale locale;
+    return (locale.toString(date, QLocale::ShortFormat) + " " +
+            locale.toString(time, QLocale::LongFormat))
+        .toStdString();
+}
+
+} // namespace
+
+DataManager::DataManager(DataManagerView& view, KbdActionFrame::DialogMaker makeDialog,
+                         QString registryLocation)
+    : view_(view), frame_(std::move(makeDialog)), registryLocation_(std::move(registryLocation)) {}
+
+bool DataManager::deletable(type::id type) {
+    return command::deleteParameter(type).has_value();
+}
+
+void DataManager::start() {
+    view_.showMemoryBar(false, 0, 0);
+    view_.enableSendReceive(false, false);
+    view_.enableKbdDelete(false);
+    UpdatePCListExecute();
+}
+
+// ---- actions ----
+
+template <typename Body> void DataManager::runKbdAction(Body&& body) {
+    if (busy())
+        return;
+    BeginKbdOperation();
+    {
+        KbdActionFrame::Action action(frame_);
+        bool failed = true;
+        std::string failure;
+        try {
+            body();
+            failed = false;
+        } catch (const Exception& error) {
+            failure = error.message();
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
+        if (failed) {
+            view_.hideProgress();
+            CloseMidiDialog();
+            // The list shows what the folders now hold, so that no row is
+            // left without an item behind it.
+            ShowKbdList();
+            view_.showKbdError(failure);
+        }
+    }
+    EndKbdOperation();
+}
+
+void DataManager::UpdateKbdListExecute() {
+    runKbdAction([this] {
+        OpenMidiDialog(false);
+        identifyKeyboard();
+        RefreshKbdData();
+        CloseMidiDialog();
+        kbdListed_ = true;
+    });
+}
+
+void DataManager::UpdateThisTypeExecute() {
+    if (currentType_ >= type::Package)
+        return; // packages are never listed from the keyboard
+    runKbdAction([this] {
+        OpenMidiDialog(false);
+        identifyKeyboard();
+        ListKbdType(currentType_);
+        QueryFreeMemory();
+        ShowKbdList();
+        ShowMemoryBar();
+        CloseMidiDialog();
+        kbdListed_ = true;
+    });
+}
+
+void DataManager::identifyKeyboard() {
+    dialog().BeginCommunication();
+    CheckMidiError();
+    const std::uint16_t code = dialog().GetModel();
+    CheckMidiError();
+    const command::Model* model = command::findModel(code);
+    if (model == nullptr)
+        throw Exception("Unknown Keyboard");
+    view_.setKeyboardCaption(std::string(model->caption));
+    if (model->card)
+        view_.showCardTab();
+    if (model->disk)
+        view_.showDiskTab();
+}
+
+void DataManager::UpdatePCListExecute() {
+    if (busy())
+        return;
+    try {
+        ScanPCFiles();
+    } catch (const std::exception& error) {
+        // The files before the failing one stay listed; the list shows them
+        // so that it agrees with pcFolders.
+        ShowPCList();
+        view_.showDefaultError(error.what());
+        return;
+    }
+    ShowPCList();
+}
+
+void DataManager::ChangeDataTypeExecute(type::id type) {
+    if (busy() || type >= type::selectableCount)
+        return;
+    currentType_ = type;
+    ShowPCList();
+    ShowKbdList();
+    ShowMemoryBar();
+    view_.enableKbdDelete(deletable(currentType_));
+}
+
+void DataManager::KbdPageControlChange(KbdTab tab) {
+    activeTab_ = tab;
+    switch (tab) {
+    case KbdTab::Keyboard:
+        view_.enableSendReceive(kbdListed_, kbdListed_);
+        break;
+    case KbdTab::Card:
+    case KbdTab::Disk:
+        view_.enableSendReceive(true, false);
+        break;
+    }
+}
+
+// ---- the frame ----
+
+void DataManager::BeginKbdOperation() {
+    view_.enableSendReceive(false, false);
+    view_.enableKbdUpdate(false);
+    view_.enableKbdDelete(false);
+    view_.lockForKbdOperation(true);
+}
+
+void DataManager::EndKbdOperation() {
+    view_.lockForKbdOperation(false);
+    KbdPageControlChange(activeTab_);
+    view_.enableKbdUpdate(true);
+    view_.enableKbdDelete(deletable(currentType_));
+}
+
+IQelMidiDialog& DataManager::dialog() {
+    IQelMidiDialog* open = frame_.dialog();
+    if (open == nullptr)
+        throw Exception("The MIDI connection to the keyboard is not open");
+    return *open;
+}
+
+// ---- the keyboard list ----
+
+void DataManager::RefreshKbdData() {
+    kbdFolders_.clear();
+    view_.progress().setRange(2 + kbdSlots::totalCount());
+    progressPosition_ = 0;
+    view_.progress().setPosition(progressPosition_);
+    view_.showProgress();
+    for (int t = 0; t <= type::Smf; ++t)
+        ListKbdType(static_cast<type::id>(t));
+    QueryFreeMemory();
+    CheckMidiError();
+    stepProgress(2);
+    view_.hideProgress();
+    ShowKbdList();
+    ShowMemoryBar();
+}
+
+void DataManager::ListKbdType(type::id type) {
+    const kbdSlots::TypeRow& row = kbdSlots::of(type);
+    QueryKbdItems(categoryOf(type), type, true, kbdFolders_[type], row.count, row.firstNumber,
+                  row.firstPosition);
+}
+
+void DataManager::QueryKbdItems(category::id category, type::id type, bool step,
+                                KbdDataAttributeFolder& folder, std::uint16_t count,
+                                std::uint16_t firstNumber, std::uint16_t firstPosition) {
+    folder.clear();
+    for (std::uint16_t i = 0; i < count; ++i) {
+        const auto number = static_cast<std::uint16_t>(firstNumber + i);
+        const KbdData item(category, type, number);
+        auto attribute = std::make_shared<KbdDataAttribute>();
+        attribute->category = category;
+        attribute->name = item.name();
+        attribute->size = item.size();
+        attribute->number = number;
+        attribute->position = static_cast<std::uint16_t>(firstPosition + i);
+        folder.push_back(std::move(attribute));
+        if (step)
+            stepProgress(1);
+    }
+}
+
+void DataManager::QueryFreeMemory() {
+    static const ByteVector firstIndex{0x00};
+    std::int32_t free = 0;
+    dialog().RequestValue(category::Command, 0, firstIndex, command::freeDataMemory, free);
+    CheckMidiError();
+    usedDataMemory_ = command::dataMemorySize - free;
+    dialog().RequestValue(category::Command, 0, firstIndex, command::freeSongMemory, free);
+    CheckMidiError();
+    usedSongMemory_ = command::songMemorySize - free;
+}
+
+void DataManager::ShowMemoryBar() {
+    switch (currentType_) {
+    case type::UserToneWithWave:
+    case type::UserDrumWithWave:
+    case type::UserRhythm:
+    case type::Smf:
+    case type::Package:
+        view_.showMemoryBar(true, command::dataMemorySize, usedDataMemory_);
+        break;
+    case type::Song:
+        view_.showMemoryBar(true, command::songMemorySize, usedSongMemory_);
+        break;
+    default:
+        view_.showMemoryBar(false, 0, 0);
+        break;
+    }
+}
+
+void DataManager::ShowKbdList() {
+    kbdRows_.clear();
+    std::vector<KbdRow> rows;
+    const bool smf = currentType_ == type::Smf;
+    for (const KbdDataAttributePtr& item : kbdFolders_[currentType_]) {
+        // The SMF list leaves out empty slots, and numbers none of its rows.
+        if (smf && item->size == 0)
+            continue;
+        rows.push_back({smf ? std::string() : std::to_string(item->position), item->name,
+                        std::to_string(item->size)});
+        kbdRows_.push_back(item);
+    }
+    view_.showKbdRows(currentType_, rows);
+}
+
+void DataManager::stepProgress(int steps) {
+    progressPosition_ += steps;
+    view_.progress().setPosition(progressPosition_);
+}
+
+KbdDataAttributePtr DataManager::kbdRowItem(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= kbdRows_.size())
+        return nullptr;
+    return kbdRows_[static_cast<std::size_t>(row)];
+}
+
+// ---- the PC list ----
+
+std::string DataManager::GetDataDirectory() const {
+    // Read without creating the key: settings are written by the preferences only.
+    const registry::Registry settings(registryLocation_);
+    return settings.readString(settings::programKey, settings::directoryValue).value_or("");
+}
+
+void DataManager::ScanPCFiles() {
+    for (VdfDataAttributeFolder& folder : pcFolders_)
+        folder.clear();
+    const std::string directory = GetDataDirectory();
+    // An empty setting searches the current directory.
+    const std::string folder = directory.empty() ? "." : directory;
+    for (const char* pattern : {"*.vdf", "*.mid"})
+        for (const std::string& path : platform::findFiles(folder, pattern))
+            AddPCFile(std::filesystem::path(path).filename().string());
+}
+
+void DataManager::AddPCFile(const std::string& fileName) {
+    const std::string path = GetDataDirectory() + fileName;
+    const VdfData item(path);
+    pcFolders_[item.type()].push_back(std::make_shared<VdfDataAttribute>(item));
+}
+
+void DataManager::ShowPCList() {
+    pcRows_.clear();
+    std::vector<FileRow> rows;
+    for (const VdfDataAttributePtr& item : pcFolders_[currentType_]) {
+        rows.push_back({item->name, std::to_string(item->size), formatDosDateTime(item->date)});
+        pcRows_.push_back(item);
+    }
+    view_.showPcRows(currentType_, rows);
+}
+
+VdfDataAttributePtr DataManager::pcRowItem(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= pcRows_.size())
+        return nullptr;
+    return pcRows_[static_cast<std::size_t>(row)];
+}
+
+} // namespace qel

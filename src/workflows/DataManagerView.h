@@ -1,0 +1,74 @@
+#pragma once
+
+// What the data manager shows, and where: the main window implements it with
+// widgets, the command line with a terminal, and the tests with a recording.
+// The data manager calls it on the UI thread only.
+
+#include "core/Catalogue.h"
+#include "core/ProgressReporter.h"
+
+#include <string>
+#include <vector>
+
+namespace qel {
+
+// One row of the keyboard list: "No", "Name", "Size" as shown.
+struct KbdRow {
+    std::string no;
+    std::string name;
+    std::string size;
+};
+
+// One row of the PC (or card) list: "Name", "Size", "Date" as shown.
+struct FileRow {
+    std::string name;
+    std::string size;
+    std::string date;
+};
+
+// The right-hand tabs.
+enum class KbdTab { Keyboard, Card, Disk };
+
+class DataManagerView {
+public:
+    virtual ~DataManagerView() = default;
+
+    // Replaces the rows of the keyboard list; `type` gives the icon of every row.
+    virtual void showKbdRows(type::id type, const std::vector<KbdRow>& rows) = 0;
+    // Replaces the rows of the PC list.
+    virtual void showPcRows(type::id type, const std::vector<FileRow>& rows) = 0;
+
+    // The memory bar: hidden, or visible with the used part `position` of `maximum`.
+    virtual void showMemoryBar(bool visible, int maximum, int position) = 0;
+
+    // The caption of the "Keyboard" tab, and the "Card" and "Disk" tabs made
+    // visible (never hidden again).
+    virtual void setKeyboardCaption(const std::string& caption) = 0;
+    virtual void showCardTab() = 0;
+    virtual void showDiskTab() = 0;
+
+    // Whether the Send and Receive buttons, the keyboard's "Update List" and
+    // its Delete button can be used.
+    virtual void enableSendReceive(bool send, bool receive) = 0;
+    virtual void enableKbdUpdate(bool enabled) = 0;
+    virtual void enableKbdDelete(bool enabled) = 0;
+    // While a keyboard action runs, everything else that could start a second
+    // one, change the data type, or touch what the action uses is locked too:
+    // the Initialize and Preference menu items, the data type selector, the PC
+    // update, the list selections and closing the window.
+    virtual void lockForKbdOperation(bool locked) = 0;
+
+    // The progress window: shown without modality, its bar, hidden again.
+    virtual ProgressReporter& progress() = 0;
+    virtual void showProgress() = 0;
+    virtual void hideProgress() = 0;
+
+    // The message box of keyboard actions: caption "ERROR", the text as it
+    // is, one OK button, no icon.
+    virtual void showKbdError(const std::string& text) = 0;
+    // The application's default error display (caption the application
+    // title, an error icon; a full stop appended by the display's rule).
+    virtual void showDefaultError(const std::string& text) = 0;
+};
+
+} // namespace qel

@@ -1,0 +1,382 @@
+// The data manager against the in-process virtual keyboard, with a view that
+// records what it was told: the keyboard list, the memory bar, the PC list,
+// the locks and the two error displays.
+
+#include "workflows/DataManager.h"
+
+#include "core/KeyboardTables.h"
+#include "core/SettingsKeys.h"
+#include "kbdsim/KeyboardMemory.h"
+#include "kbdsim/device/VirtualKeyboard.h"
+#include "link/MidiDialogFactory.h"
+#include "platform/registry/Registry.h"
+#include "support/PackageBuilder.h"
+#include "support/ScratchFolder.h"
+
+#include <QTemporaryDir>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace qel {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RecordingProgress : public ProgressReporter {
+public:
+    void setCaption(const std::string& text) override { caption = text; }
+    void setRange(int value) override { maximum = value; }
+    void setPosition(int value) override { position = value; }
+    std::string caption;
+    int maximum = 0;
+    int position = 0;
+};
+
+struct RecordingView : DataManagerView {
+    void showKbdRows(type::id type, const std::vector<KbdRow>& rows) override {
+        kbdType = type;
+        kbdRows = rows;
+    }
+    void showPcRows(type::id type, const std::vector<FileRow>& rows) override {
+        pcType = type;
+        pcRows = rows;
+    }
+    void showMemoryBar(bool visible, int maximum, int position) override {
+        bar = {visible, maximum, position};
+    }
+    void setKeyboardCaption(const std::string& text) override { caption = text; }
+    void showCardTab() override { cardTab = true; }
+    void showDiskTab() override { diskTab = true; }
+    void enableSendReceive(bool s, bool r) override {
+        send = s;
+        receive = r;
+    }
+    void enableKbdUpdate(bool enabled) override { update = enabled; }
+    void enableKbdDelete(bool enabled) override { kbdDelete = enabled; }
+    void lockForKbdOperation(bool on) override { locked = on; }
+    ProgressReporter& progress() override { return progressBar; }
+    void showProgress() override { progressShown = true; }
+    void hideProgress() override { progressShown = false; }
+    void showKbdError(const std::string& text) override { kbdErrors.push_back(text); }
+    void showDefaultError(const std::string& text) override { defaultErrors.push_back(text); }
+
+    struct Bar {
+        bool visible = false;
+        int maximum = 0;
+        int position = 0;
+    };
+    type::id kbdType = type::AllUserData, pcType = type::AllUserData;
+    std::vector<KbdRow> kbdRows;
+    std::vector<FileRow> pcRows;
+    Bar bar;
+    std::string caption;
+    bool cardTab = false, diskTab = false;
+    bool send = true, receive = true, update = true, kbdDelete = true, locked = false;
+    RecordingProgress progressBar;
+    bool progressShown = false;
+    std::vector<std::string> kbdErrors, defaultErrors;
+};
+
+class DataManagerTest : public testing::Test {
+protected:
+    DataManagerTest() {
+        registry = folder.filePath("settings.json");
+        dataDirectory = folder.filePath("data").toStdString() + "/";
+        std::filesystem::create_directories(dataDirectory);
+        registry::Registry settings(registry);
+        settings.writeString(settings::midiKey, settings::inputDeviceValue,
+                             kbdsim::virtualKeyboardName);
+        settings.writeString(settings::midiKey, settings::outputDeviceValue,
+                             kbdsim::virtualKeyboardName);
+        settings.writeString(settings::programKey, settings::directoryValue, dataDirectory);
+
+        std::vector<std::unique_ptr<midi::Backend>> backends;
+        backends.push_back(
+            kbdsim::makeVirtualKeyboardBackend(simulator, [this](const std::vector<std::uint8_t>&) {
+                ++messages;
+                if (duringWait)
+                    duringWait();
+            }));
+        environment.driver = std::make_shared<midi::Driver>(std::move(backends));
+        environment.registryLocation = registry;
+        environment.replyTimeout = 2000ms;
+        manager = std::make_unique<DataManager>(
+            view, [this] { return createMidiDialog(environment); }, registry);
+        manager->frame().setReadinessPause(1ms);
+    }
+
+    void setOptions(const std::function<void(kbdsim::Options&)>& change) {
+        kbdsim::Options options = simulator->options();
+        change(options);
+        simulator->setOptions(options);
+    }
+
+    QTemporaryDir folder;
+    QString registry;
+    std::string dataDirectory;
+    std::shared_ptr<kbdsim::KeyboardSimulator> simulator =
+        std::make_shared<kbdsim::KeyboardSimulator>();
+    std::size_t messages = 0;
+    std::function<void()> duringWait;
+    MidiDialogEnvironment environment;
+    RecordingView view;
+    std::unique_ptr<DataManager> manager;
+};
+
+struct ModelCase {
+    std::uint16_t code;
+    const char* caption; // null: unknown
+    bool card, disk;
+};
+
+void PrintTo(const ModelCase& c, std::ostream* out) {
+    *out << "model " << c.code;
+}
+
+class Models : public DataManagerTest, public testing::WithParamInterface<ModelCase> {};
+
+TEST_P(Models, TheModelSetsTheCaptionAndTheTabsOrEndsTheRefresh) {
+    const ModelCase c = GetParam();
+    setOptions([&](kbdsim::Options& options) { options.modelCode = c.code; });
+    manager->UpdateKbdListExecute();
+    if (c.caption) {
+        EXPECT_TRUE(view.kbdErrors.empty());
+        EXPECT_EQ(view.caption, c.caption);
+        EXPECT_TRUE(manager->kbdListed());
+        EXPECT_TRUE(view.send);
+        EXPECT_TRUE(view.receive);
+    } else {
+        EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Unknown Keyboard"});
+        EXPECT_FALSE(manager->kbdListed());
+        EXPECT_FALSE(view.send);
+        EXPECT_FALSE(view.receive);
+    }
+    EXPECT_EQ(view.cardTab, c.card);
+    EXPECT_EQ(view.diskTab, c.disk);
+    // The buttons are given back either way.
+    EXPECT_TRUE(view.update);
+    EXPECT_FALSE(view.kbdDelete) << "USER TONE has no delete";
+    EXPECT_FALSE(view.locked);
+    EXPECT_FALSE(view.progressShown);
+    EXPECT_FALSE(manager->busy());
+    EXPECT_EQ(manager->frame().dialog(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, Models,
+                         testing::Values(ModelCase{1, "TQR-180", false, false},
+                                         ModelCase{2, "TQ-7000", true, false},
+                                         ModelCase{3, "TQ-7400", true, true},
+                                         ModelCase{0, nullptr, false, false},
+                                         ModelCase{4, nullptr, false, false}));
+
+TEST_F(DataManagerTest, ARefreshReadsEverySlotAndEndsTheProgressAt579Of580) {
+    manager->UpdateKbdListExecute();
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    std::size_t items = 0;
+    for (const auto& [type, folder] : manager->kbdFolders())
+        items += folder.size();
+    EXPECT_EQ(items, 577u);
+    EXPECT_EQ(manager->kbdFolders().size(), 9u);
+    EXPECT_EQ(view.progressBar.maximum, 580);
+    EXPECT_EQ(view.progressBar.position, 579);
+    EXPECT_FALSE(view.progressShown);
+
+    // USER TONE: every slot a row, "No" 600-699 for the numbers 750-849.
+    ASSERT_EQ(view.kbdRows.size(), 100u);
+    EXPECT_EQ(view.kbdRows.front().no, "600");
+    EXPECT_EQ(view.kbdRows.back().no, "699");
+    EXPECT_EQ(manager->kbdRowItem(0)->number, 750);
+    EXPECT_EQ(manager->kbdRowItem(99)->number, 849);
+    EXPECT_EQ(manager->kbdRowItem(100), nullptr);
+    EXPECT_EQ(view.kbdRows[0].name, simulator->memory().name(category::Tone, 750));
+    EXPECT_EQ(view.kbdRows[0].size, "70");
+
+    // REGISTRATION: positions 0-31 for the numbers 32-63.
+    manager->ChangeDataTypeExecute(type::Registration);
+    ASSERT_EQ(view.kbdRows.size(), 32u);
+    EXPECT_EQ(view.kbdRows.front().no, "0");
+    EXPECT_EQ(view.kbdRows.back().no, "31");
+    EXPECT_EQ(manager->kbdRowItem(0)->number, 32);
+    EXPECT_EQ(manager->kbdRowItem(31)->number, 63);
+    EXPECT_EQ(view.kbdRows[0].name, "1 - 1");
+    EXPECT_EQ(view.kbdRows[1].name, "1 - 2");
+    EXPECT_EQ(view.kbdRows[31].name, "8 - 4");
+}
+
+TEST_F(DataManagerTest, TheSmfListHidesEmptySlotsAndLeavesTheNoColumnEmpty) {
+    kbdsim::KeyboardMemory& memory = simulator->memory();
+    for (std::uint16_t n = 0; n < 200; ++n)
+        memory.clear(category::SMF, n);
+    memory.store(category::SMF, 3, ByteVector(100, 1));
+    memory.setName(category::SMF, 3, "THIRD   ");
+    memory.store(category::SMF, 150, ByteVector(50, 2));
+    manager->UpdateKbdListExecute();
+    manager->ChangeDataTypeExecute(type::Smf);
+    ASSERT_EQ(view.kbdRows.size(), 2u);
+    EXPECT_EQ(view.kbdRows[0].no, "");
+    EXPECT_EQ(view.kbdRows[0].name, "THIRD   ");
+    EXPECT_EQ(view.kbdRows[0].size, "100");
+    EXPECT_EQ(manager->kbdRowItem(1)->number, 150) << "hidden slots shift no row";
+    EXPECT_EQ(manager->kbdFolders().at(type::Smf).size(), 200u);
+}
+
+TEST_F(DataManagerTest, TheMemoryBarShowsTheAreaOfEachType) {
+    manager->UpdateKbdListExecute();
+    const std::int32_t data = manager->usedDataMemory();
+    const std::int32_t song = manager->usedSongMemory();
+    EXPECT_GT(data, 0);
+    for (int t = 0; t < type::selectableCount; ++t) {
+        manager->ChangeDataTypeExecute(static_cast<type::id>(t));
+        SCOPED_TRACE(typeLabels[t]);
+        switch (t) {
+        case type::UserToneWithWave:
+        case type::UserDrumWithWave:
+        case type::UserRhythm:
+        case type::Smf:
+        case type::Package:
+            EXPECT_TRUE(view.bar.visible);
+            EXPECT_EQ(view.bar.maximum, 1572840);
+            EXPECT_EQ(view.bar.position, data);
+            break;
+        case type::Song:
+            EXPECT_TRUE(view.bar.visible);
+            EXPECT_EQ(view.bar.maximum, 65455);
+            EXPECT_EQ(view.bar.position, song);
+            break;
+        default:
+            EXPECT_FALSE(view.bar.visible);
+        }
+        EXPECT_EQ(view.kbdDelete, t == 3 || t == 4 || t == 5 || t == 7 || t == 8);
+    }
+}
+
+TEST_F(DataManagerTest, ATimeOutInTheMiddleOfARefreshLeavesNoRowWithoutAnItem) {
+    manager->UpdateKbdListExecute();
+    ASSERT_EQ(view.kbdRows.size(), 100u);
+    environment.replyTimeout = 300ms;
+    setOptions([&](kbdsim::Options& options) {
+        options.faults.noReply.ordinal = simulator->messageCount() + 300;
+    });
+    manager->UpdateKbdListExecute();
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
+    EXPECT_FALSE(view.progressShown);
+    EXPECT_EQ(manager->frame().dialog(), nullptr);
+    for (int t = 0; t < type::selectableCount; ++t) {
+        manager->ChangeDataTypeExecute(static_cast<type::id>(t));
+        for (std::size_t row = 0; row < view.kbdRows.size(); ++row)
+            ASSERT_NE(manager->kbdRowItem(static_cast<int>(row)), nullptr)
+                << typeLabels[t] << " row " << row;
+    }
+    EXPECT_TRUE(manager->kbdListed()) << "an earlier refresh succeeded";
+}
+
+TEST_F(DataManagerTest, UpdateThisTypeReadsOnlyTheCurrentType) {
+    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->UpdateThisTypeExecute();
+    ASSERT_TRUE(view.kbdErrors.empty());
+    EXPECT_EQ(manager->kbdFolders().size(), 1u);
+    EXPECT_EQ(view.kbdRows.size(), 16u);
+    EXPECT_TRUE(view.bar.visible);
+    // Begin communication, the model, 16 sizes and 16 names (two halves
+    // each), and the two memory figures.
+    EXPECT_EQ(messages, 2u + 16u + 32u + 2u);
+}
+
+TEST_F(DataManagerTest, NothingStartsWhileAnActionWaitsForTheKeyboard) {
+    int attempts = 0;
+    duringWait = [&] {
+        if (attempts++ != 100)
+            return;
+        // Events handled while the refresh waits: each is refused.
+        const std::size_t before = messages;
+        manager->UpdateKbdListExecute();
+        manager->UpdateThisTypeExecute();
+        manager->ChangeDataTypeExecute(type::Song);
+        manager->UpdatePCListExecute();
+        EXPECT_EQ(messages, before);
+        EXPECT_EQ(manager->currentType(), type::UserTone);
+        EXPECT_TRUE(view.locked);
+        EXPECT_NE(manager->frame().dialog(), nullptr);
+    };
+    manager->UpdateKbdListExecute();
+    EXPECT_GT(attempts, 100);
+    EXPECT_TRUE(view.kbdErrors.empty());
+    EXPECT_FALSE(view.locked);
+    EXPECT_EQ(view.kbdRows.size(), 100u);
+}
+
+TEST_F(DataManagerTest, NoMidiTrafficAtStart) {
+    manager->start();
+    EXPECT_EQ(messages, 0u);
+    EXPECT_FALSE(view.send);
+    EXPECT_FALSE(view.receive);
+    EXPECT_FALSE(view.kbdDelete);
+    EXPECT_FALSE(view.bar.visible);
+    EXPECT_TRUE(view.pcRows.empty());
+}
+
+// ---- the PC list ----
+
+TEST_F(DataManagerTest, ThePcListFilesEachFileUnderTheTypeItsContentDeclares) {
+    using test::singleItemFile;
+    test::writeFile(dataDirectory + "tone.vdf",
+                    singleItemFile(category::Tone, type::UserTone, ByteVector(70, 0x41)));
+    test::writeFile(dataDirectory + "NAMEDLIKEATONE.vdf", test::PackageBuilder().build());
+    test::writeFile(dataDirectory + "all.vdf",
+                    singleItemFile(category::Registration, type::AllUserData, ByteVector(240)));
+    const ByteVector song = {'M', 'T', 'h', 'd', 0,   0, 0, 6, 0, 0, 0,    1,    0,
+                             96,  'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0xFF, 0x2F, 0};
+    test::writeFile(dataDirectory + "song.MID", song);
+    manager->start();
+
+    EXPECT_EQ(manager->pcFolders()[type::UserTone].size(), 1u);
+    EXPECT_EQ(manager->pcFolders()[type::Package].size(), 1u);
+    EXPECT_EQ(manager->pcFolders()[type::Smf].size(), 1u);
+    EXPECT_EQ(manager->pcFolders()[type::AllUserData].size(), 1u) << "kept, never shown";
+    ASSERT_EQ(view.pcRows.size(), 1u);
+    EXPECT_EQ(view.pcRows[0].name, "AAAAAAAA");
+    EXPECT_EQ(view.pcRows[0].size, "70");
+    EXPECT_EQ(manager->pcRowItem(0)->path, dataDirectory + "tone.vdf");
+
+    // The date in the short date and long time format of the locale.
+    const QDateTime modified =
+        QFileInfo(QString::fromStdString(dataDirectory + "tone.vdf")).lastModified();
+    const QLocale locale;
+    const QDateTime even = modified.addSecs(-(modified.time().second() % 2));
+    EXPECT_EQ(view.pcRows[0].date, (locale.toString(even.date(), QLocale::ShortFormat) + " " +
+                                    locale.toString(QTime(even.time().hour(), even.time().minute(),
+                                                          even.time().second()),
+                                                    QLocale::LongFormat))
+                                       .toStdString());
+
+    manager->ChangeDataTypeExecute(type::Smf);
+    ASSERT_EQ(view.pcRows.size(), 1u);
+    manager->ChangeDataTypeExecute(type::Package);
+    ASSERT_EQ(view.pcRows.size(), 1u);
+    EXPECT_TRUE(view.defaultErrors.empty());
+}
+
+TEST_F(DataManagerTest, ABadFileEndsTheScanThroughTheDefaultErrorDisplay) {
+    using test::singleItemFile;
+    test::writeFile(dataDirectory + "a.vdf",
+                    singleItemFile(category::Tone, type::UserTone, ByteVector(70, 0x41)));
+    test::writeFile(dataDirectory + "b.vdf", ByteVector(10, 0x00));
+    test::writeFile(dataDirectory + "c.vdf",
+                    singleItemFile(category::Tone, type::UserTone, ByteVector(70, 0x42)));
+    manager->start();
+    EXPECT_EQ(view.defaultErrors, std::vector<std::string>{"Illegal Format"});
+    ASSERT_EQ(manager->pcFolders()[type::UserTone].size(), 1u) << "the files after it are left";
+    ASSERT_EQ(view.pcRows.size(), 1u) << "the list agrees with the folders";
+    EXPECT_NE(manager->pcRowItem(0), nullptr);
+}
+
+TEST_F(DataManagerTest, AMissingDataDirectoryGivesAnEmptyList) {
+    registry::Registry(registry).writeString(settings::programKey, settings::directoryValue,
+                                             dataDirectory + "gone/");
+    manager->start();
+    EXPECT_TRUE(view.defaultErrors.empty());
+    EXPECT_TRUE(view.pcRows.empty());
+}
+
+} // namespace
+} // namespace qel
