@@ -1,5 +1,7 @@
 #include "app/MidiDialogWindow.h"
 
+#include "app/ErrorDisplay.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -24,13 +26,6 @@ std::function<std::unique_ptr<MidiDialogView>()> MidiDialogWindow::factory(QWidg
     return [owner]() -> std::unique_ptr<MidiDialogView> {
         return std::make_unique<MidiDialogWindow>(owner.data());
     };
-}
-
-QString MidiDialogWindow::errorDisplayText(const std::string& text) {
-    QString shown = QString::fromStdString(text);
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
-        shown += '.';
-    return shown;
 }
 
 void MidiDialogWindow::setCaption(const std::string& text) {
@@ -61,9 +56,7 @@ void MidiDialogWindow::hide() {
 }
 
 void MidiDialogWindow::showError(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
-                    errorDisplayText(text), QMessageBox::Ok, mainWindow_.data());
-    box.exec();
+    showDefaultError(mainWindow_.data(), text);
 }
 
 } // namespace qel::app

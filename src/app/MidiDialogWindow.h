@@ -25,10 +25,6 @@ public:
     // What the application gives MidiDialogEnvironment::makeView at start-up.
     static std::function<std::unique_ptr<MidiDialogView>()> factory(QWidget* mainWindow);
 
-    // The text the application's error display shows: a full stop is appended
-    // unless the last character sorts at or before "." in byte order.
-    static QString errorDisplayText(const std::string& text);
-
     void setCaption(const std::string& text) override;
     void setRange(int maximum) override;
     void setPosition(int position) override;

@@ -1,31 +1,27 @@
-// Program entry. The main window with its lists and workflows is still being
-// built; for now the program opens a window with the data type selector.
+// The window program: the application title, the program's one MIDI driver
+// (the system's devices and the virtual keyboard), and the main window.
 
-#include "core/Catalogue.h"
+#include "app/ErrorDisplay.h"
+#include "app/FormMain.h"
+#include "platform/registry/Registry.h"
+#include "workflows/ProgramMidi.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QMainWindow>
-#include <QVBoxLayout>
+#include <exception>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    QApplication application(argc, argv);
     QApplication::setApplicationName("TQ-7400 Data Manager");
-
-    QMainWindow window;
-    window.setWindowTitle("TQ-7400 Music Data Management Software");
-
-    auto* central = new QWidget(&window);
-    auto* layout = new QVBoxLayout(central);
-    auto* types = new QComboBox(central);
-    for (int t = 0; t < qel::type::selectableCount; ++t)
-        types->addItem(QString::fromLatin1(qel::typeLabels[t]), t);
-    layout->addWidget(types);
-    layout->addWidget(new QLabel("The PC and keyboard lists are not available yet.", central));
-    layout->addStretch();
-    window.setCentralWidget(central);
-    window.resize(640, 400);
-    window.show();
-    return QApplication::exec();
+    QApplication::setWindowIcon(QIcon(":/icons/tq7400.png"));
+    try {
+        const QString settings = qel::registry::Registry::defaultLocation();
+        qel::app::TFormMain window(qel::makeProgramMidiEnvironment(qel::makeProgramMidiDriver()),
+                                   settings);
+        window.FormCreate();
+        window.show();
+        return QApplication::exec();
+    } catch (const std::exception& error) {
+        qel::app::showDefaultError(nullptr, error.what());
+        return 1;
+    }
 }

@@ -2,6 +2,8 @@
 
 #include "app/MidiDialogWindow.h"
 
+#include "app/ErrorDisplay.h"
+
 #include <QApplication>
 #include <QProgressBar>
 #include <QScreen>
@@ -71,7 +73,7 @@ void PrintTo(const StopCase& c, std::ostream* out) {
 class ErrorDisplay : public testing::TestWithParam<StopCase> {};
 
 TEST_P(ErrorDisplay, AppendsAFullStopAfterCharactersAboveIt) {
-    EXPECT_EQ(MidiDialogWindow::errorDisplayText(GetParam().text).toStdString(), GetParam().shown);
+    EXPECT_EQ(qel::app::errorDisplayText(GetParam().text).toStdString(), GetParam().shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(

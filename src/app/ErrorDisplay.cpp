@@ -1,0 +1,29 @@
+#include "app/ErrorDisplay.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+namespace qel::app {
+
+QString errorDisplayText(const std::string& text) {
+    QString shown = QString::fromStdString(text);
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+        shown += '.';
+    return shown;
+}
+
+void showDefaultError(QWidget* parent, const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
+                    errorDisplayText(text), QMessageBox::Ok, parent);
+    box.setObjectName("defaultErrorBox");
+    box.exec();
+}
+
+void showKbdError(QWidget* parent, const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, "ERROR", QString::fromStdString(text), QMessageBox::Ok,
+                    parent);
+    box.setObjectName("kbdErrorBox");
+    box.exec();
+}
+
+} // namespace qel::app

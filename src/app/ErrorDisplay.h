@@ -1,0 +1,24 @@
+#pragma once
+
+// The program's two error displays, each in one place.
+
+#include <QString>
+#include <string>
+
+class QWidget;
+
+namespace qel::app {
+
+// The text the application's default error display shows: a full stop is
+// appended when the last character sorts after "." in byte order.
+QString errorDisplayText(const std::string& text);
+
+// The application's default error display: a message box captioned with the
+// application title, an error icon and an OK button. Waits for the OK.
+void showDefaultError(QWidget* parent, const std::string& text);
+
+// The message box of keyboard actions: caption "ERROR", the text as it is, an
+// OK button, no icon. Waits for the OK.
+void showKbdError(QWidget* parent, const std::string& text);
+
+} // namespace qel::app

@@ -1,0 +1,388 @@
+#include "app/FormMain.h"
+
+#include "app/ErrorDisplay.h"
+#include "app/MidiDialogWindow.h"
+#include "app/ProgressForm.h"
+#include "core/SettingsKeys.h"
+#include "link/MidiDialogFactory.h"
+#include "platform/registry/Registry.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace qel::app {
+
+namespace {
+
+QIcon typeIcon(int type) {
+    return QIcon(QString(":/icons/type%1.png").arg(type));
+}
+
+QTreeWidget* makeList(const QStringList& columns) {
+    auto* list = new QTreeWidget;
+    list->setColumnCount(static_cast<int>(columns.size()));
+    list->setHeaderLabels(columns);
+    list->setRootIsDecorated(false);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setUniformRowHeights(true);
+    list->setColumnWidth(0, 28);
+    return list;
+}
+
+void fillRows(QTreeWidget* list, int type, const std::vector<QStringList>& rows) {
+    list->clear();
+    QList<QTreeWidgetItem*> items;
+    for (const QStringList& row : rows) {
+        auto* item = new QTreeWidgetItem(row);
+        item->setIcon(0, typeIcon(type));
+        items.push_back(item);
+    }
+    list->addTopLevelItems(items);
+}
+
+} // namespace
+
+TFormMain::TFormMain(MidiDialogEnvironment environment, QString registryLocation)
+    : registryLocation_(registryLocation) {
+    setWindowTitle("TQ-7400 Music Data Management Software");
+    setWindowIcon(QIcon(":/icons/tq7400.png"));
+    environment.makeView = MidiDialogWindow::factory(this);
+    environment.registryLocation = registryLocation;
+    manager_ = std::make_unique<DataManager>(
+        *this, [environment] { return createMidiDialog(environment); }, registryLocation);
+
+    createActions();
+    createMenu();
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(createTopStrip());
+    auto* panes = new QHBoxLayout;
+    panes->addWidget(createPcPane(), 1);
+    panes->addWidget(createMiddleStrip());
+    panes->addWidget(createKbdPane(), 1);
+    layout->addLayout(panes, 1);
+    setCentralWidget(central);
+
+    progressForm_ = new TProgressForm(this);
+    // A fixed size: minimise, but no maximise.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(792, 554 + menuBar()->sizeHint().height());
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::FormCreate() {
+    if (!registry::Registry(registryLocation_).keyExists(settings::midiKey))
+        OpenPrefDialogExecute();
+    dataTypeBox_->setCurrentIndex(0);
+    manager_->start();
+}
+
+// ---- actions ----
+
+QAction* TFormMain::addAction(const QString& name, const QString& caption, const QString& hint,
+                              const QString& icon, std::function<void()> handler) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    if (!hint.isEmpty())
+        action->setToolTip(hint);
+    if (!icon.isEmpty())
+        action->setIcon(QIcon(":/icons/" + icon + ".png"));
+    if (handler)
+        connect(action, &QAction::triggered, this, [this, handler] { guarded(handler); });
+    actions_[name] = action;
+    return action;
+}
+
+QAction* TFormMain::action(const QString& name) const {
+    auto found = actions_.find(name);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void TFormMain::createActions() {
+    DataManager& m = *manager_;
+    addAction("UpdateKbdList", "UpdateList", "Update List", "update",
+              [&m] { m.UpdateKbdListExecute(); });
+    addAction("UpdateThisType", "Update This Type", "Update This Type", "update",
+              [&m] { m.UpdateThisTypeExecute(); });
+    addAction("DeleteKbdData", "DeleteKbdData", "Delete Data", "delete", {});
+    addAction("PutToKbd", "", "", "send", {});
+    addAction("GetFromKbd", "", "", "receive", {});
+    addAction("UpdateCardList", "UpdateCardList", "", "update", {});
+    addAction("DeleteCardData", "DeleteCardData", "", "delete", {});
+    addAction("PutToCard", "", "", "send", {});
+    addAction("GetFromCard", "", "", "receive", {});
+    addAction("UpdateDiskList", "UpdateDiskList", "", "update", {});
+    addAction("DeleteDiskData", "DeleteDiskData", "", "delete", {});
+    addAction("PutToDisk", "", "", "send", {});
+    addAction("GetFromDisk", "", "", "receive", {});
+    addAction("UpdatePCList", "UpdatePCList", "", "update", [&m] { m.UpdatePCListExecute(); });
+    addAction("OpenPrefDialog", "&Preference", "", "", [this] { OpenPrefDialogExecute(); });
+    addAction("Exit", "E&xit", "", "", [this] { ExitExecute(); });
+    addAction("InitMixer", "Mixer", "", "", {});
+    addAction("InitParameter", "Parameter", "", "", {});
+    addAction("InitSystem", "System", "", "", {});
+    for (const char* name : {"DeleteKbdData", "DeleteCardData", "PutToKbd", "GetFromKbd"})
+        action(name)->setEnabled(false);
+    action("DeleteDiskData")->setEnabled(false);
+}
+
+void TFormMain::createMenu() {
+    QMenu* file = menuBar()->addMenu("&File");
+    initializeMenu_ = file->addMenu("&Initialize");
+    initializeMenu_->addAction(action("InitMixer"));
+    initializeMenu_->addAction(action("InitParameter"));
+    initializeMenu_->addAction(action("InitSystem"));
+    file->addSeparator();
+    file->addAction(action("OpenPrefDialog"));
+    file->addSeparator();
+    file->addAction(action("Exit"));
+    QMenu* keyboard = menuBar()->addMenu("&Keyboard");
+    keyboard->addAction(action("UpdateKbdList"));
+    keyboard->addAction(action("UpdateThisType"));
+}
+
+QWidget* TFormMain::createTopStrip() {
+    auto* strip = new QWidget;
+    auto* layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(0, 0, 0, 0);
+    dataTypeBox_ = new QComboBox;
+    dataTypeBox_->setObjectName("DataTypeCBox");
+    for (int t = 0; t < type::selectableCount; ++t)
+        dataTypeBox_->addItem(typeIcon(t), QString::fromLatin1(typeLabels[t]));
+    dataTypeBox_->setMaxVisibleItems(type::selectableCount);
+    dataTypeBox_->setMinimumWidth(240);
+    connect(dataTypeBox_, &QComboBox::activated, this, [this](int index) {
+        guarded([this, index] { manager_->ChangeDataTypeExecute(static_cast<type::id>(index)); });
+    });
+    freeMemoryBar_ = new QProgressBar;
+    freeMemoryBar_->setObjectName("FreeMemoryBar");
+    freeMemoryBar_->setTextVisible(false);
+    freeMemoryBar_->setMaximumWidth(300);
+    freeMemoryBar_->hide();
+    layout->addWidget(dataTypeBox_);
+    layout->addStretch();
+    layout->addWidget(freeMemoryBar_);
+    return strip;
+}
+
+QWidget* TFormMain::createTab(QAction* update, QAction* remove, QTreeWidget* list,
+                              std::initializer_list<QAction*> extra) {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(2, 2, 2, 2);
+    auto* tools = new QToolBar;
+    tools->setIconSize(QSize(16, 16));
+    tools->addAction(update);
+    for (QAction* more : extra)
+        tools->addAction(more);
+    if (remove) {
+        tools->addSeparator();
+        tools->addAction(remove);
+    }
+    layout->addWidget(tools);
+    layout->addWidget(list, 1);
+    return page;
+}
+
+QWidget* TFormMain::createPcPane() {
+    pcPages_ = new QTabWidget;
+    pcList_ = makeList({"", "Name", "Size", "Date"});
+    pcList_->setObjectName("PCDataListView");
+    pcPages_->addTab(createTab(action("UpdatePCList"), nullptr, pcList_), "PC");
+    return pcPages_;
+}
+
+QWidget* TFormMain::createMiddleStrip() {
+    auto* strip = new QWidget;
+    auto* layout = new QVBoxLayout(strip);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto makeButton = [](const QString& name) {
+        auto* button = new QToolButton;
+        button->setObjectName(name);
+        button->setFixedSize(32, 32);
+        button->setIconSize(QSize(24, 24));
+        return button;
+    };
+    sendButton_ = makeButton("SendButton");
+    receiveButton_ = makeButton("ReceiveButton");
+    sendButton_->setDefaultAction(action("PutToKbd"));
+    receiveButton_->setDefaultAction(action("GetFromKbd"));
+    layout->addStretch();
+    layout->addWidget(sendButton_);
+    layout->addWidget(receiveButton_);
+    layout->addStretch();
+    return strip;
+}
+
+QWidget* TFormMain::createKbdPane() {
+    kbdPages_ = new QTabWidget;
+    kbdPages_->setObjectName("KbdPageControl");
+    kbdList_ = makeList({"", "No", "Name", "Size"});
+    kbdList_->setObjectName("KbdDataListView");
+    cardList_ = makeList({"", "Name", "Size", "Date"});
+    cardList_->setObjectName("CardListView");
+    diskList_ = makeList({"", "No", "Name", "Size"});
+    diskList_->setObjectName("DiskListView");
+    kbdPages_->addTab(createTab(action("UpdateKbdList"), action("DeleteKbdData"), kbdList_,
+                                {action("UpdateThisType")}),
+                      "Keyboard");
+    kbdPages_->addTab(createTab(action("UpdateCardList"), action("DeleteCardData"), cardList_),
+                      "Card");
+    kbdPages_->addTab(createTab(action("UpdateDiskList"), action("DeleteDiskData"), diskList_),
+                      "Disk");
+    kbdPages_->setTabVisible(1, false);
+    kbdPages_->setTabVisible(2, false);
+    kbdPages_->setTabEnabled(2, false);
+    connect(kbdPages_, &QTabWidget::currentChanged, this,
+            [this](int index) { guarded([this, index] { onTabChanged(index); }); });
+    return kbdPages_;
+}
+
+void TFormMain::onTabChanged(int index) {
+    static const char* const send[] = {"PutToKbd", "PutToCard", "PutToDisk"};
+    static const char* const receive[] = {"GetFromKbd", "GetFromCard", "GetFromDisk"};
+    if (index < 0 || index > 2)
+        return;
+    sendButton_->setDefaultAction(action(send[index]));
+    receiveButton_->setDefaultAction(action(receive[index]));
+    sendButton_->setIcon(QIcon(":/icons/send.png"));
+    receiveButton_->setIcon(QIcon(":/icons/receive.png"));
+    manager_->KbdPageControlChange(static_cast<KbdTab>(index));
+}
+
+void TFormMain::OpenPrefDialogExecute() {
+    if (manager_->busy() || !openPreferences_)
+        return;
+    openPreferences_(this);
+}
+
+void TFormMain::ExitExecute() {
+    close();
+}
+
+void TFormMain::guarded(const std::function<void()>& handler) {
+    // Exceptions never cross Qt's event loop.
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        showDefaultError(error.what());
+    }
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    if (manager_->busy()) {
+        // Tearing the window down would pull the MIDI dialog from under the
+        // waiting action: close once it has ended.
+        closeWanted_ = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// ---- DataManagerView ----
+
+void TFormMain::showKbdRows(type::id type, const std::vector<KbdRow>& rows) {
+    std::vector<QStringList> shown;
+    for (const KbdRow& row : rows)
+        shown.push_back({"", QString::fromStdString(row.no), QString::fromLatin1(row.name.c_str()),
+                         QString::fromStdString(row.size)});
+    fillRows(kbdList_, type, shown);
+}
+
+void TFormMain::showPcRows(type::id type, const std::vector<FileRow>& rows) {
+    std::vector<QStringList> shown;
+    for (const FileRow& row : rows)
+        shown.push_back({"", QString::fromLatin1(row.name.c_str()),
+                         QString::fromStdString(row.size), QString::fromStdString(row.date)});
+    fillRows(pcList_, type, shown);
+}
+
+void TFormMain::showMemoryBar(bool visible, int maximum, int position) {
+    freeMemoryBar_->setVisible(visible);
+    if (!visible)
+        return;
+    freeMemoryBar_->setRange(0, maximum);
+    freeMemoryBar_->setValue(std::clamp(position, 0, maximum));
+}
+
+void TFormMain::setKeyboardCaption(const std::string& caption) {
+    kbdPages_->setTabText(0, QString::fromStdString(caption));
+}
+
+void TFormMain::showCardTab() {
+    kbdPages_->setTabVisible(1, true);
+}
+
+void TFormMain::showDiskTab() {
+    kbdPages_->setTabVisible(2, true);
+}
+
+void TFormMain::enableSendReceive(bool send, bool receive) {
+    sendButton_->defaultAction()->setEnabled(send);
+    receiveButton_->defaultAction()->setEnabled(receive);
+}
+
+void TFormMain::enableKbdUpdate(bool enabled) {
+    action("UpdateKbdList")->setEnabled(enabled);
+    action("UpdateThisType")->setEnabled(enabled);
+}
+
+void TFormMain::enableKbdDelete(bool enabled) {
+    action("DeleteKbdData")->setEnabled(enabled);
+}
+
+void TFormMain::lockForKbdOperation(bool locked) {
+    for (const char* name : {"InitMixer", "InitParameter", "InitSystem", "OpenPrefDialog",
+                             "UpdatePCList", "UpdateCardList", "PutToCard", "PutToDisk", "Exit"})
+        action(name)->setEnabled(!locked);
+    initializeMenu_->setEnabled(!locked);
+    dataTypeBox_->setEnabled(!locked);
+    pcList_->setEnabled(!locked);
+    kbdList_->setEnabled(!locked);
+    cardList_->setEnabled(!locked);
+    kbdPages_->tabBar()->setEnabled(!locked);
+    if (!locked && closeWanted_)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+ProgressReporter& TFormMain::progress() {
+    return *progressForm_;
+}
+
+void TFormMain::showProgress() {
+    progressForm_->showCentred();
+}
+
+void TFormMain::hideProgress() {
+    progressForm_->hide();
+}
+
+void TFormMain::showKbdError(const std::string& text) {
+    app::showKbdError(this, text);
+}
+
+void TFormMain::showDefaultError(const std::string& text) {
+    app::showDefaultError(this, text);
+}
+
+} // namespace qel::app

@@ -1,0 +1,126 @@
+#pragma once
+
+// The main window: the PC's data files on the left, the keyboard's slots (or
+// the memory card) on the right, the Send and Receive buttons between them,
+// and the data type selector above both. The window only shows and binds:
+// the workflows and the lasting state live in the DataManager it owns.
+
+#include "link/MidiDialogEnvironment.h"
+#include "workflows/DataManager.h"
+#include "workflows/DataManagerView.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QMenu;
+class QProgressBar;
+class QTabWidget;
+class QToolButton;
+class QTreeWidget;
+
+namespace qel::midi {
+class Driver;
+}
+
+namespace qel::app {
+
+class TProgressForm;
+
+class TFormMain : public QMainWindow, public DataManagerView {
+public:
+    // A window whose keyboard actions make their MIDI dialogs in `environment`
+    // (the program's one driver; the dialog's window is added here), with the
+    // settings in the registry document `registryLocation`.
+    TFormMain(MidiDialogEnvironment environment, QString registryLocation);
+    ~TFormMain() override;
+
+    // FormCreate: the preferences first when the program has never been set
+    // up, then the PC list. No MIDI traffic.
+    void FormCreate();
+
+    // How the preferences are shown (modal; returns when closed). The program
+    // sets the preferences dialog; without one the action does nothing.
+    void setPreferencesOpener(std::function<void(QWidget*)> open) {
+        openPreferences_ = std::move(open);
+    }
+
+    DataManager& manager() { return *manager_; }
+
+    // ---- handlers ----
+    void OpenPrefDialogExecute();
+    void ExitExecute();
+
+    // ---- controls, for tests ----
+    QComboBox* dataTypeBox() const { return dataTypeBox_; }
+    QProgressBar* freeMemoryBar() const { return freeMemoryBar_; }
+    QTreeWidget* pcList() const { return pcList_; }
+    QTreeWidget* kbdList() const { return kbdList_; }
+    QTreeWidget* cardList() const { return cardList_; }
+    QTabWidget* kbdPages() const { return kbdPages_; }
+    QToolButton* sendButton() const { return sendButton_; }
+    QToolButton* receiveButton() const { return receiveButton_; }
+    TProgressForm* progressForm() const { return progressForm_; }
+    // The action of the table named `name` ("UpdateKbdList", "PutToKbd", ...).
+    QAction* action(const QString& name) const;
+
+    // ---- DataManagerView ----
+    void showKbdRows(type::id type, const std::vector<KbdRow>& rows) override;
+    void showPcRows(type::id type, const std::vector<FileRow>& rows) override;
+    void showMemoryBar(bool visible, int maximum, int position) override;
+    void setKeyboardCaption(const std::string& caption) override;
+    void showCardTab() override;
+    void showDiskTab() override;
+    void enableSendReceive(bool send, bool receive) override;
+    void enableKbdUpdate(bool enabled) override;
+    void enableKbdDelete(bool enabled) override;
+    void lockForKbdOperation(bool locked) override;
+    ProgressReporter& progress() override;
+    void showProgress() override;
+    void hideProgress() override;
+    void showKbdError(const std::string& text) override;
+    void showDefaultError(const std::string& text) override;
+
+protected:
+    // A close while a keyboard action waits is put off until it ends.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createActions();
+    void createMenu();
+    QWidget* createTopStrip();
+    QWidget* createPcPane();
+    QWidget* createMiddleStrip();
+    QWidget* createKbdPane();
+    QWidget* createTab(QAction* update, QAction* remove, QTreeWidget* list,
+                       std::initializer_list<QAction*> extra = {});
+    QAction* addAction(const QString& name, const QString& caption, const QString& hint,
+                       const QString& icon, std::function<void()> handler);
+    void onTabChanged(int index);
+    // Runs a handler; anything it throws reaches the default error display.
+    void guarded(const std::function<void()>& handler);
+
+    std::unique_ptr<DataManager> manager_;
+    std::function<void(QWidget*)> openPreferences_;
+    QString registryLocation_;
+    bool closeWanted_ = false;
+
+    std::map<QString, QAction*> actions_; // owned by this window
+    QMenu* initializeMenu_ = nullptr;
+    QComboBox* dataTypeBox_ = nullptr;
+    QProgressBar* freeMemoryBar_ = nullptr;
+    QTreeWidget* pcList_ = nullptr;
+    QTreeWidget* kbdList_ = nullptr;
+    QTreeWidget* cardList_ = nullptr;
+    QTreeWidget* diskList_ = nullptr;
+    QTabWidget* pcPages_ = nullptr;
+    QTabWidget* kbdPages_ = nullptr;
+    QToolButton* sendButton_ = nullptr;
+    QToolButton* receiveButton_ = nullptr;
+    TProgressForm* progressForm_ = nullptr;
+};
+
+} // namespace qel::app

@@ -1,0 +1,233 @@
+// The main window on Qt's offscreen platform, against the in-process virtual
+// keyboard: its start state, the data type and tab switching, the two error
+// displays, "Update List" through its action, and the lock while it waits.
+
+#include "app/FormMain.h"
+
+#include "app/ProgressForm.h"
+#include "core/SettingsKeys.h"
+#include "kbdsim/device/VirtualKeyboard.h"
+#include "platform/registry/Registry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace qel::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Answers the next modal message box with OK, keeping its caption and text.
+struct MessageBoxAnswer {
+    QString caption, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool seen = false;
+
+    void arm() {
+        QTimer::singleShot(0, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                arm(); // not shown yet
+                return;
+            }
+            seen = true;
+            caption = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            box->accept();
+        });
+    }
+};
+
+class MainWindow : public testing::Test {
+protected:
+    explicit MainWindow(bool configured = true) {
+        registry = folder.filePath("settings.json");
+        if (configured) {
+            registry::Registry settings(registry);
+            settings.writeString(settings::midiKey, settings::inputDeviceValue,
+                                 kbdsim::virtualKeyboardName);
+            settings.writeString(settings::midiKey, settings::outputDeviceValue,
+                                 kbdsim::virtualKeyboardName);
+            settings.writeString(settings::programKey, settings::directoryValue,
+                                 folder.path().toStdString() + "/");
+        }
+        std::vector<std::unique_ptr<midi::Backend>> backends;
+        backends.push_back(kbdsim::makeVirtualKeyboardBackend(
+            simulator, [this](const std::vector<std::uint8_t>& message) {
+                messages.push_back(message);
+                if (duringWait)
+                    duringWait();
+            }));
+        MidiDialogEnvironment environment;
+        environment.driver = std::make_shared<midi::Driver>(std::move(backends));
+        environment.replyTimeout = 2000ms;
+        window = std::make_unique<TFormMain>(environment, registry);
+        window->setPreferencesOpener([this](QWidget*) {
+            ++preferencesShown;
+            registry::Registry(registry).createKey(settings::midiKey);
+        });
+    }
+
+    void chooseType(int index) {
+        window->dataTypeBox()->setCurrentIndex(index);
+        emit window->dataTypeBox()->activated(index);
+    }
+
+    QTemporaryDir folder;
+    QString registry;
+    std::shared_ptr<kbdsim::KeyboardSimulator> simulator =
+        std::make_shared<kbdsim::KeyboardSimulator>();
+    std::vector<std::vector<std::uint8_t>> messages;
+    std::function<void()> duringWait;
+    int preferencesShown = 0;
+    std::unique_ptr<TFormMain> window;
+};
+
+TEST_F(MainWindow, StartsWithUserToneAndEverythingThatNeedsAListDisabled) {
+    window->FormCreate();
+    EXPECT_EQ(preferencesShown, 0);
+    EXPECT_EQ(window->windowTitle(), "TQ-7400 Music Data Management Software");
+    ASSERT_EQ(window->dataTypeBox()->count(), 10) << "ALL USER DATA is not offered";
+    EXPECT_EQ(window->dataTypeBox()->currentText(), "USER TONE");
+    EXPECT_EQ(window->dataTypeBox()->itemText(9), "PACKAGE");
+    EXPECT_FALSE(window->freeMemoryBar()->isVisibleTo(window.get()));
+    EXPECT_FALSE(window->sendButton()->isEnabled());
+    EXPECT_FALSE(window->receiveButton()->isEnabled());
+    EXPECT_FALSE(window->action("DeleteKbdData")->isEnabled());
+    EXPECT_FALSE(window->action("DeleteCardData")->isEnabled());
+    EXPECT_FALSE(window->kbdPages()->isTabVisible(1));
+    EXPECT_FALSE(window->kbdPages()->isTabVisible(2));
+    EXPECT_TRUE(messages.empty()) << "no MIDI traffic at start";
+    EXPECT_EQ(window->action("UpdateKbdList")->text(), "UpdateList");
+    EXPECT_EQ(window->action("UpdateKbdList")->toolTip(), "Update List");
+    EXPECT_EQ(window->action("DeleteKbdData")->toolTip(), "Delete Data");
+}
+
+class FirstStart : public MainWindow {
+protected:
+    FirstStart() : MainWindow(false) {}
+};
+
+TEST_F(FirstStart, OpensThePreferencesBeforeTheWindowOnlyOnce) {
+    window->FormCreate();
+    EXPECT_EQ(preferencesShown, 1);
+    window->FormCreate(); // the key exists now, even had the user cancelled
+    EXPECT_EQ(preferencesShown, 1);
+}
+
+TEST_F(MainWindow, DeleteServesTypes3457And8Only) {
+    window->FormCreate();
+    for (int t = 0; t < 10; ++t) {
+        chooseType(t);
+        EXPECT_EQ(window->action("DeleteKbdData")->isEnabled(),
+                  t == 3 || t == 4 || t == 5 || t == 7 || t == 8)
+            << typeLabels[t];
+    }
+}
+
+TEST_F(MainWindow, UpdateListFillsTheKeyboardTabAndSwitchingTabsRebindsSendAndReceive) {
+    window->FormCreate();
+    window->action("UpdateKbdList")->trigger();
+    EXPECT_EQ(window->kbdList()->topLevelItemCount(), 100);
+    EXPECT_EQ(window->kbdList()->topLevelItem(0)->text(1), "600");
+    EXPECT_EQ(window->kbdPages()->tabText(0), "TQ-7400");
+    EXPECT_TRUE(window->kbdPages()->isTabVisible(1));
+    EXPECT_TRUE(window->kbdPages()->isTabVisible(2));
+    EXPECT_TRUE(window->sendButton()->isEnabled());
+    EXPECT_TRUE(window->receiveButton()->isEnabled());
+    EXPECT_FALSE(window->progressForm()->isVisible());
+    EXPECT_EQ(window->progressForm()->progressBar()->value(), 579);
+
+    window->kbdPages()->setCurrentIndex(1); // Card
+    EXPECT_EQ(window->sendButton()->defaultAction(), window->action("PutToCard"));
+    EXPECT_TRUE(window->sendButton()->isEnabled());
+    EXPECT_FALSE(window->receiveButton()->isEnabled());
+    window->kbdPages()->setCurrentIndex(0);
+    EXPECT_EQ(window->sendButton()->defaultAction(), window->action("PutToKbd"));
+    EXPECT_TRUE(window->sendButton()->isEnabled());
+    EXPECT_TRUE(window->receiveButton()->isEnabled());
+
+    chooseType(type::Song);
+    EXPECT_TRUE(window->freeMemoryBar()->isVisibleTo(window.get()));
+    EXPECT_EQ(window->freeMemoryBar()->maximum(), 65455);
+    chooseType(type::UserDsp);
+    EXPECT_FALSE(window->freeMemoryBar()->isVisibleTo(window.get()));
+}
+
+TEST_F(MainWindow, TheTwoErrorDisplays) {
+    MessageBoxAnswer answer;
+    answer.arm();
+    window->showDefaultError("Memory Full");
+    ASSERT_TRUE(answer.seen);
+    EXPECT_EQ(answer.caption, QApplication::applicationName());
+    EXPECT_EQ(answer.text, "Memory Full.");
+    EXPECT_EQ(answer.icon, QMessageBox::Critical);
+
+    answer = {};
+    answer.arm();
+    window->showKbdError("Memory Full");
+    ASSERT_TRUE(answer.seen);
+    EXPECT_EQ(answer.caption, "ERROR");
+    EXPECT_EQ(answer.text, "Memory Full");
+    EXPECT_EQ(answer.icon, QMessageBox::NoIcon);
+}
+
+TEST_F(MainWindow, AnUnknownKeyboardShowsUnderErrorAndGivesTheButtonsBack) {
+    window->FormCreate();
+    kbdsim::Options options = simulator->options();
+    options.modelCode = 9;
+    simulator->setOptions(options);
+    MessageBoxAnswer answer;
+    answer.arm();
+    window->action("UpdateKbdList")->trigger();
+    ASSERT_TRUE(answer.seen);
+    EXPECT_EQ(answer.caption, "ERROR");
+    EXPECT_EQ(answer.text, "Unknown Keyboard");
+    EXPECT_TRUE(window->action("UpdateKbdList")->isEnabled());
+    EXPECT_TRUE(window->dataTypeBox()->isEnabled());
+    EXPECT_FALSE(window->sendButton()->isEnabled());
+}
+
+TEST_F(MainWindow, WhileUpdateListWaitsNothingNestsAndTheWindowClosesAfterwards) {
+    window->FormCreate();
+    window->show();
+    int handled = 0;
+    duringWait = [&] {
+        if (++handled != 50)
+            return;
+        // What a user could do while the list is read.
+        const std::size_t before = messages.size();
+        window->action("UpdateKbdList")->trigger();
+        window->action("UpdateThisType")->trigger();
+        window->action("UpdatePCList")->trigger();
+        window->action("OpenPrefDialog")->trigger();
+        window->action("InitSystem")->trigger();
+        chooseType(type::Song);
+        window->close();
+        EXPECT_EQ(messages.size(), before);
+        EXPECT_TRUE(window->isVisible()) << "the close waits for the action";
+        EXPECT_FALSE(window->dataTypeBox()->isEnabled());
+        EXPECT_FALSE(window->kbdList()->isEnabled());
+    };
+    window->action("UpdateKbdList")->trigger();
+    EXPECT_GT(handled, 50);
+    EXPECT_EQ(preferencesShown, 0);
+    EXPECT_EQ(window->manager().currentType(), type::UserTone);
+    EXPECT_EQ(window->kbdList()->topLevelItemCount(), 100);
+    // The close that was put off happens once the action has ended.
+    QApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+}
+
+} // namespace
+} // namespace qel::app
