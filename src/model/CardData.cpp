@@ -7,6 +7,7 @@
 #include "platform/files/DosFileTime.h"
 #include "platform/files/FileBytes.h"
 #include "platform/files/SafeFileName.h"
+#include "platform/files/TemporaryFiles.h"
 
 #include <algorithm>
 
@@ -55,6 +56,7 @@ CardData::CardData(const std::string& cardFolder, const VdfData& source)
 }
 
 void CardData::write() {
+    platform::removeLeftoverTemporaries(path_.substr(0, path_.find_last_of('/') + 1));
     platform::AtomicFileWriter writer(path_);
     writer.write(data_);
     if (!writer.commit())
