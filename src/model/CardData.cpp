@@ -1,6 +1,7 @@
 #include "model/CardData.h"
 
 #include "model/Exception.h"
+#include "model/KbdData.h"
 #include "model/VdfData.h"
 #include "model/VdfSongConversion.h"
 #include "platform/files/AtomicFileWriter.h"
@@ -48,6 +49,10 @@ CardData::CardData(const std::string& cardFolder, const VdfData& source)
         if (!file.isOpen())
             throw Exception("Can't open the file: " + source.path());
         if (file.size() < VdfData::headerSize)
+            throw Exception("Illegal Format");
+        // A package holds many items; only a single item must fit the data area.
+        if (category_ != category::Package &&
+            file.size() - VdfData::headerSize > std::uint64_t{KbdData::maximumItemSize})
             throw Exception("Illegal Format");
         if (!file.read(VdfData::headerSize, file.size() - VdfData::headerSize, data_))
             throw Exception("Can't open the file: " + source.path());

@@ -26,10 +26,12 @@ public:
     // Prepares the card file for the PC file `source` (made from a PC file
     // path) in `cardFolder` (which ends with a path separator). The name is
     // the source's entry name made safe as a file name. Reads the PC file now:
-    // a song through the song converter, any other file from byte 64 on.
-    // Throws Exception "Can't open the file: " + path when the PC file (or the
-    // converted song) cannot be read, and "Illegal Format" when a container
-    // file is shorter than its 64-byte header.
+    // a song through the song converter (see convertSong()), any other file
+    // from byte 64 on. Throws Exception "Can't open the file: " + path when
+    // the PC file cannot be read (for a song, with the converter's reason),
+    // and "Illegal Format" when a container file is shorter than its 64-byte
+    // header or a single item is larger than the keyboard's data area
+    // (KbdData::maximumItemSize).
     CardData(const std::string& cardFolder, const VdfData& source);
 
     // Writes the prepared bytes to path(), replacing a file of that name only

@@ -4,6 +4,7 @@
 #include "files/BigEndian.h"
 #include "files/ScratchFolder.h"
 #include "model/Exception.h"
+#include "model/KbdData.h"
 #include "model/VdfData.h"
 #include "support/PackageBuilder.h"
 
@@ -64,6 +65,17 @@ TEST(VdfSending, SizeFieldPastTheEndOfASingleItemIsIllegalFormat) {
     writeFile(folder / "huge.vdf",
               singleItemFile(category::Registration, type::Registration, ByteVector(240), 0xFFFFFFFF));
     EXPECT_EQ(sendingError(folder / "huge.vdf"), "Illegal Format");
+}
+
+TEST(VdfSending, SingleItemLargerThanTheDataAreaIsIllegalFormatEvenWhenTheFileHoldsIt) {
+    ScratchFolder folder;
+    const auto largest = static_cast<std::size_t>(KbdData::maximumItemSize);
+    writeFile(folder / "fits.vdf",
+              singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(largest, 1)));
+    EXPECT_EQ(loadForSending(folder / "fits.vdf")->data().size(), largest);
+    writeFile(folder / "large.vdf",
+              singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(largest + 1, 1)));
+    EXPECT_EQ(sendingError(folder / "large.vdf"), "Illegal Format");
 }
 
 TEST(VdfSending, SongOfTypePackageInAContainerIsReadFromByteZeroUnconverted) {

@@ -1,23 +1,23 @@
 // Card files: names, extensions, types and sizes of listed files, and the
 // bytes written for a PC file.
 
-#include "../files/ScratchFolder.h"
 #include "model/CardData.h"
+
+#include "../files/ScratchFolder.h"
 #include "model/Exception.h"
+#include "model/KbdData.h"
 #include "model/VdfData.h"
-#include "model/VdfSongConversion.h"
 #include "songconv/SmfBytes.h"
 #include "support/Hex.h"
 #include "support/PackageBuilder.h"
-
-#include <gtest/gtest.h>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/ProcessSettings.h"
 
 #include <csignal>
 #include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace qel {
 namespace {
@@ -130,7 +130,8 @@ TEST(CardData, PackageCardFileBeginsWithTheDirectoryAndItsSignature) {
 }
 
 TEST(CardData, SongIsWrittenConvertedAndLeavesNoTemporaryFile) {
-    ScratchFolder pc, card;
+    ScratchFolder pc, card, temporary;
+    const test::TemporaryFolderOverride tmpdir(temporary.path());
     writeFile(pc / "Tune.mid", test::smfFile(1, 2, 96, {"00 90 3C 40 60 80 3C 00 00 FF 2F 00",
                                                          "30 91 40 50 00 FF 2F 00"}));
     CardData item(card.path(), VdfData(pc / "Tune.mid"));
@@ -138,21 +139,41 @@ TEST(CardData, SongIsWrittenConvertedAndLeavesNoTemporaryFile) {
     item.write();
     EXPECT_EQ(readFile(item.path()),
               test::smfFile(0, 1, 96, {"00 90 3C 40 30 91 40 50 30 80 3C 00 00 FF 2F 00"}));
-    EXPECT_FALSE(std::filesystem::exists(temporarySongPath()));
+    EXPECT_TRUE(temporary.names().empty());
 }
 
-TEST(CardData, InvalidSongFailsAndLeavesNoTemporaryFile) {
-    ScratchFolder pc, card;
+TEST(CardData, InvalidSongFailsWithTheConvertersReasonAndLeavesNoTemporaryFile) {
+    ScratchFolder pc, card, temporary;
+    const test::TemporaryFolderOverride tmpdir(temporary.path());
     writeFile(pc / "bad.mid", test::hex("4D 54 68 64 00 00 00 06 00 01 00 02 00 60"));
     VdfData song(pc / "bad.mid");
     try {
         CardData item(card.path(), song);
         ADD_FAILURE() << "no exception";
     } catch (const Exception& e) {
-        EXPECT_EQ(e.message(), "Can't open the file: " + temporarySongPath());
+        EXPECT_EQ(e.message(), "Can't open the file: " + pc / "bad.mid" +
+                                   " (truncated: 2 tracks announced, 0 found)");
     }
-    EXPECT_FALSE(std::filesystem::exists(temporarySongPath()));
+    EXPECT_TRUE(temporary.names().empty());
     EXPECT_TRUE(card.names().empty());
+}
+
+TEST(CardData, SingleItemLargerThanTheDataAreaIsIllegalFormat) {
+    ScratchFolder pc, card;
+    const auto largest = static_cast<std::size_t>(KbdData::maximumItemSize);
+    writeFile(pc / "fits.vdf",
+              singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(largest, 1)));
+    EXPECT_EQ(CardData(card.path(), VdfData(pc / "fits.vdf")).size(), largest);
+    // The header may claim less: the card file is the whole rest of the file.
+    writeFile(pc / "large.vdf",
+              singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(largest + 1, 1), 10));
+    VdfData large(pc / "large.vdf");
+    try {
+        CardData item(card.path(), large);
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.message(), "Illegal Format");
+    }
 }
 
 TEST(CardData, PcFileProblemsAreReported) {
