@@ -36,12 +36,14 @@ CardData::CardData(const std::string& path) : path_(path) {
 }
 
 CardData::CardData(const std::string& cardFolder, const VdfData& source)
-    : category_(source.category()), type_(source.type()), hasType_(source.type() < type::count),
-      name_(safeFileName(source.name())) {
+    : category_(source.category()), type_(source.type()), hasType_(source.type() < type::count) {
     if (!hasType_)
         throw Exception("Illegal Format");
     extension_ = typeExtensions[type_];
-    path_ = cardFolder + name_ + extension_;
+    // The extension ends the file name, so the name's space padding stays.
+    const std::string fileName = safeFileName(source.name() + extension_);
+    name_ = fileName.substr(0, fileName.size() - extension_.size());
+    path_ = cardFolder + fileName;
     if (category_ == category::SMF) {
         data_ = convertSong(source.path());
     } else {

@@ -24,8 +24,8 @@ public:
     explicit CardData(const std::string& path);
 
     // Prepares the card file for the PC file `source` (made from a PC file
-    // path) in `cardFolder` (which ends with a path separator). The name is
-    // the source's entry name made safe as a file name. Reads the PC file now:
+    // path) in `cardFolder` (which ends with a path separator). The file name
+    // is safeFileName(source's entry name + extension). Reads the PC file now:
     // a song through the song converter (see convertSong()), any other file
     // from byte 64 on. Throws Exception "Can't open the file: " + path when
     // the PC file cannot be read (for a song, with the converter's reason),
