@@ -1,7 +1,8 @@
 #include "kbdsim/MemoryImage.h"
 
-#include "core/Exception.h"
 #include "kbdsim/SlotLayout.h"
+#include "core/Exception.h"
+#include "platform/files/AtomicFileWriter.h"
 
 #include <filesystem>
 #include <fstream>
@@ -115,25 +116,10 @@ KeyboardMemory MemoryImage::decode(const Bytes& image) {
 }
 
 void MemoryImage::save(const KeyboardMemory& memory, const std::string& path) {
-    const Bytes image = encode(memory);
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(image.data()),
-                  static_cast<std::streamsize>(image.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw qel::Exception("Can't create the file: " + path);
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
+    qel::platform::AtomicFileWriter writer(path);
+    writer.write(encode(memory));
+    if (!writer.commit())
         throw qel::Exception("Can't create the file: " + path);
-    }
 }
 
 KeyboardMemory MemoryImage::load(const std::string& path) {

@@ -27,9 +27,10 @@ public:
     // wrong size, or content that does not fit the memory areas.
     static KeyboardMemory decode(const Bytes& image);
 
-    // Writes the image to `path`, replacing the file only once the whole image
-    // is written (a temporary file next to it is renamed). Throws
-    // qel::Exception "Can't create the file: " + path.
+    // Writes the image to `path` with the program's whole-or-nothing writer
+    // (qel::platform::AtomicFileWriter): the file is replaced only once the
+    // whole image is written, and a new file gets the mode the umask gives.
+    // Throws qel::Exception "Can't create the file: " + path.
     static void save(const KeyboardMemory& memory, const std::string& path);
 
     // Reads an image from `path`. Throws qel::Exception "Can't open the file: "

@@ -1,12 +1,14 @@
 #include "model/CardData.h"
 
 #include "core/Exception.h"
+#include "model/KbdData.h"
 #include "model/VdfData.h"
 #include "model/VdfSongConversion.h"
 #include "platform/files/AtomicFileWriter.h"
 #include "platform/files/DosFileTime.h"
 #include "platform/files/FileBytes.h"
 #include "platform/files/SafeFileName.h"
+#include "platform/files/TemporaryFiles.h"
 
 #include <algorithm>
 
@@ -34,12 +36,14 @@ CardData::CardData(const std::string& path) : path_(path) {
 }
 
 CardData::CardData(const std::string& cardFolder, const VdfData& source)
-    : category_(source.category()), type_(source.type()), hasType_(source.type() < type::count),
-      name_(safeFileName(source.name())) {
+    : category_(source.category()), type_(source.type()), hasType_(source.type() < type::count) {
     if (!hasType_)
         throw Exception("Illegal Format");
     extension_ = typeExtensions[type_];
-    path_ = cardFolder + name_ + extension_;
+    // The extension ends the file name, so the name's space padding stays.
+    const std::string fileName = safeFileName(source.name() + extension_);
+    name_ = fileName.substr(0, fileName.size() - extension_.size());
+    path_ = cardFolder + fileName;
     if (category_ == category::SMF) {
         data_ = convertSong(source.path());
     } else {
@@ -48,6 +52,10 @@ CardData::CardData(const std::string& cardFolder, const VdfData& source)
             throw Exception("Can't open the file: " + source.path());
         if (file.size() < VdfData::headerSize)
             throw Exception("Illegal Format");
+        // A package holds many items; only a single item must fit the data area.
+        if (category_ != category::Package &&
+            file.size() - VdfData::headerSize > std::uint64_t{KbdData::maximumItemSize})
+            throw Exception("Illegal Format");
         if (!file.read(VdfData::headerSize, file.size() - VdfData::headerSize, data_))
             throw Exception("Can't open the file: " + source.path());
     }
@@ -55,6 +63,7 @@ CardData::CardData(const std::string& cardFolder, const VdfData& source)
 }
 
 void CardData::write() {
+    platform::removeLeftoverTemporaries(path_.substr(0, path_.find_last_of('/') + 1));
     platform::AtomicFileWriter writer(path_);
     writer.write(data_);
     if (!writer.commit())

@@ -24,18 +24,22 @@ public:
     explicit CardData(const std::string& path);
 
     // Prepares the card file for the PC file `source` (made from a PC file
-    // path) in `cardFolder` (which ends with a path separator). The name is
-    // the source's entry name made safe as a file name. Reads the PC file now:
-    // a song through the song converter, any other file from byte 64 on.
-    // Throws Exception "Can't open the file: " + path when the PC file (or the
-    // converted song) cannot be read, and "Illegal Format" when a container
-    // file is shorter than its 64-byte header.
+    // path) in `cardFolder` (which ends with a path separator). The file name
+    // is safeFileName(source's entry name + extension). Reads the PC file now:
+    // a song through the song converter (see convertSong()), any other file
+    // from byte 64 on. Throws Exception "Can't open the file: " + path when
+    // the PC file cannot be read (for a song, with the converter's reason),
+    // and "Illegal Format" when a container file is shorter than its 64-byte
+    // header or a single item is larger than the keyboard's data area
+    // (KbdData::maximumItemSize).
     CardData(const std::string& cardFolder, const VdfData& source);
 
     // Writes the prepared bytes to path(), replacing a file of that name only
     // once every byte was written, then drops them. Throws Exception "Can't
     // create the file: " + path on any failure; an earlier file of that name
-    // stays as it was.
+    // stays as it was, and no temporary file stays on the card. Temporary
+    // files that an interrupted earlier write left in the card folder (its
+    // process killed, the card pulled) are removed first.
     void write();
 
     // The file date of path() as packed DOS date and time; all ones when the

@@ -99,9 +99,11 @@ public:
 
     // Fills data() (single items, songs) or children() (packages) from the
     // file, ready to be sent. Songs are converted to format 0 first. Throws
-    // "Can't open the file: " + path when the file (or the converted song)
-    // cannot be read, and "Illegal Format" when a size or offset from the
-    // header or package directory reaches past the end of the file.
+    // "Can't open the file: " + path when the file cannot be read (for a
+    // song, with the converter's reason; see convertSong()), and "Illegal
+    // Format" when a size or offset from the header or package directory
+    // reaches past the end of the file or a single item (or converted song)
+    // is larger than the keyboard's data area (KbdData::maximumItemSize).
     void loadForSending();
 
 private:

@@ -3,6 +3,7 @@
 #include "core/Exception.h"
 #include "model/VdfData.h"
 #include "platform/files/FileBytes.h"
+#include "platform/files/SafeFileName.h"
 
 namespace qel {
 
@@ -12,6 +13,9 @@ std::string entryNameFromPath(const std::string& path) {
     const std::size_t dot = name.rfind('.');
     if (dot != std::string::npos)
         name.erase(dot);
+    // A file made from a received item has the item's bytes of 0x80 and above
+    // as UTF-8 characters in its name: the item is sent back with those bytes.
+    name = nameFromFileName(name);
     if (name.size() < 8)
         name.append(8 - name.size(), ' ');
     return name;

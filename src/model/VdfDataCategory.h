@@ -29,8 +29,7 @@ protected:
 };
 
 // Categories whose items carry no name inside their data: the name is the
-// item's file name without extension, padded with spaces to 8 characters
-// (a longer file name is kept whole).
+// item's file name without extension, as entryNameFromPath() reads it.
 class VdfUnnamedDataCategory : public VdfDataCategory {
 public:
     const std::string& entryName(const VdfData& item) override;
@@ -50,7 +49,8 @@ public:
 };
 
 // The entry name for a file path: the last path component without its
-// extension, padded with spaces to at least 8 characters.
+// extension, read back as item bytes (nameFromFileName(): "°" gives the byte
+// 0xB0), padded with spaces to at least 8 characters.
 std::string entryNameFromPath(const std::string& path);
 
 } // namespace qel

@@ -1,7 +1,8 @@
 // Reading a PC file's item data before it is sent: VdfData::loadForSending().
 
-#include "core/Exception.h"
 #include "model/PackageReader.h"
+#include "core/Exception.h"
+#include "model/KbdData.h"
 #include "model/VdfData.h"
 #include "model/VdfSongConversion.h"
 #include "platform/files/FileBytes.h"
@@ -49,7 +50,9 @@ void VdfData::readSingleItem() {
         throw Exception("Can't open the file: " + path_);
     // A song inside a package's file form has no header; everything else does.
     const std::uint64_t start = category_ == category::SMF ? 0 : headerSize;
-    if (!file.read(start, size_, data_))
+    // The size comes from the header: nothing larger than the keyboard's data
+    // area is read into memory.
+    if (size_ > std::uint32_t{KbdData::maximumItemSize} || !file.read(start, size_, data_))
         throw Exception("Illegal Format");
 }
 

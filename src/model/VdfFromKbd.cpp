@@ -135,7 +135,7 @@ ByteVector waveIndex(const VdfDataChildren& children) {
 
 VdfData::VdfData(const std::string& directory, const std::shared_ptr<KbdData>& item) {
     const std::string extension = item->category() == category::SMF ? ".mid" : ".vdf";
-    path_ = directory + safeFileName(item->name()) + extension;
+    path_ = directory + safeFileName(item->name() + extension);
 
     if (item->isComposite()) {
         for (auto& [c, list] : item->children())

@@ -1,45 +1,33 @@
 #include "model/VdfSongConversion.h"
 
 #include "core/Exception.h"
+#include "model/KbdData.h"
 #include "platform/files/FileBytes.h"
-#include "platform/files/ProcessInfo.h"
+#include "platform/files/TemporaryFiles.h"
 #include "songconv/FormatChange.h"
 
-#include <cstdio>
-
 namespace qel {
-namespace {
-
-// Removes the temporary file when the conversion ends, however it ends.
-class TemporaryFileRemover {
-public:
-    explicit TemporaryFileRemover(const std::string& path) : path_(path) {}
-    ~TemporaryFileRemover() { std::remove(path_.c_str()); }
-    TemporaryFileRemover(const TemporaryFileRemover&) = delete;
-    TemporaryFileRemover& operator=(const TemporaryFileRemover&) = delete;
-
-private:
-    const std::string& path_;
-};
-
-} // namespace
-
-std::string temporarySongPath() {
-    return platform::temporaryFolder() + "tmp" + std::to_string(platform::currentProcessId()) +
-           ".mid";
-}
 
 ByteVector convertSong(const std::string& source) {
-    const std::string temporary = temporarySongPath();
-    // A file left by an earlier run must not pass for this conversion's result.
-    std::remove(temporary.c_str());
-    TemporaryFileRemover remover(temporary);
-    // The result code is not needed: a failed conversion leaves no file.
-    FormatChange(source.c_str(), temporary.c_str());
-    auto bytes = platform::readWholeFile(temporary);
-    if (!bytes)
-        throw Exception("Can't open the file: " + temporary);
-    return std::move(*bytes);
+    const std::string failure = "Can't open the file: " + source + " (";
+    // Removed with the converted file when the conversion ends, however it ends.
+    const platform::PrivateTemporaryFolder folder;
+    if (!folder.isValid())
+        throw Exception(failure + "no private temporary folder: " + folder.error() + ")");
+    const std::string temporary = folder.path() + "song.mid";
+    char reason[256] = {};
+    if (FormatChangeWithReason(source.c_str(), temporary.c_str(), reason, sizeof reason) !=
+        FormatChangeDone)
+        throw Exception(failure + reason + ")");
+    platform::FileBytes file(temporary);
+    if (!file.isOpen())
+        throw Exception(failure + "the converted song cannot be read)");
+    if (file.size() > std::uint64_t{KbdData::maximumItemSize})
+        throw Exception("Illegal Format");
+    ByteVector bytes;
+    if (!file.read(0, file.size(), bytes))
+        throw Exception(failure + "the converted song cannot be read)");
+    return bytes;
 }
 
 } // namespace qel

@@ -9,15 +9,16 @@
 
 namespace qel {
 
-// The temporary file the converter writes to: "tmp" + process id + ".mid" in
-// the system's temporary folder (the current folder may not be writable).
-std::string temporarySongPath();
-
-// Converts the song file at `source` into the temporary file and returns the
-// converted bytes. The temporary file is removed afterwards, on failure as
-// well. Throws Exception "Can't open the file: " + temporary path when the
-// converter left no readable file (the source is no valid Standard MIDI File
-// or cannot be read).
+// Converts the song file at `source` and returns the converted bytes. The
+// converter writes into a folder that only this process's user can enter,
+// made afresh under an unpredictable name for each conversion and removed
+// with everything in it afterwards, on failure as well: no file or link that
+// anyone put in the shared temporary folder is ever written or read. Throws
+// Exception "Can't open the file: " + source + " (" + reason + ")" when the
+// song cannot be converted, the reason being the converter's ("not a Standard
+// MIDI File (no MThd header)", "unsupported SMF format 2", "track 2: no
+// end-of-track", ...), and "Illegal Format" when the converted song is larger
+// than the keyboard's data area (KbdData::maximumItemSize).
 ByteVector convertSong(const std::string& source);
 
 } // namespace qel

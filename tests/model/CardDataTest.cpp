@@ -3,13 +3,14 @@
 
 #include "model/CardData.h"
 
+#include "support/ScratchFolder.h"
 #include "core/Exception.h"
+#include "model/KbdData.h"
 #include "model/VdfData.h"
-#include "model/VdfSongConversion.h"
+#include "support/SmfBytes.h"
 #include "support/Hex.h"
 #include "support/PackageBuilder.h"
-#include "support/ScratchFolder.h"
-#include "support/SmfBytes.h"
+#include "support/ProcessSettings.h"
 
 #include <csignal>
 #include <filesystem>
@@ -109,8 +110,7 @@ TEST(CardData, UnsafeEntryNameBytesBecomeUnderscoresInTheFileName) {
 
 TEST(CardData, RegistrationFileNameIsPaddedToEightCharacters) {
     ScratchFolder pc, card;
-    writeFile(pc / "ABC.vdf",
-              singleItemFile(category::Registration, type::Registration, ByteVector(240, 3)));
+    writeFile(pc / "ABC.vdf", singleItemFile(category::Registration, type::Registration, ByteVector(240, 3)));
     CardData item(card.path(), VdfData(pc / "ABC.vdf"));
     EXPECT_EQ(item.path(), card.path() + "ABC     .z01");
     EXPECT_EQ(item.size(), 240u);
@@ -130,36 +130,55 @@ TEST(CardData, PackageCardFileBeginsWithTheDirectoryAndItsSignature) {
 }
 
 TEST(CardData, SongIsWrittenConvertedAndLeavesNoTemporaryFile) {
-    ScratchFolder pc, card;
-    writeFile(pc / "Tune.mid",
-              test::smfFile(1, 2, 96,
-                            {"00 90 3C 40 60 80 3C 00 00 FF 2F 00", "30 91 40 50 00 FF 2F 00"}));
+    ScratchFolder pc, card, temporary;
+    const test::TemporaryFolderOverride tmpdir(temporary.path());
+    writeFile(pc / "Tune.mid", test::smfFile(1, 2, 96, {"00 90 3C 40 60 80 3C 00 00 FF 2F 00",
+                                                         "30 91 40 50 00 FF 2F 00"}));
     CardData item(card.path(), VdfData(pc / "Tune.mid"));
     EXPECT_EQ(item.path(), card.path() + "Tune    .mid");
     item.write();
     EXPECT_EQ(readFile(item.path()),
               test::smfFile(0, 1, 96, {"00 90 3C 40 30 91 40 50 30 80 3C 00 00 FF 2F 00"}));
-    EXPECT_FALSE(std::filesystem::exists(temporarySongPath()));
+    EXPECT_TRUE(temporary.names().empty());
 }
 
-TEST(CardData, InvalidSongFailsAndLeavesNoTemporaryFile) {
-    ScratchFolder pc, card;
+TEST(CardData, InvalidSongFailsWithTheConvertersReasonAndLeavesNoTemporaryFile) {
+    ScratchFolder pc, card, temporary;
+    const test::TemporaryFolderOverride tmpdir(temporary.path());
     writeFile(pc / "bad.mid", test::hex("4D 54 68 64 00 00 00 06 00 01 00 02 00 60"));
     VdfData song(pc / "bad.mid");
     try {
         CardData item(card.path(), song);
         ADD_FAILURE() << "no exception";
     } catch (const Exception& e) {
-        EXPECT_EQ(e.message(), "Can't open the file: " + temporarySongPath());
+        EXPECT_EQ(e.message(), "Can't open the file: " + pc / "bad.mid" +
+                                   " (truncated: 2 tracks announced, 0 found)");
     }
-    EXPECT_FALSE(std::filesystem::exists(temporarySongPath()));
+    EXPECT_TRUE(temporary.names().empty());
     EXPECT_TRUE(card.names().empty());
+}
+
+TEST(CardData, SingleItemLargerThanTheDataAreaIsIllegalFormat) {
+    ScratchFolder pc, card;
+    const auto largest = static_cast<std::size_t>(KbdData::maximumItemSize);
+    writeFile(pc / "fits.vdf",
+              singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(largest, 1)));
+    EXPECT_EQ(CardData(card.path(), VdfData(pc / "fits.vdf")).size(), largest);
+    // The header may claim less: the card file is the whole rest of the file.
+    writeFile(pc / "large.vdf",
+              singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(largest + 1, 1), 10));
+    VdfData large(pc / "large.vdf");
+    try {
+        CardData item(card.path(), large);
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.message(), "Illegal Format");
+    }
 }
 
 TEST(CardData, PcFileProblemsAreReported) {
     ScratchFolder pc, card;
-    writeFile(pc / "r.vdf",
-              singleItemFile(category::Registration, type::Registration, ByteVector(240)));
+    writeFile(pc / "r.vdf", singleItemFile(category::Registration, type::Registration, ByteVector(240)));
     VdfData item(pc / "r.vdf");
     writeFile(pc / "r.vdf", ByteVector(63, 0)); // now shorter than its header
     EXPECT_THROW(

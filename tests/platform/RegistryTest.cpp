@@ -1,7 +1,10 @@
 #include "platform/registry/Registry.h"
 
+#include "support/ProcessSettings.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -14,6 +17,15 @@ const std::string midiKey = "Software\\Vorla\\TQ-7400\\MIDI";
 class RegistryTest : public testing::Test {
 protected:
     QString location() const { return folder.path() + "/config/registry.json"; }
+    void writeDocument(const QByteArray& bytes) const {
+        QFile file(location());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    static QByteArray readDocument(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
     QTemporaryDir folder;
 };
 
@@ -58,19 +70,104 @@ TEST_F(RegistryTest, UnicodeTextSurvivesTheRoundTrip) {
     EXPECT_EQ(registry.readString(midiKey, "InputDevice"), name);
 }
 
-TEST_F(RegistryTest, UnreadableDocumentReadsAsEmptyAndIsReplacedOnWrite) {
+TEST_F(RegistryTest, UnparsableDocumentIsKeptAsideReportedOnceAndTheRegistryStartsEmpty) {
     QDir().mkpath(folder.path() + "/config");
-    for (const QByteArray& junk : {QByteArray("not json {"), QByteArray("[1, 2]"),
-                                   QByteArray("{\"keys\": 5}"), QByteArray("\xff\xfe\x00", 3)}) {
-        QFile file(location());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(junk);
-        file.close();
+    const std::pair<QByteArray, const char*> cases[] = {
+        {QByteArray("not json {"), "not valid JSON: "},
+        {QByteArray(""), "not valid JSON: "},
+        {QByteArray("[1, 2]"), "no JSON object"},
+        {QByteArray("{\"keys\": 5}"), "no \"keys\" object"},
+        {QByteArray("{\"other\": {}}"), "no \"keys\" object"},
+        {QByteArray("\xff\xfe\x00", 3), "not valid JSON: "},
+    };
+    for (const auto& [junk, why] : cases) {
+        const std::string what = junk.toStdString();
+        QFile::remove(location() + ".bad");
+        writeDocument(junk);
         Registry registry(location());
-        EXPECT_FALSE(registry.keyExists(midiKey)) << junk.toStdString();
-        ASSERT_TRUE(registry.writeString(midiKey, "InputDevice", "X"));
-        EXPECT_EQ(registry.readString(midiKey, "InputDevice"), "X");
+        EXPECT_FALSE(registry.keyExists(midiKey)) << what;
+        EXPECT_EQ(readDocument(location() + ".bad"), junk) << what << ": kept aside as it was";
+        EXPECT_FALSE(QFile::exists(location())) << what;
+        const auto warning = registry.takeWarning();
+        ASSERT_TRUE(warning.has_value()) << what;
+        const std::string path = location().toStdString();
+        EXPECT_EQ(warning->rfind("The settings file " + path + " could not be read (" + why, 0), 0u)
+            << *warning;
+        EXPECT_NE(warning->find("; it was kept as " + path +
+                                ".bad and the program starts with default settings."),
+                  std::string::npos)
+            << *warning;
+        EXPECT_FALSE(registry.takeWarning().has_value()) << what << ": reported once";
+        EXPECT_FALSE(Registry(location()).takeWarning().has_value()) << what;
+
+        ASSERT_TRUE(registry.writeString(midiKey, "InputDevice", "X")) << what;
+        EXPECT_EQ(registry.readString(midiKey, "InputDevice"), "X") << what;
+        EXPECT_EQ(readDocument(location() + ".bad"), junk) << what << ": not overwritten";
     }
+}
+
+TEST_F(RegistryTest, AnEarlierBadDocumentIsNotReplacedByALaterOne) {
+    QDir().mkpath(folder.path() + "/config");
+    writeDocument("first {");
+    Registry(location()).keyExists(midiKey);
+    writeDocument("second {");
+    Registry registry(location());
+    EXPECT_FALSE(registry.keyExists(midiKey));
+    EXPECT_EQ(readDocument(location() + ".bad"), "first {");
+    EXPECT_EQ(readDocument(location() + ".2.bad"), "second {");
+    const auto warning = registry.takeWarning();
+    ASSERT_TRUE(warning.has_value());
+    EXPECT_NE(warning->find("kept as " + location().toStdString() + ".2.bad"), std::string::npos);
+}
+
+TEST_F(RegistryTest, ADocumentThatCannotBeSetAsideIsNeverWrittenOver) {
+    QDir().mkpath(folder.path() + "/config");
+    writeDocument("broken {");
+    // Every name it could be kept under is taken.
+    QFile(location() + ".bad").open(QIODevice::WriteOnly);
+    for (int n = 2; n <= 100; ++n)
+        QFile(location() + "." + QString::number(n) + ".bad").open(QIODevice::WriteOnly);
+    Registry registry(location());
+    EXPECT_FALSE(registry.writeString(midiKey, "InputDevice", "X"));
+    EXPECT_FALSE(registry.createKey(midiKey));
+    EXPECT_FALSE(registry.keyExists(midiKey));
+    EXPECT_EQ(readDocument(location()), "broken {");
+    const auto warning = registry.takeWarning();
+    ASSERT_TRUE(warning.has_value());
+    EXPECT_NE(warning->find("nor set aside; the program starts with default settings and does "
+                            "not change that file."),
+              std::string::npos)
+        << *warning;
+}
+
+TEST_F(RegistryTest, ADocumentThatCannotBeOpenedIsReportedAndNotWrittenOver) {
+    QDir().mkpath(location()); // a folder where the file should be
+    Registry registry(location());
+    EXPECT_FALSE(registry.keyExists(midiKey));
+    EXPECT_FALSE(registry.writeString(midiKey, "InputDevice", "X"));
+    const auto warning = registry.takeWarning();
+    ASSERT_TRUE(warning.has_value());
+    EXPECT_EQ(
+        warning->rfind("The settings file " + location().toStdString() + " could not be read (", 0),
+        0u)
+        << *warning;
+    EXPECT_TRUE(QFileInfo(location()).isDir());
+}
+
+TEST_F(RegistryTest, NewDocumentHasTheModeTheUmaskGives) {
+    for (const auto& [mask, mode] : {std::pair<mode_t, mode_t>{022, 0644}, {077, 0600}}) {
+        const qel::test::UmaskOverride umask(mask);
+        const QString path = folder.path() + "/umask" + QString::number(mask) + ".json";
+        ASSERT_TRUE(Registry(path).writeString(midiKey, "InputDevice", "X"));
+        EXPECT_EQ(qel::test::permissionsOf(path.toStdString()), mode) << std::oct << mask;
+    }
+}
+
+TEST_F(RegistryTest, AGoodOrMissingDocumentGivesNoWarning) {
+    Registry registry(location());
+    EXPECT_FALSE(registry.takeWarning().has_value()) << "missing";
+    ASSERT_TRUE(registry.writeString(midiKey, "InputDevice", "X"));
+    EXPECT_FALSE(Registry(location()).takeWarning().has_value()) << "good";
 }
 
 TEST_F(RegistryTest, ValueOfAnotherJsonTypeReadsAsMissing) {

@@ -3,15 +3,18 @@
 // files are cached in the build tree). Each output is read back here and by
 // an independent reader (mido) as a cross-check.
 
+#include "support/ScratchFolder.h"
 #include "songconv/FormatChange.h"
 #include "songconv/SmfReader.h"
 #include "songconv/SmfWriter.h"
+#include "support/Hex.h"
 #include "support/PackageBuilder.h"
-#include "support/ScratchFolder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 namespace qel {
 namespace {
@@ -115,22 +118,22 @@ TEST_P(DebianSmf, IndependentReaderAgrees) {
     EXPECT_EQ(status, 0) << "mido sees a difference (details above)";
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, DebianSmf,
-                         ::testing::Values(Fixture{"nyquist-test.mid", 1, 2, "tiny format 1"},
-                                           Fixture{"c_maj_melody.mid", 1, 2, "running status"},
-                                           Fixture{"bwv772.mid", 1, 3, "three tracks"},
-                                           Fixture{"midivolume.mid", 1, 3,
-                                                   "hundreds of SysEx events"},
-                                           Fixture{"Out_There.mid", 0, 1, "format 0"},
-                                           Fixture{"44-Above-the-sky.mid", 1, 18, "18 tracks"}),
-                         [](const ::testing::TestParamInfo<Fixture>& info) {
-                             std::string name = info.param.file;
-                             name = name.substr(0, name.find('.'));
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Files, DebianSmf,
+    ::testing::Values(Fixture{"nyquist-test.mid", 1, 2, "tiny format 1"},
+                      Fixture{"c_maj_melody.mid", 1, 2, "running status"},
+                      Fixture{"bwv772.mid", 1, 3, "three tracks"},
+                      Fixture{"midivolume.mid", 1, 3, "hundreds of SysEx events"},
+                      Fixture{"Out_There.mid", 0, 1, "format 0"},
+                      Fixture{"44-Above-the-sky.mid", 1, 18, "18 tracks"}),
+    [](const ::testing::TestParamInfo<Fixture>& info) {
+        std::string name = info.param.file;
+        name = name.substr(0, name.find('.'));
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        return name;
+    });
 
 TEST(DebianSmfDataByte, FileWithDataByteFFIsRefusedWithoutOutput) {
     if (!fixtureProblem().empty())
@@ -139,6 +142,63 @@ TEST(DebianSmfDataByte, FileWithDataByteFFIsRefusedWithoutOutput) {
     const std::string out = folder / "out.mid";
     EXPECT_EQ(FormatChange(fixture("son_lyre.mid").c_str(), out.c_str()), FormatChangeNotSmf);
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// Where the body of the `number`th MTrk chunk (counting from 1) starts and how long it is.
+std::pair<std::size_t, std::size_t> trackBody(const ByteVector& file, int number) {
+    auto be32 = [&](std::size_t at) {
+        return std::size_t{file.at(at)} << 24 | std::size_t{file.at(at + 1)} << 16 |
+               std::size_t{file.at(at + 2)} << 8 | file.at(at + 3);
+    };
+    std::size_t at = 8 + be32(4);
+    for (int seen = 0;; at += 8 + be32(at + 4)) {
+        if (at + 8 > file.size())
+            throw std::runtime_error("no such track chunk");
+        if (std::equal(file.begin() + at, file.begin() + at + 4, "MTrk") && ++seen == number)
+            return {at + 8, be32(at + 4)};
+    }
+}
+
+void setBigEndian32(ByteVector& file, std::size_t at, std::size_t value) {
+    for (int i = 0; i < 4; ++i)
+        file.at(at + i) = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+TEST(DebianSmfEndOfTrack, BachWithAnEarlyOrAMissingEndOfTrackIsRefusedWithTheReason) {
+    if (!fixtureProblem().empty())
+        GTEST_SKIP() << fixtureProblem();
+    const ByteVector original = test::readFile(fixture("bwv772.mid"));
+    const auto [body, length] = trackBody(original, 2);
+    ASSERT_GT(smf::readSmf(original).tracks.at(1).size(), 100u) << "a track full of notes";
+
+    // An end-of-track in front of all of track 2's notes.
+    ByteVector early = original;
+    const ByteVector endOfTrack = test::hex("00 FF 2F 00");
+    early.insert(early.begin() + static_cast<std::ptrdiff_t>(body), endOfTrack.begin(),
+                 endOfTrack.end());
+    setBigEndian32(early, body - 4, length + 4);
+    // Track 2's end-of-track turned into an empty text event of the same length.
+    ByteVector missing = original;
+    ASSERT_EQ(
+        test::toHex(ByteVector(missing.begin() + static_cast<std::ptrdiff_t>(body + length - 3),
+                               missing.begin() + static_cast<std::ptrdiff_t>(body + length))),
+        "FF 2F 00");
+    missing[body + length - 2] = 0x01;
+
+    const std::pair<ByteVector, std::string> cases[] = {
+        {early, "track 2: events after its end-of-track, from byte " + std::to_string(body + 4)},
+        {missing, "track 2: no end-of-track"},
+    };
+    for (const auto& [file, expected] : cases) {
+        test::ScratchFolder folder;
+        test::writeFile(folder / "in.mid", file);
+        char reason[200] = {};
+        EXPECT_EQ(FormatChangeWithReason((folder / "in.mid").c_str(), (folder / "out.mid").c_str(),
+                                         reason, sizeof reason),
+                  FormatChangeNotSmf);
+        EXPECT_EQ(std::string(reason), expected);
+        EXPECT_FALSE(std::filesystem::exists(folder / "out.mid"));
+    }
 }
 
 TEST(DebianSmfFeatures, FilesHaveTheFeaturesTheyAreChosenFor) {

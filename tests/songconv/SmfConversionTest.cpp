@@ -1,15 +1,19 @@
 // FormatChange on files written here: merging, division, end-of-track, and the
 // refusal of anything that is no valid Standard MIDI File.
 
+#include "support/ScratchFolder.h"
 #include "songconv/FormatChange.h"
+#include "support/SmfBytes.h"
 #include "songconv/SmfReader.h"
 #include "support/PackageBuilder.h"
-#include "support/ScratchFolder.h"
-#include "support/SmfBytes.h"
+#include "support/ProcessSettings.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
+#include <string>
+#include <sys/stat.h>
+#include <tuple>
 
 namespace qel {
 namespace {
@@ -52,9 +56,9 @@ TEST(SmfConversion, ValidFilesBecomeFormatZero) {
          smfFile(0, 1, 96, {"00 C0 05  00 C1 06  83 00 FF 2F 00"})},
         {"SMPTE division kept", smfFile(0, 1, 0xE728, {"00 B0 07 64  00 FF 2F 00"}),
          smfFile(0, 1, 0xE728, {"00 B0 07 64  00 FF 2F 00"})},
-        {"bytes after end-of-track and foreign chunks are skipped",
+        {"foreign chunks are skipped",
          [] {
-             ByteVector file = smfFile(1, 1, 96, {"00 E0 00 40  00 FF 2F 00  00 90"});
+             ByteVector file = smfFile(1, 1, 96, {"00 E0 00 40  00 FF 2F 00"});
              const ByteVector foreign = test::smfChunk("XFIH", hex("01 02 03"));
              file.insert(file.begin() + 14, foreign.begin(), foreign.end());
              return file;
@@ -71,47 +75,118 @@ TEST(SmfConversion, ValidFilesBecomeFormatZero) {
     }
 }
 
-TEST(SmfConversion, InvalidFilesLeaveNoDestination) {
-    const std::pair<const char*, ByteVector> cases[] = {
-        {"empty", {}},
-        {"no MThd", hex("4D 54 72 6B 00 00 00 06 00 00 00 01 00 60")},
-        {"header length 5", hex("4D 54 68 64 00 00 00 05 00 00 00 01 00")},
-        {"header cut short", hex("4D 54 68 64 00 00 00 06 00 00 00")},
-        {"format 2", smfFile(2, 1, 96, {"00 FF 2F 00"})},
-        {"format 0 with two tracks", smfFile(0, 2, 96, {"00 FF 2F 00", "00 FF 2F 00"})},
-        {"no tracks", smfFile(1, 0, 96, {})},
-        {"fewer tracks than announced", smfFile(1, 3, 96, {"00 FF 2F 00", "00 FF 2F 00"})},
-        {"division 0", smfFile(0, 1, 0, {"00 FF 2F 00"})},
-        {"track without end-of-track", smfFile(0, 1, 96, {"00 90 3C 40"})},
-        {"data byte 0xFF", smfFile(0, 1, 96, {"00 90 3C FF 00 FF 2F 00"})},
-        {"running status without a status", smfFile(0, 1, 96, {"00 3C 40 00 FF 2F 00"})},
-        {"system common status F2", smfFile(0, 1, 96, {"00 F2 00 00 00 FF 2F 00"})},
-        {"real-time status F8", smfFile(0, 1, 96, {"00 F8 00 FF 2F 00"})},
-        {"five-byte delta time", smfFile(0, 1, 96, {"80 80 80 80 00 FF 2F 00"})},
-        {"SysEx length past the chunk", smfFile(0, 1, 96, {"00 F0 7F 01 02"})},
-        {"meta length past the chunk", smfFile(0, 1, 96, {"00 FF 01 8F FF FF 7F 41"})},
-        {"meta type with top bit", smfFile(0, 1, 96, {"00 FF 81 00 00 FF 2F 00"})},
-        {"event cut by the chunk end", smfFile(0, 1, 96, {"00 90 3C"})},
+// Converts `input` with FormatChangeWithReason: the result code, whether a
+// destination file exists, and the reason.
+struct Refusal {
+    int result;
+    bool destination;
+    std::string reason;
+};
+Refusal convertWithReason(const ByteVector& input) {
+    test::ScratchFolder folder;
+    test::writeFile(folder / "in.mid", input);
+    char reason[200] = "unchanged";
+    const int result = FormatChangeWithReason((folder / "in.mid").c_str(),
+                                              (folder / "out.mid").c_str(), reason, sizeof reason);
+    return {result, std::filesystem::exists(folder / "out.mid"), reason};
+}
+
+TEST(SmfConversion, InvalidFilesLeaveNoDestinationAndTellWhy) {
+    // Offsets count from the start of the file: the header chunk takes 14
+    // bytes, a track chunk's body starts 8 bytes after the chunk.
+    const std::tuple<const char*, ByteVector, const char*> cases[] = {
+        {"empty", {}, "not a Standard MIDI File (no MThd header)"},
+        {"no MThd", hex("4D 54 72 6B 00 00 00 06 00 00 00 01 00 60"),
+         "not a Standard MIDI File (no MThd header)"},
+        {"header length 5", hex("4D 54 68 64 00 00 00 05 00 00 00 01 00"),
+         "MThd header shorter than 6 bytes"},
+        {"header cut short", hex("4D 54 68 64 00 00 00 06 00 00 00"), "truncated at byte 8"},
+        {"format 2", smfFile(2, 1, 96, {"00 FF 2F 00"}), "unsupported SMF format 2"},
+        {"format 0 with two tracks", smfFile(0, 2, 96, {"00 FF 2F 00", "00 FF 2F 00"}),
+         "format 0 with 2 tracks"},
+        {"no tracks", smfFile(1, 0, 96, {}), "no tracks"},
+        {"fewer tracks than announced", smfFile(1, 3, 96, {"00 FF 2F 00", "00 FF 2F 00"}),
+         "truncated: 3 tracks announced, 2 found"},
+        {"division 0", smfFile(0, 1, 0, {"00 FF 2F 00"}), "division 0"},
+        {"track without end-of-track", smfFile(0, 1, 96, {"00 90 3C 40"}),
+         "track 1: no end-of-track"},
+        {"second track without end-of-track",
+         smfFile(1, 2, 96, {"00 FF 2F 00", "00 90 3C 40 60 80 3C 00"}), "track 2: no end-of-track"},
+        {"note after the end-of-track",
+         smfFile(1, 2, 96, {"00 FF 2F 00", "00 90 3C 40  00 FF 2F 00  60 80 3C 00"}),
+         "track 2: events after its end-of-track, from byte 42"},
+        {"half an event after the end-of-track",
+         smfFile(0, 1, 96, {"00 E0 00 40 00 FF 2F 00 00 90"}),
+         "track 1: events after its end-of-track, from byte 30"},
+        {"one byte after the end-of-track", smfFile(0, 1, 96, {"00 FF 2F 00 00"}),
+         "track 1: events after its end-of-track, from byte 26"},
+        {"a second end-of-track", smfFile(0, 1, 96, {"00 FF 2F 00 00 FF 2F 00"}),
+         "track 1: events after its end-of-track, from byte 26"},
+        {"data byte 0xFF", smfFile(0, 1, 96, {"00 90 3C FF 00 FF 2F 00"}),
+         "track 1: data byte 0xFF in a channel message at byte 25"},
+        {"running status without a status", smfFile(0, 1, 96, {"00 3C 40 00 FF 2F 00"}),
+         "track 1: running status without a status at byte 23"},
+        {"system common status F2", smfFile(0, 1, 96, {"00 F2 00 00 00 FF 2F 00"}),
+         "track 1: status byte 0xF2, which has no place in a file, at byte 23"},
+        {"real-time status F8", smfFile(0, 1, 96, {"00 F8 00 FF 2F 00"}),
+         "track 1: status byte 0xF8, which has no place in a file, at byte 23"},
+        {"five-byte delta time", smfFile(0, 1, 96, {"80 80 80 80 00 FF 2F 00"}),
+         "track 1: variable length number longer than 4 bytes at byte 22"},
+        {"SysEx length past the chunk", smfFile(0, 1, 96, {"00 F0 7F 01 02"}),
+         "track 1: truncated at byte 25"},
+        {"meta length past the chunk", smfFile(0, 1, 96, {"00 FF 01 8F FF FF 7F 41"}),
+         "track 1: truncated at byte 29"},
+        {"meta type with top bit", smfFile(0, 1, 96, {"00 FF 81 00 00 FF 2F 00"}),
+         "track 1: meta event type 0x81 at byte 23"},
+        {"event cut by the chunk end", smfFile(0, 1, 96, {"00 90 3C"}),
+         "track 1: truncated at byte 25"},
         {"chunk length past the file",
          [] {
              ByteVector file = smfFile(0, 1, 96, {"00 FF 2F 00"});
              file[14 + 7] = 0x40;
              return file;
-         }()},
+         }(),
+         "truncated at byte 22"},
     };
-    for (const auto& [what, input] : cases) {
+    for (const auto& [what, input, reason] : cases) {
         const auto [result, output] = convert(input);
         EXPECT_EQ(result, FormatChangeNotSmf) << what;
         EXPECT_TRUE(output.empty()) << what;
+        const Refusal refusal = convertWithReason(input);
+        EXPECT_EQ(refusal.result, FormatChangeNotSmf) << what;
+        EXPECT_FALSE(refusal.destination) << what;
+        EXPECT_EQ(refusal.reason, reason) << what;
     }
+}
+
+TEST(SmfConversion, ReasonIsEmptyOnSuccessAndCutToTheBuffer) {
+    test::ScratchFolder folder;
+    test::writeFile(folder / "good.mid", smfFile(0, 1, 96, {"00 FF 2F 00"}));
+    test::writeFile(folder / "bad.mid", smfFile(2, 1, 96, {"00 FF 2F 00"}));
+    char reason[8] = "xxxxxxx";
+    EXPECT_EQ(FormatChangeWithReason((folder / "good.mid").c_str(), (folder / "o1.mid").c_str(),
+                                     reason, sizeof reason),
+              FormatChangeDone);
+    EXPECT_STREQ(reason, "");
+    EXPECT_EQ(FormatChangeWithReason((folder / "bad.mid").c_str(), (folder / "o2.mid").c_str(),
+                                     reason, sizeof reason),
+              FormatChangeNotSmf);
+    EXPECT_STREQ(reason, "unsuppo") << "7 bytes and the zero";
+    EXPECT_EQ(FormatChangeWithReason((folder / "bad.mid").c_str(), (folder / "o3.mid").c_str(),
+                                     nullptr, 100),
+              FormatChangeNotSmf);
+    char untouched[4] = "abc";
+    EXPECT_EQ(FormatChangeWithReason((folder / "bad.mid").c_str(), (folder / "o4.mid").c_str(),
+                                     untouched, 0),
+              FormatChangeNotSmf);
+    EXPECT_STREQ(untouched, "abc");
 }
 
 TEST(SmfConversion, UnreadableSourceAndUnwritableDestinationAreReported) {
     test::ScratchFolder folder;
     const std::string out = folder / "out.mid";
     EXPECT_EQ(FormatChange((folder / "missing.mid").c_str(), out.c_str()), FormatChangeUnreadable);
-    EXPECT_EQ(FormatChange(folder.path().c_str(), out.c_str()), FormatChangeUnreadable)
-        << "a folder";
+    EXPECT_EQ(FormatChange(folder.path().c_str(), out.c_str()), FormatChangeUnreadable) << "a folder";
     EXPECT_FALSE(std::filesystem::exists(out));
     test::writeFile(folder / "in.mid", smfFile(0, 1, 96, {"00 FF 2F 00"}));
     EXPECT_EQ(FormatChange((folder / "in.mid").c_str(), (folder / "no/such/out.mid").c_str()),
@@ -120,11 +195,72 @@ TEST(SmfConversion, UnreadableSourceAndUnwritableDestinationAreReported) {
     EXPECT_EQ(FormatChange((folder / "in.mid").c_str(), ""), FormatChangeBadArguments);
 }
 
+TEST(SmfConversion, UnreadableSourceAndUnwritableDestinationTellWhy) {
+    test::ScratchFolder folder;
+    test::writeFile(folder / "in.mid", smfFile(0, 1, 96, {"00 FF 2F 00"}));
+    ::mkfifo((folder / "pipe.mid").c_str(), 0600);
+    const std::tuple<const char*, std::string, std::string, int, const char*> cases[] = {
+        {"missing source", folder / "missing.mid", folder / "out.mid", FormatChangeUnreadable,
+         "cannot read it: No such file or directory"},
+        {"a folder", folder.path(), folder / "out.mid", FormatChangeUnreadable,
+         "not a regular file"},
+        {"a FIFO, which must not block", folder / "pipe.mid", folder / "out.mid",
+         FormatChangeUnreadable, "not a regular file"},
+        {"missing destination folder", folder / "in.mid", folder / "no/out.mid",
+         FormatChangeUnwritable, "cannot write the converted song: No such file or directory"},
+        {"empty destination", folder / "in.mid", "", FormatChangeBadArguments,
+         "no source or no destination given"},
+    };
+    for (const auto& [what, source, destination, result, reason] : cases) {
+        char text[200] = "unchanged";
+        EXPECT_EQ(FormatChangeWithReason(source.c_str(), destination.c_str(), text, sizeof text),
+                  result)
+            << what;
+        EXPECT_STREQ(text, reason) << what;
+    }
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.mid", "pipe.mid"}));
+}
+
+TEST(SmfConversion, DestinationLinkOrFileIsReplacedNeverWrittenThrough) {
+    test::ScratchFolder folder, elsewhere;
+    const ByteVector song = smfFile(0, 1, 96, {"00 90 3C 40 60 80 3C 00 00 FF 2F 00"});
+    test::writeFile(folder / "in.mid", song);
+    const ByteVector victim{'k', 'e', 'e', 'p'};
+    test::writeFile(elsewhere / "precious", victim);
+    std::filesystem::create_symlink(elsewhere / "precious", folder / "link.mid");
+    test::writeFile(folder / "old.mid", ByteVector(100, 7));
+    std::filesystem::create_symlink(elsewhere / "none", folder / "dangling.mid");
+
+    for (const char* name : {"link.mid", "old.mid", "dangling.mid"}) {
+        ASSERT_EQ(FormatChange((folder / "in.mid").c_str(), (folder / name).c_str()),
+                  FormatChangeDone)
+            << name;
+        EXPECT_FALSE(std::filesystem::is_symlink(folder / name)) << name;
+        EXPECT_EQ(test::readFile(folder / name), song) << name;
+    }
+    EXPECT_EQ(test::readFile(elsewhere / "precious"), victim);
+    EXPECT_EQ(elsewhere.names(), std::vector<std::string>{"precious"});
+    EXPECT_EQ(folder.names(),
+              (std::vector<std::string>{"dangling.mid", "in.mid", "link.mid", "old.mid"}))
+        << "no temporary file beside them";
+}
+
+TEST(SmfConversion, NewDestinationHasTheModeTheUmaskGives) {
+    test::ScratchFolder folder;
+    test::writeFile(folder / "in.mid", smfFile(0, 1, 96, {"00 FF 2F 00"}));
+    for (const auto& [mask, mode] :
+         {std::pair<mode_t, mode_t>{022, 0644}, {077, 0600}, {002, 0664}}) {
+        const test::UmaskOverride umask(mask);
+        const std::string out = folder / ("out" + std::to_string(mask) + ".mid");
+        ASSERT_EQ(FormatChange((folder / "in.mid").c_str(), out.c_str()), FormatChangeDone);
+        EXPECT_EQ(test::permissionsOf(out), mode) << std::oct << mask;
+    }
+}
+
 TEST(SmfConversion, RandomBytesAfterAValidHeaderNeverCrash) {
     std::mt19937 random(7);
-    const ByteVector seed = smfFile(1, 2, 96,
-                                    {"00 90 3C 40 60 3E 40 00 F0 02 7E F7 00 FF 2F 00",
-                                     "00 FF 03 04 41 42 43 44 30 C1 05 00 FF 2F 00"});
+    const ByteVector seed = smfFile(1, 2, 96, {"00 90 3C 40 60 3E 40 00 F0 02 7E F7 00 FF 2F 00",
+                                                "00 FF 03 04 41 42 43 44 30 C1 05 00 FF 2F 00"});
     int converted = 0;
     for (int round = 0; round < 2000; ++round) {
         ByteVector file = seed;

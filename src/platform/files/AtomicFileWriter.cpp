@@ -1,28 +1,25 @@
 #include "platform/files/AtomicFileWriter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/files/TemporaryFiles.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace qel::platform {
 
 AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {
-    if (target_.empty() || target_.back() == '/')
-        return; // no file name: nothing can be created
-    std::string pattern = target_ + ".XXXXXX";
-    fd_ = ::mkstemp(pattern.data());
+    fd_ = createTemporaryBeside(target_, temporary_);
     if (fd_ < 0)
         return;
-    temporary_ = pattern;
-    // mkstemp makes the file private to its owner; give the new file the mode
-    // of the file it replaces, or the usual mode of a new document.
+    // A new file gets the mode the user's umask gives it; a replaced one keeps
+    // the mode it had.
     struct stat status {};
-    const mode_t mode = ::stat(target_.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0644;
-    ::fchmod(fd_, mode);
+    if (::stat(target_.c_str(), &status) == 0)
+        ::fchmod(fd_, status.st_mode & 07777);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {

@@ -8,10 +8,13 @@
 namespace qel::platform {
 
 // Writes a file whole or not at all. The bytes go to a new temporary file in
-// the target's folder; commit() renames it over the target only when every
-// byte was written and flushed. Until then, and whenever anything fails, the
+// the target's folder (createTemporaryBeside(): never an existing file, never
+// through a link); commit() renames it over the target only when every byte
+// was written and flushed. Until then, and whenever anything fails, the
 // target keeps its earlier content. An uncommitted temporary file is removed
-// by the destructor.
+// by the destructor; one that a killed process left behind is removed by
+// removeLeftoverTemporaries(). A new target gets mode 0666 less the umask, a
+// replaced one keeps its mode.
 class AtomicFileWriter {
 public:
     // Creates the temporary file next to `target`. Use isOpen() to learn

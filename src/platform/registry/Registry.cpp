@@ -7,21 +7,40 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <utility>
 
 namespace qel::registry {
 
 namespace {
 
 // The document: { "keys": { "<key path>": { "<value name>": "<text>" } } }.
-QJsonObject loadKeys(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+// Why `bytes` are no such document, or nothing when they are one.
+std::optional<QString> problemOf(const QByteArray& bytes, QJsonObject& keys) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError)
+        return "not valid JSON: " + error.errorString() + " at byte " +
+               QString::number(error.offset);
     if (!document.isObject())
-        return {};
-    const QJsonValue keys = document.object().value("keys");
-    return keys.isObject() ? keys.toObject() : QJsonObject{};
+        return QString("no JSON object");
+    const QJsonValue value = document.object().value("keys");
+    if (!value.isObject())
+        return QString("no \"keys\" object");
+    keys = value.toObject();
+    return std::nullopt;
+}
+
+// Renames the document to a free name ending in ".bad"; gives that name, or
+// nothing when it could not be moved.
+std::optional<QString> setAside(const QString& path) {
+    for (int n = 1; n <= 100; ++n) {
+        const QString aside = n == 1 ? path + ".bad" : path + "." + QString::number(n) + ".bad";
+        if (QFile::exists(aside))
+            continue;
+        if (QFile::rename(path, aside))
+            return aside;
+    }
+    return std::nullopt;
 }
 
 bool saveKeys(const QString& path, const QJsonObject& keys) {
@@ -54,6 +73,12 @@ QString text(const std::string& s) {
 
 } // namespace
 
+struct Registry::Document {
+    QJsonObject keys;
+    // False when a file is there that must not be written over.
+    bool writable = true;
+};
+
 Registry::Registry() : Registry(defaultLocation()) {}
 
 Registry::Registry(QString documentPath) : path_(std::move(documentPath)) {}
@@ -63,21 +88,62 @@ QString Registry::defaultLocation() {
            "/TQ-7400 Data Manager/registry.json";
 }
 
+Registry::Document Registry::load() const {
+    loaded_ = true;
+    Document document;
+    QFile file(path_);
+    if (!file.exists())
+        return document;
+    const QString intro = "The settings file " + path_ + " could not be read (";
+    if (!file.open(QIODevice::ReadOnly)) {
+        warning_ = (intro + file.errorString() +
+                    "); the program starts with default settings and does not change that file.")
+                       .toStdString();
+        document.writable = false;
+        return document;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    const auto problem = problemOf(bytes, document.keys);
+    if (!problem)
+        return document;
+    if (const auto aside = setAside(path_)) {
+        warning_ = (intro + *problem + "); it was kept as " + *aside +
+                    " and the program starts with default settings.")
+                       .toStdString();
+    } else {
+        warning_ = (intro + *problem +
+                    ") nor set aside; the program starts with default settings and does not "
+                    "change that file.")
+                       .toStdString();
+        document.writable = false;
+    }
+    return document;
+}
+
+std::optional<std::string> Registry::takeWarning() {
+    if (!loaded_)
+        load();
+    return std::exchange(warning_, std::nullopt);
+}
+
 bool Registry::keyExists(const std::string& key) const {
-    return findName(loadKeys(path_), text(key)).has_value();
+    return findName(load().keys, text(key)).has_value();
 }
 
 bool Registry::createKey(const std::string& key) {
-    QJsonObject keys = loadKeys(path_);
-    if (findName(keys, text(key)))
+    Document document = load();
+    if (findName(document.keys, text(key)))
         return true;
-    keys.insert(text(key), QJsonObject{});
-    return saveKeys(path_, keys);
+    if (!document.writable)
+        return false;
+    document.keys.insert(text(key), QJsonObject{});
+    return saveKeys(path_, document.keys);
 }
 
 std::optional<std::string> Registry::readString(const std::string& key,
                                                 const std::string& name) const {
-    const QJsonObject keys = loadKeys(path_);
+    const QJsonObject keys = load().keys;
     const auto keyName = findName(keys, text(key));
     if (!keyName)
         return std::nullopt;
@@ -90,7 +156,10 @@ std::optional<std::string> Registry::readString(const std::string& key,
 
 bool Registry::writeString(const std::string& key, const std::string& name,
                            const std::string& value) {
-    QJsonObject keys = loadKeys(path_);
+    Document document = load();
+    if (!document.writable)
+        return false;
+    QJsonObject& keys = document.keys;
     const QString keyName = findName(keys, text(key)).value_or(text(key));
     QJsonObject values = keys.value(keyName).toObject();
     const QString valueName = findName(values, text(name)).value_or(text(name));

@@ -7,7 +7,11 @@
 //
 // Everything is kept in one JSON document, read afresh by every call and
 // written atomically (a crash leaves the old or the new document, never half
-// of one). A document that cannot be read or parsed reads as an empty registry.
+// of one). A document that cannot be parsed is never overwritten: the first
+// call that reads it renames it with a ".bad" suffix ("registry.json.bad", or
+// "registry.json.2.bad" and so on when that name is taken), so the registry
+// starts empty, and keeps a warning for takeWarning(). A document that
+// exists but cannot be opened reads as empty and is not written over.
 
 #include <QString>
 #include <optional>
@@ -38,8 +42,23 @@ public:
     // when the document could not be written (the registry is then unchanged).
     bool writeString(const std::string& key, const std::string& name, const std::string& value);
 
+    // The text to show the user when this registry found its document unusable:
+    // which file, why, and where it was kept ("The settings file ... could not
+    // be read (not valid JSON: ... at byte 12); it was kept as ....bad and the
+    // program starts with default settings."). Given once; later calls, and
+    // other registries on the same file afterwards, give nothing because the
+    // file is then set aside. Reads the document first when this registry has
+    // not read it yet, so the program can call it first thing at start-up.
+    std::optional<std::string> takeWarning();
+
 private:
+    struct Document;
+    // Reads the document, setting an unparsable one aside (see above).
+    Document load() const;
+
     QString path_;
+    mutable bool loaded_ = false;
+    mutable std::optional<std::string> warning_;
 };
 
 } // namespace qel::registry
