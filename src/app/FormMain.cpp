@@ -90,7 +90,11 @@ TFormMain::TFormMain(MidiDialogEnvironment environment, QString registryLocation
 TFormMain::~TFormMain() = default;
 
 void TFormMain::FormCreate() {
-    if (!registry::Registry(registryLocation_).keyExists(settings::midiKey))
+    registry::Registry stored(registryLocation_);
+    // A settings file that could not be read was set aside: say so once.
+    if (const auto warning = stored.takeWarning())
+        showDefaultError(*warning);
+    if (!stored.keyExists(settings::midiKey))
         OpenPrefDialogExecute();
     dataTypeBox_->setCurrentIndex(0);
     manager_->start();

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTabWidget>
@@ -122,6 +123,24 @@ TEST_F(FirstStart, OpensThePreferencesBeforeTheWindowOnlyOnce) {
     window->FormCreate();
     EXPECT_EQ(preferencesShown, 1);
     window->FormCreate(); // the key exists now, even had the user cancelled
+    EXPECT_EQ(preferencesShown, 1);
+}
+
+TEST_F(FirstStart, ACorruptSettingsFileIsKeptAsideAndReportedOnce) {
+    {
+        QFile file(registry);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("{ not json");
+    }
+    MessageBoxAnswer answer;
+    answer.arm();
+    window->FormCreate();
+    ASSERT_TRUE(answer.seen);
+    EXPECT_EQ(answer.caption, QApplication::applicationName());
+    EXPECT_TRUE(answer.text.contains(".bad")) << answer.text.toStdString();
+    EXPECT_TRUE(QFile::exists(registry + ".bad"));
+    EXPECT_EQ(preferencesShown, 1) << "the program starts with default settings";
+    window->FormCreate(); // reported once
     EXPECT_EQ(preferencesShown, 1);
 }
 
