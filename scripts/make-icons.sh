@@ -30,6 +30,7 @@ op_icon() { # name colour glyph
         -gravity center -annotate +0+0 "$3" "$1.png"
 }
 op_icon update '#1f6f2f' '↻'
+op_icon update-type '#1f4f9f' '↺'
 op_icon delete '#b02020' '✕'
 op_icon receive '#1f4f9f' '◀'
 op_icon send '#1f4f9f' '▶'

@@ -40,6 +40,8 @@ QTreeWidget* makeList(const QStringList& columns) {
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setUniformRowHeights(true);
     list->setColumnWidth(0, 28);
+    for (int column = 1; column < list->columnCount(); ++column)
+        list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     return list;
 }
 
@@ -125,7 +127,7 @@ void TFormMain::createActions() {
     DataManager& m = *manager_;
     addAction("UpdateKbdList", "UpdateList", "Update List", "update",
               [&m] { m.UpdateKbdListExecute(); });
-    addAction("UpdateThisType", "Update This Type", "Update This Type", "update",
+    addAction("UpdateThisType", "Update This Type", "Update This Type", "update-type",
               [&m] { m.UpdateThisTypeExecute(); });
     addAction("DeleteKbdData", "DeleteKbdData", "Delete Data", "delete", {});
     addAction("PutToKbd", "", "", "send", {});

@@ -101,6 +101,10 @@ TEST_F(MainWindow, StartsWithUserToneAndEverythingThatNeedsAListDisabled) {
     ASSERT_EQ(window->dataTypeBox()->count(), 10) << "ALL USER DATA is not offered";
     EXPECT_EQ(window->dataTypeBox()->currentText(), "USER TONE");
     EXPECT_EQ(window->dataTypeBox()->itemText(9), "PACKAGE");
+    for (int t = 0; t <= 10; ++t)
+        EXPECT_TRUE(QFile::exists(QString(":/icons/type%1.png").arg(t))) << "icon of type " << t;
+    for (const char* icon : {"update", "delete", "receive", "send", "tq7400"})
+        EXPECT_TRUE(QFile::exists(QString(":/icons/%1.png").arg(icon))) << icon;
     EXPECT_FALSE(window->freeMemoryBar()->isVisibleTo(window.get()));
     EXPECT_FALSE(window->sendButton()->isEnabled());
     EXPECT_FALSE(window->receiveButton()->isEnabled());
