@@ -2,6 +2,7 @@
 
 #include "app/ErrorDisplay.h"
 #include "app/MidiDialogWindow.h"
+#include "app/MidiLogWindow.h"
 #include "app/ProgressForm.h"
 #include "core/SettingsKeys.h"
 #include "link/MidiDialogFactory.h"
@@ -63,6 +64,9 @@ TFormMain::TFormMain(MidiDialogEnvironment environment, QString registryLocation
     setWindowTitle("TQ-7400 Music Data Management Software");
     setWindowIcon(QIcon(":/icons/tq7400.png"));
     environment.makeView = MidiDialogWindow::factory(this);
+    environment.monitor = [log = midiLog_](bool sent, const ByteVector& message) {
+        log->record(sent, message);
+    };
     environment.registryLocation = registryLocation;
     manager_ = std::make_unique<DataManager>(
         *this, [environment] { return createMidiDialog(environment); }, registryLocation);
@@ -81,6 +85,7 @@ TFormMain::TFormMain(MidiDialogEnvironment environment, QString registryLocation
     setCentralWidget(central);
 
     progressForm_ = new TProgressForm(this);
+    midiLogWindow_ = new MidiLogWindow(midiLog_, this);
     // A fixed size: minimise, but no maximise.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -143,6 +148,10 @@ void TFormMain::createActions() {
     addAction("UpdatePCList", "UpdatePCList", "", "update", [&m] { m.UpdatePCListExecute(); });
     addAction("OpenPrefDialog", "&Preference", "", "", [this] { OpenPrefDialogExecute(); });
     addAction("Exit", "E&xit", "", "", [this] { ExitExecute(); });
+    addAction("MidiLog", "MIDI &Log", "", "", [this] {
+        midiLogWindow_->show();
+        midiLogWindow_->raise();
+    });
     addAction("InitMixer", "Mixer", "", "", {});
     addAction("InitParameter", "Parameter", "", "", {});
     addAction("InitSystem", "System", "", "", {});
@@ -164,6 +173,8 @@ void TFormMain::createMenu() {
     QMenu* keyboard = menuBar()->addMenu("&Keyboard");
     keyboard->addAction(action("UpdateKbdList"));
     keyboard->addAction(action("UpdateThisType"));
+    QMenu* view = menuBar()->addMenu("&View");
+    view->addAction(action("MidiLog"));
 }
 
 QWidget* TFormMain::createTopStrip() {

@@ -8,6 +8,7 @@
 #include "link/MidiDialogEnvironment.h"
 #include "workflows/DataManager.h"
 #include "workflows/DataManagerView.h"
+#include "workflows/MidiLog.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -28,6 +29,7 @@ class Driver;
 
 namespace qel::app {
 
+class MidiLogWindow;
 class TProgressForm;
 
 class TFormMain : public QMainWindow, public DataManagerView {
@@ -64,6 +66,7 @@ public:
     QToolButton* sendButton() const { return sendButton_; }
     QToolButton* receiveButton() const { return receiveButton_; }
     TProgressForm* progressForm() const { return progressForm_; }
+    MidiLogWindow* midiLogWindow() const { return midiLogWindow_; }
     // The action of the table named `name` ("UpdateKbdList", "PutToKbd", ...).
     QAction* action(const QString& name) const;
 
@@ -121,6 +124,8 @@ private:
     QToolButton* sendButton_ = nullptr;
     QToolButton* receiveButton_ = nullptr;
     TProgressForm* progressForm_ = nullptr;
+    std::shared_ptr<MidiLog> midiLog_ = std::make_shared<MidiLog>();
+    MidiLogWindow* midiLogWindow_ = nullptr;
 };
 
 } // namespace qel::app

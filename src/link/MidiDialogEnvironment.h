@@ -5,6 +5,7 @@
 // environment, and so one driver, for its whole run (the driver holds the
 // virtual keyboard's memory and the system's MIDI clients); tests make their own.
 
+#include "core/ByteVector.h"
 #include "link/MidiDialogView.h"
 #include "platform/midi/MidiDriver.h"
 
@@ -23,6 +24,10 @@ struct MidiDialogEnvironment {
     QString registryLocation;
     // How long the dialog waits for a reply, and for a sent message to leave.
     std::chrono::milliseconds replyTimeout{10000};
+    // Sees each message the dialog has handed to its output port (sent true)
+    // and each reply it has taken from its input port, on the UI thread. Empty:
+    // nothing watches, and nothing is copied.
+    std::function<void(bool sent, const ByteVector& message)> monitor;
     // Makes the dialog's window. Default: a headless one.
     std::function<std::unique_ptr<MidiDialogView>()> makeView;
 

@@ -28,13 +28,20 @@ int findDevice(const std::vector<std::string>& names, const std::string& name) {
 
 } // namespace
 
+midi::Result TQelMidiDialog::sendRequest() {
+    const midi::Result result = outputPort_.send();
+    if (result == 0 && monitor_)
+        monitor_(true, request_);
+    return result;
+}
+
 const ByteVector& TQelMidiDialog::firstIndexByte() {
     static const ByteVector index{0x00};
     return index;
 }
 
 TQelMidiDialog::TQelMidiDialog(const MidiDialogEnvironment& environment)
-    : view_(environment.makeView()), outputPort_(environment.driver),
+    : view_(environment.makeView()), monitor_(environment.monitor), outputPort_(environment.driver),
       inputPort_(environment.driver) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
@@ -98,7 +105,7 @@ bool TQelMidiDialog::runCycle() {
     errorCode_ = static_cast<std::int32_t>(inputPort_.start());
     if (errorCode_ != 0)
         return false;
-    errorCode_ = static_cast<std::int32_t>(outputPort_.send());
+    errorCode_ = static_cast<std::int32_t>(sendRequest());
     if (errorCode_ != 0)
         return false;
     // Also bounds the wait for the message to leave; restarted when it has.
@@ -141,6 +148,8 @@ void TQelMidiDialog::onReplyReceived() {
     // restart the timer afterwards.
     outputObserver_.clearCallback();
     inputPort_.receivedMessage(reply_);
+    if (monitor_)
+        monitor_(false, reply_);
     done_ = true;
 }
 
@@ -197,7 +206,7 @@ void TQelMidiDialog::BeginCommunication() {
                              request_);
     errorCode_ = static_cast<std::int32_t>(outputPort_.prepare(request_));
     if (errorCode_ == 0)
-        errorCode_ = static_cast<std::int32_t>(outputPort_.send());
+        errorCode_ = static_cast<std::int32_t>(sendRequest());
 }
 
 std::uint16_t TQelMidiDialog::GetModel() {
@@ -226,7 +235,7 @@ void TQelMidiDialog::SendCommand(std::uint16_t category, std::uint16_t number,
         hideWindow();
         return;
     }
-    errorCode_ = static_cast<std::int32_t>(outputPort_.send());
+    errorCode_ = static_cast<std::int32_t>(sendRequest());
     setProgressPosition(progressMaximum_);
     hideWindow();
 }

@@ -72,6 +72,8 @@ public:
 private:
     // The one index byte (0) of the parameters the dialog asks and sets itself.
     static const ByteVector& firstIndexByte();
+    // Sends request_ (prepared on the output port) and shows it to the monitor.
+    midi::Result sendRequest();
     // Creation steps after the device lists: find the stored devices, open the ports.
     void openStoredDevices(const QString& registryLocation);
     // A call made while another operation waits: refused with error 12.
@@ -105,6 +107,7 @@ private:
     void setProgressPosition(std::int64_t position);
 
     std::unique_ptr<MidiDialogView> view_;
+    std::function<void(bool, const ByteVector&)> monitor_;
     int inputIndex_ = -1;
     int outputIndex_ = -1;
     std::vector<std::string> inputNames_;

@@ -82,7 +82,7 @@ void TQelMidiDialog::sendEndOfData(std::uint16_t category, std::uint16_t number)
     errorCode_ = static_cast<std::int32_t>(outputPort_.prepare(request_));
     if (errorCode_ != 0)
         return;
-    errorCode_ = static_cast<std::int32_t>(outputPort_.send());
+    errorCode_ = static_cast<std::int32_t>(sendRequest());
     if (errorCode_ != 0)
         return;
     timer_.start(); // a message that never leaves must not hold the dialog

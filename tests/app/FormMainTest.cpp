@@ -4,6 +4,7 @@
 
 #include "app/FormMain.h"
 
+#include "app/MidiLogWindow.h"
 #include "app/ProgressForm.h"
 #include "core/SettingsKeys.h"
 #include "kbdsim/device/VirtualKeyboard.h"
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -185,6 +187,28 @@ TEST_F(MainWindow, UpdateListFillsTheKeyboardTabAndSwitchingTabsRebindsSendAndRe
     EXPECT_EQ(window->freeMemoryBar()->maximum(), 65455);
     chooseType(type::UserDsp);
     EXPECT_FALSE(window->freeMemoryBar()->isVisibleTo(window.get()));
+}
+
+TEST_F(MainWindow, TheMidiLogShowsTheTrafficOnlyWhileItIsOpen) {
+    window->FormCreate();
+    window->action("UpdateThisType")->trigger();
+    window->action("MidiLog")->trigger();
+    ASSERT_TRUE(window->midiLogWindow()->isVisible());
+    EXPECT_TRUE(window->midiLogWindow()->text()->toPlainText().isEmpty())
+        << "nothing was recorded while it was closed";
+    window->action("UpdateThisType")->trigger();
+    const QStringList lines = window->midiLogWindow()->text()->toPlainText().split('\n');
+    // Begin communication and the model, 100 sizes (a tone's is fixed: none
+    // asked), 200 name halves, the two memory figures; each out and in but the first.
+    ASSERT_EQ(lines.size(), 1 + 2 * (1 + 200 + 2));
+    EXPECT_TRUE(lines[0].contains("  out  parameter value: Command 0, parameter 32"))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains("  out  parameter request: Command 0, parameter 0"));
+    EXPECT_TRUE(lines[2].contains("  in   parameter value: Command 0, parameter 0"));
+    window->midiLogWindow()->hide();
+    window->action("UpdateThisType")->trigger();
+    window->action("MidiLog")->trigger();
+    EXPECT_EQ(window->midiLogWindow()->text()->toPlainText().split('\n').size(), lines.size());
 }
 
 TEST_F(MainWindow, TheTwoErrorDisplays) {

@@ -1,0 +1,121 @@
+// "Update List" through the data manager against the virtual keyboard paced
+// at MIDI wire speed (31250 baud), as the window runs it:
+//   - elapsed time divided by the summed wire time of all its messages in
+//     both directions (1.00 would be a program that adds nothing);
+//   - the longest gap between two ticks of a 10 ms timer on the UI thread
+//     meanwhile: how responsive the window stays.
+// A program to run by hand (build target update_list_benchmark), not a test.
+
+#include "core/SettingsKeys.h"
+#include "kbdsim/device/VirtualKeyboard.h"
+#include "link/MidiDialogFactory.h"
+#include "platform/midi/VirtualDevice.h"
+#include "platform/registry/Registry.h"
+#include "workflows/DataManager.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+using namespace qel;
+using Bytes = std::vector<std::uint8_t>;
+
+struct SilentProgress : ProgressReporter {
+    void setCaption(const std::string&) override {}
+    void setRange(int) override {}
+    void setPosition(int) override {}
+};
+
+struct CountingView : DataManagerView {
+    void showKbdRows(type::id, const std::vector<KbdRow>& shown) override { rows = shown.size(); }
+    void showPcRows(type::id, const std::vector<FileRow>&) override {}
+    void showMemoryBar(bool, int, int) override {}
+    void setKeyboardCaption(const std::string&) override {}
+    void showCardTab() override {}
+    void showDiskTab() override {}
+    void enableSendReceive(bool, bool) override {}
+    void enableKbdUpdate(bool) override {}
+    void enableKbdDelete(bool) override {}
+    void lockForKbdOperation(bool) override {}
+    ProgressReporter& progress() override { return bar; }
+    void showProgress() override {}
+    void hideProgress() override {}
+    void showKbdError(const std::string& text) override { error = text; }
+    void showDefaultError(const std::string& text) override { error = text; }
+    SilentProgress bar;
+    std::size_t rows = 0;
+    std::string error;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    QTemporaryDir folder;
+    const QString registry = folder.filePath("settings.json");
+    {
+        registry::Registry settings(registry);
+        settings.writeString(settings::midiKey, settings::inputDeviceValue,
+                             kbdsim::virtualKeyboardName);
+        settings.writeString(settings::midiKey, settings::outputDeviceValue,
+                             kbdsim::virtualKeyboardName);
+    }
+    kbdsim::Options options;
+    options.pacing.enabled = true;
+    auto simulator = std::make_shared<kbdsim::KeyboardSimulator>(options);
+    std::size_t bytes = 0;
+    std::chrono::microseconds processing{0};
+    std::vector<std::unique_ptr<midi::Backend>> backends;
+    backends.push_back(std::make_unique<midi::VirtualDeviceBackend>(
+        kbdsim::virtualKeyboardName,
+        [&](const Bytes& message) {
+            bytes += message.size();
+            std::vector<midi::TimedMessage> answers;
+            for (auto& reply : simulator->handle(message)) {
+                bytes += reply.message.size();
+                answers.push_back({std::move(reply.message), reply.delay});
+            }
+            if (!answers.empty())
+                processing += simulator->options().pacing.processingDelay;
+            return answers;
+        },
+        [](std::size_t count) { return kbdsim::Pacing::wireTime(count); }));
+    MidiDialogEnvironment environment;
+    environment.driver = std::make_shared<midi::Driver>(std::move(backends));
+    environment.registryLocation = registry;
+
+    CountingView view;
+    DataManager manager(
+        view, [&] { return createMidiDialog(environment); }, registry);
+
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    sinceTick.start();
+    ticker.start(10);
+
+    QElapsedTimer clock;
+    clock.start();
+    manager.UpdateKbdListExecute();
+    const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    ticker.stop();
+    if (!view.error.empty()) {
+        std::fprintf(stderr, "Update List failed: %s\n", view.error.c_str());
+        return 1;
+    }
+    const double wire =
+        static_cast<double>((kbdsim::Pacing::wireTime(bytes) + processing).count()) / 1e6;
+    std::printf("Update List: %zu messages' bytes %zu, wire time %.3f s, elapsed %.3f s, "
+                "ratio %.4f\n",
+                simulator->messageCount(), bytes, wire, elapsed, elapsed / wire);
+    std::printf("Longest gap between two 10 ms ticks on the UI thread: %lld ms\n",
+                static_cast<long long>(longestGap));
+    return 0;
+}
