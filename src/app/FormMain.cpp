@@ -4,6 +4,7 @@
 #include "app/MidiDialogWindow.h"
 #include "app/MidiLogWindow.h"
 #include "app/ProgressForm.h"
+#include "core/Exception.h"
 #include "core/SettingsKeys.h"
 #include "link/MidiDialogFactory.h"
 #include "platform/registry/Registry.h"
@@ -134,17 +135,22 @@ void TFormMain::createActions() {
               [&m] { m.UpdateKbdListExecute(); });
     addAction("UpdateThisType", "Update This Type", "Update This Type", "update-type",
               [&m] { m.UpdateThisTypeExecute(); });
-    addAction("DeleteKbdData", "DeleteKbdData", "Delete Data", "delete", {});
-    addAction("PutToKbd", "", "", "send", {});
-    addAction("GetFromKbd", "", "", "receive", {});
-    addAction("UpdateCardList", "UpdateCardList", "", "update", {});
-    addAction("DeleteCardData", "DeleteCardData", "", "delete", {});
-    addAction("PutToCard", "", "", "send", {});
-    addAction("GetFromCard", "", "", "receive", {});
-    addAction("UpdateDiskList", "UpdateDiskList", "", "update", {});
-    addAction("DeleteDiskData", "DeleteDiskData", "", "delete", {});
-    addAction("PutToDisk", "", "", "send", {});
-    addAction("GetFromDisk", "", "", "receive", {});
+    // Actions of the next version: they say so instead of doing nothing.
+    auto notYet = [](const char* what) {
+        return [what] { throw Exception(std::string(what) + " is not available in this version"); };
+    };
+    addAction("DeleteKbdData", "DeleteKbdData", "Delete Data", "delete",
+              notYet("Deleting on the keyboard"));
+    addAction("PutToKbd", "", "", "send", notYet("Sending to the keyboard"));
+    addAction("GetFromKbd", "", "", "receive", notYet("Receiving from the keyboard"));
+    addAction("UpdateCardList", "UpdateCardList", "", "update", notYet("The card list"));
+    addAction("DeleteCardData", "DeleteCardData", "", "delete", notYet("Deleting on the card"));
+    addAction("PutToCard", "", "", "send", notYet("Writing to the card"));
+    addAction("GetFromCard", "", "", "receive", notYet("Reading from the card"));
+    addAction("UpdateDiskList", "UpdateDiskList", "", "update", notYet("The disk list"));
+    addAction("DeleteDiskData", "DeleteDiskData", "", "delete", notYet("Deleting on the disk"));
+    addAction("PutToDisk", "", "", "send", notYet("Writing to the disk"));
+    addAction("GetFromDisk", "", "", "receive", notYet("Reading from the disk"));
     addAction("UpdatePCList", "UpdatePCList", "", "update", [&m] { m.UpdatePCListExecute(); });
     addAction("OpenPrefDialog", "&Preference", "", "", [this] { OpenPrefDialogExecute(); });
     addAction("Exit", "E&xit", "", "", [this] { ExitExecute(); });
@@ -152,9 +158,9 @@ void TFormMain::createActions() {
         midiLogWindow_->show();
         midiLogWindow_->raise();
     });
-    addAction("InitMixer", "Mixer", "", "", {});
-    addAction("InitParameter", "Parameter", "", "", {});
-    addAction("InitSystem", "System", "", "", {});
+    addAction("InitMixer", "Mixer", "", "", notYet("Initialize"));
+    addAction("InitParameter", "Parameter", "", "", notYet("Initialize"));
+    addAction("InitSystem", "System", "", "", notYet("Initialize"));
     for (const char* name : {"DeleteKbdData", "DeleteCardData", "PutToKbd", "GetFromKbd"})
         action(name)->setEnabled(false);
     action("DeleteDiskData")->setEnabled(false);
