@@ -139,8 +139,11 @@ void TFormMain::createActions() {
     auto notYet = [](const char* what) {
         return [what] { throw Exception(std::string(what) + " is not available in this version"); };
     };
-    addAction("DeleteKbdData", "DeleteKbdData", "Delete Data", "delete",
-              notYet("Deleting on the keyboard"));
+    addAction("DeleteKbdData", "DeleteKbdData", "Delete Data", "delete", [this, &m] {
+        const QList<QTreeWidgetItem*> selected = kbdList_->selectedItems();
+        if (!selected.isEmpty())
+            m.DeleteKbdDataExecute(kbdList_->indexOfTopLevelItem(selected.front()));
+    });
     addAction("PutToKbd", "", "", "send", notYet("Sending to the keyboard"));
     addAction("GetFromKbd", "", "", "receive", notYet("Receiving from the keyboard"));
     addAction("UpdateCardList", "UpdateCardList", "", "update", notYet("The card list"));
@@ -158,9 +161,9 @@ void TFormMain::createActions() {
         midiLogWindow_->show();
         midiLogWindow_->raise();
     });
-    addAction("InitMixer", "Mixer", "", "", notYet("Initialize"));
-    addAction("InitParameter", "Parameter", "", "", notYet("Initialize"));
-    addAction("InitSystem", "System", "", "", notYet("Initialize"));
+    addAction("InitMixer", "Mixer", "", "", [&m] { m.InitMixerExecute(); });
+    addAction("InitParameter", "Parameter", "", "", [&m] { m.InitParameterExecute(); });
+    addAction("InitSystem", "System", "", "", [&m] { m.InitSystemExecute(); });
     for (const char* name : {"DeleteKbdData", "DeleteCardData", "PutToKbd", "GetFromKbd"})
         action(name)->setEnabled(false);
     action("DeleteDiskData")->setEnabled(false);

@@ -49,10 +49,11 @@ void DataManager::start() {
 
 // ---- actions ----
 
-template <typename Body> void DataManager::runKbdAction(Body&& body) {
+template <typename Body> void DataManager::runKbdAction(Body&& body, bool lockButtons) {
     if (busy())
         return;
-    BeginKbdOperation();
+    if (lockButtons)
+        BeginKbdOperation();
     {
         KbdActionFrame::Action action(frame_);
         bool failed = true;
@@ -74,7 +75,8 @@ template <typename Body> void DataManager::runKbdAction(Body&& body) {
             view_.showKbdError(failure);
         }
     }
-    EndKbdOperation();
+    if (lockButtons)
+        EndKbdOperation();
 }
 
 void DataManager::UpdateKbdListExecute() {
@@ -100,6 +102,64 @@ void DataManager::UpdateThisTypeExecute() {
         CloseMidiDialog();
         kbdListed_ = true;
     });
+}
+
+void DataManager::DeleteKbdDataExecute(int row) {
+    const KbdDataAttributePtr attribute = kbdRowItem(row);
+    if (!attribute)
+        return; // no row selected, or none with an item behind it
+    runKbdAction([this, attribute] {
+        OpenMidiDialog(true);
+        dialog().SetCaption("Deleting..");
+        DeleteKbdItem(currentType_, attribute);
+        WaitKbdReady(100);
+        dialog().SetCaption("");
+        ListKbdType(currentType_);
+        ShowKbdList();
+        QueryFreeMemory();
+        ShowMemoryBar();
+        CloseMidiDialog();
+    });
+}
+
+void DataManager::DeleteKbdItem(type::id type, const KbdDataAttributePtr& attribute) {
+    const auto parameter = command::deleteParameter(type);
+    if (!parameter || !attribute)
+        return;
+    // A song slot is cleared whatever size it reads.
+    if (type != type::Song && attribute->size == 0)
+        return;
+    static const ByteVector firstIndex{0x00};
+    dialog().SendCommand(category::Command, 0, firstIndex, *parameter, attribute->number);
+    CheckMidiError();
+}
+
+void DataManager::DeleteLastKbdItems(type::id type, std::uint16_t count) {
+    const KbdDataAttributeFolder& folder = kbdFolders_[type];
+    // Copies: a refresh of the type during the polls must not pull the
+    // records from under the loop.
+    const KbdDataAttributeFolder items = folder;
+    for (std::size_t k = 0; k < count && k < items.size(); ++k) {
+        const KbdDataAttributePtr& attribute = items[items.size() - 1 - k];
+        if (attribute->size != 0) {
+            DeleteKbdItem(type, attribute);
+            WaitKbdReady(100);
+        }
+        stepProgress(1);
+    }
+}
+
+void DataManager::InitializeKbd(command::InitKind kind) {
+    runKbdAction(
+        [this, kind] {
+            static const ByteVector firstIndex{0x00};
+            OpenMidiDialog(false);
+            dialog().SendCommand(category::Command, 0, firstIndex, command::initialize,
+                                 static_cast<std::int32_t>(kind));
+            CheckMidiError();
+            CloseMidiDialog();
+        },
+        false);
 }
 
 void DataManager::identifyKeyboard() {

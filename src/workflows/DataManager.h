@@ -13,6 +13,7 @@
 // meanwhile is refused (busy() is true).
 
 #include "core/Catalogue.h"
+#include "core/KeyboardTables.h"
 #include "model/KbdData.h"
 #include "model/VdfDataAttribute.h"
 #include "workflows/DataManagerView.h"
@@ -55,6 +56,25 @@ public:
     void ChangeDataTypeExecute(type::id type);
     // The right-hand tab `tab` became the active one.
     void KbdPageControlChange(KbdTab tab);
+    // "Delete": empties the slot behind keyboard list row `row` (nothing for
+    // a row without an item), waits until the keyboard is ready, and reads
+    // the type again with the memory figures.
+    void DeleteKbdDataExecute(int row);
+    // The Initialize menu: resets the keyboard's mixer, parameters or system
+    // settings. Locks no button and reads no list again.
+    void InitMixerExecute() { InitializeKbd(command::InitKind::Mixer); }
+    void InitParameterExecute() { InitializeKbd(command::InitKind::Parameter); }
+    void InitSystemExecute() { InitializeKbd(command::InitKind::System); }
+
+    // ---- deleting and initialising ----
+
+    // Sends the delete command of `type` for one item: nothing for a type that
+    // has none, nor for an empty slot but a song's.
+    void DeleteKbdItem(type::id type, const KbdDataAttributePtr& attribute);
+    // Deletes the last `count` items of a type, last first, stopping at the
+    // folder's start, with a readiness poll after each delete.
+    void DeleteLastKbdItems(type::id type, std::uint16_t count);
+    void InitializeKbd(command::InitKind kind);
 
     // ---- the keyboard action frame ----
 
@@ -111,7 +131,9 @@ public:
 private:
     // Runs a keyboard action's body in the frame, with the buttons locked; a
     // failure closes the progress window and the dialog and shows "ERROR".
-    template <typename Body> void runKbdAction(Body&& body);
+    // `lockButtons` false: the buttons stay as they are (Initialize), though
+    // nothing else can start meanwhile either.
+    template <typename Body> void runKbdAction(Body&& body, bool lockButtons = true);
     // Identifies the keyboard: caption and tabs; "Unknown Keyboard" otherwise.
     void identifyKeyboard();
     IQelMidiDialog& dialog();

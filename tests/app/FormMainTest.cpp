@@ -7,6 +7,7 @@
 #include "app/MidiLogWindow.h"
 #include "app/ProgressForm.h"
 #include "core/SettingsKeys.h"
+#include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "platform/registry/Registry.h"
 
@@ -209,6 +210,18 @@ TEST_F(MainWindow, TheMidiLogShowsTheTrafficOnlyWhileItIsOpen) {
     window->action("UpdateThisType")->trigger();
     window->action("MidiLog")->trigger();
     EXPECT_EQ(window->midiLogWindow()->text()->toPlainText().split('\n').size(), lines.size());
+}
+
+TEST_F(MainWindow, DeleteEmptiesTheSelectedSlot) {
+    window->FormCreate();
+    window->action("UpdateKbdList")->trigger();
+    chooseType(type::UserRhythm);
+    ASSERT_NE(window->kbdList()->topLevelItem(0)->text(3), "0");
+    window->kbdList()->topLevelItem(0)->setSelected(true);
+    window->action("DeleteKbdData")->trigger();
+    EXPECT_EQ(window->kbdList()->topLevelItem(0)->text(3), "0");
+    const kbdsim::Bytes* rhythm = simulator->memory().data(category::Rhythm, 140);
+    EXPECT_TRUE(rhythm == nullptr || rhythm->empty());
 }
 
 TEST_F(MainWindow, TheTwoErrorDisplays) {

@@ -9,7 +9,9 @@
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
+#include "link/SysExDecoder.h"
 #include "platform/registry/Registry.h"
+#include "support/EventPump.h"
 #include "support/PackageBuilder.h"
 #include "support/ScratchFolder.h"
 
@@ -91,9 +93,10 @@ protected:
         settings.writeString(settings::programKey, settings::directoryValue, dataDirectory);
 
         std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(
-            kbdsim::makeVirtualKeyboardBackend(simulator, [this](const std::vector<std::uint8_t>&) {
+        backends.push_back(kbdsim::makeVirtualKeyboardBackend(
+            simulator, [this](const std::vector<std::uint8_t>& message) {
                 ++messages;
+                sent.push_back(message);
                 if (duringWait)
                     duringWait();
             }));
@@ -117,6 +120,7 @@ protected:
     std::shared_ptr<kbdsim::KeyboardSimulator> simulator =
         std::make_shared<kbdsim::KeyboardSimulator>();
     std::size_t messages = 0;
+    std::vector<ByteVector> sent;
     std::function<void()> duringWait;
     MidiDialogEnvironment environment;
     RecordingView view;
@@ -313,6 +317,146 @@ TEST_F(DataManagerTest, NoMidiTrafficAtStart) {
     EXPECT_FALSE(view.kbdDelete);
     EXPECT_FALSE(view.bar.visible);
     EXPECT_TRUE(view.pcRows.empty());
+}
+
+// ---- delete and initialise ----
+
+class Deleting : public DataManagerTest {
+protected:
+    Deleting() {
+        duringWait = nullptr;
+        manager->UpdateKbdListExecute();
+        sent.clear();
+    }
+    // Parameter values sent to category 0 since the last clear, as (parameter, value).
+    std::vector<std::pair<int, std::int32_t>> commands() const {
+        std::vector<std::pair<int, std::int32_t>> found;
+        for (const ByteVector& message : sent)
+            if (message.size() > 8 && message[5] == 0x00 && message[6] == 0 && message[7] != 32) {
+                std::int32_t value = 0;
+                SysExIPCDecoder().decodeValue(message, value);
+                found.push_back({message[7], value});
+            }
+        return found;
+    }
+    int modelRequests() const {
+        return static_cast<int>(std::count_if(sent.begin(), sent.end(), [](const ByteVector& m) {
+            return m.size() > 8 && m[5] == 0x01 && m[6] == 0 && m[7] == 0;
+        }));
+    }
+};
+
+TEST_F(Deleting, EachDeletableTypeSendsItsCommandAndReadsOnlyThatTypeAgain) {
+    const std::pair<type::id, int> types[] = {{type::UserToneWithWave, 37},
+                                              {type::UserDrumWithWave, 38},
+                                              {type::UserRhythm, 36},
+                                              {type::Song, 35},
+                                              {type::Smf, 39}};
+    for (const auto& [t, parameter] : types) {
+        SCOPED_TRACE(typeLabels[t]);
+        manager->ChangeDataTypeExecute(t);
+        int row = 0;
+        while (manager->kbdRowItem(row) && manager->kbdRowItem(row)->size == 0)
+            ++row;
+        const KbdDataAttributePtr item = manager->kbdRowItem(row);
+        ASSERT_NE(item, nullptr) << "the demo content has an item of this type";
+        const KbdDataAttributePtr otherType = manager->kbdFolders().at(type::UserTone).front();
+        sent.clear();
+        manager->DeleteKbdDataExecute(row);
+        ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+        EXPECT_EQ(commands(),
+                  (std::vector<std::pair<int, std::int32_t>>{{parameter, item->number}}));
+        EXPECT_GE(modelRequests(), 1) << "the readiness poll";
+        EXPECT_EQ(manager->kbdFolders().at(type::UserTone).front(), otherType)
+            << "other types are not read again";
+        const auto& folder = manager->kbdFolders().at(t);
+        const auto again = std::find_if(folder.begin(), folder.end(),
+                                        [&](const auto& a) { return a->number == item->number; });
+        ASSERT_NE(again, folder.end());
+        EXPECT_EQ((*again)->size, 0);
+        EXPECT_TRUE(view.update);
+        EXPECT_FALSE(view.locked);
+    }
+}
+
+TEST_F(Deleting, AnEmptyRhythmSlotSendsNoDeleteButStillPollsAndReads) {
+    simulator->memory().clear(category::Rhythm, 141);
+    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->UpdateThisTypeExecute();
+    ASSERT_EQ(manager->kbdRowItem(1)->size, 0);
+    sent.clear();
+    manager->DeleteKbdDataExecute(1);
+    EXPECT_TRUE(commands().empty());
+    EXPECT_EQ(modelRequests(), 1);
+    EXPECT_EQ(view.kbdRows.size(), 16u) << "the type was read again";
+}
+
+TEST_F(Deleting, ASongSlotIsDeletedEvenWhenItReadsEmpty) {
+    simulator->memory().clear(category::Song, 2);
+    manager->ChangeDataTypeExecute(type::Song);
+    manager->UpdateThisTypeExecute();
+    ASSERT_EQ(manager->kbdRowItem(2)->size, 0);
+    sent.clear();
+    manager->DeleteKbdDataExecute(2);
+    ASSERT_FALSE(commands().empty());
+    EXPECT_EQ(commands().front(), (std::pair<int, std::int32_t>{35, 2}));
+}
+
+TEST_F(Deleting, NoRowOrARowWithoutAnItemDoesNothing) {
+    manager->ChangeDataTypeExecute(type::Smf);
+    sent.clear();
+    manager->DeleteKbdDataExecute(-1);
+    manager->DeleteKbdDataExecute(static_cast<int>(view.kbdRows.size()));
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(Deleting, AKeyboardThatNeverAnswersWellAfterADeleteEndsWithMidiTimeout) {
+    // Every model request is answered with a malformed reply: each poll fails
+    // at once, without waiting for the time-out.
+    setOptions([](kbdsim::Options& options) {
+        options.faults.malformation = kbdsim::Malformation::Short;
+        options.faults.malformedReply.kind = kbdsim::MessageKind::ModelRequest;
+    });
+    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->DeleteKbdDataExecute(0);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
+    EXPECT_EQ(modelRequests(), 200);
+    EXPECT_EQ(manager->frame().dialog(), nullptr);
+}
+
+TEST_F(Deleting, InitializeSystemSendsParameter41WithValue2AndNothingElse) {
+    manager->InitSystemExecute();
+    EXPECT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    // The command has left when the action ends; the keyboard takes it from the wire.
+    ASSERT_TRUE(test::pumpUntil([&] { return !sent.empty(); }));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(commands(), (std::vector<std::pair<int, std::int32_t>>{{41, 2}}));
+    sent.clear();
+    manager->InitMixerExecute();
+    manager->InitParameterExecute();
+    ASSERT_TRUE(test::pumpUntil([&] { return sent.size() == 2; }));
+    EXPECT_EQ(commands(), (std::vector<std::pair<int, std::int32_t>>{{41, 0}, {41, 1}}));
+}
+
+TEST_F(Deleting, DeletingTheLastItemsGoesLastFirstAndStopsAtTheFoldersStart) {
+    std::vector<std::int32_t> expected;
+    const auto& drums = manager->kbdFolders().at(type::UserDrumWithWave);
+    ASSERT_EQ(drums.size(), 4u);
+    for (auto item = drums.rbegin(); item != drums.rend(); ++item)
+        if ((*item)->size != 0)
+            expected.push_back((*item)->number);
+    ASSERT_FALSE(expected.empty()) << "the demo content has drum groups";
+    const int progressBefore = view.progressBar.position;
+    manager->frame().openMidiDialog(false);
+    manager->DeleteLastKbdItems(type::UserDrumWithWave, 10); // more than the folder holds
+    manager->frame().closeMidiDialog();
+    std::vector<std::int32_t> deleted;
+    for (const auto& [parameter, value] : commands())
+        if (parameter == 38)
+            deleted.push_back(value);
+    EXPECT_EQ(deleted, expected);
+    EXPECT_EQ(modelRequests(), static_cast<int>(expected.size()));
+    EXPECT_EQ(view.progressBar.position, progressBefore + 4);
 }
 
 // ---- the PC list ----
