@@ -138,6 +138,9 @@ void TPrefDialog::buildPages() {
     auto* directory = new QWidget(pages_);
     directoryEdit_ = new QLineEdit(directory);
     directoryEdit_->setObjectName("DirectoryEdit");
+    // The directory changes only through Browse...: a typed path would never
+    // be kept, so the box does not take one.
+    directoryEdit_->setReadOnly(true);
     directoryBrowseButton_ = new QPushButton("Browse...", directory);
     directoryBrowseButton_->setObjectName("DirectoryBrowseButton");
     auto* directoryRow = new QHBoxLayout;
@@ -145,6 +148,8 @@ void TPrefDialog::buildPages() {
     directoryRow->addWidget(directoryBrowseButton_);
     auto* directoryLayout = new QVBoxLayout(directory);
     directoryLayout->addLayout(directoryRow);
+    auto* directoryHint = new QLabel("The folder of your data files.", directory);
+    directoryLayout->addWidget(directoryHint);
     directoryLayout->addStretch();
     pages_->addTab(directory, "Directory");
 
@@ -153,6 +158,11 @@ void TPrefDialog::buildPages() {
     cardDriveList_->setObjectName("CardDrvList");
     auto* cardLayout = new QVBoxLayout(card);
     cardLayout->addWidget(cardDriveList_);
+    auto* cardHint = new QLabel("The drive of the memory card; its files are in its VORLA_MD "
+                                "folder. Browse... takes any folder, such as a copy of a card.",
+                                card);
+    cardHint->setWordWrap(true);
+    cardLayout->addWidget(cardHint);
     cardLayout->addStretch();
     pages_->addTab(card, "Card");
 
@@ -168,7 +178,8 @@ void TPrefDialog::buildPages() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages_, 1);
     layout->addLayout(buttons);
-    resize(420, 290);
+    // A fixed dialog box, with room for the longest search report.
+    setFixedSize(QSize(440, 300).expandedTo(sizeHint()));
 
     connect(okButton_, &QPushButton::clicked, this, [this] { okClicked(); });
     // Escape reaches reject() as well.

@@ -11,6 +11,15 @@
 
 namespace qel::app {
 
+namespace {
+
+// Whether `path` is `folder` or lies inside it.
+bool within(const QString& path, const QString& folder) {
+    return path == folder || path.startsWith(folder.endsWith('/') ? folder : folder + '/');
+}
+
+} // namespace
+
 TPrefDirectoryDialog::TPrefDirectoryDialog(QWidget* owner)
     : QDialog(owner), drives_(new DriveSelector(this, false)), folders_(new QFileSystemModel(this)),
       tree_(new QTreeView(this)), okButton_(new QPushButton("OK", this)),
@@ -47,6 +56,10 @@ TPrefDirectoryDialog::TPrefDirectoryDialog(QWidget* owner)
     // Enter on a folder chooses it as a click does.
     connect(tree_, &QTreeView::activated, this,
             [this](const QModelIndex& entry) { DirListClick(entry); });
+    connect(folders_, &QFileSystemModel::directoryLoaded, this, [this](const QString& folder) {
+        if (opened_.isValid() && within(folders_->filePath(opened_), folder))
+            revealOpened();
+    });
     drives_->setOnChange([this](const QString& drive) { showDrive(drive); });
     showDrive(drives_->drive());
 }
@@ -58,13 +71,19 @@ void TPrefDirectoryDialog::setInitialPath(const QString& path) {
         showDrive(drive);
     else
         drives_->setDrive(drive); // shows it
-    const QModelIndex at = folders_->index(DriveSelector::nearestExistingFolder(path));
-    if (!at.isValid())
+    opened_ = folders_->index(DriveSelector::nearestExistingFolder(path));
+    if (!opened_.isValid())
         return;
-    for (QModelIndex parent = at.parent(); parent.isValid(); parent = parent.parent())
+    tree_->setCurrentIndex(opened_);
+    revealOpened();
+}
+
+void TPrefDirectoryDialog::revealOpened() {
+    if (!opened_.isValid())
+        return;
+    for (QModelIndex parent = opened_.parent(); parent.isValid(); parent = parent.parent())
         tree_->expand(parent);
-    tree_->setCurrentIndex(at);
-    tree_->scrollTo(at);
+    tree_->scrollTo(opened_, QAbstractItemView::PositionAtCenter);
 }
 
 QString TPrefDirectoryDialog::resultPath() const {
@@ -74,14 +93,18 @@ QString TPrefDirectoryDialog::resultPath() const {
 }
 
 void TPrefDirectoryDialog::DirListClick(const QModelIndex& entry) {
-    if (entry.isValid())
-        chosen_ = folders_->filePath(entry);
+    if (!entry.isValid())
+        return;
+    chosen_ = folders_->filePath(entry);
+    opened_ = QPersistentModelIndex(); // the user leads the tree from now on
 }
 
 void TPrefDirectoryDialog::showDrive(const QString& drive) {
     if (drive.isEmpty())
         return;
     const QString root = QDir::cleanPath(drive);
+    if (opened_.isValid() && !within(folders_->filePath(opened_), root))
+        opened_ = QPersistentModelIndex();
     folders_->setRootPath(root);
     tree_->setRootIndex(folders_->index(root));
 }

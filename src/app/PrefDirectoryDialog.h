@@ -6,6 +6,7 @@
 // tree. Paths use '/'.
 
 #include <QDialog>
+#include <QPersistentModelIndex>
 #include <QString>
 
 class QFileSystemModel;
@@ -41,8 +42,13 @@ public:
 private:
     // Shows the folders of `drive` in the tree.
     void showDrive(const QString& drive);
+    // Expands the tree down to opened_ and scrolls it into view.
+    void revealOpened();
 
     QString chosen_;
+    // The folder the tree opens at; the model lists folders in the background,
+    // so the tree scrolls there again as the folders on its way arrive.
+    QPersistentModelIndex opened_;
     // All owned by this dialog through Qt parents.
     DriveSelector* drives_;
     QFileSystemModel* folders_;

@@ -131,6 +131,7 @@ TEST_F(PrefDialogTest, ShowsItsPagesAndButtonsWithoutACloseBox) {
     EXPECT_EQ(dialog->directoryBrowseButton()->text(), "Browse...");
     EXPECT_FALSE(dialog->inputList()->isEditable()) << "only a listed device can be chosen";
     EXPECT_FALSE(dialog->outputList()->isEditable());
+    EXPECT_TRUE(dialog->directoryEdit()->isReadOnly()) << "the directory comes from Browse... only";
     EXPECT_EQ(dialog->findChild<QComboBox*>("MIDIInDevList"), dialog->inputList());
     EXPECT_EQ(dialog->findChild<QComboBox*>("MIDIOutDevList"), dialog->outputList());
     EXPECT_EQ(dialog->findChild<QLineEdit*>("DirectoryEdit"), dialog->directoryEdit());
