@@ -45,26 +45,39 @@ void select(QComboBox* list, const std::string& name) {
         list->setCurrentIndex(at);
 }
 
-// The search's progress in a window with a Cancel button.
+// The search's progress in a window with a Cancel button. The window is a
+// child of the preferences dialog; should that go during the search, the
+// window goes with it and the search is told to stop.
 class ProgressWindow : public ProgressReporter {
 public:
     explicit ProgressWindow(QWidget* owner)
-        : window_("Finding the keyboard...", "Cancel", 0, 1, owner) {
-        window_.setWindowTitle("Find Keyboard");
-        window_.setWindowModality(Qt::WindowModal);
-        window_.setMinimumDuration(0);
-        window_.setAutoClose(false);
-        window_.setAutoReset(false);
+        : window_(new QProgressDialog("Finding the keyboard...", "Cancel", 0, 1, owner)) {
+        window_->setWindowTitle("Find Keyboard");
+        window_->setWindowModality(Qt::WindowModal);
+        window_->setMinimumDuration(0);
+        window_->setAutoClose(false);
+        window_->setAutoReset(false);
     }
+    ~ProgressWindow() override { delete window_.data(); }
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+
     void setCaption(const std::string& text) override {
-        window_.setLabelText(QString::fromStdString(text));
+        if (window_)
+            window_->setLabelText(QString::fromStdString(text));
     }
-    void setRange(int maximum) override { window_.setMaximum(std::max(maximum, 1)); }
-    void setPosition(int position) override { window_.setValue(position); }
-    bool cancelRequested() const override { return window_.wasCanceled(); }
+    void setRange(int maximum) override {
+        if (window_)
+            window_->setMaximum(std::max(maximum, 1));
+    }
+    void setPosition(int position) override {
+        if (window_)
+            window_->setValue(position);
+    }
+    bool cancelRequested() const override { return !window_ || window_->wasCanceled(); }
 
 private:
-    QProgressDialog window_;
+    QPointer<QProgressDialog> window_;
 };
 
 QString quoted(const std::string& name) {
@@ -254,10 +267,12 @@ void TPrefDialog::FindKeyboardButtonClick() {
     findKeyboardStatus_->setText("Finding the keyboard...");
     KeyboardSearch search;
     {
-        // The search handles events while it waits; this dialog may go meanwhile.
+        // The search handles events while it waits; this dialog may go
+        // meanwhile, so the search holds what it needs itself.
         QPointer<TPrefDialog> alive(this);
+        const std::shared_ptr<midi::Driver> driver = driver_;
         ProgressWindow progress(this);
-        search = findKeyboard(driver_, findReplyTimeout_, &progress);
+        search = findKeyboard(driver, findReplyTimeout_, &progress);
         if (!alive)
             return;
     }

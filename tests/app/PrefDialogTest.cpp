@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -472,6 +473,41 @@ TEST_F(PrefDialogTest, FindKeyboardSaysSoWhenNoneAnswersAndKeepsTheSelection) {
         << dialog->findKeyboardStatus()->text().toStdString();
     EXPECT_EQ(dialog->inputList()->currentText(), "Port B");
     EXPECT_EQ(dialog->outputList()->currentText(), "Port A");
+}
+
+// Three silent devices: nine pairs, each waiting the whole time-out.
+std::shared_ptr<midi::Driver> threeSilentDevices() {
+    std::vector<std::unique_ptr<midi::Backend>> backends;
+    backends.push_back(silentDevice("Port A"));
+    backends.push_back(silentDevice("Port B"));
+    backends.push_back(silentDevice("Port C"));
+    return std::make_shared<midi::Driver>(std::move(backends));
+}
+
+TEST_F(PrefDialogTest, FindKeyboardStopsWhenItsProgressWindowIsCancelled) {
+    auto dialog = open(threeSilentDevices(), 1500ms);
+    OnNextModal cancel([&](QWidget* modal) {
+        auto* progress = qobject_cast<QProgressDialog*>(modal);
+        ASSERT_NE(progress, nullptr);
+        EXPECT_EQ(progress->maximum(), 9);
+        EXPECT_FALSE(dialog->okButton()->isEnabled()) << "no OK while the search runs";
+        progress->cancel();
+    });
+    dialog->FindKeyboardButtonClick();
+    ASSERT_TRUE(cancel.ran());
+    EXPECT_EQ(dialog->findKeyboardStatus()->text(),
+              "The search was stopped; the selection is unchanged.");
+    EXPECT_EQ(dialog->inputList()->currentText(), "Port A");
+    EXPECT_TRUE(dialog->okButton()->isEnabled());
+}
+
+TEST_F(PrefDialogTest, FindKeyboardSurvivesItsDialogGoingDuringTheSearch) {
+    auto dialog = open(threeSilentDevices(), 1500ms);
+    TPrefDialog* searching = dialog.get();
+    OnNextModal closeAll([&](QWidget*) { dialog.reset(); });
+    searching->FindKeyboardButtonClick(); // returns without touching the gone dialog
+    ASSERT_TRUE(closeAll.ran());
+    EXPECT_EQ(dialog, nullptr);
 }
 
 TEST_F(PrefDialogTest, FindKeyboardWithoutDevicesSaysThereAreNone) {
