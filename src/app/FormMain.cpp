@@ -3,6 +3,7 @@
 #include "app/ErrorDisplay.h"
 #include "app/MidiDialogWindow.h"
 #include "app/MidiLogWindow.h"
+#include "app/PrefDialog.h"
 #include "app/ProgressForm.h"
 #include "core/Exception.h"
 #include "core/SettingsKeys.h"
@@ -72,6 +73,11 @@ TFormMain::TFormMain(MidiDialogEnvironment environment, QString registryLocation
     manager_ = std::make_unique<DataManager>(
         *this, [environment] { return createMidiDialog(environment); }, registryLocation);
 
+    // The preferences dialog, owned by the window while it is shown.
+    openPreferences_ = [driver = environment.driver, registryLocation](QWidget* owner) {
+        TPrefDialog dialog(owner, registryLocation, driver);
+        dialog.exec();
+    };
     createActions();
     createMenu();
     auto* central = new QWidget(this);

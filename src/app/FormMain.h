@@ -44,8 +44,8 @@ public:
     // up, then the PC list. No MIDI traffic.
     void FormCreate();
 
-    // How the preferences are shown (modal; returns when closed). The program
-    // sets the preferences dialog; without one the action does nothing.
+    // How the preferences are shown (modal; returns when closed): the
+    // preferences dialog, unless a test puts something else in its place.
     void setPreferencesOpener(std::function<void(QWidget*)> open) {
         openPreferences_ = std::move(open);
     }

@@ -133,6 +133,28 @@ TEST_F(FirstStart, OpensThePreferencesBeforeTheWindowOnlyOnce) {
     EXPECT_EQ(preferencesShown, 1);
 }
 
+TEST_F(FirstStart, TheRealPreferencesCancelledStillMarkTheFirstStartDone) {
+    window = std::make_unique<TFormMain>(MidiDialogEnvironment{}, registry);
+    bool shown = false;
+    std::function<void()> cancel = [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog) {
+            QTimer::singleShot(0, cancel);
+            return;
+        }
+        shown = dialog->windowTitle() == "Preference";
+        qobject_cast<QDialog*>(dialog)->reject();
+    };
+    QTimer::singleShot(0, cancel);
+    window->FormCreate();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(registry::Registry(registry).keyExists(settings::midiKey));
+    EXPECT_FALSE(registry::Registry(registry)
+                     .readString(settings::midiKey, settings::inputDeviceValue)
+                     .has_value())
+        << "Cancel writes no value";
+}
+
 TEST_F(FirstStart, ACorruptSettingsFileIsKeptAsideAndReportedOnce) {
     {
         QFile file(registry);
