@@ -4,7 +4,6 @@
 #include <array>
 #include <bit>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -23,6 +22,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t maximumPorts = 16;
+// Closed ports kept registered and connected for the next opening of the same
+// connection: a MIDI dialog opens the same two for every action.
+constexpr std::size_t maximumIdlePorts = 4;
 // An output queue holds a few cycles' worth; a sender waits or retries when it
 // is full. An input queue holds many: the delivery thread may be late when the
 // machine is busy, and what does not fit is lost.
@@ -38,15 +40,19 @@ constexpr std::size_t longestAssembledMessage = std::size_t{1} << 20;
 // process thread can be either side.
 class MessageRing {
 public:
-    explicit MessageRing(std::size_t capacity) : bytes_(std::bit_ceil(capacity)) {}
+    // The buffer is left uninitialised: pages are touched only as messages
+    // fill them, which keeps opening a port cheap.
+    explicit MessageRing(std::size_t capacity)
+        : size_(std::bit_ceil(capacity)),
+          bytes_(std::make_unique_for_overwrite<std::uint8_t[]>(size_)) {}
 
-    std::size_t capacity() const { return bytes_.size(); }
+    std::size_t capacity() const { return size_; }
 
     // Producer. False when the whole message does not fit now.
     bool push(const std::uint8_t* data, std::uint32_t size) {
         const std::size_t head = head_.load(std::memory_order_relaxed);
         const std::size_t tail = tail_.load(std::memory_order_acquire);
-        if (bytes_.size() - (head - tail) < lengthBytes + size)
+        if (size_ - (head - tail) < lengthBytes + size)
             return false;
         std::uint8_t length[lengthBytes];
         std::memcpy(length, &size, lengthBytes);
@@ -60,7 +66,7 @@ public:
     bool hasRoomFor(std::size_t size) const {
         const std::size_t head = head_.load(std::memory_order_relaxed);
         const std::size_t tail = tail_.load(std::memory_order_acquire);
-        return bytes_.size() - (head - tail) >= lengthBytes + size;
+        return size_ - (head - tail) >= lengthBytes + size;
     }
 
     // Consumer. The size of the next message, if there is one.
@@ -88,19 +94,20 @@ public:
 
 private:
     void copyIn(std::size_t position, const std::uint8_t* data, std::size_t size) {
-        const std::size_t offset = position & (bytes_.size() - 1);
-        const std::size_t first = std::min(size, bytes_.size() - offset);
-        std::memcpy(bytes_.data() + offset, data, first);
-        std::memcpy(bytes_.data(), data + first, size - first);
+        const std::size_t offset = position & (size_ - 1);
+        const std::size_t first = std::min(size, size_ - offset);
+        std::memcpy(bytes_.get() + offset, data, first);
+        std::memcpy(bytes_.get(), data + first, size - first);
     }
     void copyOut(std::size_t position, std::uint8_t* data, std::size_t size) const {
-        const std::size_t offset = position & (bytes_.size() - 1);
-        const std::size_t first = std::min(size, bytes_.size() - offset);
-        std::memcpy(data, bytes_.data() + offset, first);
-        std::memcpy(data + first, bytes_.data(), size - first);
+        const std::size_t offset = position & (size_ - 1);
+        const std::size_t first = std::min(size, size_ - offset);
+        std::memcpy(data, bytes_.get() + offset, first);
+        std::memcpy(data + first, bytes_.get(), size - first);
     }
 
-    std::vector<std::uint8_t> bytes_;
+    std::size_t size_;
+    std::unique_ptr<std::uint8_t[]> bytes_;
     std::atomic<std::size_t> head_{0}; // bytes ever written
     std::atomic<std::size_t> tail_{0}; // bytes ever read
 };
@@ -114,7 +121,9 @@ struct PortState {
 
     const Kind kind;
     jack_port_t* port = nullptr;
-    std::string shortName;
+    std::string baseName;  // the name asked for
+    std::string shortName; // the name on the server: baseName, perhaps with a number
+    std::string peer;      // the port connected to at opening, if any
     MessageRing queue;
 };
 
@@ -127,7 +136,10 @@ struct OutputState : PortState {
     std::atomic<std::uint64_t> queued{0};  // sender's thread
     std::atomic<std::uint64_t> sent{0};    // process thread
     std::atomic<std::uint64_t> refused{0}; // process thread
-    std::uint64_t notified = 0;            // delivery thread
+    // Process thread: the last cycle that served the port wrote nothing, so
+    // its buffer is empty. Cleared before a message is counted as sent.
+    std::atomic<bool> idle{true};
+    std::uint64_t notified = 0; // delivery thread
 };
 
 struct InputState : PortState {
@@ -169,8 +181,16 @@ public:
         }
         inCycle.store(false);
         cycles.fetch_add(1);
-        if (news || cycleWaiters.load() > 0)
+        if (news)
             wake();
+        signalCycleEnd();
+    }
+
+    // Safe from the process thread: lets every caller waiting for a cycle's
+    // end look again.
+    void signalCycleEnd() {
+        if (const int waiters = cycleWaiters.load(); waiters > 0)
+            cycleEnded.release(waiters);
     }
 
     bool serveOutput(OutputState& output, jack_nframes_t frames) {
@@ -195,11 +215,15 @@ public:
                 news = true;
                 continue;
             }
+            if (!wroteAny)
+                output.idle.store(false);
             output.queue.pop(space);
             output.sent.fetch_add(1);
             wroteAny = true;
             news = true;
         }
+        if (!wroteAny)
+            output.idle.store(true);
         return news;
     }
 
@@ -231,6 +255,7 @@ public:
         auto* core = static_cast<ClientCore*>(self);
         core->serverGone.store(true);
         core->wake();
+        core->signalCycleEnd();
     }
 
     // ---- delivery thread ----
@@ -255,8 +280,6 @@ public:
                 if (options.onServerGone)
                     options.onServerGone();
             }
-            { const std::lock_guard lock(progressMutex); }
-            progress.notify_all();
         }
     }
 
@@ -312,25 +335,27 @@ public:
     // ---- callers' threads ----
 
     // Waits until `condition` holds, the server has gone (when `untilGone`), or
-    // `bound` has passed; returns the condition. The delivery thread wakes the
-    // wait after every cycle while someone waits.
+    // `bound` has passed; returns the condition. The condition is looked at
+    // again after every cycle (the process thread signals the end of each
+    // while someone waits), so it must depend only on what a cycle changes.
     template <typename Condition>
     bool waitUntil(Condition condition, std::chrono::milliseconds bound, bool untilGone = true) {
         const auto deadline = Clock::now() + bound;
         cycleWaiters.fetch_add(1);
-        {
-            std::unique_lock lock(progressMutex);
-            progress.wait_until(lock, deadline,
-                                [&] { return condition() || (untilGone && serverGone.load()); });
-        }
+        while (!condition() && !(untilGone && serverGone.load()))
+            if (!cycleEnded.try_acquire_until(deadline))
+                break;
         cycleWaiters.fetch_sub(1);
         return condition();
     }
 
-    // Waits until `count` more cycles have ended.
-    bool waitCycles(std::uint64_t count) {
-        const std::uint64_t first = cycles.load();
-        return waitUntil([&] { return cycles.load() >= first + count; }, options.bound);
+    // Waits until the server's current graph has `port` connected to `other`.
+    // The graph changes only when a cycle starts, and a port reads its peer's
+    // buffer through the graph current at that moment, so a message sent from
+    // now on goes through the connection.
+    bool waitForConnection(jack_port_t* port, const std::string& other) {
+        auto connected = [&] { return jack_port_connected_to(port, other.c_str()) != 0; };
+        return connected() || waitUntil(connected, options.bound);
     }
 
     // After a port left the table: waits until no cycle that may have taken it
@@ -352,10 +377,73 @@ public:
         return std::nullopt;
     }
 
-    // Takes `state` out of the process cycle and the delivery thread's lists,
-    // then unregisters and frees it. When a stalled cycle may still hold it,
-    // it is kept, port and memory, until the client closes.
-    void retire(PortState* state) {
+    // Registers `state`'s port, or takes an idle one of the same name and peer,
+    // connects it to `peer` unless that is empty, and lets the process cycle
+    // and the delivery thread serve it. Returns the state, or null with `error`.
+    PortState* attach(std::unique_ptr<PortState> state, const std::string& portName,
+                      const std::string& peer, std::string& error) {
+        const std::lock_guard control(controlMutex);
+        if (serverGone.load()) {
+            error = "the JACK server has shut down";
+            return nullptr;
+        }
+        const auto slot = freeSlot();
+        if (!slot) {
+            error = "the JACK client has no room for another port";
+            return nullptr;
+        }
+        const bool output = state->kind == PortState::Kind::Output;
+        state->baseName = portName;
+        state->peer = peer;
+        const auto reusable = std::find_if(idlePorts.begin(), idlePorts.end(), [&](auto& idle) {
+            return idle->kind == state->kind && idle->baseName == portName && idle->peer == peer;
+        });
+        if (reusable != idlePorts.end()) {
+            state->port = (*reusable)->port;
+            state->shortName = (*reusable)->shortName;
+            idlePorts.erase(reusable);
+        } else {
+            state->shortName = uniquePortName(portName);
+            state->port =
+                jack_port_register(client, state->shortName.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                   output ? JackPortIsOutput : JackPortIsInput, 0);
+            if (!state->port) {
+                error = "JACK refused the port \"" + state->shortName + "\"";
+                return nullptr;
+            }
+            portNames.insert(state->shortName);
+        }
+        const std::string own = jack_port_name(state->port);
+        if (!peer.empty() && !jack_port_connected_to(state->port, peer.c_str())) {
+            const std::string& from = output ? own : peer;
+            const std::string& to = output ? peer : own;
+            const int connected = jack_connect(client, from.c_str(), to.c_str());
+            if (connected != 0 && connected != EEXIST) {
+                release(std::move(state));
+                error = "cannot connect \"" + from + "\" to \"" + to + "\"";
+                return nullptr;
+            }
+        }
+        PortState* raw = state.get();
+        owned.push_back(std::move(state));
+        {
+            const std::lock_guard lock(deliveryMutex);
+            if (output)
+                outputs.push_back(static_cast<OutputState*>(raw));
+            else
+                inputs.push_back(static_cast<InputState*>(raw));
+        }
+        slots[*slot].store(raw);
+        return raw;
+    }
+
+    // Takes `state` out of the process cycle and the delivery thread's lists
+    // and frees it. A port connected at opening stays registered and
+    // connected, unused, for the next opening of the same connection (when
+    // `reusable`: nothing is left in its buffer); other ports are
+    // unregistered. When a stalled cycle may still hold the state, it is kept,
+    // port and memory, until the client closes.
+    void retire(PortState* state, bool reusable) {
         const std::lock_guard control(controlMutex);
         for (auto& slot : slots) {
             PortState* expected = state;
@@ -371,17 +459,37 @@ public:
                                   [&](const auto& candidate) { return candidate.get() == state; });
         if (owner == owned.end())
             return;
+        std::unique_ptr<PortState> retired = std::move(*owner);
+        owned.erase(owner);
         if (!unused) {
-            graveyard.push_back(std::move(*owner));
-            owned.erase(owner);
+            graveyard.push_back(std::move(retired));
             return;
         }
-        if (!serverGone.load()) {
-            jack_port_disconnect(client, state->port);
-            jack_port_unregister(client, state->port);
+        if (reusable && !retired->peer.empty() && !serverGone.load()) {
+            auto idle = std::make_unique<IdlePort>();
+            idle->kind = retired->kind;
+            idle->port = retired->port;
+            idle->baseName = retired->baseName;
+            idle->shortName = retired->shortName;
+            idle->peer = retired->peer;
+            idlePorts.push_back(std::move(idle));
+            if (idlePorts.size() <= maximumIdlePorts)
+                return;
+            unregister(idlePorts.front()->port, idlePorts.front()->shortName);
+            idlePorts.erase(idlePorts.begin());
+            return;
         }
-        portNames.erase(state->shortName);
-        owned.erase(owner);
+        release(std::move(retired));
+    }
+
+    // Unregisters the port of a state that never served or no longer serves.
+    void release(std::unique_ptr<PortState> state) { unregister(state->port, state->shortName); }
+
+    // Unregistering also disconnects the port from all its peers.
+    void unregister(jack_port_t* port, const std::string& shortName) {
+        if (!serverGone.load())
+            jack_port_unregister(client, port);
+        portNames.erase(shortName);
     }
 
     // A port name of this client not in use yet: `base`, else `base` and a number.
@@ -417,7 +525,8 @@ public:
     std::atomic<bool> inCycle{false};
     std::atomic<std::uint64_t> cycles{0};
     std::atomic<int> cycleWaiters{0};
-    std::atomic<std::size_t> capacity{0}; // an empty cycle buffer's room; 0 until measured
+    std::counting_semaphore<> cycleEnded{0}; // released for them at every cycle's end
+    std::atomic<std::size_t> capacity{0};    // an empty cycle buffer's room; 0 until measured
     std::atomic<bool> serverGone{false};
 
     // The delivery thread.
@@ -428,15 +537,21 @@ public:
     std::vector<OutputState*> outputs;
     std::vector<InputState*> inputs;
     bool goneReported = false;
-    std::mutex progressMutex;
-    std::condition_variable progress;
     std::thread delivery;
 
     // Callers' threads.
     std::mutex controlMutex; // guards what follows
     std::vector<std::unique_ptr<PortState>> owned;
     std::vector<std::unique_ptr<PortState>> graveyard;
-    std::set<std::string> portNames;
+    struct IdlePort {
+        PortState::Kind kind;
+        jack_port_t* port;
+        std::string baseName;
+        std::string shortName;
+        std::string peer;
+    };
+    std::vector<std::unique_ptr<IdlePort>> idlePorts; // oldest first
+    std::set<std::string> portNames;                  // of all registered ports
 };
 
 } // namespace jack
@@ -526,49 +641,21 @@ std::unique_ptr<JackOutput> JackClient::openOutput(const std::string& portName,
                                                    const std::string& destination,
                                                    SentHandler onSent, std::string& error) {
     jack::ClientCore& core = *core_;
-    std::unique_lock control(core.controlMutex);
-    if (core.serverGone.load()) {
-        error = "the JACK server has shut down";
-        return nullptr;
-    }
-    const auto slot = core.freeSlot();
-    if (!slot) {
-        error = "the JACK client has no room for another port";
-        return nullptr;
-    }
     const std::size_t queueBytes =
         std::max(jack::minimumOutputQueueBytes, 2 * (core.typeBufferSize + jack::lengthBytes));
-    auto state = std::make_unique<jack::OutputState>(queueBytes, std::move(onSent));
-    state->shortName = core.uniquePortName(portName);
-    state->port = jack_port_register(core.client, state->shortName.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                     JackPortIsOutput, 0);
-    if (!state->port) {
-        error = "JACK refused the port \"" + state->shortName + "\"";
+    auto* state = static_cast<jack::OutputState*>(
+        core.attach(std::make_unique<jack::OutputState>(queueBytes, std::move(onSent)), portName,
+                    destination, error));
+    if (!state)
         return nullptr;
-    }
-    const std::string fullName = jack_port_name(state->port);
-    if (!destination.empty()) {
-        const int connected = jack_connect(core.client, fullName.c_str(), destination.c_str());
-        if (connected != 0 && connected != EEXIST) {
-            jack_port_unregister(core.client, state->port);
-            error = "cannot connect \"" + fullName + "\" to \"" + destination + "\"";
-            return nullptr;
-        }
-    }
-    jack::OutputState* raw = state.get();
-    core.portNames.insert(state->shortName);
-    core.owned.push_back(std::move(state));
-    {
-        const std::lock_guard lock(core.deliveryMutex);
-        core.outputs.push_back(raw);
-    }
-    core.slots[*slot].store(raw);
-    control.unlock();
-    auto output = std::unique_ptr<JackOutput>(new JackOutput(shared_from_this(), raw, fullName));
+    auto output = std::unique_ptr<JackOutput>(
+        new JackOutput(shared_from_this(), state, jack_port_name(state->port)));
     // send() checks sizes against an empty buffer's room, measured by the
     // first cycle that serves an output port.
-    const bool measured = core.capacity.load() != 0;
-    if ((!destination.empty() || !measured) && !core.waitCycles(2)) {
+    const bool measured =
+        core.capacity.load() != 0 ||
+        core.waitUntil([&] { return core.capacity.load() != 0; }, core.options.bound);
+    if (!measured || (!destination.empty() && !core.waitForConnection(state->port, destination))) {
         error = "the JACK server runs no process cycles";
         return nullptr; // closed again by the destructor
     }
@@ -579,46 +666,16 @@ std::unique_ptr<JackInput> JackClient::openInput(const std::string& portName,
                                                  const std::string& source,
                                                  MessageHandler onMessage, std::string& error) {
     jack::ClientCore& core = *core_;
-    std::unique_lock control(core.controlMutex);
-    if (core.serverGone.load()) {
-        error = "the JACK server has shut down";
-        return nullptr;
-    }
-    const auto slot = core.freeSlot();
-    if (!slot) {
-        error = "the JACK client has no room for another port";
-        return nullptr;
-    }
     const std::size_t queueBytes =
         std::max(jack::minimumInputQueueBytes, 8 * (core.typeBufferSize + jack::lengthBytes));
-    auto state = std::make_unique<jack::InputState>(queueBytes, std::move(onMessage));
-    state->shortName = core.uniquePortName(portName);
-    state->port = jack_port_register(core.client, state->shortName.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                     JackPortIsInput, 0);
-    if (!state->port) {
-        error = "JACK refused the port \"" + state->shortName + "\"";
+    auto* state = static_cast<jack::InputState*>(
+        core.attach(std::make_unique<jack::InputState>(queueBytes, std::move(onMessage)), portName,
+                    source, error));
+    if (!state)
         return nullptr;
-    }
-    const std::string fullName = jack_port_name(state->port);
-    if (!source.empty()) {
-        const int connected = jack_connect(core.client, source.c_str(), fullName.c_str());
-        if (connected != 0 && connected != EEXIST) {
-            jack_port_unregister(core.client, state->port);
-            error = "cannot connect \"" + source + "\" to \"" + fullName + "\"";
-            return nullptr;
-        }
-    }
-    jack::InputState* raw = state.get();
-    core.portNames.insert(state->shortName);
-    core.owned.push_back(std::move(state));
-    {
-        const std::lock_guard lock(core.deliveryMutex);
-        core.inputs.push_back(raw);
-    }
-    core.slots[*slot].store(raw);
-    control.unlock();
-    auto input = std::unique_ptr<JackInput>(new JackInput(shared_from_this(), raw, fullName));
-    if (!source.empty() && !core.waitCycles(2)) {
+    auto input = std::unique_ptr<JackInput>(
+        new JackInput(shared_from_this(), state, jack_port_name(state->port)));
+    if (!source.empty() && !core.waitForConnection(state->port, source)) {
         error = "the JACK server runs no process cycles";
         return nullptr;
     }
@@ -687,9 +744,10 @@ bool JackOutput::close() {
     // The cycle that wrote the last message left it in the port's buffer; a
     // later cycle clears it. Taken out of the cycle before that, the port would
     // hand the same message to its peer again in every cycle until unregistered.
-    if (!core.serverGone.load())
-        core.waitCycles(2);
-    core.retire(state_);
+    jack::OutputState& state = *state_;
+    const bool empty =
+        state.idle.load() || core.waitUntil([&] { return state.idle.load(); }, core.options.bound);
+    core.retire(state_, empty);
     state_ = nullptr;
     return drained;
 }
@@ -707,7 +765,7 @@ JackInput::~JackInput() {
 void JackInput::close() {
     if (!state_)
         return;
-    client_->core_->retire(state_);
+    client_->core_->retire(state_, true);
     state_ = nullptr;
 }
 

@@ -12,7 +12,12 @@
 // - "Sent" means written into a cycle's buffer, never merely queued.
 // - Closing a port first lets what is queued leave (with a bound), then takes
 //   the port out of the process cycle, waits until a cycle that may still be
-//   using it has ended, and only then unregisters it and frees its memory. The
+//   using it has ended, and only then frees its memory. A port that was
+//   connected to a peer when it opened stays registered and connected, unused
+//   and empty, for the next opening of the same connection (a MIDI dialog
+//   opens the same two for every action, and each registration, connection
+//   and unregistration is a round trip to the server that every other client
+//   hears of); a few such ports are kept, the others are unregistered. The
 //   client's destructor deactivates and closes the JACK client before it frees
 //   anything the process thread reads. No sleep is involved anywhere.
 // - The server going away is noticed: sends then fail with ServerGone, every
@@ -97,11 +102,12 @@ public:
     using SentHandler = std::function<void()>;
 
     // Registers an output port named `portName` (a number is added when this
-    // client has a port of that name already) and, unless `destination` is
-    // empty, connects it to that port. Returns once the connection is in the
-    // server's cycle, so that a message sent next goes through it (a couple of
-    // cycles). Null and `error` set on failure, also when no cycle runs
-    // within the bound.
+    // client has a port of that name already), or takes the idle one left
+    // connected to `destination` by an earlier close, and unless `destination`
+    // is empty connects it to that port. Returns once the connection is in the
+    // server's cycle, so that a message sent next goes through it (at most a
+    // cycle). Null and `error` set on failure, also when no cycle runs within
+    // the bound.
     std::unique_ptr<JackOutput> openOutput(const std::string& portName,
                                            const std::string& destination, SentHandler onSent,
                                            std::string& error);
@@ -149,10 +155,11 @@ public:
     // been written into a cycle's buffer; true when it has (also when nothing
     // was queued), false when the bound passed or the server went away first.
     bool drain();
-    // Drains, then takes the port out of the process cycle, disconnects,
-    // unregisters and frees it. Messages still queued after the bound are
-    // dropped. Returns drain()'s answer. Nothing else may be called afterwards
-    // except close() again, which returns true.
+    // Drains, then takes the port out of the process cycle and frees it; the
+    // JACK port is unregistered or kept idle as the client's comment says.
+    // Messages still queued after the bound are dropped. Returns drain()'s
+    // answer. Nothing else may be called afterwards except close() again,
+    // which returns true.
     bool close();
 
     // The largest message send() accepts.
@@ -181,8 +188,9 @@ public:
     JackInput& operator=(const JackInput&) = delete;
 
     // Takes the port out of the process cycle, waits until a cycle that may
-    // still use it has ended, disconnects and unregisters it. Its handler runs
-    // no more once this returns.
+    // still use it has ended, and frees it (the JACK port is unregistered or
+    // kept idle as the client's comment says). Its handler runs no more once
+    // this returns.
     void close();
 
     // Events the process thread had to drop because the queue to the delivery
