@@ -258,6 +258,38 @@ TEST_F(JackClientTest, AServerShutDownIsReportedAndEndsSendsAndWaits) {
     client.reset();
 }
 
+// A closed port that was connected stays registered and connected, empty, and
+// opening the same connection again takes it: no round trip to the server,
+// and nothing of what the closed port sent arrives a second time.
+TEST_F(JackClientTest, ReopeningAConnectionTakesTheIdlePortAndSendsNothingTwice) {
+    connect();
+    const std::string name = outputs.front()->fullName();
+    ASSERT_EQ(outputs.front()->send(sysEx(30, 1)), Sent::Queued);
+    EXPECT_TRUE(outputs.front()->close());
+    const auto sources = receiver->sources();
+    EXPECT_EQ(std::count(sources.begin(), sources.end(), name), 1) << "kept registered";
+
+    JackOutput& again = addOutput();
+    EXPECT_EQ(again.fullName(), name);
+    ASSERT_EQ(again.send(sysEx(30, 2)), Sent::Queued);
+    EXPECT_EQ(everythingUpToAMarker(), (std::vector<Bytes>{sysEx(30, 1), sysEx(30, 2)}));
+}
+
+// The peer of an idle port went away and came back: the port is connected
+// again when the connection is opened next.
+TEST_F(JackClientTest, AnIdlePortWhosePeerCameBackIsConnectedAgain) {
+    connect();
+    EXPECT_TRUE(outputs.front()->close());
+    input->close();
+    std::string error;
+    input = receiver->openInput("in", "", inbox.handler(), error);
+    ASSERT_TRUE(input) << error;
+
+    JackOutput& again = addOutput();
+    ASSERT_EQ(again.send(sysEx(40, 3)), Sent::Queued);
+    EXPECT_EQ(everythingUpToAMarker(), std::vector<Bytes>{sysEx(40, 3)});
+}
+
 TEST_F(JackClientTest, ASecondClientOfAnExactNameIsRefused) {
     std::string error;
     JackClient::Options options;
