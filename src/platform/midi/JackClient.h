@@ -57,8 +57,8 @@ public:
         // Fail when the server already has a client of that name, instead of
         // taking the name with a number added.
         bool exactName = false;
-        // How long closing a port waits for its queue to empty, and for a
-        // process cycle to end; also bounds the first open's wait for a cycle.
+        // How long a call waits for the server's cycles: for a queue to empty,
+        // a cycle to end, a new connection to take effect.
         std::chrono::milliseconds bound{2000};
         // Runs when the server has shut the client down (delivery thread).
         std::function<void()> onServerGone;
@@ -77,7 +77,9 @@ public:
     }
 
     // Deactivates and closes the JACK client, then frees what it used. All its
-    // ports are closed by then (they keep the client alive).
+    // ports are closed by then (they keep the client alive). After the server
+    // has gone the JACK handle is left to the JACK library, which deletes the
+    // clients of a dead server when the process opens its next client.
     ~JackClient();
     JackClient(const JackClient&) = delete;
     JackClient& operator=(const JackClient&) = delete;
