@@ -594,10 +594,17 @@ std::shared_ptr<JackClient> JackClient::open(const std::string& name, std::strin
     core.typeBufferSize = jack_port_type_get_buffer_size(core.client, JACK_DEFAULT_MIDI_TYPE);
     core.delivery = std::thread([&core] { core.deliver(); });
     jack_on_info_shutdown(core.client, &jack::ClientCore::shutDown, &core);
-    if (jack_set_process_callback(core.client, &jack::ClientCore::process, &core) != 0 ||
-        jack_activate(core.client) != 0) {
-        error = "the JACK server did not take the client \"" + name + "\" into its cycle";
+    if (jack_set_process_callback(core.client, &jack::ClientCore::process, &core) != 0) {
+        error = "the JACK server refused a process callback for \"" + name + "\"";
         return nullptr; // the destructor closes what was opened
+    }
+    // A server waits only a few periods for the cycle that takes a new client
+    // in, and reports failure when the machine is too busy for that, though
+    // the client is in the graph: a cycle that runs for it is what counts.
+    if (jack_activate(core.client) != 0 &&
+        !core.waitUntil([&] { return core.cycles.load() > 0; }, core.options.bound)) {
+        error = "the JACK server did not take the client \"" + name + "\" into its cycle";
+        return nullptr;
     }
     return client;
 }
