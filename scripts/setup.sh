@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev librtmidi-dev libgtest-dev
+    libjack-jackd2-dev # the JACK MIDI backend is written on libjack
     jackd2            # JACK server with its dummy driver: cross-process MIDI tests
     python3-mido      # independent Standard MIDI File reader used as a cross-check
 )

@@ -1,8 +1,9 @@
 #pragma once
 
-// Hosts a KeyboardSimulator on MIDI ports of its own (RtMidi, JACK or ALSA):
-// every SysEx message arriving at the input port is handed to the simulator,
-// and its replies leave through the output port when their delay is due.
+// Hosts a KeyboardSimulator on MIDI ports of its own (JACK through the
+// driver layer's JackClient, ALSA through RtMidi): every SysEx message
+// arriving at the input port is handed to the simulator, and its replies leave
+// through the output port when their delay is due.
 
 #include "kbdsim/KeyboardSimulator.h"
 #include "kbdsim/tool/CommandLine.h"
@@ -16,17 +17,17 @@
 #include <mutex>
 #include <string>
 
-class RtMidiIn;
-class RtMidiOut;
-
 namespace kbdsim::tool {
+
+class HostPorts;
 
 class MidiHost {
 public:
     // Opens the input and output ports named after the settings. Throws
     // qel::Exception when the MIDI system is not available (for JACK: no
-    // server running) or a port cannot be made.
+    // server running, or a client of that name exists) or a port cannot be made.
     MidiHost(const Settings& settings, KeyboardSimulator& keyboard);
+    // Closes the ports; replies still queued leave first (within a bound).
     ~MidiHost();
     MidiHost(const MidiHost&) = delete;
     MidiHost& operator=(const MidiHost&) = delete;
@@ -36,7 +37,8 @@ public:
 
     // Serves messages until `stop` becomes true; checks it at least every
     // 100 ms, also while a paced reply waits for its time. `afterMessage` runs
-    // after each message has been answered.
+    // after each message has been answered. Throws qel::Exception when the
+    // MIDI system fails (a reply cannot be sent, the JACK server shut down).
     void run(const std::atomic<bool>& stop, const std::function<void(const Bytes&)>& afterMessage);
 
     // Called on the MIDI system's thread for each incoming message.
@@ -48,16 +50,13 @@ private:
         std::chrono::steady_clock::time_point arrival;
     };
     bool waitForMessage(Incoming& next);
-    void checkErrors(const char* step);
 
     Settings settings_;
     KeyboardSimulator& keyboard_;
-    std::unique_ptr<RtMidiIn> input_;
-    std::unique_ptr<RtMidiOut> output_;
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<Incoming> queue_;
-    std::string error_; // the last error the MIDI system reported
+    std::unique_ptr<HostPorts> ports_; // last: its threads call enqueue()
 };
 
 } // namespace kbdsim::tool

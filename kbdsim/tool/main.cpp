@@ -12,6 +12,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -87,6 +88,10 @@ int main(int argc, char** argv) {
         }
         return run(settings);
     } catch (const qel::Exception& failure) {
+        std::fprintf(stderr, "tq7400-kbdsim: %s\n", failure.what());
+        return 1;
+    } catch (const std::exception& failure) {
+        // Out of memory, a thread that could not start, ...: still a message, not an abort.
         std::fprintf(stderr, "tq7400-kbdsim: %s\n", failure.what());
         return 1;
     }

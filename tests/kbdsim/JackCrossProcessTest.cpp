@@ -1,19 +1,19 @@
 // The stand-alone simulator in its own process, reached over a JACK server
 // that the test starts for itself (dummy driver, synchronous mode, a name of
-// its own) by a client using RtMidi's JACK API.
+// its own) by a client on the driver layer's JackClient.
 
+#include "support/ChildProcess.h"
 #include "PcSide.h"
-#include "core/Catalogue.h"
 #include "kbdsim/DemoContent.h"
 #include "kbdsim/MemoryImage.h"
-#include "support/ChildProcess.h"
+#include "core/Catalogue.h"
+#include "platform/midi/JackClient.h"
+#include "support/MessageInbox.h"
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <rtmidi/RtMidi.h>
-#include <thread>
 #include <unistd.h>
 
 namespace kbdsim {
@@ -22,39 +22,32 @@ namespace {
 using namespace kbdsim::test;
 using namespace std::chrono_literals;
 namespace category = qel::category;
+using qel::midi::JackOutput;
 
 constexpr const char* jackd = "/usr/bin/jackd";
 constexpr const char* jackWait = "/usr/bin/jack_wait";
 
 // The PC side: one output port to the simulator's input, one input port from
-// its output. Every wait for a reply is bounded.
+// its output. Every wait for a reply is bounded. Closing the output lets
+// what was sent leave first.
 class JackPc {
 public:
-    explicit JackPc(const std::string& simulatorName)
-        : out_(RtMidi::UNIX_JACK, "kbdsim test PC out"),
-          in_(RtMidi::UNIX_JACK, "kbdsim test PC in", 100) {
-        out_.setErrorCallback(onError, &error_);
-        in_.setErrorCallback(onError, &error_);
-        in_.ignoreTypes(false, true, true);
-        outOpen_ = open(out_, simulatorName + " In:MIDI In");
-        inOpen_ = open(in_, simulatorName + " Out:MIDI Out");
+    explicit JackPc(const std::string& simulatorName) {
+        client_ = qel::midi::JackClient::open("kbdsim test PC", error_);
+        if (!client_)
+            return;
+        in_ = client_->openInput("in", simulatorName + " Out:MIDI Out", inbox_.handler(), error_);
+        if (in_)
+            out_ = client_->openOutput("out", simulatorName + " In:MIDI In", {}, error_);
     }
-    bool connected() const { return outOpen_ && inOpen_; }
+    bool connected() const { return in_ && out_; }
     const std::string& error() const { return error_; }
 
     // Sends a message and waits up to `bound` for the one reply.
     std::optional<Bytes> exchange(const Bytes& message, std::chrono::milliseconds bound = 5000ms) {
-        std::vector<unsigned char> bytes(message.begin(), message.end());
-        out_.sendMessage(&bytes);
-        const auto deadline = std::chrono::steady_clock::now() + bound;
-        std::vector<unsigned char> reply;
-        while (std::chrono::steady_clock::now() < deadline) {
-            in_.getMessage(&reply);
-            if (!reply.empty())
-                return Bytes(reply.begin(), reply.end());
-            std::this_thread::sleep_for(1ms);
-        }
-        return std::nullopt;
+        if (out_->send(message) != JackOutput::SendResult::Queued)
+            return std::nullopt;
+        return inbox_.take(bound);
     }
 
     // Receives a whole item as the PC does; counts the blocks.
@@ -86,30 +79,15 @@ public:
             if (!reply || commandOf(*reply) != acknowledgeCommand)
                 return false;
         }
-        std::vector<unsigned char> end = handshake(cat, number, 0);
-        out_.sendMessage(&end);
-        return true;
+        return out_->send(handshake(cat, number, 0)) == JackOutput::SendResult::Queued;
     }
 
 private:
-    static void onError(RtMidiError::Type type, const std::string& text, void* error) {
-        if (type != RtMidiError::DEBUG_WARNING)
-            *static_cast<std::string*>(error) = text;
-    }
-    template <typename Port> static bool open(Port& port, const std::string& name) {
-        for (unsigned i = 0; i < port.getPortCount(); ++i)
-            if (port.getPortName(i) == name) {
-                port.openPort(i, "pc");
-                return port.isPortOpen();
-            }
-        return false;
-    }
-
     std::string error_;
-    RtMidiOut out_;
-    RtMidiIn in_;
-    bool outOpen_ = false;
-    bool inOpen_ = false;
+    qel::test::MessageInbox inbox_; // outlives the input port that fills it
+    std::shared_ptr<qel::midi::JackClient> client_;
+    std::unique_ptr<qel::midi::JackInput> in_;
+    std::unique_ptr<JackOutput> out_;
 };
 
 class KbdsimOverJack : public ::testing::Test {
@@ -138,7 +116,9 @@ protected:
     }
 
     void TearDown() override {
-        simulator.reset(); // SIGINT, bounded
+        if (simulator) {
+            EXPECT_EQ(simulator->stop(SIGINT, 10s), 0) << readFile(simulatorLog);
+        }
         // SIGINT, not SIGTERM: the server then leaves JACK's registry clean.
         if (server) {
             EXPECT_EQ(server->stop(SIGINT, 10s), 0) << readFile((dir / "jackd.log").string());

@@ -9,7 +9,9 @@
 #include "support/JackServer.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -93,6 +95,46 @@ TEST_F(DialogOverJack, ListsReceivesAndSendsItemsWithTheStoredPortNames) {
     EXPECT_EQ(dialog->ReceiveData(16, 20, back), back.size());
     EXPECT_EQ(dialog->GetErrorCode(), 0);
     EXPECT_EQ(back, item);
+}
+
+// The JACK server going away in the middle of a transfer: the dialog ends the
+// transfer with an error code instead of waiting for ever, closes, and the
+// simulator ends with an error of its own.
+TEST_F(DialogOverJack, AServerThatStopsMidTransferEndsItWithAnError) {
+    auto driver = midi::makeSystemDevicesOnlyDriver();
+    test::DialogBench bench(driver, 3000ms);
+    bench.storeDevices(keyboardOut, keyboardIn);
+    class StoppingView : public test::RecordingView {
+    public:
+        StoppingView(std::shared_ptr<test::ViewLog> log, std::function<void()> stop)
+            : RecordingView(std::move(log)), stop_(std::move(stop)) {}
+        void setPosition(int position) override {
+            RecordingView::setPosition(position);
+            if (position > 0 && stop_)
+                std::exchange(stop_, nullptr)(); // after the first block
+        }
+
+    private:
+        std::function<void()> stop_;
+    };
+    bench.environment.makeView = [&] {
+        return std::make_unique<StoppingView>(
+            bench.view, [&] { EXPECT_TRUE(server->stop()) << server->output(); });
+    };
+    dialog = bench.create();
+    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    const std::int32_t size = dialog->GetDataSize(16, 2);
+    ASSERT_GT(size, 256) << "an item of several blocks";
+    Bytes item(static_cast<std::size_t>(size));
+    const std::size_t received = dialog->ReceiveData(16, 2, item);
+    EXPECT_NE(dialog->GetErrorCode(), 0);
+    EXPECT_LT(received, item.size());
+    dialog.reset();
+
+    EXPECT_EQ(simulator->waitForExit(10s), 1) << simulator->output();
+    EXPECT_NE(simulator->output().find("JACK server has shut down"), std::string::npos)
+        << simulator->output();
+    simulator.reset();
 }
 
 } // namespace

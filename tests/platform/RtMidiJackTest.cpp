@@ -1,14 +1,14 @@
-// The RtMidi backend on a JACK server of the test's own, against peer ports
-// the test opens with RtMidi directly.
+// The system backend chosen for JACK (QEL_MIDI_API=jack) on a JACK server of
+// the test's own, against peer ports the test opens with a JackClient.
 
-#include "platform/midi/RtMidiBackend.h"
 #include "support/EventPump.h"
 #include "support/JackServer.h"
+#include "platform/midi/JackClient.h"
+#include "platform/midi/RtMidiBackend.h"
+#include "support/MessageInbox.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <rtmidi/RtMidi.h>
-#include <thread>
 
 namespace {
 
@@ -33,24 +33,21 @@ protected:
         ::setenv("QEL_MIDI_API", "jack", 1);
         backend = makeRtMidiBackend();
         // The far end: a port that sends to us and one that receives from us.
-        peerOut = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "peer");
-        peerOut->openVirtualPort("to pc");
-        peerIn = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "peer");
-        peerIn->ignoreTypes(false, true, true);
-        peerIn->openVirtualPort("from pc");
+        std::string error;
+        peer = JackClient::open("peer", error);
+        ASSERT_TRUE(peer) << error;
+        peerOut = peer->openOutput("to pc", "", {}, error);
+        ASSERT_TRUE(peerOut) << error;
+        peerIn = peer->openInput("from pc", "", peerInbox.handler(), error);
+        ASSERT_TRUE(peerIn) << error;
     }
 
     void TearDown() override {
         input.reset();
         output.reset();
         peerIn.reset();
-        // RtMidi's JACK output frees its ring buffer before closing its client;
-        // closing the port and letting a cycle pass first avoids that race.
-        if (peerOut) {
-            peerOut->closePort();
-            std::this_thread::sleep_for(50ms);
-            peerOut.reset();
-        }
+        peerOut.reset();
+        peer.reset();
         if (server) {
             EXPECT_TRUE(server->stop()) << server->output();
         }
@@ -59,8 +56,10 @@ protected:
 
     std::unique_ptr<qel::test::JackServer> server;
     std::unique_ptr<Backend> backend;
-    std::unique_ptr<RtMidiOut> peerOut;
-    std::unique_ptr<RtMidiIn> peerIn;
+    qel::test::MessageInbox peerInbox;
+    std::shared_ptr<JackClient> peer;
+    std::unique_ptr<JackOutput> peerOut;
+    std::unique_ptr<JackInput> peerIn;
     std::unique_ptr<InputDevice> input;
     std::unique_ptr<OutputDevice> output;
 };
@@ -78,17 +77,15 @@ TEST_F(RtMidiOverJack, SysExComesInWholeThroughTheEventQueueAndOtherMessagesDoNo
                   input),
               result::NoError);
     ASSERT_EQ(input->start(), result::NoError);
-    std::this_thread::sleep_for(50ms); // the connection settles
     const Bytes sysEx{0xF0, 0x44, 0x11, 0x02, 0x7F, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0xF7};
-    peerOut->sendMessage(std::vector<unsigned char>{0x90, 0x40, 0x7F}.data(),
-                         3); // a note: not ours
-    peerOut->sendMessage(sysEx.data(), sysEx.size());
+    ASSERT_EQ(peerOut->send(Bytes{0x90, 0x40, 0x7F}), JackOutput::SendResult::Queued); // not ours
+    ASSERT_EQ(peerOut->send(sysEx), JackOutput::SendResult::Queued);
     ASSERT_TRUE(qel::test::pumpUntil([&] { return !delivered.empty(); }, 3000ms));
     qel::test::pumpFor(50ms);
     EXPECT_EQ(delivered, std::vector<Bytes>{sysEx});
 
     ASSERT_EQ(input->stop(), result::NoError);
-    peerOut->sendMessage(sysEx.data(), sysEx.size());
+    ASSERT_EQ(peerOut->send(sysEx), JackOutput::SendResult::Queued);
     qel::test::pumpFor(200ms);
     EXPECT_EQ(delivered.size(), 1u) << "nothing flows after stop()";
     EXPECT_EQ(input->close(), result::NoError);
@@ -103,18 +100,11 @@ TEST_F(RtMidiOverJack, SentMessageArrivesAndIsReportedDoneLater) {
     ASSERT_EQ(backend->openOutput(
                   index, [&] { ++done; }, output),
               result::NoError);
-    std::this_thread::sleep_for(50ms);
     const Bytes sysEx{0xF0, 0x44, 0x11, 0x02, 0x7F, 0x01, 0x00, 0x00, 0x0D, 0x00, 0x00, 0x00, 0xF7};
     ASSERT_EQ(output->send(sysEx), result::NoError);
     EXPECT_EQ(done, 0) << "done comes through the event queue, not inside send()";
     ASSERT_TRUE(qel::test::pumpUntil([&] { return done == 1; }));
-    std::vector<unsigned char> received;
-    for (int i = 0; i < 300 && received.empty(); ++i) {
-        peerIn->getMessage(&received);
-        if (received.empty())
-            std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_EQ(Bytes(received.begin(), received.end()), sysEx);
+    EXPECT_EQ(peerInbox.take(3000ms), sysEx);
 }
 
 TEST_F(RtMidiOverJack, MessageRtMidiWouldDropUnseenIsRefused) {
@@ -124,7 +114,7 @@ TEST_F(RtMidiOverJack, MessageRtMidiWouldDropUnseenIsRefused) {
     ASSERT_EQ(backend->openOutput(
                   index, [] {}, output),
               result::NoError);
-    // Far more than RtMidi's JACK ring buffer holds: RtMidi would say nothing.
+    // Far more than a JACK MIDI buffer holds: it could never be sent.
     Bytes huge(1 << 20, 0x01);
     huge.front() = 0xF0;
     huge.back() = 0xF7;

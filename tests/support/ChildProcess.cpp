@@ -13,7 +13,16 @@ extern char** environ;
 namespace kbdsim::test {
 namespace {
 constexpr auto poll = std::chrono::milliseconds(20);
+
+// The exit code, or 128 + the signal that ended the program, as a shell has it.
+int outcome(int status) {
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return -1;
 }
+} // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std::string& logPath) {
     std::vector<char*> argv;
@@ -55,12 +64,12 @@ int ChildProcess::waitForExit(std::chrono::milliseconds bound) {
         std::this_thread::sleep_for(poll);
     if (running())
         return -1;
-    return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+    return outcome(status_);
 }
 
 int ChildProcess::stop(int signal, std::chrono::milliseconds bound) {
     if (!running())
-        return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+        return outcome(status_);
     ::kill(pid_, signal);
     const int code = waitForExit(bound);
     if (running()) {

@@ -24,9 +24,12 @@ public:
     // True while the program has not ended.
     bool running();
     // Sends `signal` and waits up to `bound` for the end, then kills it.
-    // Returns the exit status as waitpid() gives it, -1 if it had to be killed.
+    // Returns the exit code; 128 + the signal's number when the program died
+    // of a signal (a crash, or the signal it was stopped with), -1 if it had
+    // to be killed. Only a program that ended by itself can give 0.
     int stop(int signal, std::chrono::milliseconds bound);
-    // Waits up to `bound` for the end by itself; the exit code, or -1.
+    // Waits up to `bound` for the end by itself; the exit code as stop()
+    // gives it, or -1 while it still runs.
     int waitForExit(std::chrono::milliseconds bound);
 
 private:

@@ -41,22 +41,28 @@ public:
         }
         return output_.contains(text);
     }
-    // Waits up to `bound` for the program to end by itself; its exit code, or -1.
+    // Waits up to `bound` for the program to end by itself; its exit code, or
+    // -1 when it is still running or crashed.
     int waitForExit(std::chrono::milliseconds bound) {
-        if (!process_.waitForFinished(static_cast<int>(bound.count())))
+        if (running() && !process_.waitForFinished(static_cast<int>(bound.count())))
             return -1;
-        return process_.exitCode();
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
     }
-    // Stops it with SIGINT; true when it ended in time by itself.
+    // Stops it with SIGINT; true when it ended in time by itself with exit
+    // code 0. A program that crashed, before or on the signal, or had to be
+    // killed is a failure.
     bool stop() {
-        if (!running())
-            return true;
-        ::kill(static_cast<pid_t>(process_.processId()), SIGINT);
-        if (process_.waitForFinished(10000))
-            return true;
-        process_.kill();
-        process_.waitForFinished(5000);
-        return false;
+        if (!started_)
+            return true; // nothing ran
+        if (running()) {
+            ::kill(static_cast<pid_t>(process_.processId()), SIGINT);
+            if (!process_.waitForFinished(10000)) {
+                process_.kill();
+                process_.waitForFinished(5000);
+                return false;
+            }
+        }
+        return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
     }
     std::string output() {
         output_ += process_.readAll();

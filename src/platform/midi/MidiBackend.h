@@ -33,12 +33,17 @@ public:
 
     // Takes a copy of one complete System Exclusive message to send and returns
     // at once; the done handler runs once per message when it has left, in
-    // order (a message sent while another is on its way follows it). Fails with
-    // Unprepared for an empty message, or with the system's code.
+    // order (a message sent while another is on its way follows it). "Left"
+    // means handed to the MIDI system in full, never merely queued for it.
+    // Fails with Unprepared for an empty message, or with the system's code.
     virtual Result send(std::span<const std::uint8_t> message) = 0;
-    // Abandons what is in flight. Returns the system's code.
+    // Does nothing but check that the device is open (InvalidHandle if not): no
+    // MIDI system here can call back a message once taken, and a System
+    // Exclusive message cut short would leave the receiver waiting for its end.
     virtual Result reset() = 0;
-    // Closes the device; on failure it stays open. Returns the system's code.
+    // Closes the device after what was sent has left, waiting a bounded time
+    // for it; on failure (StillPlaying when that time passed) it stays open.
+    // Returns the system's code.
     virtual Result close() = 0;
 };
 

@@ -1,14 +1,14 @@
 #include "platform/midi/RtMidiBackend.h"
 
 #include "platform/midi/EventPoster.h"
+#include "platform/midi/InputGate.h"
+#include "platform/midi/JackBackend.h"
+#include "platform/midi/RtMidiErrorTrap.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <chrono>
 #include <cstdlib>
 #include <rtmidi/RtMidi.h>
-#include <thread>
 #include <unistd.h>
 
 namespace qel::midi {
@@ -17,54 +17,34 @@ namespace {
 
 const char* const clientName = "TQ-7400 Data Manager";
 
-// RtMidi reports some failures (a send the system refused, a JACK server that is
-// not there) only as warnings printed to the console, unless an error callback
-// is set. Every RtMidi object gets this trap, so that each failure can be
-// returned as a result code instead.
-class ErrorTrap {
-public:
-    static void callback(RtMidiError::Type type, const std::string&, void* trap) {
-        static_cast<ErrorTrap*>(trap)->record(type);
+Result toResult(RtMidiError::Type type) {
+    switch (type) {
+    case RtMidiError::NO_DEVICES_FOUND:
+    case RtMidiError::INVALID_DEVICE:
+        return result::BadDeviceId;
+    case RtMidiError::MEMORY_ERROR:
+        return result::NoMemory;
+    case RtMidiError::INVALID_PARAMETER:
+        return result::InvalidParameter;
+    case RtMidiError::INVALID_USE:
+        return result::InvalidHandle;
+    default:
+        return result::Error;
     }
+}
 
-    // The code of the first failure since the last take(), NoError if none.
-    Result take() { return code_.exchange(result::NoError); }
-
-private:
-    void record(RtMidiError::Type type) {
-        const Result code = toResult(type);
-        Result expected = result::NoError;
-        if (code != result::NoError)
-            code_.compare_exchange_strong(expected, code);
-    }
-
-    static Result toResult(RtMidiError::Type type) {
-        switch (type) {
-        case RtMidiError::DEBUG_WARNING:
-            return result::NoError; // chatter of debug builds, not a failure
-        case RtMidiError::NO_DEVICES_FOUND:
-        case RtMidiError::INVALID_DEVICE:
-            return result::BadDeviceId;
-        case RtMidiError::MEMORY_ERROR:
-            return result::NoMemory;
-        case RtMidiError::INVALID_PARAMETER:
-            return result::InvalidParameter;
-        case RtMidiError::INVALID_USE:
-            return result::InvalidHandle;
-        default:
-            return result::Error;
-        }
-    }
-
-    std::atomic<Result> code_{result::NoError};
-};
+// The code of the first failure the trap caught since the last call, NoError if none.
+Result takeResult(RtMidiErrorTrap& trap) {
+    const auto failure = trap.take();
+    return failure ? toResult(failure->type) : result::NoError;
+}
 
 // Makes an RtMidi object with the trap set, or null when the API cannot be
 // reached (RtMidi throws from constructors, before a callback can be set).
-template <typename Midi> std::unique_ptr<Midi> makeMidi(RtMidi::Api api, ErrorTrap& trap) {
+template <typename Midi> std::unique_ptr<Midi> makeMidi(RtMidi::Api api, RtMidiErrorTrap& trap) {
     try {
         auto midi = std::make_unique<Midi>(api, clientName);
-        midi->setErrorCallback(&ErrorTrap::callback, &trap);
+        midi->setErrorCallback(&RtMidiErrorTrap::callback, &trap);
         return midi;
     } catch (const RtMidiError&) {
         return nullptr;
@@ -74,7 +54,7 @@ template <typename Midi> std::unique_ptr<Midi> makeMidi(RtMidi::Api api, ErrorTr
 }
 
 template <typename Midi> std::vector<std::string> portNames(RtMidi::Api api) {
-    ErrorTrap trap;
+    RtMidiErrorTrap trap;
     std::vector<std::string> names;
     auto midi = makeMidi<Midi>(api, trap);
     if (!midi)
@@ -93,17 +73,15 @@ public:
     static constexpr std::size_t maximumMessageSize = 8192;
 
     RtMidiOutputDevice(DoneHandler onDone) : onDone_(std::move(onDone)) {}
-    ~RtMidiOutputDevice() override { release(); }
 
     Result open(RtMidi::Api api, unsigned index) {
-        api_ = api;
         midi_ = makeMidi<RtMidiOut>(api, trap_);
         if (!midi_)
             return result::NoDriver;
         if (index >= midi_->getPortCount())
             return result::BadDeviceId;
         midi_->openPort(index, "TQ-7400 out");
-        const Result code = trap_.take();
+        const Result code = takeResult(trap_);
         if (code != result::NoError)
             return code;
         return midi_->isPortOpen() ? result::NoError : result::Error;
@@ -114,52 +92,37 @@ public:
             return result::InvalidHandle;
         if (message.empty())
             return result::Unprepared;
-        // RtMidi's JACK output drops a message that does not fit its 16 KB ring
-        // buffer without a word; what could not fit is refused here instead.
         if (message.size() > maximumMessageSize)
             return result::InvalidParameter;
-        trap_.take();
+        takeResult(trap_);
         midi_->sendMessage(message.data(), message.size());
-        const Result code = trap_.take();
+        const Result code = takeResult(trap_);
         if (code != result::NoError)
             return code;
-        // RtMidi has handed the message to the system when sendMessage returns.
+        // RtMidi's ALSA output has handed the message to the sequencer when
+        // sendMessage returns.
         poster_.post([this] { onDone_(); });
         return result::NoError;
     }
 
+    // What was sent has been handed over already; nothing to call back.
     Result reset() override { return midi_ ? result::NoError : result::InvalidHandle; }
 
     Result close() override {
         if (!midi_)
             return result::InvalidHandle;
         midi_->closePort();
-        const Result code = trap_.take();
+        const Result code = takeResult(trap_);
         if (code != result::NoError)
             return code;
-        release();
+        midi_.reset();
         return result::NoError;
     }
 
 private:
-    // RtMidi's JACK output frees its ring buffer before it closes its JACK
-    // client, so a process cycle still running then reads freed memory. With
-    // the port closed first, cycles that start later return at once; waiting
-    // a few cycles lets one in progress end before the buffer goes.
-    void release() {
-        if (!midi_)
-            return;
-        if (api_ == RtMidi::UNIX_JACK) {
-            midi_->closePort();
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        midi_.reset();
-    }
-
     EventPoster poster_; // first: outlives the RtMidi object
-    RtMidi::Api api_ = RtMidi::UNSPECIFIED;
     DoneHandler onDone_;
-    ErrorTrap trap_;
+    RtMidiErrorTrap trap_;
     std::unique_ptr<RtMidiOut> midi_;
 };
 
@@ -181,7 +144,7 @@ public:
         midi_->ignoreTypes(false, true, true);
         midi_->setCallback(&RtMidiInputDevice::received, this);
         midi_->openPort(index, "TQ-7400 in");
-        const Result code = trap_.take();
+        const Result code = takeResult(trap_);
         if (code != result::NoError)
             return code;
         return midi_->isPortOpen() ? result::NoError : result::Error;
@@ -194,9 +157,9 @@ public:
     Result close() override {
         if (!midi_)
             return result::InvalidHandle;
-        setFlowing(false);
+        gate_.set(false);
         midi_->closePort();
-        const Result code = trap_.take();
+        const Result code = takeResult(trap_);
         if (code != result::NoError)
             return code;
         midi_.reset();
@@ -207,38 +170,40 @@ private:
     Result setFlowing(bool flowing) {
         if (!midi_)
             return result::InvalidHandle;
-        // A new generation drops what was received before and not yet delivered.
-        generation_.fetch_add(1);
-        flowing_.store(flowing);
+        // A new period drops what was received before and not yet delivered.
+        gate_.set(flowing);
         return result::NoError;
     }
 
     // Runs on RtMidi's thread: only copies the message and posts it.
     static void received(double, std::vector<unsigned char>* message, void* self) {
         auto* device = static_cast<RtMidiInputDevice*>(self);
-        if (!message || message->empty() || message->front() != 0xF0 || !device->flowing_.load())
+        if (!message || message->empty() || message->front() != 0xF0)
             return;
-        const unsigned generation = device->generation_.load();
+        const auto stamp = device->gate_.admit();
+        if (!stamp)
+            return;
         device->poster_.post(
-            [device, generation, bytes = *message] { device->deliver(generation, bytes); });
+            [device, stamp = *stamp, bytes = *message] { device->deliver(stamp, bytes); });
     }
 
-    void deliver(unsigned generation, const std::vector<unsigned char>& bytes) {
-        if (generation != generation_.load() || !flowing_.load())
+    void deliver(InputGate::Stamp stamp, const std::vector<unsigned char>& bytes) {
+        if (!gate_.current(stamp))
             return;
         // A message longer than the port's buffer arrives in buffer-sized pieces.
         for (std::size_t offset = 0; offset < bytes.size(); offset += bufferSize_) {
             const std::size_t length = std::min(bufferSize_, bytes.size() - offset);
             onData_(std::span<const std::uint8_t>(bytes.data() + offset, length));
+            if (!gate_.current(stamp))
+                return; // the handler stopped input
         }
     }
 
     EventPoster poster_; // first: outlives the RtMidi object
     LongDataHandler onData_;
     std::size_t bufferSize_;
-    ErrorTrap trap_;
-    std::atomic<bool> flowing_{false};
-    std::atomic<unsigned> generation_{0};
+    RtMidiErrorTrap trap_;
+    InputGate gate_;
     std::unique_ptr<RtMidiIn> midi_;
 };
 
@@ -287,27 +252,33 @@ bool compiled(RtMidi::Api api) {
     return std::find(apis.begin(), apis.end(), api) != apis.end();
 }
 
-RtMidi::Api chooseApi() {
+enum class System { None, Alsa, Jack };
+
+System chooseSystem() {
     const char* chosen = std::getenv("QEL_MIDI_API");
     const std::string choice = chosen ? chosen : "";
     if (choice == "none")
-        return RtMidi::UNSPECIFIED;
+        return System::None;
     if (choice == "jack")
-        return compiled(RtMidi::UNIX_JACK) ? RtMidi::UNIX_JACK : RtMidi::UNSPECIFIED;
-    const bool sequencer = ::access("/dev/snd/seq", R_OK | W_OK) == 0;
+        return System::Jack;
+    const bool alsa = ::access("/dev/snd/seq", R_OK | W_OK) == 0 && compiled(RtMidi::LINUX_ALSA);
     if (choice == "alsa")
-        return sequencer && compiled(RtMidi::LINUX_ALSA) ? RtMidi::LINUX_ALSA : RtMidi::UNSPECIFIED;
-    if (sequencer && compiled(RtMidi::LINUX_ALSA))
-        return RtMidi::LINUX_ALSA;
-    if (compiled(RtMidi::UNIX_JACK))
-        return RtMidi::UNIX_JACK;
-    return RtMidi::UNSPECIFIED;
+        return alsa ? System::Alsa : System::None;
+    return alsa ? System::Alsa : System::Jack;
 }
 
 } // namespace
 
 std::unique_ptr<Backend> makeRtMidiBackend() {
-    return std::make_unique<RtMidiBackend>(chooseApi());
+    switch (chooseSystem()) {
+    case System::Jack:
+        return makeJackBackend();
+    case System::Alsa:
+        return std::make_unique<RtMidiBackend>(RtMidi::LINUX_ALSA);
+    case System::None:
+        break;
+    }
+    return std::make_unique<RtMidiBackend>(RtMidi::UNSPECIFIED);
 }
 
 std::string stableDeviceName(const std::string& systemName) {

@@ -1,11 +1,12 @@
 #pragma once
 
-// The MIDI devices of the operating system, reached through RtMidi: the ALSA
-// sequencer on Linux, or a JACK server where no sequencer exists (containers,
-// test machines) or where the environment variable QEL_MIDI_API says so
-// ("alsa", "jack" or "none"). Without any reachable MIDI system the device
-// lists are empty; nothing here throws. An output device refuses messages
-// over 8 KB with InvalidParameter (RtMidi's JACK output would drop them unseen).
+// The MIDI devices of the operating system: the ALSA sequencer on Linux,
+// reached through RtMidi, or a JACK server where no sequencer exists
+// (containers, test machines) or where the environment variable QEL_MIDI_API
+// says so ("alsa", "jack" or "none"). JACK is served by the JACK backend of
+// JackBackend.h, not by RtMidi. Without any reachable MIDI system the device
+// lists are empty; nothing here throws. An RtMidi output device refuses
+// messages over 8 KB with InvalidParameter.
 
 #include "platform/midi/MidiBackend.h"
 
@@ -14,7 +15,7 @@
 
 namespace qel::midi {
 
-// The RtMidi backend for the API chosen as above.
+// The backend for the MIDI system chosen as above.
 std::unique_ptr<Backend> makeRtMidiBackend();
 
 // A device name that stays the same across sessions: ALSA appends the
