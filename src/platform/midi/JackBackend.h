@@ -3,7 +3,8 @@
 // The MIDI ports of a JACK server as a backend of the driver layer, written on
 // libjack through JackClient. One JACK client serves the backend for its whole
 // life: listing devices asks the server for its ports through that client, and
-// opening a device registers a port on it and connects it, so a MIDI dialog
+// opening a device registers a port on it and connects it (or takes the port
+// that the last close of the same device left connected), so a MIDI dialog
 // opens and closes without making a JACK client of its own. The client is made
 // on first use, and made again when the server it knew has shut down.
 //
