@@ -84,12 +84,3 @@ INSTANTIATE_TEST_SUITE_P(
                     StopCase{"Really?", "Really?."}, StopCase{"a-", "a-"}, StopCase{"", ""}));
 
 } // namespace
-
-int main(int argc, char* argv[]) {
-    // Also when listing the tests, where the test environment is not applied yet.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

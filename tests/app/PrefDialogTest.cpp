@@ -519,12 +519,3 @@ TEST_F(PrefDialogTest, FindKeyboardWithoutDevicesSaysThereAreNone) {
 
 } // namespace
 } // namespace qel::app
-
-int main(int argc, char* argv[]) {
-    // Also when listing the tests, where the test environment is not applied yet.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
