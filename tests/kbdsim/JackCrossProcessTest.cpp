@@ -1,6 +1,7 @@
 // The stand-alone simulator in its own process, reached over a JACK server
-// that the test starts for itself (dummy driver, synchronous mode, a name of
-// its own) by a client on the driver layer's JackClient.
+// that the test starts for itself (dummy driver, synchronous mode, a client
+// time-out as platform/JackServer.h explains, a name of its own) by a client
+// on the driver layer's JackClient.
 
 #include "support/ChildProcess.h"
 #include "PcSide.h"
@@ -103,10 +104,10 @@ protected:
         // server and never starts one of its own.
         ::setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
-        server = std::make_unique<ChildProcess>(std::vector<std::string>{jackd, "-S", "-n",
-                                                                         serverName, "-d", "dummy",
-                                                                         "-r", "48000", "-p", "64"},
-                                                (dir / "jackd.log").string());
+        server = std::make_unique<ChildProcess>(
+            std::vector<std::string>{jackd, "-S", "-t", "500", "-n", serverName, "-d", "dummy",
+                                     "-r", "48000", "-p", "64"},
+            (dir / "jackd.log").string());
         ASSERT_TRUE(server->started());
         ChildProcess wait({jackWait, "-w", "-t", "10"}, (dir / "jack_wait.log").string());
         const int waited = wait.waitForExit(15s);

@@ -48,6 +48,7 @@ protected:
         peerIn.reset();
         peerOut.reset();
         peer.reset();
+        backend.reset(); // its JACK client closes while the server still runs
         if (server) {
             EXPECT_TRUE(server->stop()) << server->output();
         }

@@ -2,9 +2,12 @@
 
 // Programs started by tests, and a JACK server of a test's own: dummy driver,
 // synchronous mode (the asynchronous default now and then drops a MIDI event
-// on a busy machine), a unique name, and every JACK client of the test process
-// pointed at it. Both are always stopped with SIGINT: after SIGTERM a JACK
-// server leaves its entry in JACK's registry of servers.
+// on a busy machine), a client time-out of 500 ms (without -t the server waits
+// only ten times two periods, 27 ms here, for a late client and then drops the
+// MIDI of that cycle, which a busy 2-core machine without real-time scheduling
+// reaches), a unique name, and every JACK client of the test process pointed
+// at it. Both are always stopped with SIGINT: after SIGTERM a JACK server
+// leaves its entry in JACK's registry of servers.
 
 #include <QProcess>
 #include <chrono>
@@ -90,9 +93,9 @@ public:
         }
         ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
         ::setenv("JACK_NO_START_SERVER", "1", 1);
-        server_ =
-            std::make_unique<Program>(jackd, QStringList{"-S", "-n", QString::fromStdString(name),
-                                                         "-d", "dummy", "-r", "48000", "-p", "64"});
+        server_ = std::make_unique<Program>(jackd, QStringList{"-S", "-t", "500", "-n",
+                                                               QString::fromStdString(name), "-d",
+                                                               "dummy", "-r", "48000", "-p", "64"});
         Program wait(jackWait, {"-w", "-t", "10"});
         if (!server_->started() || wait.waitForExit(std::chrono::seconds(15)) != 0 ||
             !server_->running())

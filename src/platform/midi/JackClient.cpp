@@ -615,10 +615,11 @@ JackClient::~JackClient() {
     // Once the server has gone the handle is left alone: its process thread
     // has ended with the server, and the JACK library deletes the clients of
     // a dead server itself when any client of the process opens next.
-    if (core.client && !core.serverGone.load()) {
-        jack_deactivate(core.client);
+    // A server that died unnoticed shows here as a deactivation that cannot
+    // be sent; closing such a client can block inside the JACK library, so it
+    // is left to the library as well. The process thread is stopped either way.
+    if (core.client && !core.serverGone.load() && jack_deactivate(core.client) == 0)
         jack_client_close(core.client);
-    }
     if (core.delivery.joinable()) {
         core.stopping.store(true);
         core.wakeup.release();
