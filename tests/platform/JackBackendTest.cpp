@@ -134,8 +134,8 @@ TEST_F(JackBackendTest, SendingAndClosingAtOnceLosesNothing) {
 }
 
 // A cycle held up while a device closes (under AddressSanitizer a use after
-// free would end the test): the close succeeds, what was sent still arrives,
-// and the backend goes on working.
+// free would end the test). The server gives up on such a cycle, so JACK may
+// drop what was written in it; the close itself must still succeed.
 TEST_F(JackBackendTest, ClosingWhileTheProcessThreadStallsDoesNotCrash) {
     openOutput();
     const auto names = backend->inputNames();
@@ -153,12 +153,13 @@ TEST_F(JackBackendTest, ClosingWhileTheProcessThreadStallsDoesNotCrash) {
     stall.arm();
     ASSERT_TRUE(stall.waitForStall(5000ms));
     EXPECT_EQ(input->close(), result::NoError);
+    // The backend still works: another device opens, and its message arrives.
+    const std::size_t before = peerInbox.all().size();
     output.reset();
     openOutput();
     ASSERT_EQ(output->send(sysEx(9)), result::NoError);
-    ASSERT_TRUE(peerInbox.waitForCount(6, 5000ms));
-    EXPECT_EQ(peerInbox.all(),
-              (std::vector<Bytes>{sysEx(0), sysEx(1), sysEx(2), sysEx(3), sysEx(4), sysEx(9)}));
+    ASSERT_TRUE(peerInbox.waitForCount(before + 1, 5000ms));
+    EXPECT_EQ(peerInbox.all().back(), sysEx(9));
 }
 
 // Each MIDI dialog lists the devices and opens two of them. None of that may

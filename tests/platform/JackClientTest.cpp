@@ -176,8 +176,9 @@ TEST_F(JackClientTest, CloseLetsQueuedMessagesLeaveOnceAndThenSendsNothing) {
 
 // The process thread takes up the ports it serves at the start of a cycle and
 // may be held up before it uses them. A port closed meanwhile must outlive that
-// cycle (under AddressSanitizer a use after free would end the test), and
-// what was queued still leaves, once and in order.
+// cycle (under AddressSanitizer a use after free would end the test). A cycle
+// held up that long is one the server has given up waiting for, and JACK drops
+// the events written in it; what does arrive comes whole, once, in order.
 TEST_F(JackClientTest, ClosingPortsWhileTheirProcessCycleStallsWaitsForThatCycle) {
     connect();
     JackOutput& output = *outputs.front();
@@ -193,7 +194,13 @@ TEST_F(JackClientTest, ClosingPortsWhileTheirProcessCycleStallsWaitsForThatCycle
         ASSERT_EQ(output.send(messages.back()), Sent::Queued);
     }
     EXPECT_TRUE(output.close()) << "every message was written into a cycle";
-    EXPECT_EQ(everythingUpToAMarker(), messages);
+    const auto received = everythingUpToAMarker();
+    auto next = messages.begin();
+    for (const Bytes& message : received) {
+        next = std::find(next, messages.end(), message);
+        ASSERT_NE(next, messages.end()) << "a message arrived twice, out of order or torn";
+        ++next;
+    }
 
     // The receiver's input, closed while a cycle that took it up stalls.
     receiverStall.arm();
