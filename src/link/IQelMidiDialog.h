@@ -13,7 +13,10 @@
 // Error codes: 0 success; 1-20 and 64 up: driver result codes; 22 no reply in
 // time ("MIDI TIMEOUT"); 23 the keyboard rejected a message ("MESSAGE
 // REJECTED"); 24 the keyboard reported a SysEx error, or sent more data than
-// the destination holds ("SYSEX ERROR").
+// the destination holds ("SYSEX ERROR"); 25 the user asked the dialog's window
+// to stop a data transfer, which then ended after its current block
+// ("Cancelled"; a cancelled send never sends its end-of-data command, so the
+// keyboard does not store the item).
 //
 // A call made while another operation of the same dialog waits for the
 // keyboard (from an event handled during that wait) does nothing and leaves

@@ -180,6 +180,10 @@ void TQelMidiDialog::hideWindow() {
         view_->hide();
 }
 
+bool TQelMidiDialog::cancelRequested() const {
+    return view_->cancelRequested();
+}
+
 void TQelMidiDialog::setProgressMaximum(std::int64_t maximum) {
     progressMaximum_ = static_cast<int>(std::clamp<std::int64_t>(maximum, 0, INT_MAX));
     view_->setRange(progressMaximum_);
@@ -271,6 +275,8 @@ std::string TQelMidiDialog::GetErrorText(std::int32_t code) const {
         return "MESSAGE REJECTED";
     case dialogError::sysEx:
         return "SYSEX ERROR";
+    case dialogError::cancelled:
+        return "Cancelled";
     default:
         return "";
     }

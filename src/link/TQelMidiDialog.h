@@ -31,6 +31,7 @@ namespace dialogError {
 inline constexpr std::int32_t timeout = 22;  // "MIDI TIMEOUT"
 inline constexpr std::int32_t rejected = 23; // "MESSAGE REJECTED"
 inline constexpr std::int32_t sysEx = 24;    // "SYSEX ERROR"
+inline constexpr std::int32_t cancelled = 25; // "Cancelled": the user stopped a transfer
 } // namespace dialogError
 
 class TQelMidiDialog {
@@ -105,6 +106,9 @@ private:
     void hideWindow();
     void setProgressMaximum(std::int64_t maximum);
     void setProgressPosition(std::int64_t position);
+    // Whether the user asked the window to stop; a transfer then ends at the
+    // block boundary with error 25.
+    bool cancelRequested() const;
 
     std::unique_ptr<MidiDialogView> view_;
     std::function<void(bool, const ByteVector&)> monitor_;

@@ -50,6 +50,13 @@ void TQelMidiDialog::SendData(std::uint16_t category, std::uint16_t number,
             return;
         }
         setProgressPosition(static_cast<std::int64_t>(offset + length));
+        if (cancelRequested()) {
+            // Without the end-of-data command the keyboard never stores the
+            // blocks it collected.
+            errorCode_ = dialogError::cancelled;
+            hideWindow();
+            return;
+        }
     }
     sendEndOfData(category, number);
     hideWindow();
@@ -118,6 +125,10 @@ std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t nu
                   destination.begin() + static_cast<std::ptrdiff_t>(written));
         written += block.size();
         setProgressPosition(static_cast<std::int64_t>(written));
+        if (cancelRequested()) {
+            errorCode_ = dialogError::cancelled;
+            break;
+        }
     }
     hideWindow();
     return written;

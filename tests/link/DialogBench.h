@@ -22,6 +22,8 @@ struct ViewLog {
     bool visible = false;
     int shows = 0;
     std::vector<std::string> errors;
+    // The user presses Cancel once the bar has reached this position; never when negative.
+    int cancelAt = -1;
 };
 
 class RecordingView : public MidiDialogView {
@@ -36,6 +38,9 @@ public:
     }
     void hide() override { log_->visible = false; }
     void showError(const std::string& text) override { log_->errors.push_back(text); }
+    bool cancelRequested() const override {
+        return log_->cancelAt >= 0 && log_->position >= log_->cancelAt;
+    }
 
 private:
     std::shared_ptr<ViewLog> log_;

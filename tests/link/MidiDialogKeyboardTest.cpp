@@ -121,6 +121,50 @@ TEST_F(VirtualKeyboard, OneMegabyteOfWaveDataComesBackByteForByte) {
     EXPECT_TRUE(back == data);
 }
 
+TEST_F(VirtualKeyboard, CancelEndsASendAtTheBlockBoundaryAndTheKeyboardKeepsItsItem) {
+    const Bytes before = pattern(300);
+    auto dialog = bench.create();
+    dialog->SendData(smf, 5, before);
+    ASSERT_EQ(dialog->GetErrorCode(), 0);
+
+    sent.clear();
+    bench.view->cancelAt = 256; // pressed while the third block is on its way
+    dialog->SendData(smf, 5, pattern(1000));
+    EXPECT_EQ(dialog->GetErrorCode(), 25);
+    EXPECT_EQ(dialog->GetErrorText(25), "Cancelled");
+    EXPECT_EQ(sentOfType(4), 2u) << "no block after the one that reached the position";
+    EXPECT_EQ(sentOfType(7), 0u) << "no end-of-data: the keyboard must not store a torn item";
+    EXPECT_FALSE(bench.view->visible);
+    ASSERT_TRUE(simulator->memory().data(smf, 5));
+    EXPECT_EQ(*simulator->memory().data(smf, 5), before);
+
+    // The next transfer runs to its end.
+    bench.view->cancelAt = -1;
+    const Bytes after = pattern(1000);
+    dialog->SendData(smf, 5, after);
+    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(*simulator->memory().data(smf, 5), after);
+}
+
+TEST_F(VirtualKeyboard, CancelEndsAReceiveAtTheBlockBoundaryAndTheNextReceiveIsWhole) {
+    const Bytes data = pattern(1000);
+    auto dialog = bench.create();
+    dialog->SendData(smf, 6, data);
+    ASSERT_EQ(dialog->GetErrorCode(), 0);
+
+    bench.view->cancelAt = 384;
+    Bytes back(1000);
+    EXPECT_EQ(dialog->ReceiveData(smf, 6, back), 384u);
+    EXPECT_EQ(dialog->GetErrorCode(), 25);
+    EXPECT_FALSE(bench.view->visible);
+
+    bench.view->cancelAt = -1;
+    Bytes again(1000);
+    EXPECT_EQ(dialog->ReceiveData(smf, 6, again), 1000u);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(again, data);
+}
+
 TEST_F(VirtualKeyboard, SizesAndNamesAskTheKeyboardOnlyWhereTheTablesSaySo) {
     auto dialog = bench.create();
     EXPECT_EQ(dialog->GetDataSize(2, 750), 70);  // Tone: fixed
