@@ -5,20 +5,27 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 
 namespace qel::app {
 
 MidiDialogWindow::MidiDialogWindow(QWidget* mainWindow)
-    : QDialog(nullptr), mainWindow_(mainWindow), progressBar_(new QProgressBar(this)) {
-    // A title bar without a close box: an operation ends by itself, never by the user.
+    : QDialog(nullptr), mainWindow_(mainWindow), progressBar_(new QProgressBar(this)),
+      cancelButton_(new QPushButton("Cancel", this)) {
+    // A title bar without a close box: an operation ends by itself or through
+    // Cancel, which lets it end cleanly at a block boundary.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(false);
-    setFixedSize(262, 71);
+    setFixedSize(262, 101);
     progressBar_->setGeometry(6, 19, 249, 33);
     progressBar_->setTextVisible(false);
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
+    cancelButton_->setObjectName("CancelButton");
+    cancelButton_->setGeometry(180, 64, 75, 28);
+    cancelButton_->setAutoDefault(false);
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { requestCancel(); });
 }
 
 std::function<std::unique_ptr<MidiDialogView>()> MidiDialogWindow::factory(QWidget* mainWindow) {
@@ -46,6 +53,8 @@ void MidiDialogWindow::show() {
     const QPoint centre = mainWindow_ ? mainWindow_->frameGeometry().center()
                                       : screen()->availableGeometry().center();
     move(centre.x() - width() / 2, centre.y() - height() / 2);
+    cancelRequested_ = false;
+    cancelButton_->setEnabled(true);
     QDialog::show();
     // Operations run inside one call: paint now, not when the event loop next idles.
     repaint();
@@ -53,6 +62,16 @@ void MidiDialogWindow::show() {
 
 void MidiDialogWindow::hide() {
     QDialog::hide();
+}
+
+void MidiDialogWindow::reject() {
+    requestCancel();
+}
+
+void MidiDialogWindow::requestCancel() {
+    cancelRequested_ = true;
+    // Pressed once is enough; the transfer ends at its next block.
+    cancelButton_->setEnabled(false);
 }
 
 void MidiDialogWindow::showError(const std::string& text) {

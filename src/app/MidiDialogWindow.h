@@ -1,8 +1,10 @@
 #pragma once
 
-// The MIDI dialog's window on screen: a small dialog with a caption and one
-// progress bar, shown without modality while a keyboard operation runs, and
-// the application's error display for failures at the dialog's creation.
+// The MIDI dialog's window on screen: a small dialog with a caption, one
+// progress bar and a Cancel button, shown without modality while a keyboard
+// operation runs, and the application's error display for failures at the
+// dialog's creation. Cancel (or Esc) asks the running transfer to stop at its
+// next block; the window stays up until the transfer has ended.
 // The MIDI dialog reaches it only through MidiDialogView.
 
 #include "link/MidiDialogView.h"
@@ -13,6 +15,7 @@
 #include <memory>
 
 class QProgressBar;
+class QPushButton;
 
 namespace qel::app {
 
@@ -28,16 +31,28 @@ public:
     void setCaption(const std::string& text) override;
     void setRange(int maximum) override;
     void setPosition(int position) override;
+    // Shows the window with a fresh Cancel button: a request made for an
+    // earlier transfer does not stop the next one.
     void show() override;
     void hide() override;
+    bool cancelRequested() const override { return cancelRequested_; }
     // A message box captioned with the application's name, with an error icon.
     void showError(const std::string& text) override;
 
     QProgressBar* progressBar() const { return progressBar_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+
+protected:
+    // Esc must not hide the window under a running transfer: it cancels.
+    void reject() override;
 
 private:
+    void requestCancel();
+
     QPointer<QWidget> mainWindow_;
-    QProgressBar* progressBar_; // owned by this window
+    QProgressBar* progressBar_;  // owned by this window
+    QPushButton* cancelButton_; // owned by this window
+    bool cancelRequested_ = false;
 };
 
 } // namespace qel::app

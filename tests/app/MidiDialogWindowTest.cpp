@@ -5,7 +5,9 @@
 #include "app/ErrorDisplay.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <gtest/gtest.h>
 
@@ -15,7 +17,7 @@ using qel::app::MidiDialogWindow;
 
 TEST(MidiDialogWindow, HasItsSizeItsProgressBarAndNoCloseBox) {
     MidiDialogWindow window(nullptr);
-    EXPECT_EQ(window.size(), QSize(262, 71));
+    EXPECT_EQ(window.size(), QSize(262, 101));
     EXPECT_EQ(window.progressBar()->geometry(), QRect(6, 19, 249, 33));
     EXPECT_FALSE(window.progressBar()->isTextVisible());
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
@@ -42,6 +44,27 @@ TEST(MidiDialogWindow, ShowsWithoutModalityCentredOnTheMainWindow) {
     EXPECT_EQ(window.progressBar()->value(), 640);
     view->hide();
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST(MidiDialogWindow, CancelAndEscAskTheTransferToStopUntilTheNextShow) {
+    MidiDialogWindow window(nullptr);
+    window.show();
+    EXPECT_FALSE(window.cancelRequested());
+    window.cancelButton()->click();
+    EXPECT_TRUE(window.cancelRequested());
+    EXPECT_FALSE(window.cancelButton()->isEnabled());
+    EXPECT_TRUE(window.isVisible()) << "the window stays until the transfer has ended";
+
+    window.hide();
+    window.show(); // the next transfer
+    EXPECT_FALSE(window.cancelRequested());
+    EXPECT_TRUE(window.cancelButton()->isEnabled());
+
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&window, &escape);
+    EXPECT_TRUE(window.cancelRequested());
+    EXPECT_TRUE(window.isVisible()) << "Esc cancels instead of hiding the window";
+    window.hide();
 }
 
 TEST(MidiDialogWindow, OutlivesItsMainWindowAndThenCentresOnTheScreen) {
