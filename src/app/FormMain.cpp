@@ -48,7 +48,27 @@ QTreeWidget* makeList(const QStringList& columns) {
     return list;
 }
 
+// The columns of a file list (PC or card) after its icon column.
+std::vector<QStringList> fileRowTexts(const std::vector<FileRow>& rows) {
+    std::vector<QStringList> shown;
+    for (const FileRow& row : rows)
+        shown.push_back({"", QString::fromLatin1(row.name.c_str()),
+                         QString::fromStdString(row.size), QString::fromStdString(row.date)});
+    return shown;
+}
+
+// The index of the selected row of `list`; -1 when none is selected.
+int selectedRow(const QTreeWidget* list) {
+    const QList<QTreeWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.front());
+}
+
 void fillRows(QTreeWidget* list, int type, const std::vector<QStringList>& rows) {
+    // A list that shows the same type again keeps its selected row, so that
+    // the next Send or Receive goes where the user pointed; after a type
+    // change nothing is selected.
+    const QVariant shownType = list->property("qelType");
+    const int kept = shownType.isValid() && shownType.toInt() == type ? selectedRow(list) : -1;
     list->clear();
     QList<QTreeWidgetItem*> items;
     for (const QStringList& row : rows) {
@@ -57,6 +77,9 @@ void fillRows(QTreeWidget* list, int type, const std::vector<QStringList>& rows)
         items.push_back(item);
     }
     list->addTopLevelItems(items);
+    list->setProperty("qelType", type);
+    if (kept >= 0 && kept < list->topLevelItemCount())
+        list->setCurrentItem(list->topLevelItem(kept));
 }
 
 } // namespace
@@ -141,25 +164,25 @@ void TFormMain::createActions() {
               [&m] { m.UpdateKbdListExecute(); });
     addAction("UpdateThisType", "Update This Type", "Update This Type", "update-type",
               [&m] { m.UpdateThisTypeExecute(); });
-    // Actions of the next version: they say so instead of doing nothing.
-    auto notYet = [](const char* what) {
-        return [what] { throw Exception(std::string(what) + " is not available in this version"); };
-    };
     addAction("DeleteKbdData", "DeleteKbdData", "Delete Data", "delete", [this, &m] {
-        const QList<QTreeWidgetItem*> selected = kbdList_->selectedItems();
-        if (!selected.isEmpty())
-            m.DeleteKbdDataExecute(kbdList_->indexOfTopLevelItem(selected.front()));
+        const int row = selectedRow(kbdList_);
+        if (row >= 0)
+            m.DeleteKbdDataExecute(row);
     });
-    addAction("PutToKbd", "", "", "send", notYet("Sending to the keyboard"));
-    addAction("GetFromKbd", "", "", "receive", notYet("Receiving from the keyboard"));
-    addAction("UpdateCardList", "UpdateCardList", "", "update", notYet("The card list"));
-    addAction("DeleteCardData", "DeleteCardData", "", "delete", notYet("Deleting on the card"));
-    addAction("PutToCard", "", "", "send", notYet("Writing to the card"));
-    addAction("GetFromCard", "", "", "receive", notYet("Reading from the card"));
-    addAction("UpdateDiskList", "UpdateDiskList", "", "update", notYet("The disk list"));
-    addAction("DeleteDiskData", "DeleteDiskData", "", "delete", notYet("Deleting on the disk"));
-    addAction("PutToDisk", "", "", "send", notYet("Writing to the disk"));
-    addAction("GetFromDisk", "", "", "receive", notYet("Reading from the disk"));
+    addAction("PutToKbd", "", "", "send",
+              [this, &m] { m.PutToKbdExecute(selectedRow(pcList_), selectedRow(kbdList_)); });
+    addAction("GetFromKbd", "", "", "receive",
+              [this, &m] { m.GetFromKbdExecute(selectedRow(kbdList_)); });
+    addAction("UpdateCardList", "UpdateCardList", "", "update", [&m] { m.UpdateCardListExecute(); });
+    addAction("DeleteCardData", "DeleteCardData", "", "delete", &DataManager::DeleteCardDataExecute);
+    addAction("PutToCard", "", "", "send", [this, &m] { m.PutToCardExecute(selectedRow(pcList_)); });
+    addAction("GetFromCard", "", "", "receive", &DataManager::GetFromCardExecute);
+    addAction("UpdateDiskList", "UpdateDiskList", "", "update",
+              &DataManager::UpdateDiskListExecute);
+    addAction("DeleteDiskData", "DeleteDiskData", "", "delete",
+              &DataManager::DeleteDiskDataExecute);
+    addAction("PutToDisk", "", "", "send", &DataManager::PutToDiskExecute);
+    addAction("GetFromDisk", "", "", "receive", &DataManager::GetFromDiskExecute);
     addAction("UpdatePCList", "UpdatePCList", "", "update", [&m] { m.UpdatePCListExecute(); });
     addAction("OpenPrefDialog", "&Preference", "", "", [this] { OpenPrefDialogExecute(); });
     addAction("Exit", "E&xit", "", "", [this] { ExitExecute(); });
@@ -342,11 +365,16 @@ void TFormMain::showKbdRows(type::id type, const std::vector<KbdRow>& rows) {
 }
 
 void TFormMain::showPcRows(type::id type, const std::vector<FileRow>& rows) {
-    std::vector<QStringList> shown;
-    for (const FileRow& row : rows)
-        shown.push_back({"", QString::fromLatin1(row.name.c_str()),
-                         QString::fromStdString(row.size), QString::fromStdString(row.date)});
-    fillRows(pcList_, type, shown);
+    fillRows(pcList_, type, fileRowTexts(rows));
+}
+
+void TFormMain::showCardRows(type::id type, const std::vector<FileRow>& rows) {
+    fillRows(cardList_, type, fileRowTexts(rows));
+}
+
+void TFormMain::selectKbdRow(int row) {
+    if (row >= 0 && row < kbdList_->topLevelItemCount())
+        kbdList_->setCurrentItem(kbdList_->topLevelItem(row));
 }
 
 void TFormMain::showMemoryBar(bool visible, int maximum, int position) {

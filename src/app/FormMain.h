@@ -73,6 +73,8 @@ public:
     // ---- DataManagerView ----
     void showKbdRows(type::id type, const std::vector<KbdRow>& rows) override;
     void showPcRows(type::id type, const std::vector<FileRow>& rows) override;
+    void showCardRows(type::id type, const std::vector<FileRow>& rows) override;
+    void selectKbdRow(int row) override;
     void showMemoryBar(bool visible, int maximum, int position) override;
     void setKeyboardCaption(const std::string& caption) override;
     void showCardTab() override;

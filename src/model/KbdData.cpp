@@ -106,16 +106,20 @@ const ByteVector& KbdData::receive() {
         throw Exception("The keyboard reported an impossible size of " + std::to_string(size_) +
                         " bytes for " + categoryNames[category_] + " " + std::to_string(number_));
     IQelMidiDialog& dialog = requireMidiDialog();
-    data_.assign(static_cast<std::size_t>(size_), 0);
+    // Blocks carry whole byte pairs: an item of odd size arrives with one
+    // byte of padding, which has room here and is dropped afterwards.
+    const auto size = static_cast<std::size_t>(size_);
+    data_.assign(size + size % 2, 0);
     dialog.BeginCommunication();
     checkMidiError(dialog);
     const std::size_t received = dialog.ReceiveData(category_, number_, std::span(data_));
     checkMidiError(dialog);
-    if (received != data_.size()) {
+    if (received != size && received != data_.size()) {
         data_.clear();
         throw Exception("The keyboard sent " + std::to_string(received) + " of " +
                         std::to_string(size_) + " bytes");
     }
+    data_.resize(size);
     return data_;
 }
 

@@ -10,8 +10,8 @@
 //  - empty, with a category and type, as one item of a package being read.
 //
 // The file operations (constructor from a path, save(), loadForSending()) live
-// with the file layer in src/files; the constructor from a keyboard item in
-// src/files/VdfFromKbd.cpp.
+// in VdfDataLoading.cpp, VdfDataSaving.cpp and VdfDataSending.cpp; the
+// constructor from a keyboard item in VdfFromKbd.cpp.
 
 #include "core/ByteVector.h"
 #include "core/Catalogue.h"
@@ -51,7 +51,7 @@ public:
 
     // Builds the file image of an item received from the keyboard, to be
     // saved in `directory` (which ends with a path separator). Moves the
-    // item's bytes out of it. Defined in src/files/VdfFromKbd.cpp.
+    // item's bytes out of it. Defined in VdfFromKbd.cpp.
     VdfData(const std::string& directory, const std::shared_ptr<KbdData>& item);
 
     // An empty item of a package being read: no path, name, header or data,
@@ -105,6 +105,11 @@ public:
     // reaches past the end of the file or a single item (or converted song)
     // is larger than the keyboard's data area (KbdData::maximumItemSize).
     void loadForSending();
+
+    // The bytes that a send of this item moves to the keyboard, after
+    // loadForSending(): its data and its children's, at any depth. This, not
+    // the file's size, is what the keyboard's memory must hold.
+    std::uint64_t bytesToSend() const;
 
 private:
     // Makes the category object for category_, takes the entry name from it

@@ -56,4 +56,12 @@ void VdfData::readSingleItem() {
         throw Exception("Illegal Format");
 }
 
+std::uint64_t VdfData::bytesToSend() const {
+    std::uint64_t total = data_.size();
+    for (const auto& [category, items] : children_)
+        for (const VdfDataPtr& item : items)
+            total += item->bytesToSend();
+    return total;
+}
+
 } // namespace qel

@@ -1,40 +1,23 @@
 #include "workflows/DataManager.h"
+#include "workflows/FileDateText.h"
 
 #include "core/Exception.h"
 #include "core/KeyboardTables.h"
 #include "core/SettingsKeys.h"
 #include "model/VdfData.h"
+#include "platform/files/FreeSpace.h"
 #include "platform/files/WildcardSearch.h"
 #include "platform/registry/Registry.h"
 
-#include <QDateTime>
-#include <QLocale>
 #include <filesystem>
 
 namespace qel {
 
-namespace {
-
-// A packed DOS date and time in the system's short date and long time format;
-// empty when it holds no valid date (a file that did not exist).
-std::string formatDosDateTime(std::uint32_t packed) {
-    const QDate date(1980 + static_cast<int>(packed >> 25), static_cast<int>((packed >> 21) & 0x0F),
-                     static_cast<int>((packed >> 16) & 0x1F));
-    const QTime time(static_cast<int>((packed >> 11) & 0x1F),
-                     static_cast<int>((packed >> 5) & 0x3F), static_cast<int>((packed & 0x1F) * 2));
-    if (!date.isValid() || !time.isValid())
-        return "";
-    const QLocale locale;
-    return (locale.toString(date, QLocale::ShortFormat) + " " +
-            locale.toString(time, QLocale::LongFormat))
-        .toStdString();
-}
-
-} // namespace
 
 DataManager::DataManager(DataManagerView& view, KbdActionFrame::DialogMaker makeDialog,
                          QString registryLocation)
-    : view_(view), frame_(std::move(makeDialog)), registryLocation_(std::move(registryLocation)) {}
+    : view_(view), frame_(std::move(makeDialog)), registryLocation_(std::move(registryLocation)),
+      freeSpace_(platform::freeSpace) {}
 
 bool DataManager::deletable(type::id type) {
     return command::deleteParameter(type).has_value();
@@ -49,7 +32,7 @@ void DataManager::start() {
 
 // ---- actions ----
 
-template <typename Body> void DataManager::runKbdAction(Body&& body, bool lockButtons) {
+void DataManager::runKbdAction(const std::function<void()>& body, bool lockButtons) {
     if (busy())
         return;
     if (lockButtons)
@@ -198,13 +181,20 @@ void DataManager::ChangeDataTypeExecute(type::id type) {
     currentType_ = type;
     ShowPCList();
     ShowKbdList();
+    ShowCardList();
     ShowMemoryBar();
     view_.enableKbdDelete(deletable(currentType_));
 }
 
 void DataManager::KbdPageControlChange(KbdTab tab) {
     activeTab_ = tab;
-    switch (tab) {
+    enableTabButtons();
+    if (tab == KbdTab::Card)
+        UpdateCardListExecute();
+}
+
+void DataManager::enableTabButtons() {
+    switch (activeTab_) {
     case KbdTab::Keyboard:
         view_.enableSendReceive(kbdListed_, kbdListed_);
         break;
@@ -226,7 +216,7 @@ void DataManager::BeginKbdOperation() {
 
 void DataManager::EndKbdOperation() {
     view_.lockForKbdOperation(false);
-    KbdPageControlChange(activeTab_);
+    enableTabButtons();
     view_.enableKbdUpdate(true);
     view_.enableKbdDelete(deletable(currentType_));
 }
@@ -314,7 +304,9 @@ void DataManager::ShowKbdList() {
     kbdRows_.clear();
     std::vector<KbdRow> rows;
     const bool smf = currentType_ == type::Smf;
-    for (const KbdDataAttributePtr& item : kbdFolders_[currentType_]) {
+    static const KbdDataAttributeFolder none;
+    const auto listed = kbdFolders_.find(currentType_);
+    for (const KbdDataAttributePtr& item : listed == kbdFolders_.end() ? none : listed->second) {
         // The SMF list leaves out empty slots, and numbers none of its rows.
         if (smf && item->size == 0)
             continue;

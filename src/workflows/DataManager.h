@@ -21,12 +21,14 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace qel {
 
+class VdfData;
 using KbdDataAttributeFolders = std::map<type::id, KbdDataAttributeFolder>;
 
 class DataManager {
@@ -66,6 +68,20 @@ public:
     void InitParameterExecute() { InitializeKbd(command::InitKind::Parameter); }
     void InitSystemExecute() { InitializeKbd(command::InitKind::System); }
 
+    // "Receive": reads the item behind keyboard list row `row` and saves it
+    // as a file in the data directory (made when missing), replacing a file
+    // of that name as a whole, and lists it in the PC list once. Nothing for
+    // a row without an item or an empty slot. The MIDI dialog shows its
+    // progress and Cancel; a failed or cancelled receive writes no file.
+    void GetFromKbdExecute(int row);
+    // "Send": sends the file behind PC list row `pcRow` into the keyboard:
+    // into the slot behind keyboard row `kbdRow` (the first row when it is
+    // negative) for types 0 to 7, into the first free SMF slot outside the
+    // last ten, or as a package after clearing the package slots. Nothing for
+    // a PC row without a file, or a file of size 0. Memory checks compare
+    // the bytes the send will really move; "Memory Full" otherwise.
+    void PutToKbdExecute(int pcRow, int kbdRow);
+
     // ---- deleting and initialising ----
 
     // Sends the delete command of `type` for one item: nothing for a type that
@@ -75,6 +91,53 @@ public:
     // folder's start, with a readiness poll after each delete.
     void DeleteLastKbdItems(type::id type, std::uint16_t count);
     void InitializeKbd(command::InitKind kind);
+
+    // ---- sending ----
+
+    // The variants of "Send". `file` is the PC file, read for sending.
+    void PutItemToKbd(VdfData& file, int kbdRow);
+    void PutSongToKbd(VdfData& file, int kbdRow);
+    void PutSmfToKbd(VdfData& file);
+    void PutPackageToKbd(VdfData& file);
+    // Sends `file` into slot (number, position) with the dialog's progress
+    // window; returns the item sent. The dialog stays open for the caller.
+    std::shared_ptr<KbdData> SendFileToKbd(VdfData& file, std::uint16_t number,
+                                           std::uint16_t position);
+
+    // ---- the memory card ----
+
+    // "Update Card List": the card folder read again and shown. Failures go
+    // to the default error display.
+    void UpdateCardListExecute();
+    // "Send" on the "Card" tab: writes the file behind PC row `pcRow` to the
+    // card folder as a whole, or shows "Memory Full" under "ERROR" when the
+    // card's free space is smaller than the bytes to write (or unknown). A
+    // file of that name on the card is replaced, and listed once.
+    void PutToCardExecute(int pcRow);
+    // The card actions that are not provided: each throws its title.
+    [[noreturn]] static void DeleteCardDataExecute();
+    [[noreturn]] static void GetFromCardExecute();
+    [[noreturn]] static void UpdateDiskListExecute();
+    [[noreturn]] static void DeleteDiskDataExecute();
+    [[noreturn]] static void PutToDiskExecute();
+    [[noreturn]] static void GetFromDiskExecute();
+
+    // The "Drive" setting: the root folder of the card reader's volume;
+    // empty when it is not set.
+    std::string GetCardDrive() const;
+    // The card folder: the drive + "VORLA_MD/"; empty when no drive is set.
+    std::string GetCardFolder() const;
+    // Rebuilds cardFolders from the card folder: "*.z0*" files, then "*.mid"
+    // files; folders and files with no card extension are left out.
+    void ScanCardFiles();
+    void AddCardFile(const std::string& fileName);
+    void ShowCardList();
+    const VdfDataAttributeFolders& cardFolders() const { return cardFolders_; }
+
+    // How the card's free space is asked (bytes, -1 when unknown); tests put
+    // a card of a chosen size in its place.
+    using FreeSpaceQuery = std::function<std::int64_t(const std::string& drive)>;
+    void setFreeSpaceQuery(FreeSpaceQuery query) { freeSpace_ = std::move(query); }
 
     // ---- the keyboard action frame ----
 
@@ -133,11 +196,25 @@ private:
     // failure closes the progress window and the dialog and shows "ERROR".
     // `lockButtons` false: the buttons stay as they are (Initialize), though
     // nothing else can start meanwhile either.
-    template <typename Body> void runKbdAction(Body&& body, bool lockButtons = true);
+    void runKbdAction(const std::function<void()>& body, bool lockButtons = true);
     // Identifies the keyboard: caption and tabs; "Unknown Keyboard" otherwise.
     void identifyKeyboard();
     IQelMidiDialog& dialog();
     void stepProgress(int steps);
+    // Send and Receive as the active tab allows them.
+    void enableTabButtons();
+    // After a slot variant sent `item` into `target`: the row shows it, and
+    // the memory figures are asked again.
+    void finishSlotSend(KbdDataAttribute& target, const KbdData& item);
+    // The keyboard row a slot variant sends into: `kbdRow`, or the first row
+    // (selected on screen) when `kbdRow` is negative.
+    KbdDataAttributePtr sendTarget(int kbdRow);
+    // Throws "Memory Full" when `bytes` do not fit into `free` bytes.
+    static void checkRoom(std::uint64_t bytes, std::int64_t free);
+    // Files `attribute` under `type` in `folders`, in place of any record of
+    // the same file.
+    static void fileRecord(VdfDataAttributeFolders& folders, type::id type,
+                           VdfDataAttributePtr attribute);
 
     DataManagerView& view_;
     KbdActionFrame frame_;
@@ -149,6 +226,8 @@ private:
     std::int32_t usedDataMemory_ = 0;
     std::int32_t usedSongMemory_ = 0;
     VdfDataAttributeFolders pcFolders_;
+    VdfDataAttributeFolders cardFolders_;
+    FreeSpaceQuery freeSpace_;
     KbdTab activeTab_ = KbdTab::Keyboard;
     int progressPosition_ = 0;
 

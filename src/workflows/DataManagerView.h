@@ -37,6 +37,11 @@ public:
     virtual void showKbdRows(type::id type, const std::vector<KbdRow>& rows) = 0;
     // Replaces the rows of the PC list.
     virtual void showPcRows(type::id type, const std::vector<FileRow>& rows) = 0;
+    // Replaces the rows of the card list.
+    virtual void showCardRows(type::id type, const std::vector<FileRow>& rows) = 0;
+    // Selects row `row` of the keyboard list (a send into the first slot when
+    // no row was chosen shows which slot it used).
+    virtual void selectKbdRow(int row) = 0;
 
     // The memory bar: hidden, or visible with the used part `position` of `maximum`.
     virtual void showMemoryBar(bool visible, int maximum, int position) = 0;

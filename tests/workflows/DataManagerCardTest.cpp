@@ -1,0 +1,209 @@
+// The data manager's memory card: a card folder in a temporary folder stands
+// for the card reader's volume.
+
+#include "workflows/DataManagerFixture.h"
+
+#include "core/Exception.h"
+#include "support/SmfBytes.h"
+#include "support/TestFiles.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace qel {
+namespace {
+
+using test::readFile;
+using test::singleItemFile;
+using test::writeFile;
+
+class Card : public test::DataManagerTest {
+protected:
+    Card() {
+        drive = folder.filePath("card").toStdString();
+        cardFolder = drive + "/VORLA_MD/";
+        std::filesystem::create_directories(cardFolder);
+        registry::Registry(registry).writeString(settings::cardKey, settings::driveValue, drive);
+        manager->start();
+    }
+
+    // A card with exactly `free` bytes free.
+    void cardWithRoom(std::int64_t free) {
+        manager->setFreeSpaceQuery([free, this](const std::string& asked) {
+            EXPECT_EQ(asked, drive);
+            return free;
+        });
+    }
+
+    std::string putPcFile(const std::string& name, const ByteVector& bytes) {
+        writeFile(dataDirectory + name, bytes);
+        manager->UpdatePCListExecute();
+        return dataDirectory + name;
+    }
+
+    std::vector<std::string> cardFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(cardFolder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string drive;
+    std::string cardFolder;
+};
+
+TEST_F(Card, TheListFilesCardFilesByExtensionInAnyLetterCase) {
+    writeFile(cardFolder + "TONE1.z05", ByteVector(70));
+    writeFile(cardFolder + "REG1.z01", ByteVector(240));
+    writeFile(cardFolder + "SONG1.mid", test::smfWithText(4));
+    writeFile(cardFolder + "SONG2.MID", test::smfWithText(4));
+    writeFile(cardFolder + "NOTES.z0x", ByteVector(3)); // no card extension
+    std::filesystem::create_directories(cardFolder + "FOLDER.z05");
+
+    manager->KbdPageControlChange(KbdTab::Card);
+    EXPECT_TRUE(view.defaultErrors.empty());
+    ASSERT_EQ(view.cardRows.size(), 1u);
+    EXPECT_EQ(view.cardType, type::UserTone);
+    EXPECT_EQ(view.cardRows[0].name, "TONE1");
+    EXPECT_EQ(view.cardRows[0].size, "70");
+    EXPECT_FALSE(view.cardRows[0].date.empty());
+
+    manager->ChangeDataTypeExecute(type::Registration);
+    ASSERT_EQ(view.cardRows.size(), 1u);
+    EXPECT_EQ(view.cardRows[0].name, "REG1");
+    manager->ChangeDataTypeExecute(type::Smf);
+    ASSERT_EQ(view.cardRows.size(), 2u);
+    EXPECT_EQ(view.cardRows[0].name, "SONG1");
+    EXPECT_EQ(view.cardRows[1].name, "SONG2");
+    manager->ChangeDataTypeExecute(type::UserDsp);
+    EXPECT_TRUE(view.cardRows.empty());
+    std::size_t listed = 0;
+    for (const auto& folder : manager->cardFolders())
+        listed += folder.size();
+    EXPECT_EQ(listed, 4u) << "the folder and the unknown extension are left out";
+}
+
+TEST_F(Card, NoDriveSetListsNothingAndSendingSaysWhatIsMissing) {
+    registry::Registry(registry).writeString(settings::cardKey, settings::driveValue, "");
+    writeFile(cardFolder + "TONE1.z05", ByteVector(70));
+    manager->UpdateCardListExecute();
+    EXPECT_TRUE(view.cardRows.empty());
+    EXPECT_EQ(manager->GetCardFolder(), "");
+
+    putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, ByteVector(70, 1)));
+    manager->PutToCardExecute(0);
+    EXPECT_EQ(view.defaultErrors,
+              std::vector<std::string>{"No card drive is set: choose one in the preferences."});
+    EXPECT_TRUE(view.kbdErrors.empty());
+}
+
+struct RoomCase {
+    std::int64_t free;
+    bool written;
+};
+
+class CardRoom : public Card, public testing::WithParamInterface<RoomCase> {};
+
+TEST_P(CardRoom, TheBytesToWriteMustFitIntoTheFreeSpace) {
+    // A rhythm of 1000 data bytes: its card file holds those 1000 bytes.
+    putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(1000, 7)));
+    manager->ChangeDataTypeExecute(type::UserRhythm);
+    cardWithRoom(GetParam().free);
+    manager->PutToCardExecute(0);
+    if (GetParam().written) {
+        EXPECT_TRUE(view.kbdErrors.empty());
+        ASSERT_EQ(cardFiles().size(), 1u);
+        EXPECT_EQ(readFile(cardFolder + cardFiles()[0]).size(), 1000u);
+        EXPECT_EQ(view.cardRows.size(), 1u);
+    } else {
+        EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
+        EXPECT_TRUE(cardFiles().empty());
+        EXPECT_TRUE(view.cardRows.empty());
+    }
+    EXPECT_TRUE(view.defaultErrors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundary, CardRoom,
+                         testing::Values(RoomCase{1000, true}, RoomCase{999, false},
+                                         RoomCase{-1, false}));
+
+TEST_F(Card, NoCardInTheReaderIsMemoryFull) {
+    registry::Registry(registry).writeString(settings::cardKey, settings::driveValue,
+                                             drive + "/not-mounted");
+    putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, ByteVector(70, 1)));
+    manager->PutToCardExecute(0); // the platform's own free-space query
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
+    EXPECT_TRUE(view.defaultErrors.empty());
+}
+
+TEST_F(Card, ACardWithoutItsFolderCannotTakeTheFile) {
+    std::filesystem::remove_all(cardFolder);
+    putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, ByteVector(70, 1)));
+    cardWithRoom(1 << 20);
+    manager->PutToCardExecute(0);
+    ASSERT_EQ(view.defaultErrors.size(), 1u);
+    EXPECT_EQ(view.defaultErrors[0].rfind("Can't create the file: " + cardFolder, 0), 0u)
+        << view.defaultErrors[0];
+    EXPECT_FALSE(std::filesystem::exists(cardFolder));
+}
+
+TEST_F(Card, SendingTheSameFileTwiceKeepsOneCardFileAndOneRow) {
+    ByteVector tone(70, 2);
+    std::copy_n("MY TONE ", 8, tone.begin() + *nameOffsetInData(category::Tone));
+    putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, tone));
+    cardWithRoom(1 << 20);
+    manager->KbdPageControlChange(KbdTab::Card);
+    manager->PutToCardExecute(0);
+    ASSERT_TRUE(view.defaultErrors.empty()) << view.defaultErrors.front();
+    tone[0] = 0x7E;
+    putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, tone));
+    manager->PutToCardExecute(0);
+    ASSERT_EQ(cardFiles().size(), 1u);
+    EXPECT_EQ(readFile(cardFolder + cardFiles()[0]), tone) << "the second send replaced it";
+    EXPECT_EQ(view.cardRows.size(), 1u);
+    EXPECT_EQ(manager->cardFolders()[type::UserTone].size(), 1u);
+}
+
+TEST_F(Card, ASongIsWrittenConvertedAndNothingHappensWithoutARowOrForAnEmptyFile) {
+    putPcFile("tune.mid", test::smfFile(1, 2, 96, {"00 FF 2F 00", "00 90 3C 40 60 80 3C 00 00 FF 2F 00"}));
+    putPcFile("empty.vdf", singleItemFile(category::SMF, type::Smf, {}));
+    manager->ChangeDataTypeExecute(type::Smf);
+    cardWithRoom(1 << 20);
+    int emptyRow = manager->pcRowItem(0)->size == 0 ? 0 : 1;
+    manager->PutToCardExecute(emptyRow);
+    manager->PutToCardExecute(-1);
+    manager->PutToCardExecute(5);
+    EXPECT_TRUE(cardFiles().empty());
+    manager->PutToCardExecute(1 - emptyRow);
+    ASSERT_TRUE(view.defaultErrors.empty()) << view.defaultErrors.front();
+    ASSERT_EQ(cardFiles(), std::vector<std::string>{"tune.mid"});
+    const ByteVector written = readFile(cardFolder + "tune.mid");
+    EXPECT_EQ(ByteVector(written.begin() + 8, written.begin() + 10), (ByteVector{0, 0}))
+        << "format 0 after conversion";
+}
+
+struct NotProvided {
+    void (*action)();
+    const char* message;
+};
+
+TEST(CardActions, TheActionsNotProvidedRaiseTheirTitles) {
+    const NotProvided cases[] = {{&DataManager::DeleteCardDataExecute, "Delete Card Data"},
+                                 {&DataManager::GetFromCardExecute, "Get Data From Card"},
+                                 {&DataManager::UpdateDiskListExecute, "Update Disk List"},
+                                 {&DataManager::DeleteDiskDataExecute, "Delete Disk Data"},
+                                 {&DataManager::PutToDiskExecute, "Put Data To Disk"},
+                                 {&DataManager::GetFromDiskExecute, "Get Data From Disk"}};
+    for (const NotProvided& c : cases) {
+        try {
+            c.action();
+            ADD_FAILURE() << c.message << " returned";
+        } catch (const Exception& error) {
+            EXPECT_EQ(error.message(), c.message);
+        }
+    }
+}
+
+} // namespace
+} // namespace qel

@@ -1,0 +1,163 @@
+#pragma once
+
+// The data manager's test bench: the in-process virtual keyboard, a settings
+// document and a data directory in a temporary folder, and a view that
+// records what it was told: the lists, the memory bar, the locks and the two
+// error displays.
+
+#include "workflows/DataManager.h"
+
+#include "core/KeyboardTables.h"
+#include "core/SettingsKeys.h"
+#include "kbdsim/KeyboardMemory.h"
+#include "kbdsim/device/VirtualKeyboard.h"
+#include "link/MidiDialogFactory.h"
+#include "platform/registry/Registry.h"
+
+#include <QTemporaryDir>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace qel::test {
+
+using namespace std::chrono_literals;
+
+class RecordingProgress : public ProgressReporter {
+public:
+    void setCaption(const std::string& text) override { caption = text; }
+    void setRange(int value) override { maximum = value; }
+    void setPosition(int value) override { position = value; }
+    std::string caption;
+    int maximum = 0;
+    int position = 0;
+};
+
+// The MIDI dialog's window: the user presses its Cancel button once a
+// transfer's bar has reached `cancelAt` (never when it is negative).
+struct DialogWindowLog {
+    int position = 0;
+    int cancelAt = -1;
+    int shows = 0;
+};
+
+class CancellingDialogView : public MidiDialogView {
+public:
+    explicit CancellingDialogView(std::shared_ptr<DialogWindowLog> log) : log_(std::move(log)) {}
+    void setCaption(const std::string&) override {}
+    void setRange(int) override {}
+    void setPosition(int position) override { log_->position = position; }
+    void show() override { ++log_->shows; }
+    void hide() override {}
+    void showError(const std::string&) override {}
+    bool cancelRequested() const override {
+        return log_->cancelAt >= 0 && log_->position >= log_->cancelAt;
+    }
+
+private:
+    std::shared_ptr<DialogWindowLog> log_;
+};
+
+struct RecordingView : DataManagerView {
+    void showKbdRows(type::id type, const std::vector<KbdRow>& rows) override {
+        kbdType = type;
+        kbdRows = rows;
+    }
+    void showPcRows(type::id type, const std::vector<FileRow>& rows) override {
+        pcType = type;
+        pcRows = rows;
+    }
+    void showCardRows(type::id type, const std::vector<FileRow>& rows) override {
+        cardType = type;
+        cardRows = rows;
+    }
+    void selectKbdRow(int row) override { selectedKbdRow = row; }
+    void showMemoryBar(bool visible, int maximum, int position) override {
+        bar = {visible, maximum, position};
+    }
+    void setKeyboardCaption(const std::string& text) override { caption = text; }
+    void showCardTab() override { cardTab = true; }
+    void showDiskTab() override { diskTab = true; }
+    void enableSendReceive(bool s, bool r) override {
+        send = s;
+        receive = r;
+    }
+    void enableKbdUpdate(bool enabled) override { update = enabled; }
+    void enableKbdDelete(bool enabled) override { kbdDelete = enabled; }
+    void lockForKbdOperation(bool on) override { locked = on; }
+    ProgressReporter& progress() override { return progressBar; }
+    void showProgress() override { progressShown = true; }
+    void hideProgress() override { progressShown = false; }
+    void showKbdError(const std::string& text) override { kbdErrors.push_back(text); }
+    void showDefaultError(const std::string& text) override { defaultErrors.push_back(text); }
+
+    struct Bar {
+        bool visible = false;
+        int maximum = 0;
+        int position = 0;
+    };
+    type::id kbdType = type::AllUserData, pcType = type::AllUserData, cardType = type::AllUserData;
+    std::vector<KbdRow> kbdRows;
+    std::vector<FileRow> pcRows, cardRows;
+    int selectedKbdRow = -1;
+    Bar bar;
+    std::string caption;
+    bool cardTab = false, diskTab = false;
+    bool send = true, receive = true, update = true, kbdDelete = true, locked = false;
+    RecordingProgress progressBar;
+    bool progressShown = false;
+    std::vector<std::string> kbdErrors, defaultErrors;
+};
+
+class DataManagerTest : public testing::Test {
+protected:
+    DataManagerTest() {
+        registry = folder.filePath("settings.json");
+        dataDirectory = folder.filePath("data").toStdString() + "/";
+        std::filesystem::create_directories(dataDirectory);
+        registry::Registry settings(registry);
+        settings.writeString(settings::midiKey, settings::inputDeviceValue,
+                             kbdsim::virtualKeyboardName);
+        settings.writeString(settings::midiKey, settings::outputDeviceValue,
+                             kbdsim::virtualKeyboardName);
+        settings.writeString(settings::programKey, settings::directoryValue, dataDirectory);
+
+        std::vector<std::unique_ptr<midi::Backend>> backends;
+        backends.push_back(kbdsim::makeVirtualKeyboardBackend(
+            simulator, [this](const std::vector<std::uint8_t>& message) {
+                ++messages;
+                sent.push_back(message);
+                if (duringWait)
+                    duringWait();
+            }));
+        environment.driver = std::make_shared<midi::Driver>(std::move(backends));
+        environment.registryLocation = registry;
+        environment.replyTimeout = 2000ms;
+        environment.makeView = [log = dialogWindow] {
+            return std::make_unique<CancellingDialogView>(log);
+        };
+        manager = std::make_unique<DataManager>(
+            view, [this] { return createMidiDialog(environment); }, registry);
+        manager->frame().setReadinessPause(1ms);
+    }
+
+    void setOptions(const std::function<void(kbdsim::Options&)>& change) {
+        kbdsim::Options options = simulator->options();
+        change(options);
+        simulator->setOptions(options);
+    }
+
+    QTemporaryDir folder;
+    QString registry;
+    std::string dataDirectory;
+    std::shared_ptr<kbdsim::KeyboardSimulator> simulator =
+        std::make_shared<kbdsim::KeyboardSimulator>();
+    std::size_t messages = 0;
+    std::vector<ByteVector> sent;
+    std::function<void()> duringWait;
+    std::shared_ptr<DialogWindowLog> dialogWindow = std::make_shared<DialogWindowLog>();
+    MidiDialogEnvironment environment;
+    RecordingView view;
+    std::unique_ptr<DataManager> manager;
+};
+
+} // namespace qel::test

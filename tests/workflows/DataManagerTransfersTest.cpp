@@ -1,0 +1,420 @@
+// "Receive" and "Send" of the data manager against the in-process virtual
+// keyboard: the bytes that land in files and slots, the memory checks, the
+// slots cleared before a send, and Cancel.
+
+#include "workflows/DataManagerFixture.h"
+
+#include "kbdsim/SlotLayout.h"
+#include "link/SysExDecoder.h"
+#include "model/VdfData.h"
+#include "support/PackageBuilder.h"
+#include "support/SmfBytes.h"
+#include "support/TestFiles.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace qel {
+namespace {
+
+using kbdsim::KeyboardMemory;
+using test::readFile;
+using test::singleItemFile;
+using test::writeFile;
+
+class Transfers : public test::DataManagerTest {
+protected:
+    Transfers() {
+        manager->start();
+        manager->UpdateKbdListExecute();
+        EXPECT_TRUE(view.kbdErrors.empty());
+        sent.clear();
+    }
+
+    KeyboardMemory& memory() { return simulator->memory(); }
+
+    // The row of the first item of the current type whose size is not 0.
+    int firstItemRow() const {
+        for (int row = 0; manager->kbdRowItem(row); ++row)
+            if (manager->kbdRowItem(row)->size != 0)
+                return row;
+        return -1;
+    }
+
+    // The row of the PC list that shows the file at `path`; -1 if none.
+    int pcRowOf(const std::string& path) const {
+        for (int row = 0; manager->pcRowItem(row); ++row)
+            if (manager->pcRowItem(row)->path == path)
+                return row;
+        return -1;
+    }
+
+    // Writes a PC file into the data directory and reads the PC list again.
+    std::string putPcFile(const std::string& name, const ByteVector& bytes) {
+        const std::string path = dataDirectory + name;
+        writeFile(path, bytes);
+        manager->UpdatePCListExecute();
+        return path;
+    }
+
+    std::vector<std::string> dataFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dataDirectory))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // Delete commands (parameters 35 to 39) sent since the last clear, as
+    // (parameter, number).
+    std::vector<std::pair<int, std::int32_t>> deletes() const {
+        std::vector<std::pair<int, std::int32_t>> found;
+        for (const ByteVector& message : sent)
+            if (message.size() > 8 && message[5] == 0x00 && message[6] == 0 && message[7] >= 35 &&
+                message[7] <= 39) {
+                std::int32_t value = 0;
+                SysExIPCDecoder().decodeValue(message, value);
+                found.push_back({message[7], value});
+            }
+        return found;
+    }
+
+    std::size_t dataBlocksSent() const {
+        return static_cast<std::size_t>(std::count_if(
+            sent.begin(), sent.end(), [](const ByteVector& m) { return m.size() > 5 && m[5] == 4; }));
+    }
+
+    // The buttons and locks as a finished action leaves them on the "Keyboard" tab.
+    void expectActionEnded() {
+        EXPECT_TRUE(view.send);
+        EXPECT_TRUE(view.receive);
+        EXPECT_TRUE(view.update);
+        EXPECT_FALSE(view.locked);
+        EXPECT_FALSE(view.progressShown);
+        EXPECT_FALSE(manager->busy());
+        EXPECT_EQ(manager->frame().dialog(), nullptr);
+    }
+
+    // Fills the data area with SMF items in slots 20 and up until `free` bytes are left.
+    void leaveDataMemory(std::uint32_t free) {
+        for (std::uint16_t n = 20; memory().freeDataMemory() > free; ++n) {
+            const std::uint32_t size = std::min<std::uint32_t>(
+                200000, (memory().freeDataMemory() - free) & ~std::uint32_t{1});
+            if (size == 0)
+                break;
+            ASSERT_EQ(memory().store(category::SMF, n, ByteVector(size, 0x11)),
+                      KeyboardMemory::StoreResult::Stored);
+        }
+    }
+};
+
+// ---- receiving ----
+
+class ReceiveEachType : public Transfers, public testing::WithParamInterface<type::id> {};
+
+TEST_P(ReceiveEachType, WritesTheSlotIntoTheDataDirectoryAndListsIt) {
+    const type::id t = GetParam();
+    manager->ChangeDataTypeExecute(t);
+    const int row = firstItemRow();
+    ASSERT_GE(row, 0) << "the demo content has an item of this type";
+    const KbdDataAttributePtr slot = manager->kbdRowItem(row);
+    const std::size_t rowsBefore = view.pcRows.size();
+
+    manager->GetFromKbdExecute(row);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    ASSERT_EQ(manager->pcFolders()[t].size(), 1u);
+    const VdfDataAttributePtr record = manager->pcFolders()[t].front();
+    EXPECT_EQ(view.pcRows.size(), rowsBefore + 1);
+    EXPECT_EQ(manager->pcRowItem(static_cast<int>(rowsBefore)), record);
+    EXPECT_EQ(std::filesystem::path(record->path).parent_path().string() + "/", dataDirectory);
+    EXPECT_EQ(std::filesystem::path(record->path).extension(), t == type::Smf ? ".mid" : ".vdf");
+
+    const ByteVector file = readFile(record->path);
+    const VdfData read(record->path);
+    EXPECT_EQ(read.type(), t);
+    if (t == type::UserToneWithWave || t == type::UserDrumWithWave) {
+        EXPECT_EQ(read.category(), category::Package) << "groups are saved as packages";
+    } else if (t == type::Smf) {
+        EXPECT_EQ(file, *memory().data(category::SMF, slot->number)) << "exactly its bytes";
+    } else {
+        ASSERT_GE(file.size(), 64u);
+        EXPECT_EQ(ByteVector(file.begin() + 64, file.end()),
+                  *memory().data(slot->category, slot->number));
+    }
+    expectActionEnded();
+    EXPECT_EQ(manager->kbdRowItem(row), slot) << "the keyboard list is not changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, ReceiveEachType,
+                         testing::Values(type::UserTone, type::UserDsp, type::UserDrawbarOrgan,
+                                         type::UserToneWithWave, type::UserDrumWithWave,
+                                         type::UserRhythm, type::Registration, type::Song,
+                                         type::Smf),
+                         [](const auto& info) { return std::to_string(info.param); });
+
+TEST_F(Transfers, ReceivingAgainReplacesTheFileWithoutAskingAndKeepsOneRow) {
+    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->GetFromKbdExecute(0);
+    ASSERT_EQ(manager->pcFolders()[type::UserRhythm].size(), 1u);
+    const std::string path = manager->pcFolders()[type::UserRhythm].front()->path;
+    const ByteVector first = readFile(path);
+    manager->UpdatePCListExecute(); // the scan lists the file too
+    writeFile(path, singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(10, 0x55)));
+
+    manager->GetFromKbdExecute(0);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    EXPECT_EQ(readFile(path), first);
+    ASSERT_EQ(manager->pcFolders()[type::UserRhythm].size(), 1u);
+    EXPECT_EQ(view.pcRows.size(), 1u);
+    EXPECT_EQ(view.pcRows[0].size, std::to_string(first.size() - 64)) << "the item's size";
+}
+
+TEST_F(Transfers, NoRowARowWithoutAnItemOrAnEmptySlotCausesNoTraffic) {
+    manager->ChangeDataTypeExecute(type::UserRhythm);
+    ASSERT_EQ(manager->kbdRowItem(5)->size, 0);
+    view.send = false; // any button change would show
+    for (int row : {-1, 5, 16, 1000})
+        manager->GetFromKbdExecute(row);
+    manager->PutToKbdExecute(-1, 0);
+    manager->PutToKbdExecute(static_cast<int>(view.pcRows.size()), 0);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_FALSE(view.send);
+    EXPECT_TRUE(view.kbdErrors.empty());
+    EXPECT_TRUE(dataFiles().empty());
+}
+
+TEST_F(Transfers, TheSmfRowChosenIsTheItemReceivedPastHiddenEmptySlots) {
+    for (std::uint16_t n = 0; n < 200; ++n)
+        memory().clear(category::SMF, n);
+    memory().store(category::SMF, 7, test::smfWithText(20));
+    memory().setName(category::SMF, 7, "SEVENTH ");
+    memory().store(category::SMF, 120, test::smfWithText(40));
+    memory().setName(category::SMF, 120, "HUNDRED ");
+    manager->UpdateKbdListExecute();
+    manager->ChangeDataTypeExecute(type::Smf);
+    ASSERT_EQ(view.kbdRows.size(), 2u);
+    manager->GetFromKbdExecute(1);
+    ASSERT_EQ(manager->pcFolders()[type::Smf].size(), 1u);
+    EXPECT_EQ(readFile(manager->pcFolders()[type::Smf].front()->path),
+              *memory().data(category::SMF, 120));
+}
+
+TEST_F(Transfers, AMissingDataDirectoryIsMadeAndAnUnusableOneFailsWithThePath) {
+    const std::string fresh = dataDirectory + "new/folder/";
+    registry::Registry(registry).writeString(settings::programKey, settings::directoryValue, fresh);
+    manager->ChangeDataTypeExecute(type::UserDsp);
+    manager->GetFromKbdExecute(0);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    EXPECT_TRUE(std::filesystem::exists(manager->pcFolders()[type::UserDsp].front()->path));
+
+    // A data directory below a plain file can never be made.
+    writeFile(dataDirectory + "plain", ByteVector(1));
+    registry::Registry(registry).writeString(settings::programKey, settings::directoryValue,
+                                             dataDirectory + "plain/sub/");
+    manager->GetFromKbdExecute(0);
+    ASSERT_EQ(view.kbdErrors.size(), 1u);
+    EXPECT_EQ(view.kbdErrors[0].rfind("Can't create the file: " + dataDirectory + "plain/sub/", 0),
+              0u)
+        << view.kbdErrors[0];
+    EXPECT_EQ(manager->pcFolders()[type::UserDsp].size(), 1u) << "the PC list is unchanged";
+    expectActionEnded();
+}
+
+// ---- sending ----
+
+TEST_F(Transfers, AUserToneWithNoRowSelectedLandsInTheFirstSlotWithoutAMemoryCheck) {
+    leaveDataMemory(100); // a memory check would refuse anything
+    manager->UpdateKbdListExecute();
+    ByteVector tone = test::itemContent(category::Tone, -1, 3, 70);
+    std::copy_n("NEW TONE", 8, tone.begin() + *nameOffsetInData(category::Tone));
+    putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, tone));
+    sent.clear();
+
+    manager->PutToKbdExecute(0, -1);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    EXPECT_EQ(view.selectedKbdRow, 0);
+    EXPECT_EQ(*memory().data(category::Tone, 750), tone);
+    EXPECT_EQ(view.kbdRows[0].no, "600");
+    EXPECT_EQ(view.kbdRows[0].name, "NEW TONE");
+    EXPECT_TRUE(deletes().empty()) << "a user tone is overwritten, not deleted";
+    expectActionEnded();
+}
+
+TEST_F(Transfers, AToneGroupThatDoesNotFitFailsWithMemoryFullBeforeAnyTraffic) {
+    putPcFile("group.vdf",
+              test::PackageBuilder(type::UserToneWithWave).toneGroup({3000, 3000}).build());
+    manager->ChangeDataTypeExecute(type::UserToneWithWave);
+    ASSERT_EQ(manager->pcFolders()[type::UserToneWithWave].size(), 1u);
+    leaveDataMemory(5000);
+    manager->UpdateKbdListExecute();
+    sent.clear();
+
+    manager->PutToKbdExecute(0, 3);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
+    EXPECT_TRUE(sent.empty());
+    expectActionEnded();
+
+    // With room for the wave bytes (the file itself is larger) it is sent.
+    memory().clear(category::SMF, 20);
+    manager->UpdateKbdListExecute();
+    view.kbdErrors.clear();
+    manager->PutToKbdExecute(0, 3);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    EXPECT_EQ(memory().data(category::WaveData, kbdsim::layout::toneGroupChildren(853)[4].first)
+                  ->size(),
+              3000u);
+}
+
+TEST_F(Transfers, ASongThatDoesNotFitAfterItsSlotWasClearedLeavesTheSlotEmpty) {
+    ASSERT_GT(memory().data(category::Song, 0)->size(), 0u);
+    const std::uint32_t free = memory().freeSongMemory();
+    ASSERT_EQ(memory().store(category::Song, 3, ByteVector((free - 600) & ~1u, 0x22)),
+              KeyboardMemory::StoreResult::Stored);
+    putPcFile("song.vdf", singleItemFile(category::Song, type::Song, ByteVector(4000, 0x33)));
+    manager->UpdateKbdListExecute();
+    manager->ChangeDataTypeExecute(type::Song);
+    sent.clear();
+
+    manager->PutToKbdExecute(0, 0);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
+    EXPECT_EQ(deletes(), (std::vector<std::pair<int, std::int32_t>>{{35, 0}}));
+    EXPECT_EQ(dataBlocksSent(), 0u);
+    EXPECT_TRUE(memory().data(category::Song, 0)->empty()) << "the slot stays cleared";
+    expectActionEnded();
+}
+
+TEST_F(Transfers, AnSmfGoesIntoTheFirstFreeSlotOutsideTheLastTen) {
+    for (std::uint16_t n = 0; n < 200; ++n) {
+        memory().clear(category::SMF, n);
+        if (n < 190)
+            memory().store(category::SMF, n, ByteVector(2, 0x44));
+    }
+    const std::string path = putPcFile("tune.mid", test::smfWithText(30));
+    manager->UpdateKbdListExecute();
+    manager->ChangeDataTypeExecute(type::Smf);
+    ASSERT_EQ(manager->pcRowItem(0)->path, path);
+    sent.clear();
+
+    manager->PutToKbdExecute(0, -1);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
+    EXPECT_EQ(dataBlocksSent(), 0u);
+    for (std::uint16_t n = 190; n < 200; ++n)
+        EXPECT_TRUE(memory().data(category::SMF, n)->empty());
+
+    memory().clear(category::SMF, 64);
+    manager->UpdateKbdListExecute();
+    view.kbdErrors.clear();
+    manager->PutToKbdExecute(0, 5); // the keyboard row plays no part
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    EXPECT_EQ(*memory().data(category::SMF, 64), test::smfWithText(30));
+    EXPECT_EQ(memory().name(category::SMF, 64), "tune    ");
+}
+
+TEST_F(Transfers, APackageClearsItsSlotsInOrderThenSendsAndRefreshesEverything) {
+    const ByteVector package =
+        test::PackageBuilder().tones(2).rhythm(0, "PKGRHYTM", 400).toneGroup({600}).build();
+    memory().store(category::Rhythm, 155, ByteVector(100, 0x55));
+    memory().store(category::Rhythm, 150, ByteVector(100, 0x56));
+    memory().store(category::SMF, 199, test::smfWithText(10));
+    memory().store(category::SMF, 193, test::smfWithText(12));
+    // One tone group among the package's ten, and the last drum group, hold wave data.
+    memory().store(category::WaveData, kbdsim::layout::toneGroupChildren(866)[4].first,
+                   ByteVector(64, 0x57));
+    memory().store(category::WaveData, kbdsim::layout::drumGroupChildren(20)[3].first,
+                   ByteVector(64, 0x58));
+    putPcFile("all.vdf", package);
+    manager->UpdateKbdListExecute();
+    ASSERT_NE(manager->kbdFolders().at(type::UserToneWithWave)[16]->size, 0);
+    ASSERT_NE(manager->kbdFolders().at(type::UserDrumWithWave)[3]->size, 0);
+    manager->ChangeDataTypeExecute(type::Package);
+    sent.clear();
+
+    manager->PutToKbdExecute(0, -1);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    EXPECT_EQ(deletes(), (std::vector<std::pair<int, std::int32_t>>{
+                             {38, 20}, {37, 866}, {36, 155}, {36, 150}, {39, 199}, {39, 193}}));
+    EXPECT_EQ(view.progressBar.maximum, 580) << "the full refresh came last";
+    EXPECT_EQ(manager->kbdFolders().size(), 9u);
+    EXPECT_EQ(memory().name(category::Rhythm, 140 + 8), "PKGRHYTM");
+    const auto& rhythms = manager->kbdFolders().at(type::UserRhythm);
+    EXPECT_EQ(rhythms[8]->name, "PKGRHYTM") << "the list was read again";
+    EXPECT_TRUE(memory().data(category::Rhythm, 155)->empty());
+    expectActionEnded();
+}
+
+TEST_F(Transfers, AKeyboardThatStopsAnsweringAfterADeleteEndsWithMidiTimeout) {
+    putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(200, 1)));
+    manager->ChangeDataTypeExecute(type::UserRhythm);
+    setOptions([](kbdsim::Options& options) {
+        options.faults.malformation = kbdsim::Malformation::Short;
+        options.faults.malformedReply.kind = kbdsim::MessageKind::ModelRequest;
+    });
+    manager->PutToKbdExecute(0, 0);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
+    EXPECT_EQ(deletes(), (std::vector<std::pair<int, std::int32_t>>{{36, 140}}));
+    EXPECT_EQ(dataBlocksSent(), 0u);
+    expectActionEnded();
+}
+
+TEST_F(Transfers, AFileThatCannotBeReadDeletesNothing) {
+    putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(200, 1)));
+    manager->ChangeDataTypeExecute(type::UserRhythm);
+    // The file shrinks after the list was read: its data is no longer there.
+    const ByteVector whole = readFile(dataDirectory + "rh.vdf");
+    writeFile(dataDirectory + "rh.vdf", ByteVector(whole.begin(), whole.begin() + 100));
+    manager->PutToKbdExecute(0, 0);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Illegal Format"});
+    EXPECT_TRUE(sent.empty());
+    EXPECT_FALSE(memory().data(category::Rhythm, 140)->empty());
+}
+
+// ---- cancel ----
+
+TEST_F(Transfers, CancelInTheMiddleOfAReceiveWritesNothingAndTheNextReceiveWorks) {
+    // 12031 bytes: an odd size, which arrives with a byte of padding.
+    ASSERT_EQ(memory().store(category::SMF, 9, test::smfWithText(12000)),
+              KeyboardMemory::StoreResult::Stored);
+    memory().setName(category::SMF, 9, "LONGSONG");
+    manager->UpdateKbdListExecute();
+    manager->ChangeDataTypeExecute(type::Smf);
+    const int row = 3; // after the three demo items
+    ASSERT_EQ(manager->kbdRowItem(row)->number, 9);
+    dialogWindow->cancelAt = 2048;
+
+    manager->GetFromKbdExecute(row);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
+    EXPECT_TRUE(dataFiles().empty());
+    EXPECT_TRUE(manager->pcFolders()[type::Smf].empty());
+    EXPECT_TRUE(view.pcRows.empty());
+    expectActionEnded();
+
+    dialogWindow->cancelAt = -1;
+    manager->GetFromKbdExecute(row);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
+    EXPECT_EQ(dataFiles(), std::vector<std::string>{"LONGSONG.mid"});
+    EXPECT_EQ(readFile(dataDirectory + "LONGSONG.mid"), *memory().data(category::SMF, 9));
+}
+
+TEST_F(Transfers, CancelInTheMiddleOfASendLeavesTheSlotAndItsRowAndTheNextSendWorks) {
+    putPcFile("long.mid", test::smfWithText(12001)); // even: the keyboard holds exactly it
+    manager->ChangeDataTypeExecute(type::Smf);
+    const std::size_t rows = view.kbdRows.size();
+    dialogWindow->cancelAt = 2048;
+
+    manager->PutToKbdExecute(0, -1);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
+    EXPECT_TRUE(memory().data(category::SMF, 3)->empty()) << "the keyboard stored nothing";
+    EXPECT_EQ(manager->kbdFolders().at(type::Smf)[3]->size, 0) << "the row is not updated";
+    EXPECT_EQ(view.kbdRows.size(), rows);
+    expectActionEnded();
+
+    dialogWindow->cancelAt = -1;
+    manager->PutToKbdExecute(0, -1);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
+    EXPECT_EQ(*memory().data(category::SMF, 3), test::smfWithText(12001));
+    EXPECT_EQ(view.kbdRows.size(), rows + 1);
+}
+
+} // namespace
+} // namespace qel
