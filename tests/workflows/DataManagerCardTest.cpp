@@ -4,6 +4,7 @@
 #include "workflows/DataManagerFixture.h"
 
 #include "core/Exception.h"
+#include "support/PackageBuilder.h"
 #include "support/SmfBytes.h"
 #include "support/TestFiles.h"
 
@@ -177,8 +178,9 @@ TEST_F(Card, ASongIsWrittenConvertedAndNothingHappensWithoutARowOrForAnEmptyFile
     EXPECT_TRUE(cardFiles().empty());
     manager->PutToCardExecute(1 - emptyRow);
     ASSERT_TRUE(view.defaultErrors.empty()) << view.defaultErrors.front();
-    ASSERT_EQ(cardFiles(), std::vector<std::string>{"tune.mid"});
-    const ByteVector written = readFile(cardFolder + "tune.mid");
+    // Named after the entry name, which pads the file name to eight characters.
+    ASSERT_EQ(cardFiles(), std::vector<std::string>{"tune    .mid"});
+    const ByteVector written = readFile(cardFolder + "tune    .mid");
     EXPECT_EQ(ByteVector(written.begin() + 8, written.begin() + 10), (ByteVector{0, 0}))
         << "format 0 after conversion";
 }
