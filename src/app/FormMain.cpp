@@ -306,7 +306,9 @@ QWidget* TFormMain::createKbdPane() {
                       "Disk");
     kbdPages_->setTabVisible(1, false);
     kbdPages_->setTabVisible(2, false);
-    kbdPages_->setTabEnabled(2, false);
+    // The disk tab can be chosen (its Send says that it is not provided),
+    // but its list and buttons cannot be used.
+    kbdPages_->widget(2)->setEnabled(false);
     connect(kbdPages_, &QTabWidget::currentChanged, this,
             [this](int index) { guarded([this, index] { onTabChanged(index); }); });
     return kbdPages_;

@@ -311,5 +311,55 @@ TEST_F(MainWindow, WhileUpdateListWaitsNothingNestsAndTheWindowClosesAfterwards)
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(MainWindow, ReceiveAndSendThroughTheButtonsMoveItemsIntoOtherSlots) {
+    window->FormCreate();
+    window->show();
+    window->action("UpdateKbdList")->trigger();
+    const kbdsim::KeyboardMemory original = simulator->memory();
+    struct Trip {
+        type::id type;
+        int sourceRow, targetRow; // -1: no keyboard row selected
+    };
+    for (const Trip& trip : {Trip{type::UserToneWithWave, 0, 5}, Trip{type::UserDrumWithWave, 0, 2},
+                             Trip{type::UserRhythm, 0, 9}, Trip{type::Song, 0, 4},
+                             Trip{type::Smf, 0, -1}}) {
+        SCOPED_TRACE(typeLabels[trip.type]);
+        chooseType(trip.type);
+        window->kbdList()->setCurrentItem(window->kbdList()->topLevelItem(trip.sourceRow));
+        window->receiveButton()->click();
+        ASSERT_EQ(window->pcList()->topLevelItemCount(), 1) << "the received file is listed";
+        window->pcList()->setCurrentItem(window->pcList()->topLevelItem(0));
+        window->kbdList()->clearSelection();
+        if (trip.targetRow >= 0)
+            window->kbdList()->setCurrentItem(window->kbdList()->topLevelItem(trip.targetRow));
+        window->sendButton()->click();
+        EXPECT_TRUE(window->sendButton()->isEnabled()) << "the buttons are given back";
+    }
+    window->action("UpdateKbdList")->trigger();
+    const kbdsim::KeyboardMemory& memory = simulator->memory();
+    EXPECT_EQ(*memory.data(category::Rhythm, 149), *original.data(category::Rhythm, 140));
+    EXPECT_EQ(*memory.data(category::Song, 4), *original.data(category::Song, 0));
+    EXPECT_EQ(*memory.data(category::SMF, 3), *original.data(category::SMF, 0));
+    EXPECT_EQ(memory.name(category::Tone, 855), original.name(category::Tone, 850));
+    EXPECT_EQ(memory.name(category::Drum, 19), original.name(category::Drum, 17));
+    chooseType(type::UserRhythm);
+    EXPECT_EQ(window->kbdList()->topLevelItem(9)->text(2).toStdString(),
+              original.name(category::Rhythm, 140));
+}
+
+TEST_F(MainWindow, SendOnTheDiskTabSaysThatItIsNotProvided) {
+    window->FormCreate();
+    window->action("UpdateKbdList")->trigger();
+    window->kbdPages()->setCurrentIndex(2);
+    ASSERT_EQ(window->kbdPages()->currentIndex(), 2);
+    EXPECT_FALSE(window->kbdPages()->widget(2)->isEnabled());
+    MessageBoxAnswer answer;
+    answer.arm();
+    window->sendButton()->click();
+    ASSERT_TRUE(answer.seen);
+    EXPECT_EQ(answer.caption, QApplication::applicationName());
+    EXPECT_EQ(answer.text, "Put Data To Disk.");
+}
+
 } // namespace
 } // namespace qel::app
