@@ -13,12 +13,14 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -193,6 +195,16 @@ void TFormMain::createActions() {
     addAction("InitMixer", "Mixer", "", "", [&m] { m.InitMixerExecute(); });
     addAction("InitParameter", "Parameter", "", "", [&m] { m.InitParameterExecute(); });
     addAction("InitSystem", "System", "", "", [&m] { m.InitSystemExecute(); });
+    addAction("BackupKbd", "&Back Up Keyboard...", "", "", [this, &m] {
+        const QString folder = chooseFolder_(this, "Back Up Keyboard Into");
+        if (!folder.isEmpty())
+            m.BackupKbdExecute(folder.toStdString());
+    });
+    addAction("RestoreKbd", "&Restore Keyboard...", "", "", [this, &m] {
+        const QString folder = chooseFolder_(this, "Restore Keyboard From");
+        if (!folder.isEmpty())
+            m.RestoreKbdExecute(folder.toStdString());
+    });
     for (const char* name : {"DeleteKbdData", "DeleteCardData", "PutToKbd", "GetFromKbd"})
         action(name)->setEnabled(false);
     action("DeleteDiskData")->setEnabled(false);
@@ -211,6 +223,9 @@ void TFormMain::createMenu() {
     QMenu* keyboard = menuBar()->addMenu("&Keyboard");
     keyboard->addAction(action("UpdateKbdList"));
     keyboard->addAction(action("UpdateThisType"));
+    keyboard->addSeparator();
+    keyboard->addAction(action("BackupKbd"));
+    keyboard->addAction(action("RestoreKbd"));
     QMenu* view = menuBar()->addMenu("&View");
     view->addAction(action("MidiLog"));
 }
@@ -379,6 +394,10 @@ void TFormMain::selectKbdRow(int row) {
         kbdList_->setCurrentItem(kbdList_->topLevelItem(row));
 }
 
+void TFormMain::showBackupStep(const std::string& line) {
+    statusBar()->showMessage(QString::fromLatin1(line.c_str()));
+}
+
 void TFormMain::showMemoryBar(bool visible, int maximum, int position) {
     freeMemoryBar_->setVisible(visible);
     if (!visible)
@@ -415,6 +434,7 @@ void TFormMain::enableKbdDelete(bool enabled) {
 
 void TFormMain::lockForKbdOperation(bool locked) {
     for (const char* name : {"InitMixer", "InitParameter", "InitSystem", "OpenPrefDialog",
+                             "BackupKbd", "RestoreKbd",
                              "UpdatePCList", "UpdateCardList", "PutToCard", "PutToDisk", "Exit"})
         action(name)->setEnabled(!locked);
     initializeMenu_->setEnabled(!locked);

@@ -10,6 +10,7 @@
 #include "workflows/DataManagerView.h"
 #include "workflows/MidiLog.h"
 
+#include <QFileDialog>
 #include <QMainWindow>
 #include <QString>
 #include <functional>
@@ -50,6 +51,12 @@ public:
         openPreferences_ = std::move(open);
     }
 
+    // How a folder is chosen (for backup and restore); returns an empty
+    // string when the user cancels. A folder dialog unless a test puts
+    // something else in its place.
+    using FolderChooser = std::function<QString(QWidget*, const QString& title)>;
+    void setFolderChooser(FolderChooser choose) { chooseFolder_ = std::move(choose); }
+
     DataManager& manager() { return *manager_; }
 
     // ---- handlers ----
@@ -75,6 +82,7 @@ public:
     void showPcRows(type::id type, const std::vector<FileRow>& rows) override;
     void showCardRows(type::id type, const std::vector<FileRow>& rows) override;
     void selectKbdRow(int row) override;
+    void showBackupStep(const std::string& line) override;
     void showMemoryBar(bool visible, int maximum, int position) override;
     void setKeyboardCaption(const std::string& caption) override;
     void showCardTab() override;
@@ -110,6 +118,9 @@ private:
 
     std::unique_ptr<DataManager> manager_;
     std::function<void(QWidget*)> openPreferences_;
+    FolderChooser chooseFolder_ = [](QWidget* parent, const QString& title) {
+        return QFileDialog::getExistingDirectory(parent, title);
+    };
     QString registryLocation_;
     bool closeWanted_ = false;
 

@@ -145,7 +145,7 @@ void DataManager::InitializeKbd(command::InitKind kind) {
         false);
 }
 
-void DataManager::identifyKeyboard() {
+const command::Model& DataManager::identifyKeyboard() {
     dialog().BeginCommunication();
     CheckMidiError();
     const std::uint16_t code = dialog().GetModel();
@@ -158,6 +158,7 @@ void DataManager::identifyKeyboard() {
         view_.showCardTab();
     if (model->disk)
         view_.showDiskTab();
+    return *model;
 }
 
 void DataManager::UpdatePCListExecute() {

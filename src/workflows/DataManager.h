@@ -81,6 +81,9 @@ public:
     // a PC row without a file, or a file of size 0. Memory checks compare
     // the bytes the send will really move; "Memory Full" otherwise.
     void PutToKbdExecute(int pcRow, int kbdRow);
+    // "Send" of the PC file at `path`, which must hold an item of the current
+    // type (the command line's way in).
+    void PutFileToKbdExecute(const std::string& path, int kbdRow);
 
     // ---- deleting and initialising ----
 
@@ -91,6 +94,12 @@ public:
     // folder's start, with a readiness poll after each delete.
     void DeleteLastKbdItems(type::id type, std::uint16_t count);
     void InitializeKbd(command::InitKind kind);
+
+    // Receives the item of `type` in keyboard slot `attribute` and saves it
+    // in `directory`, replacing a file of that name as a whole; returns the
+    // file's record. Opens and closes the MIDI dialog (with its progress).
+    VdfDataAttributePtr ReceiveKbdItem(type::id type, const KbdDataAttribute& attribute,
+                                       const std::string& directory);
 
     // ---- sending ----
 
@@ -103,6 +112,21 @@ public:
     // window; returns the item sent. The dialog stays open for the caller.
     std::shared_ptr<KbdData> SendFileToKbd(VdfData& file, std::uint16_t number,
                                            std::uint16_t position);
+
+    // ---- whole-keyboard backup ----
+
+    // "Back Up Keyboard": every non-empty item of types 0 to 8 into `folder`,
+    // one file per item, with a manifest (BackupManifest.h). Items whose
+    // file still matches the manifest and whose name and size on the
+    // keyboard are unchanged are not received again, so an interrupted
+    // backup resumes. Each item is reported through showBackupStep().
+    void BackupKbdExecute(const std::string& folder);
+    // "Restore Keyboard": every item of the backup in `folder` back into its
+    // own slot. Refuses a folder whose files do not match the manifest, or a
+    // keyboard of another model, before anything is sent; clears the
+    // deletable targets first and checks the memory, so that no send runs
+    // out of memory part-way; ends with "Update List".
+    void RestoreKbdExecute(const std::string& folder);
 
     // ---- the memory card ----
 
@@ -198,7 +222,7 @@ private:
     // nothing else can start meanwhile either.
     void runKbdAction(const std::function<void()>& body, bool lockButtons = true);
     // Identifies the keyboard: caption and tabs; "Unknown Keyboard" otherwise.
-    void identifyKeyboard();
+    const command::Model& identifyKeyboard();
     IQelMidiDialog& dialog();
     void stepProgress(int steps);
     // Send and Receive as the active tab allows them.

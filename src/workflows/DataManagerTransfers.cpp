@@ -33,22 +33,26 @@ void DataManager::GetFromKbdExecute(int row) {
     if (!attribute || attribute->size == 0)
         return; // no row, a row without an item, or an empty slot
     runKbdAction([this, attribute] {
-        OpenMidiDialog(true);
-        auto item = std::make_shared<KbdData>(attribute->category, currentType_, attribute->number);
-        item->receive();
-        CloseMidiDialog();
-
-        const std::string directory = GetDataDirectory();
-        if (!directory.empty()) {
-            // A folder that cannot be made shows as the save's own error.
-            std::error_code ignored;
-            std::filesystem::create_directories(directory, ignored);
-        }
-        VdfData file(directory, item);
-        file.save();
-        fileRecord(pcFolders_, currentType_, std::make_shared<VdfDataAttribute>(file));
+        fileRecord(pcFolders_, currentType_,
+                   ReceiveKbdItem(currentType_, *attribute, GetDataDirectory()));
         ShowPCList();
     });
+}
+
+VdfDataAttributePtr DataManager::ReceiveKbdItem(type::id type, const KbdDataAttribute& attribute,
+                                                const std::string& directory) {
+    OpenMidiDialog(true);
+    auto item = std::make_shared<KbdData>(attribute.category, type, attribute.number);
+    item->receive();
+    CloseMidiDialog();
+    if (!directory.empty()) {
+        // A folder that cannot be made shows as the save's own error.
+        std::error_code ignored;
+        std::filesystem::create_directories(directory, ignored);
+    }
+    VdfData file(directory, item);
+    file.save();
+    return std::make_shared<VdfDataAttribute>(file);
 }
 
 void DataManager::fileRecord(VdfDataAttributeFolders& folders, type::id type,
@@ -67,14 +71,18 @@ void DataManager::PutToKbdExecute(int pcRow, int kbdRow) {
     const VdfDataAttributePtr source = pcRowItem(pcRow);
     if (!source)
         return; // no row, or a row without a file
-    runKbdAction([this, source, kbdRow] {
-        if (source->size == 0)
-            return;
+    PutFileToKbdExecute(source->path, kbdRow);
+}
+
+void DataManager::PutFileToKbdExecute(const std::string& path, int kbdRow) {
+    runKbdAction([this, path, kbdRow] {
         // The file is read whole before anything is deleted on the keyboard:
         // a file that cannot be sent must not cost the slot its content.
-        VdfData file(source->path);
+        VdfData file(path);
+        if (file.size() == 0)
+            return;
         if (file.type() != currentType_)
-            throw Exception("The file " + source->path +
+            throw Exception("The file " + path +
                             " no longer holds what the PC list shows: update the PC list");
         file.loadForSending();
         switch (currentType_) {

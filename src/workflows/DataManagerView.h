@@ -68,6 +68,10 @@ public:
     virtual void showProgress() = 0;
     virtual void hideProgress() = 0;
 
+    // One line of a long action's account: an item of a backup or restore
+    // done or kept.
+    virtual void showBackupStep(const std::string& line) = 0;
+
     // The message box of keyboard actions: caption "ERROR", the text as it
     // is, one OK button, no icon.
     virtual void showKbdError(const std::string& text) = 0;

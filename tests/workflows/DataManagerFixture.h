@@ -71,6 +71,7 @@ struct RecordingView : DataManagerView {
         cardRows = rows;
     }
     void selectKbdRow(int row) override { selectedKbdRow = row; }
+    void showBackupStep(const std::string& line) override { backupSteps.push_back(line); }
     void showMemoryBar(bool visible, int maximum, int position) override {
         bar = {visible, maximum, position};
     }
@@ -99,6 +100,7 @@ struct RecordingView : DataManagerView {
     std::vector<KbdRow> kbdRows;
     std::vector<FileRow> pcRows, cardRows;
     int selectedKbdRow = -1;
+    std::vector<std::string> backupSteps;
     Bar bar;
     std::string caption;
     bool cardTab = false, diskTab = false;

@@ -33,6 +33,7 @@ struct SilentProgress : ProgressReporter {
 struct CountingView : DataManagerView {
     void showCardRows(type::id, const std::vector<FileRow>&) override {}
     void selectKbdRow(int) override {}
+    void showBackupStep(const std::string&) override {}
     void showKbdRows(type::id, const std::vector<KbdRow>& shown) override { rows = shown.size(); }
     void showPcRows(type::id, const std::vector<FileRow>&) override {}
     void showMemoryBar(bool, int, int) override {}
