@@ -3,6 +3,7 @@
 // Messages that arrive on another thread (a JackClient's delivery thread), kept
 // in order for a test to wait for; every wait is bounded.
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -44,6 +45,14 @@ public:
     bool waitForCount(std::size_t count, std::chrono::milliseconds bound) {
         std::unique_lock lock(mutex_);
         return arrived_.wait_for(lock, bound, [&] { return all_.size() >= count; });
+    }
+
+    // Waits up to `bound` until `message` has come `times` times in all.
+    bool waitForCopies(const Bytes& message, std::size_t times, std::chrono::milliseconds bound) {
+        std::unique_lock lock(mutex_);
+        return arrived_.wait_for(lock, bound, [&] {
+            return static_cast<std::size_t>(std::count(all_.begin(), all_.end(), message)) >= times;
+        });
     }
 
     // Every message so far, in order of arrival.
