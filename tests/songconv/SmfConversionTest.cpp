@@ -48,9 +48,9 @@ TEST(SmfConversion, ValidFilesBecomeFormatZero) {
          smfFile(0, 1, 480,
                  {"00 FF 51 03 07 A1 20  00 90 3C 40  00 91 40 40  81 70 81 40 00 "
                   "81 70 80 3C 00  00 F0 02 7E F7  00 FF 2F 00"})},
-        {"running status written out",
+        {"running status kept",
          smfFile(0, 1, 96, {"00 90 3C 40  10 3E 40  10 3C 00  00 FF 2F 00"}),
-         smfFile(0, 1, 96, {"00 90 3C 40  10 90 3E 40  10 90 3C 00  00 FF 2F 00"})},
+         smfFile(0, 1, 96, {"00 90 3C 40  10 3E 40  10 3C 00  00 FF 2F 00"})},
         {"end-of-track at the latest end of any track",
          smfFile(1, 2, 96, {"00 C0 05  83 00 FF 2F 00", "00 C1 06  10 FF 2F 00"}),
          smfFile(0, 1, 96, {"00 C0 05  00 C1 06  83 00 FF 2F 00"})},
