@@ -52,8 +52,7 @@ TEST(SmfConversion, ValidFilesBecomeFormatZero) {
          smfFile(0, 1, 480,
                  {"00 FF 51 03 07 A1 20  00 90 3C 40  00 91 40 40  81 70 81 40 00 "
                   "81 70 80 3C 00  00 F0 02 7E F7  00 FF 2F 00"})},
-        {"running status kept",
-         smfFile(0, 1, 96, {"00 90 3C 40  10 3E 40  10 3C 00  00 FF 2F 00"}),
+        {"running status kept", smfFile(0, 1, 96, {"00 90 3C 40  10 3E 40  10 3C 00  00 FF 2F 00"}),
          smfFile(0, 1, 96, {"00 90 3C 40  10 3E 40  10 3C 00  00 FF 2F 00"})},
         {"end-of-track at the latest end of any track",
          smfFile(1, 2, 96, {"00 C0 05  83 00 FF 2F 00", "00 C1 06  10 FF 2F 00"}),
@@ -103,11 +102,11 @@ TEST(SmfConversion, StrictReaderOfTheseTestsRefusesRunningStatusWhereTheStandard
         {"after an F7 escape", "00 90 3C 40  00 F7 01 F8  00 3E 40  00 FF 2F 00"},
     };
     for (const auto& [what, body] : cases)
-        EXPECT_THROW(test::readSmfStrictly(smfFile(0, 1, 96, {body})), std::runtime_error)
-            << what;
+        EXPECT_THROW(test::readSmfStrictly(smfFile(0, 1, 96, {body})), std::runtime_error) << what;
     const test::StrictSmf allowed = test::readSmfStrictly(
-        smfFile(0, 1, 96, {"00 90 3C 40  00 3E 40  00 90 40 40  00 FF 01 00  00 90 3C 00 "
-                           "00 C0 05  00 06  00 FF 2F 00"}));
+        smfFile(0, 1, 96,
+                {"00 90 3C 40  00 3E 40  00 90 40 40  00 FF 01 00  00 90 3C 00 "
+                 "00 C0 05  00 06  00 FF 2F 00"}));
     EXPECT_EQ(allowed.statusesLeftOut, 2u);
     EXPECT_EQ(allowed.statusesRepeated, 1u);
     EXPECT_EQ(allowed.tracks.at(0).size(), 8u);
