@@ -24,10 +24,11 @@ extern "C" {
 
 // Reads the Standard MIDI File at `source` and writes it at `destination` as a
 // format 0 file: the tracks of a format 1 file merged in time order (ties keep
-// track order), the division kept, one end-of-track at the end. Returns
-// FormatChangeDone or one of the failure codes above. A file with anything
-// after a track's end-of-track is refused like one without an end-of-track,
-// so that no event is dropped.
+// track order), the division kept, one end-of-track at the end, channel
+// messages written with running status, which SysEx and meta events cancel
+// (see writeFormat0() in SmfWriter.h). Returns FormatChangeDone or one of the
+// failure codes above. A file with anything after a track's end-of-track is
+// refused like one without an end-of-track, so that no event is dropped.
 //
 // The result is written to a new file beside `destination` (created with
 // O_CREAT | O_EXCL | O_NOFOLLOW and mode 0666 less the umask), which is then

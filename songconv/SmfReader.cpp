@@ -82,16 +82,11 @@ std::string hexByte(std::uint8_t value) {
     return std::string("0x") + digits[value >> 4] + digits[value & 0x0F];
 }
 
-int dataBytesOf(std::uint8_t status) {
-    const std::uint8_t kind = status & 0xF0;
-    return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
-}
-
 Event readChannelEvent(Cursor& in, std::uint8_t status, bool firstDataRead, std::uint8_t first) {
     Event event;
     event.kind = EventKind::Channel;
     event.status = status;
-    const int count = dataBytesOf(status);
+    const int count = channelDataBytes(status);
     for (int i = 0; i < count; ++i) {
         const std::uint8_t value = (i == 0 && firstDataRead) ? first : in.byte();
         if (value >= 0x80)

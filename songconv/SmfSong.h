@@ -23,6 +23,13 @@ enum class EventKind : std::uint8_t {
     Meta,        // FF <type> <length> <bytes>
 };
 
+// The number of data bytes after a channel message's status byte (0x80..0xEF):
+// one for program change and channel pressure, two for the others.
+inline int channelDataBytes(std::uint8_t status) {
+    const std::uint8_t kind = status & 0xF0;
+    return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
+}
+
 struct Event {
     std::uint64_t tick = 0; // absolute time in ticks from the track's start
     EventKind kind = EventKind::Channel;

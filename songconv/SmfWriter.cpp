@@ -26,19 +26,30 @@ void putVariable(std::vector<std::uint8_t>& out, std::uint64_t value) {
     out.push_back(groups[0]);
 }
 
-void putEvent(std::vector<std::uint8_t>& out, const Event& event) {
-    out.push_back(event.status);
-    switch (event.kind) {
-    case EventKind::Channel:
+// Writes one event's bytes after its delta time. `runningStatus` is the status
+// of the channel message written last, or 0 when the next one must write its
+// own: at the track's start and after a SysEx or meta event, which cancel
+// running status. A channel message with that same status leaves it out.
+void putEvent(std::vector<std::uint8_t>& out, const Event& event, std::uint8_t& runningStatus) {
+    if (event.kind == EventKind::Channel) {
+        // Once statuses are left out, a message whose data bytes do not
+        // match its status would shift the reading of every message after it.
+        const bool dataFit =
+            event.data.size() == static_cast<std::size_t>(channelDataBytes(event.status)) &&
+            std::all_of(event.data.begin(), event.data.end(),
+                        [](std::uint8_t value) { return value < 0x80; });
+        if (event.status < 0x80 || event.status >= 0xF0 || !dataFit)
+            throw SmfError("channel message that cannot be written");
+        if (event.status != runningStatus)
+            out.push_back(event.status);
+        runningStatus = event.status;
         out.insert(out.end(), event.data.begin(), event.data.end());
         return;
-    case EventKind::Meta:
-        out.push_back(event.metaType);
-        break;
-    case EventKind::SysEx:
-    case EventKind::SysExEscape:
-        break;
     }
+    runningStatus = 0;
+    out.push_back(event.status);
+    if (event.kind == EventKind::Meta)
+        out.push_back(event.metaType);
     putVariable(out, event.data.size());
     out.insert(out.end(), event.data.begin(), event.data.end());
 }
@@ -65,10 +76,11 @@ std::vector<std::uint8_t> writeFormat0(const Song& song) {
 
     std::vector<std::uint8_t> body;
     std::uint64_t previous = 0;
+    std::uint8_t runningStatus = 0;
     for (const Event& event : mergeTracks(song)) {
         putVariable(body, event.tick - previous);
         previous = event.tick;
-        putEvent(body, event);
+        putEvent(body, event, runningStatus);
     }
     putVariable(body, end - previous);
     body.insert(body.end(), {0xFF, 0x2F, 0x00});

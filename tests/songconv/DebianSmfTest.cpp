@@ -1,9 +1,10 @@
 // FormatChange on Standard MIDI Files that no one here wrote, taken from
 // Debian packages by fetch_smf_fixtures.sh (apt-get download, dpkg-deb -x; the
-// files are cached in the build tree). Each output is read back here and by
-// an independent reader (mido) as a cross-check.
+// files are cached in the build tree). Each output is read back here, by the
+// strict test reader and by an independent reader (mido) as a cross-check.
 
 #include "support/ScratchFolder.h"
+#include "StrictSmfReader.h"
 #include "songconv/FormatChange.h"
 #include "songconv/SmfReader.h"
 #include "songconv/SmfWriter.h"
@@ -14,7 +15,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <stdexcept>
+#include <vector>
 
 namespace qel {
 namespace {
@@ -118,14 +121,30 @@ TEST_P(DebianSmf, IndependentReaderAgrees) {
     EXPECT_EQ(status, 0) << "mido sees a difference (details above)";
 }
 
+TEST_P(DebianSmf, RunningStatusIsUsedWhereverTheStandardAllowsItAndNowhereElse) {
+    const Fixture& f = GetParam();
+    test::ScratchFolder folder;
+    const std::string out = folder / "out.mid";
+    ASSERT_EQ(FormatChange(fixture(f.file).c_str(), out.c_str()), FormatChangeDone);
+    const test::StrictSmf converted = test::readSmfStrictly(test::readFile(out));
+    ASSERT_EQ(converted.tracks.size(), 1u);
+    smf::Track events = converted.tracks[0];
+    events.pop_back();
+    EXPECT_TRUE(events == smf::mergeTracks(smf::readSmf(test::readFile(fixture(f.file)))));
+    EXPECT_EQ(converted.statusesRepeated, 0u);
+}
+
+const Fixture fixtures[] = {
+    {"nyquist-test.mid", 1, 2, "tiny format 1"},
+    {"c_maj_melody.mid", 1, 2, "running status"},
+    {"bwv772.mid", 1, 3, "three tracks"},
+    {"midivolume.mid", 1, 3, "hundreds of SysEx events"},
+    {"Out_There.mid", 0, 1, "format 0"},
+    {"44-Above-the-sky.mid", 1, 18, "18 tracks"},
+};
+
 INSTANTIATE_TEST_SUITE_P(
-    Files, DebianSmf,
-    ::testing::Values(Fixture{"nyquist-test.mid", 1, 2, "tiny format 1"},
-                      Fixture{"c_maj_melody.mid", 1, 2, "running status"},
-                      Fixture{"bwv772.mid", 1, 3, "three tracks"},
-                      Fixture{"midivolume.mid", 1, 3, "hundreds of SysEx events"},
-                      Fixture{"Out_There.mid", 0, 1, "format 0"},
-                      Fixture{"44-Above-the-sky.mid", 1, 18, "18 tracks"}),
+    Files, DebianSmf, ::testing::ValuesIn(fixtures),
     [](const ::testing::TestParamInfo<Fixture>& info) {
         std::string name = info.param.file;
         name = name.substr(0, name.find('.'));
@@ -134,6 +153,49 @@ INSTANTIATE_TEST_SUITE_P(
                 c = '_';
         return name;
     });
+
+TEST(DebianSmfSize, OutputIsNeverLargerThanAWellFormedInputThatUsesRunningStatus) {
+    if (!fixtureProblem().empty())
+        GTEST_SKIP() << fixtureProblem();
+    // Merging format 1 tracks can break runs of equal statuses, so the bound
+    // is not a law; it is what these real files must keep showing.
+    std::vector<double> ratios;
+    std::size_t bounded = 0;
+    for (const Fixture& f : fixtures) {
+        const ByteVector input = test::readFile(fixture(f.file));
+        test::ScratchFolder folder;
+        const std::string out = folder / "out.mid";
+        ASSERT_EQ(FormatChange(fixture(f.file).c_str(), out.c_str()), FormatChangeDone) << f.file;
+        const ByteVector output = test::readFile(out);
+        ratios.push_back(static_cast<double>(output.size()) / static_cast<double>(input.size()));
+        std::cout << f.file << ": " << input.size() << " -> " << output.size() << " bytes, ratio "
+                  << ratios.back() << "\n";
+
+        test::StrictSmf source;
+        try {
+            source = test::readSmfStrictly(input);
+        } catch (const std::runtime_error& notStrict) {
+            std::cout << "  not bounded, the input is not well-formed: " << notStrict.what()
+                      << "\n";
+            continue;
+        }
+        if (source.statusesLeftOut == 0)
+            continue;
+        ++bounded;
+        EXPECT_LE(output.size(), input.size()) << f.file;
+        // A format 0 file that already leaves out every status it may has
+        // nothing left to shorten: the same events give the same bytes.
+        if (source.format == 0 && source.statusesRepeated == 0) {
+            EXPECT_TRUE(output == input) << f.file;
+        }
+    }
+    EXPECT_GE(bounded, 3u) << "c_maj_melody, midivolume and Out_There use running status";
+    std::sort(ratios.begin(), ratios.end());
+    const std::size_t n = ratios.size();
+    const double median = n % 2 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
+    std::cout << "output / input: min " << ratios.front() << ", median " << median << ", max "
+              << ratios.back() << "\n";
+}
 
 TEST(DebianSmfDataByte, FileWithDataByteFFIsRefusedWithoutOutput) {
     if (!fixtureProblem().empty())
