@@ -72,6 +72,14 @@ void DataManager::UpdateKbdListExecute() {
     });
 }
 
+void DataManager::IdentifyKbdExecute() {
+    runKbdAction([this] {
+        OpenMidiDialog(false);
+        identifyKeyboard();
+        CloseMidiDialog();
+    });
+}
+
 void DataManager::UpdateThisTypeExecute() {
     if (currentType_ >= type::Package)
         return; // packages are never listed from the keyboard
@@ -153,6 +161,7 @@ const command::Model& DataManager::identifyKeyboard() {
     const command::Model* model = command::findModel(code);
     if (model == nullptr)
         throw Exception("Unknown Keyboard");
+    kbdModel_ = model->code;
     view_.setKeyboardCaption(std::string(model->caption));
     if (model->card)
         view_.showCardTab();

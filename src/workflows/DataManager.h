@@ -52,6 +52,9 @@ public:
     // "Update This Type": identifies the model, then reads the current type's
     // slots and the memory figures only.
     void UpdateThisTypeExecute();
+    // Asks the keyboard its model only: the caption and tabs follow it, and
+    // kbdModel() gives its code (0 until a keyboard was identified).
+    void IdentifyKbdExecute();
     // The PC list read again from the data directory.
     void UpdatePCListExecute();
     // The data type selector's choice changed to `type` (0 to 9).
@@ -138,6 +141,8 @@ public:
     // card's free space is smaller than the bytes to write (or unknown). A
     // file of that name on the card is replaced, and listed once.
     void PutToCardExecute(int pcRow);
+    // "Send" on the "Card" tab of the PC file at `path` (the command line's way in).
+    void PutFileToCardExecute(const std::string& path);
     // The card actions that are not provided: each throws its title.
     [[noreturn]] static void DeleteCardDataExecute();
     [[noreturn]] static void GetFromCardExecute();
@@ -198,6 +203,7 @@ public:
     type::id currentType() const { return currentType_; }
     const KbdDataAttributeFolders& kbdFolders() const { return kbdFolders_; }
     bool kbdListed() const { return kbdListed_; }
+    std::int32_t kbdModel() const { return kbdModel_; }
     std::int32_t usedDataMemory() const { return usedDataMemory_; }
     std::int32_t usedSongMemory() const { return usedSongMemory_; }
     const VdfDataAttributeFolders& pcFolders() const { return pcFolders_; }
@@ -247,6 +253,7 @@ private:
     type::id currentType_ = type::UserTone;
     KbdDataAttributeFolders kbdFolders_;
     bool kbdListed_ = false;
+    std::int32_t kbdModel_ = 0;
     std::int32_t usedDataMemory_ = 0;
     std::int32_t usedSongMemory_ = 0;
     VdfDataAttributeFolders pcFolders_;

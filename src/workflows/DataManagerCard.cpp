@@ -81,16 +81,22 @@ void DataManager::ShowCardList() {
 }
 
 void DataManager::PutToCardExecute(int pcRow) {
-    if (busy())
-        return;
     const VdfDataAttributePtr source = pcRowItem(pcRow);
     if (!source || source->size == 0)
+        return;
+    PutFileToCardExecute(source->path);
+}
+
+void DataManager::PutFileToCardExecute(const std::string& path) {
+    if (busy())
         return;
     try {
         const std::string drive = GetCardDrive();
         if (drive.empty())
             throw Exception("No card drive is set: choose one in the preferences.");
-        VdfData file(source->path);
+        VdfData file(path);
+        if (file.size() == 0)
+            return;
         file.loadForSending();
         CardData card(GetCardFolder(), file);
         // The bytes the card file will hold must fit, not the PC file's.
@@ -100,7 +106,7 @@ void DataManager::PutToCardExecute(int pcRow) {
             return;
         }
         card.write();
-        fileRecord(cardFolders_, currentType_,
+        fileRecord(cardFolders_, file.type(),
                    std::make_shared<VdfDataAttribute>(card.category(), card.name(), card.size(),
                                                       card.path(), card.fileTime()));
         ShowCardList();

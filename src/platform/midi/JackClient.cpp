@@ -574,11 +574,23 @@ std::string openFailure(const std::string& name, jack_status_t status, bool exac
 
 } // namespace
 
+// libjack prints every failed attempt to reach a server on standard error;
+// a program without a running server would scroll with it at each device
+// listing. Failures are reported through open()'s error text instead.
+static void quietenLibjack() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+    });
+}
+
 JackClient::JackClient(Token, Options options)
     : core_(std::make_unique<jack::ClientCore>(std::move(options))) {}
 
 std::shared_ptr<JackClient> JackClient::open(const std::string& name, std::string& error,
                                              Options options) {
+    quietenLibjack();
     const bool exact = options.exactName;
     auto client = std::make_shared<JackClient>(Token{}, std::move(options));
     jack::ClientCore& core = *client->core_;

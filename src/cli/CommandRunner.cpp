@@ -1,0 +1,353 @@
+#include "cli/CommandRunner.h"
+
+#include "cli/Interrupt.h"
+#include "core/Exception.h"
+#include "core/SettingsKeys.h"
+#include "kbdsim/device/VirtualKeyboard.h"
+#include "link/MidiDialogFactory.h"
+#include "model/VdfData.h"
+#include "platform/registry/Registry.h"
+#include "workflows/FileDateText.h"
+#include "workflows/ProgramMidi.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
+
+namespace qel::cli {
+
+namespace {
+
+std::string withSlash(std::string folder) {
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+QString latin1(const std::string& text) {
+    return QString::fromLatin1(text.c_str());
+}
+
+void printJson(std::ostream& out, const QJsonObject& object) {
+    out << QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
+}
+
+} // namespace
+
+CommandRunner::CommandRunner(CliOptions options, std::ostream& out)
+    : options_(std::move(options)), out_(out) {}
+
+int CommandRunner::run() {
+    using Step = void (CommandRunner::*)();
+    static const std::map<std::string, Step> steps{
+        {"devices", &CommandRunner::devices}, {"model", &CommandRunner::model},
+        {"list", &CommandRunner::list},       {"get", &CommandRunner::get},
+        {"put", &CommandRunner::put},         {"delete", &CommandRunner::remove},
+        {"init", &CommandRunner::initialize}, {"backup", &CommandRunner::backup},
+        {"restore", &CommandRunner::restore}, {"card", &CommandRunner::card},
+        {"info", &CommandRunner::info}};
+    (this->*steps.at(options_.command))();
+    return 0;
+}
+
+// ---- set-up ----
+
+void CommandRunner::prepareSettings() {
+    if (!registry_.isEmpty())
+        return;
+    if (!settingsFolder_.isValid())
+        throw Exception("Can't create a temporary folder: " + settingsFolder_.error());
+    registry_ = QString::fromStdString(settingsFolder_.path() + "registry.json");
+    const QString stored = registry::Registry::defaultLocation();
+    if (QFile::exists(stored) && !QFile::copy(stored, registry_))
+        throw Exception("Can't open the file: " + stored.toStdString());
+    registry::Registry settings(registry_);
+    driver_ = makeProgramMidiDriver();
+    std::optional<std::string> input = options_.input, output = options_.output;
+    if (options_.virtualKeyboard)
+        input = output = kbdsim::virtualKeyboardName;
+    if (input)
+        settings.writeString(settings::midiKey, settings::inputDeviceValue,
+                             deviceName(driver_->inputNames(), *input, "input"));
+    if (output)
+        settings.writeString(settings::midiKey, settings::outputDeviceValue,
+                             deviceName(driver_->outputNames(), *output, "output"));
+    if (options_.dataDirectory)
+        settings.writeString(settings::programKey, settings::directoryValue,
+                             withSlash(*options_.dataDirectory));
+    if (options_.cardDrive)
+        settings.writeString(settings::cardKey, settings::driveValue, *options_.cardDrive);
+}
+
+std::string CommandRunner::deviceName(const std::vector<std::string>& names,
+                                      const std::string& wanted, const char* kind) {
+    for (const std::string& name : names)
+        if (QString::fromStdString(name).compare(QString::fromStdString(wanted),
+                                                 Qt::CaseInsensitive) == 0)
+            return name;
+    throw Exception(std::string("No MIDI ") + kind + " device is called \"" + wanted +
+                    "\" (see tq7400 devices)");
+}
+
+DataManager& CommandRunner::manager() {
+    if (manager_)
+        return *manager_;
+    prepareSettings();
+    const bool progress = !options_.quiet && !options_.json && isatty(STDERR_FILENO);
+    view_ = std::make_unique<TerminalView>(progress, !options_.json);
+    MidiDialogEnvironment environment = makeProgramMidiEnvironment(
+        driver_, [progress] { return std::make_unique<TerminalDialogView>(progress); });
+    environment.registryLocation = registry_;
+    manager_ = std::make_unique<DataManager>(
+        *view_, [environment] { return createMidiDialog(environment); }, registry_);
+    return *manager_;
+}
+
+void CommandRunner::check() const {
+    if (view_ && view_->failure())
+        throw Exception(*view_->failure());
+    if (interrupted())
+        throw Exception("Cancelled");
+}
+
+type::id CommandRunner::typeArgument(std::size_t index) const {
+    const auto found = parseType(options_.arguments.at(index));
+    if (!found || *found > type::Smf)
+        throw UsageError("not a keyboard data type: " + options_.arguments.at(index));
+    return *found;
+}
+
+int CommandRunner::rowOfPosition(const std::string& no) {
+    const auto position = parseNumber(no);
+    if (!position)
+        throw UsageError("not a slot number: " + no);
+    for (int row = 0; const KbdDataAttributePtr item = manager_->kbdRowItem(row); ++row)
+        if (item->position == *position)
+            return row;
+    throw Exception("No slot " + no + " holds an item of " +
+                    typeLabels[manager_->currentType()]);
+}
+
+// ---- commands ----
+
+void CommandRunner::devices() {
+    prepareSettings();
+    if (options_.json) {
+        QJsonArray inputs, outputs;
+        for (const std::string& name : driver_->inputNames())
+            inputs.append(QString::fromStdString(name));
+        for (const std::string& name : driver_->outputNames())
+            outputs.append(QString::fromStdString(name));
+        printJson(out_, {{"inputs", inputs}, {"outputs", outputs}});
+        return;
+    }
+    for (const std::string& name : driver_->inputNames())
+        out_ << "in   " << name << '\n';
+    for (const std::string& name : driver_->outputNames())
+        out_ << "out  " << name << '\n';
+}
+
+void CommandRunner::model() {
+    manager().IdentifyKbdExecute();
+    check();
+    const command::Model* model = command::findModel(static_cast<std::uint16_t>(manager_->kbdModel()));
+    const std::string name = model ? std::string(model->caption) : "";
+    if (options_.json)
+        printJson(out_, {{"code", manager_->kbdModel()}, {"name", QString::fromStdString(name)}});
+    else
+        out_ << manager_->kbdModel() << ' ' << name << '\n';
+}
+
+void CommandRunner::list() {
+    DataManager& m = manager();
+    std::vector<type::id> types;
+    if (options_.arguments.empty()) {
+        m.UpdateKbdListExecute();
+        for (int t = 0; t <= type::Smf; ++t)
+            types.push_back(static_cast<type::id>(t));
+    } else {
+        types.push_back(typeArgument(0));
+        m.ChangeDataTypeExecute(types.front());
+        m.UpdateThisTypeExecute();
+    }
+    check();
+    const std::int32_t dataFree = command::dataMemorySize - m.usedDataMemory();
+    const std::int32_t songFree = command::songMemorySize - m.usedSongMemory();
+    if (options_.json) {
+        QJsonArray listed;
+        for (type::id t : types) {
+            QJsonArray slotList;
+            for (const KbdDataAttributePtr& item : m.kbdFolders().at(t))
+                slotList.append(QJsonObject{{"no", item->position},
+                                         {"number", item->number},
+                                         {"name", latin1(item->name)},
+                                         {"size", item->size}});
+            listed.append(QJsonObject{{"type", t}, {"label", typeLabels[t]}, {"slots", slotList}});
+        }
+        printJson(out_, {{"model", m.kbdModel()},
+                         {"types", listed},
+                         {"dataMemory", QJsonObject{{"used", m.usedDataMemory()}, {"free", dataFree}}},
+                         {"songMemory", QJsonObject{{"used", m.usedSongMemory()}, {"free", songFree}}}});
+        return;
+    }
+    for (type::id t : types)
+        printSlots(t);
+    out_ << "data memory: " << m.usedDataMemory() << " bytes used, " << dataFree << " free\n"
+         << "song memory: " << m.usedSongMemory() << " bytes used, " << songFree << " free\n";
+}
+
+void CommandRunner::printSlots(type::id type) {
+    out_ << typeLabels[type] << '\n';
+    for (const KbdDataAttributePtr& item : manager_->kbdFolders().at(type)) {
+        char line[64];
+        std::snprintf(line, sizeof line, "  %4u  %-8s  %8d\n", static_cast<unsigned>(item->position),
+                      item->name.c_str(), static_cast<int>(item->size));
+        out_ << line;
+    }
+}
+
+void CommandRunner::get() {
+    const type::id t = typeArgument(0);
+    if (options_.arguments.size() == 3)
+        options_.dataDirectory = options_.arguments[2];
+    DataManager& m = manager();
+    m.ChangeDataTypeExecute(t);
+    m.UpdateThisTypeExecute();
+    check();
+    const int row = rowOfPosition(options_.arguments[1]);
+    if (m.kbdRowItem(row)->size == 0)
+        throw Exception("Slot " + options_.arguments[1] + " of " + typeLabels[t] + " is empty");
+    m.GetFromKbdExecute(row);
+    check();
+    out_ << m.pcFolders()[t].back()->path << '\n';
+}
+
+void CommandRunner::put() {
+    const std::string path = options_.arguments[0];
+    const VdfData file(path);
+    const type::id t = file.type();
+    if (t > type::Package)
+        throw Exception("The file " + path + " holds no item that can be sent");
+    DataManager& m = manager();
+    m.ChangeDataTypeExecute(t);
+    if (t == type::Package)
+        m.UpdateKbdListExecute(); // a package clears slots of four types
+    else
+        m.UpdateThisTypeExecute();
+    check();
+    const int row = options_.arguments.size() == 2 ? rowOfPosition(options_.arguments[1]) : -1;
+    m.PutFileToKbdExecute(path, row);
+    check();
+    out_ << "sent " << path << " (" << typeLabels[t] << ")\n";
+}
+
+void CommandRunner::remove() {
+    const type::id t = typeArgument(0);
+    if (!DataManager::deletable(t))
+        throw Exception(std::string(typeLabels[t]) + " items cannot be deleted");
+    DataManager& m = manager();
+    m.ChangeDataTypeExecute(t);
+    m.UpdateThisTypeExecute();
+    check();
+    m.DeleteKbdDataExecute(rowOfPosition(options_.arguments[1]));
+    check();
+}
+
+void CommandRunner::initialize() {
+    const std::string& what = options_.arguments[0];
+    DataManager& m = manager();
+    if (what == "mixer")
+        m.InitMixerExecute();
+    else if (what == "parameter")
+        m.InitParameterExecute();
+    else if (what == "system")
+        m.InitSystemExecute();
+    else
+        throw UsageError("init takes mixer, parameter or system");
+    check();
+}
+
+void CommandRunner::backup() {
+    manager().BackupKbdExecute(options_.arguments[0]);
+    check();
+}
+
+void CommandRunner::restore() {
+    manager().RestoreKbdExecute(options_.arguments[0]);
+    check();
+}
+
+void CommandRunner::card() {
+    const std::string& what = options_.arguments[0];
+    DataManager& m = manager();
+    if (what == "put" && options_.arguments.size() == 2) {
+        m.PutFileToCardExecute(options_.arguments[1]);
+        check();
+        out_ << "written " << options_.arguments[1] << '\n';
+        return;
+    }
+    if (what != "list")
+        throw UsageError("card takes list [TYPE] or put FILE");
+    std::vector<type::id> types;
+    if (options_.arguments.size() == 2)
+        types.push_back(typeArgument(1));
+    else
+        for (int t = 0; t <= type::Smf; ++t)
+            types.push_back(static_cast<type::id>(t));
+    m.UpdateCardListExecute();
+    check();
+    QJsonArray files;
+    for (type::id t : types)
+        for (const VdfDataAttributePtr& item : m.cardFolders()[t]) {
+            if (options_.json)
+                files.append(QJsonObject{{"type", t}, {"name", latin1(item->name)},
+                                         {"size", static_cast<qint64>(item->size)},
+                                         {"path", QString::fromStdString(item->path)}});
+            else
+                out_ << typeLabels[t] << "  " << item->name << "  " << item->size << "  "
+                     << formatDosDateTime(item->date) << '\n';
+        }
+    if (options_.json)
+        printJson(out_, {{"folder", QString::fromStdString(m.GetCardFolder())}, {"files", files}});
+}
+
+void CommandRunner::info() {
+    VdfData file(options_.arguments[0]);
+    const std::string date = formatDosDateTime(file.fileTime());
+    QJsonArray items;
+    if (file.category() == category::Package && file.type() == type::Package) {
+        file.loadForSending();
+        for (const auto& [c, list] : file.children())
+            for (const VdfDataPtr& item : list)
+                items.append(QJsonObject{{"category", categoryNames[c]},
+                                         {"name", latin1(item->name())},
+                                         {"size", static_cast<qint64>(item->size())}});
+    }
+    if (options_.json) {
+        QJsonObject object{{"type", file.type()},
+                           {"label", typeLabels[file.type()]},
+                           {"category", categoryNames[file.category()]},
+                           {"name", latin1(file.name())},
+                           {"size", static_cast<qint64>(file.size())},
+                           {"date", QString::fromStdString(date)}};
+        if (!items.isEmpty())
+            object.insert("items", items);
+        printJson(out_, object);
+        return;
+    }
+    out_ << "type      " << typeLabels[file.type()] << '\n'
+         << "category  " << categoryNames[file.category()] << '\n'
+         << "name      " << file.name() << '\n'
+         << "size      " << file.size() << '\n'
+         << "date      " << date << '\n';
+    for (const QJsonValue& item : items)
+        out_ << "  " << item["category"].toString().toStdString() << "  "
+             << item["name"].toString().toLatin1().toStdString() << "  "
+             << item["size"].toInteger() << '\n';
+}
+
+} // namespace qel::cli

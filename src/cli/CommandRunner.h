@@ -1,0 +1,65 @@
+#pragma once
+
+// Runs one command of the command line over the data manager, the same
+// workflows the window runs, with a terminal for a view. Settings given on
+// the command line go into a private copy of the stored settings, which is
+// never written back.
+
+#include "cli/CommandLine.h"
+#include "cli/TerminalView.h"
+#include "platform/files/TemporaryFiles.h"
+#include "platform/midi/MidiDriver.h"
+#include "workflows/DataManager.h"
+
+#include <QString>
+#include <iosfwd>
+#include <memory>
+
+namespace qel::cli {
+
+class CommandRunner {
+public:
+    // `out` takes the command's output; failures go to standard error.
+    CommandRunner(CliOptions options, std::ostream& out);
+    CommandRunner(const CommandRunner&) = delete;
+    CommandRunner& operator=(const CommandRunner&) = delete;
+
+    // Runs the command; returns the exit status: 0 success, 1 failure.
+    int run();
+
+private:
+    void devices();
+    void model();
+    void list();
+    void get();
+    void put();
+    void remove();
+    void initialize();
+    void backup();
+    void restore();
+    void card();
+    void info();
+
+    // The private settings with the command line's choices written in.
+    void prepareSettings();
+    // The exact name of the device `wanted` names (letter case aside) among `names`.
+    static std::string deviceName(const std::vector<std::string>& names, const std::string& wanted,
+                                  const char* kind);
+    DataManager& manager();
+    // Throws the first failure the data manager showed.
+    void check() const;
+    type::id typeArgument(std::size_t index) const;
+    // The keyboard list row of the slot shown as `no` in the current type.
+    int rowOfPosition(const std::string& no);
+    void printSlots(type::id type);
+
+    CliOptions options_;
+    std::ostream& out_;
+    platform::PrivateTemporaryFolder settingsFolder_;
+    QString registry_;
+    std::shared_ptr<midi::Driver> driver_;
+    std::unique_ptr<TerminalView> view_;
+    std::unique_ptr<DataManager> manager_;
+};
+
+} // namespace qel::cli

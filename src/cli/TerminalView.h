@@ -1,0 +1,96 @@
+#pragma once
+
+// The data manager's view on a terminal: it keeps the first failure for the
+// exit status and standard error, prints a backup's account, and draws
+// progress on standard error when that is a terminal (never with --quiet).
+// The MIDI dialog's window becomes a transfer bar with bytes, rate and time
+// left, whose Cancel is Ctrl+C.
+
+#include "link/MidiDialogView.h"
+#include "workflows/DataManagerView.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace qel::cli {
+
+// A progress bar on standard error, redrawn in place.
+class TerminalProgress : public ProgressReporter {
+public:
+    // `enabled` false: draws nothing (output not a terminal, or --quiet).
+    // `bytes`: positions count bytes, shown with a rate and the time left.
+    TerminalProgress(bool enabled, bool bytes) : enabled_(enabled), bytes_(bytes) {}
+
+    void setCaption(const std::string& text) override { caption_ = text; }
+    void setRange(int maximum) override;
+    void setPosition(int position) override;
+    bool cancelRequested() const override;
+
+    // Starts timing a new run of the bar; finish() ends its line.
+    void start();
+    void finish();
+
+private:
+    void draw();
+
+    bool enabled_;
+    bool bytes_;
+    bool drawn_ = false;
+    std::string caption_;
+    int maximum_ = 0;
+    int position_ = 0;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastDraw_{};
+};
+
+class TerminalDialogView : public MidiDialogView {
+public:
+    explicit TerminalDialogView(bool enabled) : bar_(enabled, true) {}
+    void setCaption(const std::string& text) override { bar_.setCaption(text); }
+    void setRange(int maximum) override { bar_.setRange(maximum); }
+    void setPosition(int position) override { bar_.setPosition(position); }
+    bool cancelRequested() const override { return bar_.cancelRequested(); }
+    void show() override { bar_.start(); }
+    void hide() override { bar_.finish(); }
+    void showError(const std::string& text) override;
+
+private:
+    TerminalProgress bar_;
+};
+
+class TerminalView : public DataManagerView {
+public:
+    TerminalView(bool progress, bool printSteps) : progress_(progress, false), printSteps_(printSteps) {}
+
+    // The first failure shown, if any.
+    const std::optional<std::string>& failure() const { return failure_; }
+
+    void showKbdRows(type::id, const std::vector<KbdRow>&) override {}
+    void showPcRows(type::id, const std::vector<FileRow>&) override {}
+    void showCardRows(type::id, const std::vector<FileRow>&) override {}
+    void selectKbdRow(int) override {}
+    void showMemoryBar(bool, int, int) override {}
+    void setKeyboardCaption(const std::string&) override {}
+    void showCardTab() override {}
+    void showDiskTab() override {}
+    void enableSendReceive(bool, bool) override {}
+    void enableKbdUpdate(bool) override {}
+    void enableKbdDelete(bool) override {}
+    void lockForKbdOperation(bool) override {}
+    ProgressReporter& progress() override { return progress_; }
+    void showProgress() override { progress_.start(); }
+    void hideProgress() override { progress_.finish(); }
+    void showBackupStep(const std::string& line) override;
+    void showKbdError(const std::string& text) override { fail(text); }
+    void showDefaultError(const std::string& text) override { fail(text); }
+
+private:
+    void fail(const std::string& text);
+
+    TerminalProgress progress_;
+    bool printSteps_;
+    std::optional<std::string> failure_;
+};
+
+} // namespace qel::cli
