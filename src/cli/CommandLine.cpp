@@ -68,6 +68,8 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
             options.output = value();
         else if (word == "--virtual")
             options.virtualKeyboard = true;
+        else if (word == "--paced")
+            options.virtualKeyboard = options.paced = true;
         else if (word == "--data-dir")
             options.dataDirectory = value();
         else if (word == "--card")
@@ -114,6 +116,7 @@ commands:
 options:
   --in NAME, --out NAME   MIDI devices by name (letter case ignored); default: the settings
   --virtual               the built-in virtual keyboard for both
+  --paced                 the virtual keyboard, answering at MIDI speed as a real one would
   --data-dir DIR          the data directory; --card DIR the card drive (a mount root)
   --json                  machine-readable output; --quiet no progress
 

@@ -66,7 +66,7 @@ void CommandRunner::prepareSettings() {
     if (QFile::exists(stored) && !QFile::copy(stored, registry_))
         throw Exception("Can't open the file: " + stored.toStdString());
     registry::Registry settings(registry_);
-    driver_ = makeProgramMidiDriver();
+    driver_ = makeProgramMidiDriver(options_.paced);
     std::optional<std::string> input = options_.input, output = options_.output;
     if (options_.virtualKeyboard)
         input = output = kbdsim::virtualKeyboardName;
@@ -219,8 +219,12 @@ void CommandRunner::get() {
     m.UpdateThisTypeExecute();
     check();
     const int row = rowOfPosition(options_.arguments[1]);
-    if (m.kbdRowItem(row)->size == 0)
+    const KbdDataAttributePtr slot = m.kbdRowItem(row);
+    if (slot->size == 0)
         throw Exception("Slot " + options_.arguments[1] + " of " + typeLabels[t] + " is empty");
+    if (!options_.quiet)
+        std::cerr << "receiving " << typeLabels[t] << ' ' << slot->position << " \"" << slot->name
+                  << "\", " << slot->size << " bytes" << std::endl;
     m.GetFromKbdExecute(row);
     check();
     out_ << m.pcFolders()[t].back()->path << '\n';

@@ -9,6 +9,7 @@
 #include "workflows/DataManager.h"
 
 #include <QDateTime>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -68,11 +69,13 @@ void DataManager::BackupKbdExecute(const std::string& folder) {
         fs::create_directories(folder, error);
         if (error)
             throw Exception("Can't create the folder: " + folder);
+        // One dialog for the whole run: each item's receive opens and closes
+        // it only in name, instead of opening the MIDI ports again.
         OpenMidiDialog(false);
         const command::Model& model = identifyKeyboard();
         RefreshKbdData();
-        CloseMidiDialog();
         kbdListed_ = true;
+        dialog().SetShowProgress(true); // each item's transfer shows its progress
 
         std::optional<BackupManifest> earlier = BackupManifest::read(folder);
         if (earlier && earlier->model != model.code)
@@ -81,36 +84,47 @@ void DataManager::BackupKbdExecute(const std::string& folder) {
                                 QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(),
                                 {}};
         const std::string staging = inFolder(folder, stagingFolder);
-        for (int t = 0; t <= type::Smf; ++t) {
-            const auto type = static_cast<type::id>(t);
-            for (const KbdDataAttributePtr& slot : kbdFolders_[type]) {
-                if (slot->size == 0)
-                    continue;
-                BackupEntry entry{type,       slot->position, slot->number,
-                                  slot->category, slot->name, slot->size,
-                                  backupFileName(type, slot->position), ""};
-                const std::string path = inFolder(folder, entry.file);
-                const BackupEntry* kept = earlier ? earlier->find(type, slot->number) : nullptr;
-                if (kept && kept->name == entry.name && kept->size == entry.size &&
-                    kept->file == entry.file && fileSha256(path) == kept->sha256) {
-                    manifest.items.push_back(*kept);
-                    view_.showBackupStep("kept     " + describe(entry));
-                    continue;
+        // The manifest says what a backup finished, so that an interrupted
+        // one resumes: written at least once a second, and whatever ends the
+        // run, without a durable write for every small item.
+        auto lastWritten = std::chrono::steady_clock::now();
+        try {
+            for (int t = 0; t <= type::Smf; ++t) {
+                const auto type = static_cast<type::id>(t);
+                for (const KbdDataAttributePtr& slot : kbdFolders_[type]) {
+                    if (slot->size == 0)
+                        continue;
+                    BackupEntry entry{type,       slot->position, slot->number,
+                                      slot->category, slot->name, slot->size,
+                                      backupFileName(type, slot->position), ""};
+                    const std::string path = inFolder(folder, entry.file);
+                    const BackupEntry* kept = earlier ? earlier->find(type, slot->number) : nullptr;
+                    if (kept && kept->name == entry.name && kept->size == entry.size &&
+                        kept->file == entry.file && fileSha256(path) == kept->sha256) {
+                        manifest.items.push_back(*kept);
+                        view_.showBackupStep("kept     " + describe(entry));
+                        continue;
+                    }
+                    const VdfDataAttributePtr saved = ReceiveKbdItem(type, *slot, staging);
+                    fs::rename(saved->path, path, error);
+                    if (error)
+                        throw Exception("Can't create the file: " + path);
+                    entry.sha256 = fileSha256(path);
+                    manifest.items.push_back(entry);
+                    view_.showBackupStep("received " + describe(entry));
+                    if (std::chrono::steady_clock::now() - lastWritten >= std::chrono::seconds(1)) {
+                        manifest.write(folder);
+                        lastWritten = std::chrono::steady_clock::now();
+                    }
                 }
-                const VdfDataAttributePtr saved = ReceiveKbdItem(type, *slot, staging);
-                fs::rename(saved->path, path, error);
-                if (error)
-                    throw Exception("Can't create the file: " + path);
-                entry.sha256 = fileSha256(path);
-                manifest.items.push_back(entry);
-                // Written after every item, so that an interrupted backup
-                // knows what it finished.
-                manifest.write(folder);
-                view_.showBackupStep("received " + describe(entry));
             }
+        } catch (...) {
+            manifest.write(folder);
+            throw;
         }
         fs::remove_all(staging, error);
         manifest.write(folder);
+        CloseMidiDialog();
     });
 }
 
@@ -170,15 +184,15 @@ void DataManager::RestoreKbdExecute(const std::string& folder) {
         QueryFreeMemory();
         checkRoom(dataBytes, command::dataMemorySize - usedDataMemory_);
         checkRoom(songBytes, command::songMemorySize - usedSongMemory_);
-        CloseMidiDialog();
 
+        // The dialog stays open from here to the end (see the backup).
         for (std::size_t i = 0; i < files.size(); ++i) {
             SendFileToKbd(*files[i], targets[i]->number, targets[i]->position);
             CloseMidiDialog();
             files[i].reset();
             view_.showBackupStep("restored " + describe(manifest->items[i]));
         }
-        OpenMidiDialog(false);
+        dialog().SetShowProgress(false);
         RefreshKbdData();
         CloseMidiDialog();
     });

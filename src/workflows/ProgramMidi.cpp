@@ -5,11 +5,13 @@
 
 namespace qel {
 
-std::shared_ptr<midi::Driver> makeProgramMidiDriver() {
+std::shared_ptr<midi::Driver> makeProgramMidiDriver(bool paced) {
     std::vector<std::unique_ptr<midi::Backend>> backends;
     backends.push_back(midi::makeRtMidiBackend());
+    kbdsim::Options options;
+    options.pacing.enabled = paced;
     backends.push_back(
-        kbdsim::makeVirtualKeyboardBackend(std::make_shared<kbdsim::KeyboardSimulator>()));
+        kbdsim::makeVirtualKeyboardBackend(std::make_shared<kbdsim::KeyboardSimulator>(options)));
     return std::make_shared<midi::Driver>(std::move(backends));
 }
 

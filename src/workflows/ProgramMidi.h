@@ -13,8 +13,10 @@
 namespace qel {
 
 // The program's driver: the operating system's MIDI devices, then the virtual
-// keyboard (model 3, demo content, no pacing, no faults). Make it once per run.
-std::shared_ptr<midi::Driver> makeProgramMidiDriver();
+// keyboard (model 3, demo content, no faults; answering at once, or at the
+// MIDI wire's speed of 31250 baud when `paced`, as a real keyboard would).
+// Make it once per run.
+std::shared_ptr<midi::Driver> makeProgramMidiDriver(bool paced = false);
 
 // The environment every MIDI dialog of the run is made in: `driver`, the
 // current user's settings, and the window `makeView` makes (headless when empty).

@@ -1,0 +1,203 @@
+// tq7400 as a user runs it: each command's output and exit status, --json
+// read back, usage errors, failures, and Ctrl+C during a transfer. Each run
+// has a keyboard of its own: the built-in virtual keyboard with its demo
+// content.
+
+#include "cli/CommandLine.h"
+#include "support/ChildProcess.h"
+#include "support/ScratchFolder.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using kbdsim::test::ChildProcess;
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+class Cli : public testing::Test {
+protected:
+    Cli() {
+        // Stored settings live here; the command line must never write them.
+        config = scratch.path() + "/config";
+        std::filesystem::create_directories(config);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        data = scratch.path() + "/data";
+    }
+
+    // Runs tq7400 with `arguments` to its end; a crash is a failure.
+    Outcome run(std::vector<std::string> arguments) {
+        const std::string out = scratch.path() + "/out.txt", err = scratch.path() + "/err.txt";
+        ChildProcess child(command(arguments, err), out);
+        EXPECT_TRUE(child.started());
+        const int status = child.waitForExit(60s);
+        EXPECT_GE(status, 0) << "did not end";
+        EXPECT_LT(status, 128) << "died of signal " << status - 128;
+        return {status, kbdsim::test::readFile(out), kbdsim::test::readFile(err)};
+    }
+
+    // Standard error to its own file, through a shell that execs the program.
+    static std::vector<std::string> command(const std::vector<std::string>& arguments,
+                                            const std::string& err) {
+        std::vector<std::string> full{"/bin/sh", "-c", "e=$1; shift; exec \"$@\" 2>\"$e\"", "sh",
+                                      err, CLI_PROGRAM};
+        full.insert(full.end(), arguments.begin(), arguments.end());
+        return full;
+    }
+
+    static QJsonObject json(const std::string& text) {
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
+        return document.object();
+    }
+
+    qel::test::ScratchFolder scratch;
+    std::string config, data;
+};
+
+TEST_F(Cli, DevicesAndModelNameTheVirtualKeyboard) {
+    const Outcome devices = run({"--virtual", "devices"});
+    EXPECT_EQ(devices.status, 0);
+    EXPECT_NE(devices.out.find("in   TQ-7400 Virtual Keyboard\n"), std::string::npos);
+    EXPECT_NE(devices.out.find("out  TQ-7400 Virtual Keyboard\n"), std::string::npos);
+    const QJsonObject listed = json(run({"--json", "devices"}).out);
+    EXPECT_TRUE(listed["inputs"].toArray().contains("TQ-7400 Virtual Keyboard"));
+    EXPECT_TRUE(listed["outputs"].toArray().contains("TQ-7400 Virtual Keyboard"));
+
+    const Outcome model = run({"--virtual", "model"});
+    EXPECT_EQ(model.status, 0);
+    EXPECT_EQ(model.out, "3 TQ-7400\n");
+    const QJsonObject code = json(run({"--virtual", "--json", "model"}).out);
+    EXPECT_EQ(code["code"].toInt(), 3);
+    EXPECT_EQ(code["name"].toString(), "TQ-7400");
+    EXPECT_TRUE(std::filesystem::is_empty(config)) << "no settings were written";
+}
+
+TEST_F(Cli, ListGivesEverySlotAndTheMemory) {
+    const Outcome list = run({"--virtual", "--json", "list"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    const QJsonObject root = json(list.out);
+    const QJsonArray types = root["types"].toArray();
+    const int counts[] = {100, 100, 100, 20, 4, 16, 32, 5, 200};
+    ASSERT_EQ(types.size(), 9);
+    for (int t = 0; t < 9; ++t) {
+        EXPECT_EQ(types[t]["type"].toInt(), t);
+        EXPECT_EQ(types[t]["slots"].toArray().size(), counts[t]) << t;
+    }
+    const QJsonObject first = types[0]["slots"].toArray()[0].toObject();
+    EXPECT_EQ(first["no"].toInt(), 600);
+    EXPECT_EQ(first["name"].toString(), "DEMO TN1");
+    EXPECT_EQ(first["size"].toInt(), 70);
+    const QJsonObject memory = root["dataMemory"].toObject();
+    EXPECT_EQ(memory["used"].toInt() + memory["free"].toInt(), 1572840);
+
+    const Outcome rhythms = run({"--virtual", "list", "USER rhythm"});
+    ASSERT_EQ(rhythms.status, 0);
+    EXPECT_EQ(rhythms.out.rfind("USER RHYTHM\n   140  DEMO RH1       300\n", 0), 0u) << rhythms.out;
+    EXPECT_NE(rhythms.out.find("data memory: "), std::string::npos);
+}
+
+TEST_F(Cli, GetSavesTheItemAndInfoDescribesIt) {
+    const Outcome get = run({"--virtual", "--quiet", "get", "rhythm", "141", data});
+    ASSERT_EQ(get.status, 0) << get.err;
+    const std::string path = data + "/DEMO RH2.vdf";
+    EXPECT_EQ(get.out, path + "\n");
+    ASSERT_TRUE(std::filesystem::exists(path));
+
+    const Outcome info = run({"--json", "info", path});
+    ASSERT_EQ(info.status, 0) << info.err;
+    const QJsonObject described = json(info.out);
+    EXPECT_EQ(described["type"].toInt(), 5);
+    EXPECT_EQ(described["label"].toString(), "USER RHYTHM");
+    EXPECT_EQ(described["name"].toString(), "DEMO RH2");
+    EXPECT_EQ(described["size"].toInt(), 520);
+
+    const Outcome put = run({"--virtual", "put", path, "150"});
+    EXPECT_EQ(put.status, 0) << put.err;
+    EXPECT_EQ(put.out, "sent " + path + " (USER RHYTHM)\n");
+}
+
+TEST_F(Cli, UsageErrorsEndWithStatus2AndTheHelp) {
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {}, {"bogus"}, {"--virtual", "get", "rhythm"}, {"--frobnicate", "list"},
+             {"--virtual", "list", "nonsense"}, {"--in"}, {"--virtual", "init", "everything"}}) {
+        const Outcome usage = run(arguments);
+        EXPECT_EQ(usage.status, 2) << testing::PrintToString(arguments);
+        EXPECT_EQ(usage.err.rfind("tq7400: ", 0), 0u) << usage.err;
+        EXPECT_TRUE(usage.out.empty());
+    }
+    EXPECT_EQ(run({"--help"}).status, 0);
+}
+
+TEST_F(Cli, FailuresEndWithStatus1AndTheMessage) {
+    const Outcome empty = run({"--virtual", "get", "rhythm", "150", data});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err, "tq7400: Slot 150 of USER RHYTHM is empty\n");
+    const Outcome device = run({"--in", "No Such Port", "--out", "No Such Port", "model"});
+    EXPECT_EQ(device.status, 1);
+    EXPECT_NE(device.err.find("No MIDI input device is called \"No Such Port\""),
+              std::string::npos)
+        << device.err;
+    const std::string junk = scratch.path() + "junk.vdf";
+    std::FILE* file = std::fopen(junk.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("not a container file at all, nor a song", file);
+    std::fclose(file);
+    const Outcome damaged = run({"info", junk});
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_EQ(damaged.err, "tq7400: Illegal Format\n");
+    const Outcome lowercase = run({"--in", "tq-7400 virtual keyboard", "--out",
+                               "TQ-7400 VIRTUAL KEYBOARD", "model"});
+    EXPECT_EQ(lowercase.status, 0) << "device names match in any letter case";
+}
+
+TEST_F(Cli, CtrlCDuringALongReceiveStopsItAndLeavesNoFile) {
+    // At the wire's speed the tone group takes seconds to come.
+    const std::string out = scratch.path() + "/out.txt", err = scratch.path() + "/err.txt";
+    ChildProcess child(command({"--paced", "get", "tone-wave", "700", data}, err), out);
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(kbdsim::test::waitForText(err, "receiving USER TONE WITH WAVE 700", 60s));
+    const int status = child.stop(SIGINT, 30s);
+    EXPECT_EQ(status, 1) << "ended by itself, not killed";
+    EXPECT_NE(kbdsim::test::readFile(err).find("tq7400: Cancelled"), std::string::npos)
+        << kbdsim::test::readFile(err);
+    EXPECT_TRUE(!std::filesystem::exists(data) || std::filesystem::is_empty(data))
+        << "no file, whole or half";
+}
+
+TEST_F(Cli, BackupWritesAManifestAndRestoreTakesItBack) {
+    const std::string folder = scratch.path() + "/backup";
+    const Outcome backup = run({"--virtual", "--quiet", "backup", folder});
+    ASSERT_EQ(backup.status, 0) << backup.err;
+    EXPECT_TRUE(std::filesystem::exists(folder + "/manifest.json"));
+    EXPECT_NE(backup.out.find("received USER RHYTHM 140 \"DEMO RH1\""), std::string::npos);
+    const Outcome restore = run({"--virtual", "--quiet", "restore", folder});
+    EXPECT_EQ(restore.status, 0) << restore.err;
+    EXPECT_NE(restore.out.find("restored USER RHYTHM 140 \"DEMO RH1\""), std::string::npos);
+}
+
+TEST(CliTypes, TypesByIndexLabelOrShortName) {
+    using qel::cli::parseType;
+    EXPECT_EQ(parseType("3"), qel::type::UserToneWithWave);
+    EXPECT_EQ(parseType("user drum with wave"), qel::type::UserDrumWithWave);
+    EXPECT_EQ(parseType("SMF"), qel::type::Smf);
+    EXPECT_EQ(parseType("package"), qel::type::Package);
+    EXPECT_EQ(parseType("registration"), qel::type::Registration);
+    EXPECT_FALSE(parseType("10"));
+    EXPECT_FALSE(parseType("-1"));
+    EXPECT_FALSE(parseType("tones"));
+}
+
+} // namespace
