@@ -175,9 +175,12 @@ void TFormMain::createActions() {
               [this, &m] { m.PutToKbdExecute(selectedRow(pcList_), selectedRow(kbdList_)); });
     addAction("GetFromKbd", "", "", "receive",
               [this, &m] { m.GetFromKbdExecute(selectedRow(kbdList_)); });
-    addAction("UpdateCardList", "UpdateCardList", "", "update", [&m] { m.UpdateCardListExecute(); });
-    addAction("DeleteCardData", "DeleteCardData", "", "delete", &DataManager::DeleteCardDataExecute);
-    addAction("PutToCard", "", "", "send", [this, &m] { m.PutToCardExecute(selectedRow(pcList_)); });
+    addAction("UpdateCardList", "UpdateCardList", "", "update",
+              [&m] { m.UpdateCardListExecute(); });
+    addAction("DeleteCardData", "DeleteCardData", "", "delete",
+              &DataManager::DeleteCardDataExecute);
+    addAction("PutToCard", "", "", "send",
+              [this, &m] { m.PutToCardExecute(selectedRow(pcList_)); });
     addAction("GetFromCard", "", "", "receive", &DataManager::GetFromCardExecute);
     addAction("UpdateDiskList", "UpdateDiskList", "", "update",
               &DataManager::UpdateDiskListExecute);
@@ -433,9 +436,9 @@ void TFormMain::enableKbdDelete(bool enabled) {
 }
 
 void TFormMain::lockForKbdOperation(bool locked) {
-    for (const char* name : {"InitMixer", "InitParameter", "InitSystem", "OpenPrefDialog",
-                             "BackupKbd", "RestoreKbd",
-                             "UpdatePCList", "UpdateCardList", "PutToCard", "PutToDisk", "Exit"})
+    for (const char* name :
+         {"InitMixer", "InitParameter", "InitSystem", "OpenPrefDialog", "BackupKbd", "RestoreKbd",
+          "UpdatePCList", "UpdateCardList", "PutToCard", "PutToDisk", "Exit"})
         action(name)->setEnabled(!locked);
     initializeMenu_->setEnabled(!locked);
     dataTypeBox_->setEnabled(!locked);

@@ -50,7 +50,7 @@ private:
     void requestCancel();
 
     QPointer<QWidget> mainWindow_;
-    QProgressBar* progressBar_;  // owned by this window
+    QProgressBar* progressBar_; // owned by this window
     QPushButton* cancelButton_; // owned by this window
     bool cancelRequested_ = false;
 };

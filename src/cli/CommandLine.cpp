@@ -10,8 +10,8 @@ namespace qel::cli {
 namespace {
 
 constexpr std::array<const char*, type::selectableCount> shortNames{
-    "tone", "dsp", "organ", "tone-wave", "drum-wave", "rhythm", "registration", "song", "smf",
-    "package"};
+    "tone",   "dsp",          "organ", "tone-wave", "drum-wave",
+    "rhythm", "registration", "song",  "smf",       "package"};
 
 // The arguments each command takes: at least, at most.
 struct Arity {
@@ -19,9 +19,9 @@ struct Arity {
 };
 const std::map<std::string, Arity>& commands() {
     static const std::map<std::string, Arity> table{
-        {"devices", {0, 0}}, {"model", {0, 0}},   {"list", {0, 1}},    {"get", {2, 3}},
-        {"put", {1, 2}},     {"delete", {2, 2}},  {"init", {1, 1}},    {"backup", {1, 1}},
-        {"restore", {1, 1}}, {"card", {1, 2}},    {"info", {1, 1}}};
+        {"devices", {0, 0}}, {"model", {0, 0}},  {"list", {0, 1}}, {"get", {2, 3}},
+        {"put", {1, 2}},     {"delete", {2, 2}}, {"init", {1, 1}}, {"backup", {1, 1}},
+        {"restore", {1, 1}}, {"card", {1, 2}},   {"info", {1, 1}}};
     return table;
 }
 

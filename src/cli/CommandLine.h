@@ -18,10 +18,10 @@ struct UsageError : std::runtime_error {
 };
 
 struct CliOptions {
-    std::optional<std::string> input;  // --in NAME
-    std::optional<std::string> output; // --out NAME
-    bool virtualKeyboard = false;      // --virtual
-    bool paced = false;                // --paced: the virtual keyboard at wire speed
+    std::optional<std::string> input;         // --in NAME
+    std::optional<std::string> output;        // --out NAME
+    bool virtualKeyboard = false;             // --virtual
+    bool paced = false;                       // --paced: the virtual keyboard at wire speed
     std::optional<std::string> dataDirectory; // --data-dir DIR
     std::optional<std::string> cardDrive;     // --card DIR
     bool json = false;

@@ -128,8 +128,7 @@ int CommandRunner::rowOfPosition(const std::string& no) {
     for (int row = 0; const KbdDataAttributePtr item = manager_->kbdRowItem(row); ++row)
         if (item->position == *position)
             return row;
-    throw Exception("No slot " + no + " holds an item of " +
-                    typeLabels[manager_->currentType()]);
+    throw Exception("No slot " + no + " holds an item of " + typeLabels[manager_->currentType()]);
 }
 
 // ---- commands ----
@@ -154,7 +153,8 @@ void CommandRunner::devices() {
 void CommandRunner::model() {
     manager().IdentifyKbdExecute();
     check();
-    const command::Model* model = command::findModel(static_cast<std::uint16_t>(manager_->kbdModel()));
+    const command::Model* model =
+        command::findModel(static_cast<std::uint16_t>(manager_->kbdModel()));
     const std::string name = model ? std::string(model->caption) : "";
     if (options_.json)
         printJson(out_, {{"code", manager_->kbdModel()}, {"name", QString::fromStdString(name)}});
@@ -183,15 +183,16 @@ void CommandRunner::list() {
             QJsonArray slotList;
             for (const KbdDataAttributePtr& item : m.kbdFolders().at(t))
                 slotList.append(QJsonObject{{"no", item->position},
-                                         {"number", item->number},
-                                         {"name", latin1(item->name)},
-                                         {"size", item->size}});
+                                            {"number", item->number},
+                                            {"name", latin1(item->name)},
+                                            {"size", item->size}});
             listed.append(QJsonObject{{"type", t}, {"label", typeLabels[t]}, {"slots", slotList}});
         }
-        printJson(out_, {{"model", m.kbdModel()},
-                         {"types", listed},
-                         {"dataMemory", QJsonObject{{"used", m.usedDataMemory()}, {"free", dataFree}}},
-                         {"songMemory", QJsonObject{{"used", m.usedSongMemory()}, {"free", songFree}}}});
+        printJson(out_,
+                  {{"model", m.kbdModel()},
+                   {"types", listed},
+                   {"dataMemory", QJsonObject{{"used", m.usedDataMemory()}, {"free", dataFree}}},
+                   {"songMemory", QJsonObject{{"used", m.usedSongMemory()}, {"free", songFree}}}});
         return;
     }
     for (type::id t : types)
@@ -204,8 +205,9 @@ void CommandRunner::printSlots(type::id type) {
     out_ << typeLabels[type] << '\n';
     for (const KbdDataAttributePtr& item : manager_->kbdFolders().at(type)) {
         char line[64];
-        std::snprintf(line, sizeof line, "  %4u  %-8s  %8d\n", static_cast<unsigned>(item->position),
-                      item->name.c_str(), static_cast<int>(item->size));
+        std::snprintf(line, sizeof line, "  %4u  %-8s  %8d\n",
+                      static_cast<unsigned>(item->position), item->name.c_str(),
+                      static_cast<int>(item->size));
         out_ << line;
     }
 }
@@ -308,7 +310,8 @@ void CommandRunner::card() {
     for (type::id t : types)
         for (const VdfDataAttributePtr& item : m.cardFolders()[t]) {
             if (options_.json)
-                files.append(QJsonObject{{"type", t}, {"name", latin1(item->name)},
+                files.append(QJsonObject{{"type", t},
+                                         {"name", latin1(item->name)},
                                          {"size", static_cast<qint64>(item->size)},
                                          {"path", QString::fromStdString(item->path)}});
             else
@@ -350,8 +353,8 @@ void CommandRunner::info() {
          << "date      " << date << '\n';
     for (const QJsonValue& item : items)
         out_ << "  " << item["category"].toString().toStdString() << "  "
-             << item["name"].toString().toLatin1().toStdString() << "  "
-             << item["size"].toInteger() << '\n';
+             << item["name"].toString().toLatin1().toStdString() << "  " << item["size"].toInteger()
+             << '\n';
 }
 
 } // namespace qel::cli

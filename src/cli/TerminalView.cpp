@@ -54,10 +54,10 @@ void TerminalProgress::draw() {
     lastDraw_ = now;
     constexpr int width = 30;
     const int filled = static_cast<int>(static_cast<long long>(position_) * width / maximum_);
-    std::string line = "\r" + (caption_.empty() ? std::string("Working") : caption_) + " [" +
-                       std::string(static_cast<std::size_t>(std::clamp(filled, 0, width)), '#') +
-                       std::string(static_cast<std::size_t>(width - std::clamp(filled, 0, width)), '.') +
-                       "]";
+    std::string line =
+        "\r" + (caption_.empty() ? std::string("Working") : caption_) + " [" +
+        std::string(static_cast<std::size_t>(std::clamp(filled, 0, width)), '#') +
+        std::string(static_cast<std::size_t>(width - std::clamp(filled, 0, width)), '.') + "]";
     if (bytes_) {
         const double seconds = std::chrono::duration<double>(now - started_).count();
         const double rate = seconds > 0 ? position_ / seconds : 0;

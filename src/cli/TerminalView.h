@@ -61,7 +61,8 @@ private:
 
 class TerminalView : public DataManagerView {
 public:
-    TerminalView(bool progress, bool printSteps) : progress_(progress, false), printSteps_(printSteps) {}
+    TerminalView(bool progress, bool printSteps)
+        : progress_(progress, false), printSteps_(printSteps) {}
 
     // The first failure shown, if any.
     const std::optional<std::string>& failure() const { return failure_; }

@@ -1,8 +1,8 @@
 // Reading a PC file's item data before it is sent: VdfData::loadForSending().
 
-#include "model/PackageReader.h"
 #include "core/Exception.h"
 #include "model/KbdData.h"
+#include "model/PackageReader.h"
 #include "model/VdfData.h"
 #include "model/VdfSongConversion.h"
 #include "platform/files/FileBytes.h"

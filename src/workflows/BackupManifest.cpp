@@ -33,8 +33,8 @@ BackupEntry readEntry(const QJsonObject& object, const std::string& path) {
     const int no = object.value("no").toInt(-1);
     const int number = object.value("number").toInt(-1);
     const int c = object.value("category").toInt(-1);
-    if (t < 0 || t > type::Smf || no < 0 || no > 0xFFFF || number < 0 || number > 0xFFFF ||
-        c < 0 || c > 0xFFFF)
+    if (t < 0 || t > type::Smf || no < 0 || no > 0xFFFF || number < 0 || number > 0xFFFF || c < 0 ||
+        c > 0xFFFF)
         malformed(path);
     entry.type = static_cast<type::id>(t);
     entry.no = static_cast<std::uint16_t>(no);

@@ -19,10 +19,10 @@ struct BackupEntry {
     std::uint16_t no = 0;     // the position the keyboard list shows
     std::uint16_t number = 0; // the keyboard's memory number
     category::id category = category::Command;
-    std::string name;   // the name on the keyboard, as it was listed
+    std::string name;      // the name on the keyboard, as it was listed
     std::int32_t size = 0; // the size on the keyboard, as it was listed
-    std::string file;   // the file name inside the backup folder
-    std::string sha256; // of the file, lower-case hex
+    std::string file;      // the file name inside the backup folder
+    std::string sha256;    // of the file, lower-case hex
 };
 
 struct BackupManifest {

@@ -1,5 +1,4 @@
 #include "workflows/DataManager.h"
-#include "workflows/FileDateText.h"
 
 #include "core/Exception.h"
 #include "core/KeyboardTables.h"
@@ -8,11 +7,11 @@
 #include "platform/files/FreeSpace.h"
 #include "platform/files/WildcardSearch.h"
 #include "platform/registry/Registry.h"
+#include "workflows/FileDateText.h"
 
 #include <filesystem>
 
 namespace qel {
-
 
 DataManager::DataManager(DataManagerView& view, KbdActionFrame::DialogMaker makeDialog,
                          QString registryLocation)

@@ -80,7 +80,8 @@ void DataManager::BackupKbdExecute(const std::string& folder) {
         std::optional<BackupManifest> earlier = BackupManifest::read(folder);
         if (earlier && earlier->model != model.code)
             earlier.reset(); // another keyboard's: nothing in it can be kept
-        BackupManifest manifest{model.code, std::string(model.caption),
+        BackupManifest manifest{model.code,
+                                std::string(model.caption),
                                 QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(),
                                 {}};
         const std::string staging = inFolder(folder, stagingFolder);
@@ -94,9 +95,14 @@ void DataManager::BackupKbdExecute(const std::string& folder) {
                 for (const KbdDataAttributePtr& slot : kbdFolders_[type]) {
                     if (slot->size == 0)
                         continue;
-                    BackupEntry entry{type,       slot->position, slot->number,
-                                      slot->category, slot->name, slot->size,
-                                      backupFileName(type, slot->position), ""};
+                    BackupEntry entry{type,
+                                      slot->position,
+                                      slot->number,
+                                      slot->category,
+                                      slot->name,
+                                      slot->size,
+                                      backupFileName(type, slot->position),
+                                      ""};
                     const std::string path = inFolder(folder, entry.file);
                     const BackupEntry* kept = earlier ? earlier->find(type, slot->number) : nullptr;
                     if (kept && kept->name == entry.name && kept->size == entry.size &&

@@ -320,9 +320,9 @@ TEST_F(MainWindow, ReceiveAndSendThroughTheButtonsMoveItemsIntoOtherSlots) {
         type::id type;
         int sourceRow, targetRow; // -1: no keyboard row selected
     };
-    for (const Trip& trip : {Trip{type::UserToneWithWave, 0, 5}, Trip{type::UserDrumWithWave, 0, 2},
-                             Trip{type::UserRhythm, 0, 9}, Trip{type::Song, 0, 4},
-                             Trip{type::Smf, 0, -1}}) {
+    for (const Trip& trip :
+         {Trip{type::UserToneWithWave, 0, 5}, Trip{type::UserDrumWithWave, 0, 2},
+          Trip{type::UserRhythm, 0, 9}, Trip{type::Song, 0, 4}, Trip{type::Smf, 0, -1}}) {
         SCOPED_TRACE(typeLabels[trip.type]);
         chooseType(trip.type);
         window->kbdList()->setCurrentItem(window->kbdList()->topLevelItem(trip.sourceRow));

@@ -50,15 +50,16 @@ protected:
     // Standard error to its own file, through a shell that execs the program.
     static std::vector<std::string> command(const std::vector<std::string>& arguments,
                                             const std::string& err) {
-        std::vector<std::string> full{"/bin/sh", "-c", "e=$1; shift; exec \"$@\" 2>\"$e\"", "sh",
-                                      err, CLI_PROGRAM};
+        std::vector<std::string> full{"/bin/sh", "-c", "e=$1; shift; exec \"$@\" 2>\"$e\"",
+                                      "sh",      err,  CLI_PROGRAM};
         full.insert(full.end(), arguments.begin(), arguments.end());
         return full;
     }
 
     static QJsonObject json(const std::string& text) {
         QJsonParseError error{};
-        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+        const QJsonDocument document =
+            QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
         EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
         return document.object();
     }
@@ -130,9 +131,14 @@ TEST_F(Cli, GetSavesTheItemAndInfoDescribesIt) {
 }
 
 TEST_F(Cli, UsageErrorsEndWithStatus2AndTheHelp) {
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {}, {"bogus"}, {"--virtual", "get", "rhythm"}, {"--frobnicate", "list"},
-             {"--virtual", "list", "nonsense"}, {"--in"}, {"--virtual", "init", "everything"}}) {
+    for (const auto& arguments :
+         std::vector<std::vector<std::string>>{{},
+                                               {"bogus"},
+                                               {"--virtual", "get", "rhythm"},
+                                               {"--frobnicate", "list"},
+                                               {"--virtual", "list", "nonsense"},
+                                               {"--in"},
+                                               {"--virtual", "init", "everything"}}) {
         const Outcome usage = run(arguments);
         EXPECT_EQ(usage.status, 2) << testing::PrintToString(arguments);
         EXPECT_EQ(usage.err.rfind("tq7400: ", 0), 0u) << usage.err;
@@ -147,8 +153,7 @@ TEST_F(Cli, FailuresEndWithStatus1AndTheMessage) {
     EXPECT_EQ(empty.err, "tq7400: Slot 150 of USER RHYTHM is empty\n");
     const Outcome device = run({"--in", "No Such Port", "--out", "No Such Port", "model"});
     EXPECT_EQ(device.status, 1);
-    EXPECT_NE(device.err.find("No MIDI input device is called \"No Such Port\""),
-              std::string::npos)
+    EXPECT_NE(device.err.find("No MIDI input device is called \"No Such Port\""), std::string::npos)
         << device.err;
     const std::string junk = scratch.path() + "junk.vdf";
     std::FILE* file = std::fopen(junk.c_str(), "wb");
@@ -158,8 +163,8 @@ TEST_F(Cli, FailuresEndWithStatus1AndTheMessage) {
     const Outcome damaged = run({"info", junk});
     EXPECT_EQ(damaged.status, 1);
     EXPECT_EQ(damaged.err, "tq7400: Illegal Format\n");
-    const Outcome lowercase = run({"--in", "tq-7400 virtual keyboard", "--out",
-                               "TQ-7400 VIRTUAL KEYBOARD", "model"});
+    const Outcome lowercase =
+        run({"--in", "tq-7400 virtual keyboard", "--out", "TQ-7400 VIRTUAL KEYBOARD", "model"});
     EXPECT_EQ(lowercase.status, 0) << "device names match in any letter case";
 }
 

@@ -1,10 +1,9 @@
 // Whole-keyboard backup and restore between two in-process virtual keyboards.
 
-#include "workflows/DataManagerFixture.h"
-
-#include "workflows/BackupManifest.h"
 #include "support/SmfBytes.h"
 #include "support/TestFiles.h"
+#include "workflows/BackupManifest.h"
+#include "workflows/DataManagerFixture.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -121,9 +120,8 @@ TEST_F(Backup, ADamagedBackupFileIsRefusedByNameBeforeAnythingIsSent) {
 
     EmptyKeyboard target(registry);
     target.manager->RestoreKbdExecute(backupFolder);
-    EXPECT_EQ(target.view.kbdErrors,
-              std::vector<std::string>{"The backup file " + damaged +
-                                       " does not match its manifest"});
+    EXPECT_EQ(target.view.kbdErrors, std::vector<std::string>{"The backup file " + damaged +
+                                                              " does not match its manifest"});
     EXPECT_EQ(target.messages, 0u);
 }
 

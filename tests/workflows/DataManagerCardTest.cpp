@@ -1,12 +1,11 @@
 // The data manager's memory card: a card folder in a temporary folder stands
 // for the card reader's volume.
 
-#include "workflows/DataManagerFixture.h"
-
 #include "core/Exception.h"
 #include "support/PackageBuilder.h"
 #include "support/SmfBytes.h"
 #include "support/TestFiles.h"
+#include "workflows/DataManagerFixture.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -167,7 +166,8 @@ TEST_F(Card, SendingTheSameFileTwiceKeepsOneCardFileAndOneRow) {
 }
 
 TEST_F(Card, ASongIsWrittenConvertedAndNothingHappensWithoutARowOrForAnEmptyFile) {
-    putPcFile("tune.mid", test::smfFile(1, 2, 96, {"00 FF 2F 00", "00 90 3C 40 60 80 3C 00 00 FF 2F 00"}));
+    putPcFile("tune.mid",
+              test::smfFile(1, 2, 96, {"00 FF 2F 00", "00 90 3C 40 60 80 3C 00 00 FF 2F 00"}));
     putPcFile("empty.vdf", singleItemFile(category::SMF, type::Smf, {}));
     manager->ChangeDataTypeExecute(type::Smf);
     cardWithRoom(1 << 20);

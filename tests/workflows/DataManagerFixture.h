@@ -5,14 +5,13 @@
 // records what it was told: the lists, the memory bar, the locks and the two
 // error displays.
 
-#include "workflows/DataManager.h"
-
 #include "core/KeyboardTables.h"
 #include "core/SettingsKeys.h"
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
 #include "platform/registry/Registry.h"
+#include "workflows/DataManager.h"
 
 #include <QTemporaryDir>
 #include <filesystem>

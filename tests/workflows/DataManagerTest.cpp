@@ -2,8 +2,6 @@
 // records what it was told: the keyboard list, the memory bar, the PC list,
 // the locks and the two error displays.
 
-#include "workflows/DataManagerFixture.h"
-
 #include "core/KeyboardTables.h"
 #include "core/SettingsKeys.h"
 #include "kbdsim/KeyboardMemory.h"
@@ -14,6 +12,7 @@
 #include "support/EventPump.h"
 #include "support/PackageBuilder.h"
 #include "support/ScratchFolder.h"
+#include "workflows/DataManagerFixture.h"
 
 #include <QTemporaryDir>
 #include <filesystem>

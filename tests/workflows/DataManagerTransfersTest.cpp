@@ -2,14 +2,13 @@
 // keyboard: the bytes that land in files and slots, the memory checks, the
 // slots cleared before a send, and Cancel.
 
-#include "workflows/DataManagerFixture.h"
-
 #include "kbdsim/SlotLayout.h"
 #include "link/SysExDecoder.h"
 #include "model/VdfData.h"
 #include "support/PackageBuilder.h"
 #include "support/SmfBytes.h"
 #include "support/TestFiles.h"
+#include "workflows/DataManagerFixture.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -81,8 +80,9 @@ protected:
     }
 
     std::size_t dataBlocksSent() const {
-        return static_cast<std::size_t>(std::count_if(
-            sent.begin(), sent.end(), [](const ByteVector& m) { return m.size() > 5 && m[5] == 4; }));
+        return static_cast<std::size_t>(
+            std::count_if(sent.begin(), sent.end(),
+                          [](const ByteVector& m) { return m.size() > 5 && m[5] == 4; }));
     }
 
     // The buttons and locks as a finished action leaves them on the "Keyboard" tab.
@@ -261,9 +261,9 @@ TEST_F(Transfers, AToneGroupThatDoesNotFitFailsWithMemoryFullBeforeAnyTraffic) {
     view.kbdErrors.clear();
     manager->PutToKbdExecute(0, 3);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
-    EXPECT_EQ(memory().data(category::WaveData, kbdsim::layout::toneGroupChildren(853)[4].first)
-                  ->size(),
-              3000u);
+    EXPECT_EQ(
+        memory().data(category::WaveData, kbdsim::layout::toneGroupChildren(853)[4].first)->size(),
+        3000u);
 }
 
 TEST_F(Transfers, ASongThatDoesNotFitAfterItsSlotWasClearedLeavesTheSlotEmpty) {
@@ -492,8 +492,9 @@ TEST_F(Transfers, ARoundTripThroughTheProgramsOwnActionsLeavesByteIdenticalItems
                 EXPECT_EQ(landed, expected) << "drum group category " << c << " block " << to;
         }
     for (std::uint16_t i = 0; i < 4; ++i) // the demo's drum waves
-        EXPECT_EQ(*memory().data(category::WaveData, static_cast<std::uint16_t>(drumTo[3].first + i)),
-                  *original.data(category::WaveData, static_cast<std::uint16_t>(drumFrom[3].first + i)));
+        EXPECT_EQ(
+            *memory().data(category::WaveData, static_cast<std::uint16_t>(drumTo[3].first + i)),
+            *original.data(category::WaveData, static_cast<std::uint16_t>(drumFrom[3].first + i)));
 }
 
 } // namespace

@@ -4,9 +4,13 @@
 //     both directions (1.00 would be a program that adds nothing);
 //   - the longest gap between two ticks of a 10 ms timer on the UI thread
 //     meanwhile: how responsive the window stays.
+// With the argument "backup", the same for a whole-keyboard backup of a
+// keyboard whose every slot holds an item.
 // A program to run by hand (build target update_list_benchmark), not a test.
 
 #include "core/SettingsKeys.h"
+#include "kbdsim/KeyboardMemory.h"
+#include "kbdsim/SlotLayout.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
 #include "platform/midi/VirtualDevice.h"
@@ -33,7 +37,7 @@ struct SilentProgress : ProgressReporter {
 struct CountingView : DataManagerView {
     void showCardRows(type::id, const std::vector<FileRow>&) override {}
     void selectKbdRow(int) override {}
-    void showBackupStep(const std::string&) override {}
+    void showBackupStep(const std::string&) override { ++steps; }
     void showKbdRows(type::id, const std::vector<KbdRow>& shown) override { rows = shown.size(); }
     void showPcRows(type::id, const std::vector<FileRow>&) override {}
     void showMemoryBar(bool, int, int) override {}
@@ -51,12 +55,33 @@ struct CountingView : DataManagerView {
     void showDefaultError(const std::string& text) override { error = text; }
     SilentProgress bar;
     std::size_t rows = 0;
+    std::size_t steps = 0;
     std::string error;
 };
+
+// Every slot of every type 0 to 8 holds an item: the fixed-size ones always
+// do; songs, rhythms, SMF and one wave of every tone and drum group get one.
+void fillEverySlot(kbdsim::KeyboardMemory& memory) {
+    for (std::uint16_t n = 0; n < 5; ++n)
+        memory.store(category::Song, n, Bytes(1000, 0x21));
+    for (std::uint16_t n = 140; n < 156; ++n)
+        memory.store(category::Rhythm, n, Bytes(600, 0x22));
+    for (std::uint16_t n = 0; n < 200; ++n) {
+        memory.store(category::SMF, n, Bytes(300, 0x23));
+        memory.setName(category::SMF, n, "SMF " + std::to_string(1000 + n));
+    }
+    for (std::uint16_t g = 850; g < 870; ++g)
+        memory.store(category::WaveData, kbdsim::layout::toneGroupChildren(g)[4].first,
+                     Bytes(512, 0x24));
+    for (std::uint16_t g = 17; g < 21; ++g)
+        memory.store(category::WaveData, kbdsim::layout::drumGroupChildren(g)[3].first,
+                     Bytes(512, 0x25));
+}
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const bool backup = argc > 1 && std::string(argv[1]) == "backup";
     QCoreApplication application(argc, argv);
     QTemporaryDir folder;
     const QString registry = folder.filePath("settings.json");
@@ -70,6 +95,8 @@ int main(int argc, char* argv[]) {
     kbdsim::Options options;
     options.pacing.enabled = true;
     auto simulator = std::make_shared<kbdsim::KeyboardSimulator>(options);
+    if (backup)
+        fillEverySlot(simulator->memory());
     std::size_t bytes = 0;
     std::chrono::microseconds processing{0};
     std::vector<std::unique_ptr<midi::Backend>> backends;
@@ -106,18 +133,24 @@ int main(int argc, char* argv[]) {
 
     QElapsedTimer clock;
     clock.start();
-    manager.UpdateKbdListExecute();
+    if (backup)
+        manager.BackupKbdExecute(folder.filePath("backup").toStdString());
+    else
+        manager.UpdateKbdListExecute();
     const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     ticker.stop();
     if (!view.error.empty()) {
-        std::fprintf(stderr, "Update List failed: %s\n", view.error.c_str());
+        std::fprintf(stderr, "%s failed: %s\n", backup ? "Backup" : "Update List",
+                     view.error.c_str());
         return 1;
     }
     const double wire =
         static_cast<double>((kbdsim::Pacing::wireTime(bytes) + processing).count()) / 1e6;
-    std::printf("Update List: %zu messages' bytes %zu, wire time %.3f s, elapsed %.3f s, "
-                "ratio %.4f\n",
-                simulator->messageCount(), bytes, wire, elapsed, elapsed / wire);
+    std::printf("%s: %zu messages, %zu bytes, wire time %.3f s, elapsed %.3f s, ratio %.4f\n",
+                backup ? "Backup" : "Update List", simulator->messageCount(), bytes, wire, elapsed,
+                elapsed / wire);
+    if (backup)
+        std::printf("Items backed up: %zu\n", view.steps);
     std::printf("Longest gap between two 10 ms ticks on the UI thread: %lld ms\n",
                 static_cast<long long>(longestGap));
     return 0;
