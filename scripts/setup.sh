@@ -9,6 +9,8 @@ packages=(
     libjack-jackd2-dev # the JACK MIDI backend is written on libjack
     jackd2            # JACK server with its dummy driver: cross-process MIDI tests
     python3-mido      # independent Standard MIDI File reader used as a cross-check
+    dpkg-dev file     # the Debian package: dpkg-shlibdeps works out its Depends
+    desktop-file-utils # scripts/check-package.sh validates the desktop entry
 )
 
 missing=()
