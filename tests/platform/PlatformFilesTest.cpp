@@ -103,6 +103,14 @@ TEST(AtomicFileWriter, TargetWithoutAFileNameCannotBeWritten) {
     }
 }
 
+TEST(DataDirectory, NeverBesideAProgramInstalledInASystemFolder) {
+    // Even where it could be written (as root), /usr/bin/Data is no place for data.
+    for (const char* program : {"/usr/bin", "/usr/local/bin", "/opt/tq7400/bin", "/bin"})
+        EXPECT_EQ(defaultDataDirectory(program, "/home/me/Documents"),
+                  "/home/me/Documents/TQ-7400 Data/")
+            << program;
+}
+
 TEST(DataDirectory, BesideTheProgramWhenThatCanBeWrittenElseInTheDocuments) {
     ScratchFolder folder;
     const std::string program = folder / "program";

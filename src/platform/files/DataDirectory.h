@@ -1,7 +1,8 @@
 #pragma once
 
 // The folder proposed for the user's data files when none is set: "Data/"
-// beside the program when that can be created and written, otherwise
+// beside the program when that can be created and written and the program is
+// not installed in a system folder (/usr, /bin, /sbin, /lib, /opt), otherwise
 // "TQ-7400 Data/" in the user's documents folder. Always ends with '/'.
 // Creates nothing. Needs a QCoreApplication (for the program's folder).
 
