@@ -1,0 +1,88 @@
+// A backup of the in-process virtual keyboard restored into the stand-alone
+// simulator in its own process, over a JACK server the test starts: the two
+// keyboards then hold the same bytes in every slot.
+
+#include "kbdsim/MemoryImage.h"
+#include "platform/midi/JackBackend.h"
+#include "support/JackServer.h"
+#include "workflows/DataManagerFixture.h"
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace qel {
+namespace {
+
+using namespace std::chrono_literals;
+using kbdsim::KeyboardMemory;
+
+constexpr const char* simulatorName = "TQ-7400 Simulator";
+
+void useDevices(const QString& registry, const std::string& input, const std::string& output) {
+    registry::Registry settings(registry);
+    settings.writeString(settings::midiKey, settings::inputDeviceValue, input);
+    settings.writeString(settings::midiKey, settings::outputDeviceValue, output);
+}
+
+TEST(BackupOverJack, AVirtualKeyboardsBackupRestoredIntoTheSimulatorIsByteIdentical) {
+    test::JackServer server(test::uniqueServerName("qel-backup"));
+    if (!server.problem().empty())
+        GTEST_SKIP() << server.problem();
+    QTemporaryDir folder;
+    const std::string image = folder.filePath("simulator.img").toStdString();
+    test::Program simulator(KBDSIM_PROGRAM, {"--api", "jack", "--name", simulatorName, "--blank",
+                                             "--memory", QString::fromStdString(image)});
+    ASSERT_TRUE(simulator.waitForOutput("tq7400-kbdsim ready", 10s)) << simulator.output();
+
+    const QString registry = folder.filePath("settings.json");
+    auto source = std::make_shared<kbdsim::KeyboardSimulator>();
+    std::vector<std::unique_ptr<midi::Backend>> backends;
+    backends.push_back(midi::makeJackBackend());
+    backends.push_back(kbdsim::makeVirtualKeyboardBackend(source));
+    MidiDialogEnvironment environment;
+    environment.driver = std::make_shared<midi::Driver>(std::move(backends));
+    environment.registryLocation = registry;
+    environment.replyTimeout = 5000ms;
+    test::RecordingView view;
+    DataManager manager(
+        view, [&] { return createMidiDialog(environment); }, registry);
+    manager.frame().setReadinessPause(10ms);
+
+    useDevices(registry, kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
+    const std::string backup = folder.filePath("backup").toStdString();
+    manager.BackupKbdExecute(backup);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+
+    useDevices(registry, std::string(simulatorName) + " Out:MIDI Out",
+               std::string(simulatorName) + " In:MIDI In");
+    manager.RestoreKbdExecute(backup);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    const auto starting = [&](const char* word) {
+        return std::count_if(view.backupSteps.begin(), view.backupSteps.end(),
+                             [&](const std::string& step) { return step.rfind(word, 0) == 0; });
+    };
+    EXPECT_EQ(starting("restored"), starting("received")) << "every item went back";
+
+    // The simulator writes its memory out as it ends.
+    EXPECT_TRUE(simulator.stop()) << simulator.output();
+    const KeyboardMemory restored = kbdsim::MemoryImage::load(image);
+    std::set<std::uint32_t> keys;
+    for (const auto& [key, slot] : source->memory().storedSlots())
+        keys.insert(key);
+    for (const auto& [key, slot] : restored.storedSlots())
+        keys.insert(key);
+    for (std::uint32_t key : keys) {
+        const auto c = static_cast<std::uint16_t>(key >> 16);
+        const auto n = static_cast<std::uint16_t>(key & 0xFFFF);
+        ASSERT_TRUE(source->memory().data(c, n) && restored.data(c, n)) << c << " " << n;
+        EXPECT_EQ(*source->memory().data(c, n), *restored.data(c, n)) << c << " " << n;
+        EXPECT_EQ(source->memory().name(c, n), restored.name(c, n)) << c << " " << n;
+    }
+    EXPECT_GT(keys.size(), 300u);
+}
+
+} // namespace
+} // namespace qel
