@@ -170,18 +170,22 @@ const command::Model& DataManager::identifyKeyboard() {
 }
 
 void DataManager::UpdatePCListExecute() {
+    scanAndShow(&DataManager::ScanPCFiles, &DataManager::ShowPCList);
+}
+
+void DataManager::scanAndShow(void (DataManager::*scan)(), void (DataManager::*show)()) {
     if (busy())
         return;
     try {
-        ScanPCFiles();
+        (this->*scan)();
     } catch (const std::exception& error) {
         // The files before the failing one stay listed; the list shows them
-        // so that it agrees with pcFolders.
-        ShowPCList();
+        // so that it agrees with its folders.
+        (this->*show)();
         view_.showDefaultError(error.what());
         return;
     }
-    ShowPCList();
+    (this->*show)();
 }
 
 void DataManager::ChangeDataTypeExecute(type::id type) {

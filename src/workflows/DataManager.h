@@ -231,6 +231,9 @@ private:
     const command::Model& identifyKeyboard();
     IQelMidiDialog& dialog();
     void stepProgress(int steps);
+    // Runs a file list's scan, then shows the list, also after a failure,
+    // which goes to the default error display. Nothing while an action runs.
+    void scanAndShow(void (DataManager::*scan)(), void (DataManager::*show)());
     // Send and Receive as the active tab allows them.
     void enableTabButtons();
     // After a slot variant sent `item` into `target`: the row shows it, and

@@ -39,16 +39,7 @@ std::string DataManager::GetCardFolder() const {
 }
 
 void DataManager::UpdateCardListExecute() {
-    if (busy())
-        return;
-    try {
-        ScanCardFiles();
-    } catch (const std::exception& error) {
-        ShowCardList();
-        view_.showDefaultError(error.what());
-        return;
-    }
-    ShowCardList();
+    scanAndShow(&DataManager::ScanCardFiles, &DataManager::ShowCardList);
 }
 
 void DataManager::ScanCardFiles() {

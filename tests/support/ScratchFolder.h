@@ -36,9 +36,13 @@ public:
     std::string operator/(const std::string& name) const { return path_ + name; }
 
     // The names of the files now in the folder, sorted.
-    std::vector<std::string> names() const {
+    std::vector<std::string> names() const { return fileNames(path_); }
+
+    // The names of the entries now in `folder`, sorted; none when it does not exist.
+    static std::vector<std::string> fileNames(const std::string& folder) {
         std::vector<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(path_))
+        std::error_code missing;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, missing))
             found.push_back(entry.path().filename().string());
         std::sort(found.begin(), found.end());
         return found;

@@ -3,6 +3,7 @@
 
 #include "core/Exception.h"
 #include "support/PackageBuilder.h"
+#include "support/ScratchFolder.h"
 #include "support/SmfBytes.h"
 #include "support/TestFiles.h"
 #include "workflows/DataManagerFixture.h"
@@ -42,11 +43,7 @@ protected:
     }
 
     std::vector<std::string> cardFiles() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(cardFolder))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
+        return test::ScratchFolder::fileNames(cardFolder);
     }
 
     std::string drive;

@@ -6,6 +6,7 @@
 #include "link/SysExDecoder.h"
 #include "model/VdfData.h"
 #include "support/PackageBuilder.h"
+#include "support/ScratchFolder.h"
 #include "support/SmfBytes.h"
 #include "support/TestFiles.h"
 #include "workflows/DataManagerFixture.h"
@@ -58,11 +59,7 @@ protected:
     }
 
     std::vector<std::string> dataFiles() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dataDirectory))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
+        return test::ScratchFolder::fileNames(dataDirectory);
     }
 
     // Delete commands (parameters 35 to 39) sent since the last clear, as
