@@ -298,6 +298,9 @@ void CommandRunner::card() {
     }
     if (what != "list")
         throw UsageError("card takes list [TYPE] or put FILE");
+    // An empty list would look like an empty card.
+    if (m.GetCardDrive().empty())
+        throw Exception("No card drive is set: choose one with --card or in the preferences.");
     std::vector<type::id> types;
     if (options_.arguments.size() == 2)
         types.push_back(typeArgument(1));

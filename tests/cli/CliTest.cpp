@@ -193,6 +193,26 @@ TEST_F(Cli, BackupWritesAManifestAndRestoreTakesItBack) {
     EXPECT_NE(restore.out.find("restored USER RHYTHM 140 \"DEMO RH1\""), std::string::npos);
 }
 
+TEST_F(Cli, CardListAndPutWorkOnAFolderGivenAsTheCardDrive) {
+    const std::string card = scratch.path() + "card";
+    std::filesystem::create_directories(card + "/VORLA_MD");
+    const Outcome none = run({"card", "list"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err,
+              "tq7400: No card drive is set: choose one with --card or in the preferences.\n");
+
+    ASSERT_EQ(run({"--virtual", "--quiet", "get", "rhythm", "140", data}).status, 0);
+    const Outcome put = run({"--card", card, "card", "put", data + "/DEMO RH1.vdf"});
+    ASSERT_EQ(put.status, 0) << put.err;
+    EXPECT_TRUE(std::filesystem::exists(card + "/VORLA_MD/DEMO RH1.z00"));
+    const Outcome list = run({"--card", card, "--json", "card", "list", "rhythm"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    const QJsonArray files = json(list.out)["files"].toArray();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(files[0]["name"].toString(), "DEMO RH1");
+    EXPECT_EQ(files[0]["size"].toInt(), 300);
+}
+
 TEST(CliTypes, TypesByIndexLabelOrShortName) {
     using qel::cli::parseType;
     EXPECT_EQ(parseType("3"), qel::type::UserToneWithWave);
