@@ -328,19 +328,19 @@ void CommandRunner::card() {
 void CommandRunner::info() {
     VdfData file(options_.arguments[0]);
     const std::string date = formatDosDateTime(file.fileTime());
-    QJsonArray items;
-    if (file.category() == category::Package && file.type() == type::Package) {
+    // A package lists its items too.
+    if (file.category() == category::Package && file.type() == type::Package)
         file.loadForSending();
+    if (options_.json) {
+        QJsonArray items;
         for (const auto& [c, list] : file.children())
             for (const VdfDataPtr& item : list)
-                items.append(QJsonObject{{"category", categoryNames[c]},
+                items.append(QJsonObject{{"category", QString::fromStdString(categoryName(c))},
                                          {"name", latin1(item->name())},
                                          {"size", static_cast<qint64>(item->size())}});
-    }
-    if (options_.json) {
         QJsonObject object{{"type", file.type()},
                            {"label", typeLabels[file.type()]},
-                           {"category", categoryNames[file.category()]},
+                           {"category", QString::fromStdString(categoryName(file.category()))},
                            {"name", latin1(file.name())},
                            {"size", static_cast<qint64>(file.size())},
                            {"date", QString::fromStdString(date)}};
@@ -350,14 +350,13 @@ void CommandRunner::info() {
         return;
     }
     out_ << "type      " << typeLabels[file.type()] << '\n'
-         << "category  " << categoryNames[file.category()] << '\n'
+         << "category  " << categoryName(file.category()) << '\n'
          << "name      " << file.name() << '\n'
          << "size      " << file.size() << '\n'
          << "date      " << date << '\n';
-    for (const QJsonValue& item : items)
-        out_ << "  " << item["category"].toString().toStdString() << "  "
-             << item["name"].toString().toLatin1().toStdString() << "  " << item["size"].toInteger()
-             << '\n';
+    for (const auto& [c, list] : file.children())
+        for (const VdfDataPtr& item : list)
+            out_ << "  " << categoryName(c) << "  " << item->name() << "  " << item->size() << '\n';
 }
 
 } // namespace qel::cli

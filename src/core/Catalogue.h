@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace qel {
@@ -68,6 +69,16 @@ inline constexpr const char* const categoryNames[category::count] = {
     "Inst",         "Wave",          "Wave Data",    "DSP",    "Song", "Rhythm",
     "Registration", "Drawbar Organ", "Analog Synth", "",       "SMF",
 };
+
+// The name of any category number: "Package" for 0x8000, "category N" for
+// a number with no name; never reads outside the table.
+inline std::string categoryName(unsigned category) {
+    if (category < static_cast<unsigned>(category::count) && *categoryNames[category] != '\0')
+        return categoryNames[category];
+    if (category == category::Package)
+        return "Package";
+    return "category " + std::to_string(category);
+}
 
 // Group captions shown by the MIDI dialog window, indexed by category::id 0-16.
 inline constexpr const char* const groupCaptions[category::count] = {

@@ -104,7 +104,7 @@ const ByteVector& KbdData::receive() {
         return data_;
     if (size_ < 0 || size_ > maximumItemSize)
         throw Exception("The keyboard reported an impossible size of " + std::to_string(size_) +
-                        " bytes for " + categoryNames[category_] + " " + std::to_string(number_));
+                        " bytes for " + categoryName(category_) + " " + std::to_string(number_));
     IQelMidiDialog& dialog = requireMidiDialog();
     // Blocks carry whole byte pairs: an item of odd size arrives with one
     // byte of padding, which has room here and is dropped afterwards.

@@ -172,8 +172,10 @@ void DataManager::RestoreKbdExecute(const std::string& folder) {
                 loadSmfAsItIs(*file, entry);
             else
                 file->loadForSending();
-            (entry.type == type::Song ? songBytes : dataBytes) +=
-                dataArea(entry.type) || entry.type == type::Song ? file->bytesToSend() : 0;
+            if (entry.type == type::Song)
+                songBytes += file->bytesToSend();
+            else if (dataArea(entry.type))
+                dataBytes += file->bytesToSend();
             files.push_back(std::move(file));
             targets.push_back(target);
         }

@@ -9,11 +9,6 @@ namespace qel {
 
 namespace {
 
-std::string categoryName(std::uint8_t category) {
-    return category < category::count ? categoryNames[category]
-                                      : "category " + std::to_string(category);
-}
-
 std::string handshakeName(std::uint8_t command) {
     switch (command) {
     case sysex::EndOfData:

@@ -5,6 +5,7 @@
 
 #include "cli/CommandLine.h"
 #include "support/ChildProcess.h"
+#include "support/PackageBuilder.h"
 #include "support/ScratchFolder.h"
 
 #include <QJsonArray>
@@ -191,6 +192,21 @@ TEST_F(Cli, BackupWritesAManifestAndRestoreTakesItBack) {
     const Outcome restore = run({"--virtual", "--quiet", "restore", folder});
     EXPECT_EQ(restore.status, 0) << restore.err;
     EXPECT_NE(restore.out.find("restored USER RHYTHM 140 \"DEMO RH1\""), std::string::npos);
+}
+
+TEST_F(Cli, InfoListsThePackagesItems) {
+    const std::string path = scratch.path() + "all.vdf";
+    qel::test::writeFile(path,
+                         qel::test::PackageBuilder().tones(2).rhythm(0, "PKGRHYTM", 400).build());
+    const Outcome info = run({"--json", "info", path});
+    ASSERT_EQ(info.status, 0) << info.err;
+    const QJsonObject described = json(info.out);
+    EXPECT_EQ(described["label"].toString(), "PACKAGE");
+    QStringList names;
+    for (const QJsonValue& item : described["items"].toArray())
+        names << item["name"].toString();
+    EXPECT_TRUE(names.contains("PKGRHYTM")) << names.join(",").toStdString();
+    EXPECT_GE(names.size(), 3);
 }
 
 TEST_F(Cli, CardListAndPutWorkOnAFolderGivenAsTheCardDrive) {

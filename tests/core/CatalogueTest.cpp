@@ -22,6 +22,14 @@ TEST(Catalogue, ReservedCategoryHasNoNameAndNoCaption) {
     EXPECT_STREQ(groupCaptions[category::Reserved], "");
 }
 
+TEST(Catalogue, EveryCategoryNumberHasANameAndNoneReadsOutsideTheTable) {
+    const std::pair<unsigned, const char*> cases[] = {
+        {2, "Tone"},         {16, "SMF"},         {15, "category 15"},
+        {17, "category 17"}, {0x8000, "Package"}, {0xFFFF, "category 65535"}};
+    for (const auto& [number, name] : cases)
+        EXPECT_EQ(categoryName(number), name) << number;
+}
+
 TEST(Catalogue, PackageTypesStandForCategory0x8000) {
     for (type::id t :
          {type::UserToneWithWave, type::UserDrumWithWave, type::Package, type::AllUserData}) {
