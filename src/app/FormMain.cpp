@@ -462,6 +462,11 @@ void TFormMain::hideProgress() {
     progressForm_->hide();
 }
 
+DestroyAnswer TFormMain::askBeforeDestroying(const DestroyQuestion& question) {
+    (void)question;
+    return {DestroyAnswer::Choice::Proceed, false, {}};
+}
+
 void TFormMain::showKbdError(const std::string& text) {
     app::showKbdError(this, text);
 }

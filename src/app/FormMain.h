@@ -94,6 +94,7 @@ public:
     ProgressReporter& progress() override;
     void showProgress() override;
     void hideProgress() override;
+    DestroyAnswer askBeforeDestroying(const DestroyQuestion& question) override;
     void showKbdError(const std::string& text) override;
     void showDefaultError(const std::string& text) override;
 

@@ -85,6 +85,14 @@ void TerminalView::showBackupStep(const std::string& line) {
         std::cout << line << '\n' << std::flush;
 }
 
+DestroyAnswer TerminalView::askBeforeDestroying(const DestroyQuestion& question) {
+    for (const std::string& line : question.lost)
+        showBackupStep(
+            (question.action == DestroyQuestion::Action::Replace ? "replacing " : "clearing  ") +
+            line);
+    return {DestroyAnswer::Choice::Proceed, keepCopies_ && question.offerCopy, {}};
+}
+
 void TerminalView::fail(const std::string& text) {
     progress_.finish();
     if (!failure_)

@@ -83,6 +83,10 @@ public:
     void showProgress() override { progress_.start(); }
     void hideProgress() override { progress_.finish(); }
     void showBackupStep(const std::string& line) override;
+    // Never asks: says what will be replaced or cleared, and goes on, keeping
+    // copies when the command line asked for them.
+    DestroyAnswer askBeforeDestroying(const DestroyQuestion& question) override;
+    void setKeepCopies(bool keep) { keepCopies_ = keep; }
     void showKbdError(const std::string& text) override { fail(text); }
     void showDefaultError(const std::string& text) override { fail(text); }
 
@@ -91,6 +95,7 @@ private:
 
     TerminalProgress progress_;
     bool printSteps_;
+    bool keepCopies_ = false;
     std::optional<std::string> failure_;
 };
 

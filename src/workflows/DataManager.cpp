@@ -71,6 +71,18 @@ void DataManager::UpdateKbdListExecute() {
     });
 }
 
+void DataManager::ForgetKbdList() {
+    if (busy())
+        return;
+    kbdFolders_.clear();
+    kbdListed_ = false;
+    usedDataMemory_ = 0;
+    usedSongMemory_ = 0;
+    ShowKbdList();
+    ShowMemoryBar();
+    enableTabButtons();
+}
+
 void DataManager::IdentifyKbdExecute() {
     runKbdAction([this] {
         OpenMidiDialog(false);

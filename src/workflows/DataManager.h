@@ -55,6 +55,14 @@ public:
     // Asks the keyboard its model only: the caption and tabs follow it, and
     // kbdModel() gives its code (0 until a keyboard was identified).
     void IdentifyKbdExecute();
+    // The keyboard list no longer stands for what a keyboard holds (other MIDI
+    // devices were chosen): it is emptied, with the memory figures, and the
+    // actions that need it wait for the next successful "Update List".
+    void ForgetKbdList();
+    // Where copies of items are kept before they are replaced or deleted:
+    // empty (the default) for "Replaced/<date time>/" in the data directory,
+    // a new folder for each action.
+    void setReplacedFolder(std::string folder) { replacedFolder_ = std::move(folder); }
     // The PC list read again from the data directory.
     void UpdatePCListExecute();
     // The data type selector's choice changed to `type` (0 to 9).
@@ -264,6 +272,7 @@ private:
     FreeSpaceQuery freeSpace_;
     KbdTab activeTab_ = KbdTab::Keyboard;
     int progressPosition_ = 0;
+    std::string replacedFolder_;
 
     // The items behind the rows on screen, row by row.
     std::vector<KbdDataAttributePtr> kbdRows_;

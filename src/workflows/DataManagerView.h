@@ -29,6 +29,34 @@ struct FileRow {
 // The right-hand tabs.
 enum class KbdTab { Keyboard, Card, Disk };
 
+// What an action is about to destroy on the keyboard. It is asked once the
+// action knows that it can succeed (the file read, the memory enough) and
+// before the first item on the keyboard changes.
+struct DestroyQuestion {
+    enum class Action { Replace, Delete, SendPackage, Restore, Initialize };
+    Action action = Action::Delete;
+    // The question, one sentence naming what will be lost.
+    std::string text;
+    // What will be lost, one line per item (type, slot, name, size), or the
+    // settings that Initialize resets.
+    std::vector<std::string> lost;
+    // One item: the user may keep a copy of it on the PC first.
+    bool offerCopy = false;
+    // Many items: the user may back the keyboard up first.
+    bool offerBackUp = false;
+};
+
+struct DestroyAnswer {
+    enum class Choice { Proceed, Cancel, BackUpFirst };
+    Choice choice = Choice::Cancel;
+    // With offerCopy: receive the item into the folder of replaced items
+    // before it is destroyed.
+    bool keepCopy = false;
+    // With BackUpFirst: the folder the backup goes into; the action goes on
+    // once the backup is complete.
+    std::string backupFolder;
+};
+
 class DataManagerView {
 public:
     virtual ~DataManagerView() = default;
@@ -71,6 +99,11 @@ public:
     // One line of a long action's account: an item of a backup or restore
     // done or kept.
     virtual void showBackupStep(const std::string& line) = 0;
+
+    // Asked before an action destroys anything on the keyboard: the window
+    // asks the user; the command line never asks, says what it replaces or
+    // clears, and goes on. Cancel ends the action quietly, with nothing changed.
+    virtual DestroyAnswer askBeforeDestroying(const DestroyQuestion& question) = 0;
 
     // The message box of keyboard actions: caption "ERROR", the text as it
     // is, one OK button, no icon.

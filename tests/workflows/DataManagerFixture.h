@@ -87,6 +87,10 @@ struct RecordingView : DataManagerView {
     ProgressReporter& progress() override { return progressBar; }
     void showProgress() override { progressShown = true; }
     void hideProgress() override { progressShown = false; }
+    DestroyAnswer askBeforeDestroying(const DestroyQuestion& question) override {
+        questions.push_back(question);
+        return answer;
+    }
     void showKbdError(const std::string& text) override { kbdErrors.push_back(text); }
     void showDefaultError(const std::string& text) override { defaultErrors.push_back(text); }
 
@@ -107,6 +111,9 @@ struct RecordingView : DataManagerView {
     RecordingProgress progressBar;
     bool progressShown = false;
     std::vector<std::string> kbdErrors, defaultErrors;
+    // Every question asked before destroying, and the answer each one gets.
+    std::vector<DestroyQuestion> questions;
+    DestroyAnswer answer{DestroyAnswer::Choice::Proceed, false, {}};
 };
 
 class DataManagerTest : public testing::Test {

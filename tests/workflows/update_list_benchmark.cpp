@@ -51,6 +51,9 @@ struct CountingView : DataManagerView {
     ProgressReporter& progress() override { return bar; }
     void showProgress() override {}
     void hideProgress() override {}
+    DestroyAnswer askBeforeDestroying(const DestroyQuestion&) override {
+        return {DestroyAnswer::Choice::Proceed, false, {}};
+    }
     void showKbdError(const std::string& text) override { error = text; }
     void showDefaultError(const std::string& text) override { error = text; }
     SilentProgress bar;
