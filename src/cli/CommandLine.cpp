@@ -74,6 +74,8 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
             options.dataDirectory = value();
         else if (word == "--card")
             options.cardDrive = value();
+        else if (word == "--keep-copy")
+            options.keepCopy = value();
         else if (word == "--json")
             options.json = true;
         else if (word == "--quiet")
@@ -118,7 +120,10 @@ options:
   --virtual               the built-in virtual keyboard for both
   --paced                 the virtual keyboard, answering at MIDI speed as a real one would
   --data-dir DIR          the data directory; --card DIR the card drive (a mount root)
+  --keep-copy DIR          receive what put or delete replaces into DIR first
   --json                  machine-readable output; --quiet no progress
+
+put, delete and restore never ask: they print what they replace or clear.
 
 TYPE: 0-9, a label ("USER TONE") or tone, dsp, organ, tone-wave, drum-wave, rhythm,
 registration, song, smf, package.

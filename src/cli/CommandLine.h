@@ -24,6 +24,7 @@ struct CliOptions {
     bool paced = false;                       // --paced: the virtual keyboard at wire speed
     std::optional<std::string> dataDirectory; // --data-dir DIR
     std::optional<std::string> cardDrive;     // --card DIR
+    std::optional<std::string> keepCopy;      // --keep-copy DIR: what put and delete replace
     bool json = false;
     bool quiet = false;
     std::string command;

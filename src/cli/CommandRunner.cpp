@@ -104,6 +104,10 @@ DataManager& CommandRunner::manager() {
     environment.registryLocation = registry_;
     manager_ = std::make_unique<DataManager>(
         *view_, [environment] { return createMidiDialog(environment); }, registry_);
+    if (options_.keepCopy) {
+        manager_->setReplacedFolder(*options_.keepCopy);
+        view_->setKeepCopies(true);
+    }
     return *manager_;
 }
 

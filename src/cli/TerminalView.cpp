@@ -86,10 +86,11 @@ void TerminalView::showBackupStep(const std::string& line) {
 }
 
 DestroyAnswer TerminalView::askBeforeDestroying(const DestroyQuestion& question) {
+    const char* verb = question.action == DestroyQuestion::Action::Replace      ? "replacing "
+                       : question.action == DestroyQuestion::Action::Initialize ? "resetting "
+                                                                                : "clearing  ";
     for (const std::string& line : question.lost)
-        showBackupStep(
-            (question.action == DestroyQuestion::Action::Replace ? "replacing " : "clearing  ") +
-            line);
+        showBackupStep(verb + line);
     return {DestroyAnswer::Choice::Proceed, keepCopies_ && question.offerCopy, {}};
 }
 

@@ -41,25 +41,34 @@ KbdData::KbdData(category::id category, type::id type, std::uint16_t number)
     HiddenProgress hidden(dialog);
     switch (category_) {
     case category::Song:
-        size_ = dialog.GetDataSize(category_, number_);
-        checkMidiError(dialog);
+        size_ = askSize(dialog);
         name_ = "Song0" + std::to_string(number_);
         break;
     case category::Registration:
-        size_ = dialog.GetDataSize(category_, number_);
-        checkMidiError(dialog);
+        size_ = askSize(dialog);
         name_ = registrationName(number_);
         break;
     case category::Package:
         buildGroup();
         break;
     default:
-        size_ = dialog.GetDataSize(category_, number_);
-        checkMidiError(dialog);
+        size_ = askSize(dialog);
         name_ = dialog.GetDataName(category_, number_);
-        checkMidiError(dialog);
+        // Nor is the name of a category without names.
+        if (!transfer::hasNoName(transfer::nameParameter(category_)))
+            checkMidiError(dialog);
         break;
     }
+}
+
+std::int32_t KbdData::askSize(IQelMidiDialog& dialog) const {
+    const std::int32_t size = dialog.GetDataSize(category_, number_);
+    // A fixed size is not asked, and leaves the dialog's error code as the
+    // last operation left it: that one may have failed (a cancelled send
+    // before the slot is read again).
+    if (transfer::fixedSize(category_) == 0)
+        checkMidiError(dialog);
+    return size;
 }
 
 void KbdData::buildGroup() {

@@ -21,6 +21,7 @@
 
 namespace qel {
 
+class IQelMidiDialog;
 class VdfData;
 class KbdData;
 using KbdDataPtr = std::shared_ptr<KbdData>;
@@ -76,6 +77,8 @@ public:
     static constexpr std::int32_t maximumItemSize = command::dataMemorySize;
 
 private:
+    // The item's size: its category's fixed size, or asked from the keyboard.
+    std::int32_t askSize(IQelMidiDialog& dialog) const;
     void buildGroup();
     void buildChildrenForSending(VdfData& source);
     void buildGroupChildrenForSending(VdfData& source);
@@ -104,6 +107,9 @@ struct KbdDataAttribute {
     std::int32_t size = 0;
     std::uint16_t number = 0;
     std::uint16_t position = 0;
+    // False when the slot could not be read after a failed change: its name
+    // and size are not known, and the list shows it as such.
+    bool known = true;
 };
 using KbdDataAttributePtr = std::shared_ptr<KbdDataAttribute>;
 // The slots of one data type.

@@ -51,6 +51,8 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
         if (failed) {
             view_.hideProgress();
             CloseMidiDialog();
+            if (listing_)
+                forgetKbdListAfterFailure();
             // The list shows what the folders now hold, so that no row is
             // left without an item behind it.
             ShowKbdList();
@@ -63,6 +65,7 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
 
 void DataManager::UpdateKbdListExecute() {
     runKbdAction([this] {
+        listing_ = true;
         OpenMidiDialog(false);
         identifyKeyboard();
         RefreshKbdData();
@@ -74,12 +77,7 @@ void DataManager::UpdateKbdListExecute() {
 void DataManager::ForgetKbdList() {
     if (busy())
         return;
-    kbdFolders_.clear();
-    kbdListed_ = false;
-    usedDataMemory_ = 0;
-    usedSongMemory_ = 0;
-    ShowKbdList();
-    ShowMemoryBar();
+    forgetKbdListAfterFailure();
     enableTabButtons();
 }
 
@@ -95,14 +93,16 @@ void DataManager::UpdateThisTypeExecute() {
     if (currentType_ >= type::Package)
         return; // packages are never listed from the keyboard
     runKbdAction([this] {
+        listing_ = true;
         OpenMidiDialog(false);
         identifyKeyboard();
         ListKbdType(currentType_);
         QueryFreeMemory();
+        listing_ = false;
+        kbdListed_ = true;
         ShowKbdList();
         ShowMemoryBar();
         CloseMidiDialog();
-        kbdListed_ = true;
     });
 }
 
@@ -111,6 +111,17 @@ void DataManager::DeleteKbdDataExecute(int row) {
     if (!attribute)
         return; // no row selected, or none with an item behind it
     runKbdAction([this, attribute] {
+        const type::id t = currentType_;
+        if (deletable(t) && occupied(t, *attribute)) {
+            const std::string slot = describeSlot(t, *attribute);
+            if (!confirmDestroying({DestroyQuestion::Action::Delete,
+                                    "Delete " + slot + " from the keyboard?",
+                                    {slot},
+                                    true,
+                                    false},
+                                   t, attribute))
+                return;
+        }
         OpenMidiDialog(true);
         dialog().SetCaption("Deleting..");
         DeleteKbdItem(currentType_, attribute);
@@ -137,10 +148,13 @@ void DataManager::DeleteKbdItem(type::id type, const KbdDataAttributePtr& attrib
 }
 
 void DataManager::DeleteLastKbdItems(type::id type, std::uint16_t count) {
-    const KbdDataAttributeFolder& folder = kbdFolders_[type];
+    const KbdDataAttributeFolder* folder = listedFolder(type);
+    if (!folder)
+        throw Exception(std::string("The keyboard list of ") + typeLabels[type] +
+                        " was not read: nothing was deleted");
     // Copies: a refresh of the type during the polls must not pull the
     // records from under the loop.
-    const KbdDataAttributeFolder items = folder;
+    const KbdDataAttributeFolder items = *folder;
     for (std::size_t k = 0; k < count && k < items.size(); ++k) {
         const KbdDataAttributePtr& attribute = items[items.size() - 1 - k];
         if (attribute->size != 0) {
@@ -155,6 +169,16 @@ void DataManager::InitializeKbd(command::InitKind kind) {
     runKbdAction(
         [this, kind] {
             static const ByteVector firstIndex{0x00};
+            const char* settings = kind == command::InitKind::Mixer       ? "mixer settings"
+                                   : kind == command::InitKind::Parameter ? "parameters"
+                                                                          : "system settings";
+            if (!confirmDestroying(
+                    {DestroyQuestion::Action::Initialize,
+                     std::string("Reset the keyboard's ") + settings + " to their factory values?",
+                     {std::string("the keyboard's ") + settings},
+                     false,
+                     false}))
+                return;
             OpenMidiDialog(false);
             dialog().SendCommand(category::Command, 0, firstIndex, command::initialize,
                                  static_cast<std::int32_t>(kind));
@@ -256,6 +280,7 @@ IQelMidiDialog& DataManager::dialog() {
 // ---- the keyboard list ----
 
 void DataManager::RefreshKbdData() {
+    listing_ = true;
     kbdFolders_.clear();
     view_.progress().setRange(2 + kbdSlots::totalCount());
     progressPosition_ = 0;
@@ -267,14 +292,31 @@ void DataManager::RefreshKbdData() {
     CheckMidiError();
     stepProgress(2);
     view_.hideProgress();
+    listing_ = false;
+    kbdListed_ = true;
     ShowKbdList();
     ShowMemoryBar();
 }
 
 void DataManager::ListKbdType(type::id type) {
     const kbdSlots::TypeRow& row = kbdSlots::of(type);
+    // Nested in a refresh, the refresh ends the list read.
+    const bool outer = !listing_;
+    listing_ = true;
     QueryKbdItems(categoryOf(type), type, true, kbdFolders_[type], row.count, row.firstNumber,
                   row.firstPosition);
+    if (outer)
+        listing_ = false;
+}
+
+void DataManager::forgetKbdListAfterFailure() {
+    listing_ = false;
+    kbdFolders_.clear();
+    kbdListed_ = false;
+    usedDataMemory_ = 0;
+    usedSongMemory_ = 0;
+    ShowKbdList();
+    ShowMemoryBar();
 }
 
 void DataManager::QueryKbdItems(category::id category, type::id type, bool step,
@@ -308,6 +350,12 @@ void DataManager::QueryFreeMemory() {
 }
 
 void DataManager::ShowMemoryBar() {
+    // Figures that were never read, or no longer stand for the keyboard, are
+    // not shown as an empty memory.
+    if (!kbdListed_) {
+        view_.showMemoryBar(false, 0, 0);
+        return;
+    }
     switch (currentType_) {
     case type::UserToneWithWave:
     case type::UserDrumWithWave:
@@ -333,10 +381,13 @@ void DataManager::ShowKbdList() {
     const auto listed = kbdFolders_.find(currentType_);
     for (const KbdDataAttributePtr& item : listed == kbdFolders_.end() ? none : listed->second) {
         // The SMF list leaves out empty slots, and numbers none of its rows.
-        if (smf && item->size == 0)
+        if (smf && item->known && item->size == 0)
             continue;
-        rows.push_back({smf ? std::string() : std::to_string(item->position), item->name,
-                        std::to_string(item->size)});
+        // A slot that could not be read after a failed change is not shown
+        // as holding anything in particular.
+        rows.push_back({smf ? std::string() : std::to_string(item->position),
+                        item->known ? item->name : "?",
+                        item->known ? std::to_string(item->size) : "?"});
         kbdRows_.push_back(item);
     }
     view_.showKbdRows(currentType_, rows);

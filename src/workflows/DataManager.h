@@ -15,6 +15,7 @@
 #include "core/Catalogue.h"
 #include "core/KeyboardTables.h"
 #include "model/KbdData.h"
+#include "model/KeyboardMemoryNeed.h"
 #include "model/VdfDataAttribute.h"
 #include "workflows/DataManagerView.h"
 #include "workflows/KbdActionFrame.h"
@@ -252,6 +253,45 @@ private:
     KbdDataAttributePtr sendTarget(int kbdRow);
     // Throws "Memory Full" when `bytes` do not fit into `free` bytes.
     static void checkRoom(std::uint64_t bytes, std::int64_t free);
+
+    // ---- before and after a change of the keyboard (DataManagerChanges.cpp) ----
+
+    // The slots of `type` as last read from the keyboard; null when the type
+    // was not read since the list was last emptied.
+    const KbdDataAttributeFolder* listedFolder(type::id type) const;
+    // Reads the lists among `types` that were not read, with the progress
+    // window, so that no action decides on a list it never saw.
+    void ensureListed(std::initializer_list<type::id> types);
+    // Asks the keyboard's free memory and throws "Memory Full" unless `need`
+    // fits into it together with what the action's own clearing frees.
+    void checkFits(const KeyboardMemoryNeed& need, const KeyboardMemoryNeed& freed);
+    // "USER RHYTHM 141 "DEMO RH1" 2048 bytes".
+    static std::string describeSlot(type::id type, const KbdDataAttribute& slot);
+    // Whether a slot holds something that a change would destroy.
+    static bool occupied(type::id type, const KbdDataAttribute& slot);
+    // Asks the view; false when the user cancelled. Keeps a copy of `copyOf`
+    // (of `copyType`), or backs the keyboard up, first when the answer says so.
+    bool confirmDestroying(const DestroyQuestion& question, type::id copyType = type::UserTone,
+                           const KbdDataAttributePtr& copyOf = nullptr);
+    // Receives the slot into the folder of replaced items.
+    void keepCopy(type::id type, const KbdDataAttribute& slot);
+    // Reads one slot's name and size again; marks it unknown when that fails.
+    void rereadSlot(type::id type, KbdDataAttribute& slot);
+    // After a failed change: the slots read again, and the list shown.
+    void rereadAfterFailure(type::id type, const std::vector<KbdDataAttributePtr>& records);
+    // Sends `item` into the keyboard; when that fails, the slots it went to
+    // are read again before the failure goes on.
+    void sendReread(KbdData& item, type::id type, const std::vector<KbdDataAttributePtr>& records);
+    // Asks before `file` replaces what `target` holds; true at once for a
+    // slot that holds nothing.
+    bool askBeforeReplacing(type::id type, const KbdDataAttributePtr& target, const VdfData& file);
+    // The slots of `type` a package may fill: its last ones.
+    std::vector<KbdDataAttributePtr> packageSlots(type::id type) const;
+    // The body of "Back Up Keyboard", inside a running action.
+    void backUpKbd(const std::string& folder);
+    // A list read failed part-way: the keyboard list no longer stands for
+    // the keyboard.
+    void forgetKbdListAfterFailure();
     // Files `attribute` under `type` in `folders`, in place of any record of
     // the same file.
     static void fileRecord(VdfDataAttributeFolders& folders, type::id type,
@@ -273,6 +313,8 @@ private:
     KbdTab activeTab_ = KbdTab::Keyboard;
     int progressPosition_ = 0;
     std::string replacedFolder_;
+    // True from the start of a list read to its successful end.
+    bool listing_ = false;
 
     // The items behind the rows on screen, row by row.
     std::vector<KbdDataAttributePtr> kbdRows_;

@@ -56,15 +56,20 @@ void loadSmfAsItIs(VdfData& file, const BackupEntry& entry) {
     file.setName(entry.name);
 }
 
-bool dataArea(type::id t) {
-    return t == type::UserToneWithWave || t == type::UserDrumWithWave || t == type::UserRhythm ||
-           t == type::Smf;
+// Whether a restore clears `slot` before it sends: slots that can be emptied
+// and hold something, and song slots always.
+bool clearedBeforeRestore(type::id t, const KbdDataAttribute& slot) {
+    return DataManager::deletable(t) && (slot.size != 0 || t == type::Song);
 }
 
 } // namespace
 
 void DataManager::BackupKbdExecute(const std::string& folder) {
-    runKbdAction([this, folder] {
+    runKbdAction([this, folder] { backUpKbd(folder); });
+}
+
+void DataManager::backUpKbd(const std::string& folder) {
+    {
         std::error_code error;
         fs::create_directories(folder, error);
         if (error)
@@ -92,7 +97,7 @@ void DataManager::BackupKbdExecute(const std::string& folder) {
         try {
             for (int t = 0; t <= type::Smf; ++t) {
                 const auto type = static_cast<type::id>(t);
-                for (const KbdDataAttributePtr& slot : kbdFolders_[type]) {
+                for (const KbdDataAttributePtr& slot : kbdFolders_.at(type)) {
                     if (slot->size == 0)
                         continue;
                     BackupEntry entry{type,
@@ -131,7 +136,7 @@ void DataManager::BackupKbdExecute(const std::string& folder) {
         fs::remove_all(staging, error);
         manifest.write(folder);
         CloseMidiDialog();
-    });
+    }
 }
 
 void DataManager::RestoreKbdExecute(const std::string& folder) {
@@ -153,51 +158,57 @@ void DataManager::RestoreKbdExecute(const std::string& folder) {
         RefreshKbdData();
         kbdListed_ = true;
 
-        // Every file read and every target found before anything changes.
-        std::vector<std::unique_ptr<VdfData>> files;
+        // Every file read, every target found and the memory counted before
+        // anything changes.
+        std::vector<std::unique_ptr<KbdData>> items;
         std::vector<KbdDataAttributePtr> targets;
-        std::uint64_t dataBytes = 0, songBytes = 0;
+        KeyboardMemoryNeed need, freed;
+        DestroyQuestion question{DestroyQuestion::Action::Restore, "", {}, false, true};
         for (const BackupEntry& entry : manifest->items) {
             KbdDataAttributePtr target;
-            for (const KbdDataAttributePtr& slot : kbdFolders_[entry.type])
+            for (const KbdDataAttributePtr& slot : kbdFolders_.at(entry.type))
                 if (slot->number == entry.number)
                     target = slot;
             if (!target)
                 throw Exception("The backup names a slot this keyboard does not have: " +
                                 describe(entry));
-            auto file = std::make_unique<VdfData>(inFolder(folder, entry.file));
-            if (file->type() != entry.type)
-                throw Exception("The backup file " + file->path() + " does not match its manifest");
+            VdfData file(inFolder(folder, entry.file));
+            if (file.type() != entry.type)
+                throw Exception("The backup file " + file.path() + " does not match its manifest");
             if (entry.type == type::Smf)
-                loadSmfAsItIs(*file, entry);
+                loadSmfAsItIs(file, entry);
             else
-                file->loadForSending();
-            if (entry.type == type::Song)
-                songBytes += file->bytesToSend();
-            else if (dataArea(entry.type))
-                dataBytes += file->bytesToSend();
-            files.push_back(std::move(file));
+                file.loadForSending();
+            items.push_back(std::make_unique<KbdData>(target->number, target->position, file));
+            need += memoryNeeded(*items.back());
+            if (clearedBeforeRestore(entry.type, *target))
+                freed += memoryHeld(entry.type, *target);
+            if (occupied(entry.type, *target))
+                question.lost.push_back(describeSlot(entry.type, *target));
             targets.push_back(target);
         }
+        checkFits(need, freed);
+        question.text = "Restoring puts " + std::to_string(items.size()) +
+                        " items back into their slots, and replaces the " +
+                        std::to_string(question.lost.size()) +
+                        " items that the keyboard holds in them now.";
+        if (!confirmDestroying(question))
+            return;
 
         // The slots being replaced are cleared first, so that the memory
         // they held counts as free.
         for (std::size_t i = 0; i < targets.size(); ++i) {
             const type::id t = manifest->items[i].type;
-            if (!deletable(t) || (targets[i]->size == 0 && t != type::Song))
+            if (!clearedBeforeRestore(t, *targets[i]))
                 continue;
             DeleteKbdItem(t, targets[i]);
             WaitKbdReady(100);
         }
-        QueryFreeMemory();
-        checkRoom(dataBytes, command::dataMemorySize - usedDataMemory_);
-        checkRoom(songBytes, command::songMemorySize - usedSongMemory_);
 
         // The dialog stays open from here to the end (see the backup).
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            SendFileToKbd(*files[i], targets[i]->number, targets[i]->position);
-            CloseMidiDialog();
-            files[i].reset();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            sendReread(*items[i], manifest->items[i].type, {targets[i]});
+            items[i].reset();
             view_.showBackupStep("restored " + describe(manifest->items[i]));
         }
         dialog().SetShowProgress(false);

@@ -7,6 +7,7 @@
 #include "model/VdfData.h"
 #include "workflows/DataManager.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -103,75 +104,134 @@ void DataManager::PutFileToKbdExecute(const std::string& path, int kbdRow) {
 }
 
 void DataManager::PutItemToKbd(VdfData& file, int kbdRow) {
+    ensureListed({currentType_});
     const KbdDataAttributePtr target = sendTarget(kbdRow);
     if (!target)
         return;
-    if (currentType_ == type::UserToneWithWave || currentType_ == type::UserDrumWithWave ||
-        currentType_ == type::UserRhythm)
-        checkRoom(file.bytesToSend(), command::dataMemorySize - usedDataMemory_);
+    const type::id t = currentType_;
     OpenMidiDialog(true);
+    KbdData item(target->number, target->position, file);
+    if (DataManager::deletable(t)) {
+        // The slot is cleared before the send: what it holds now counts as free.
+        rereadSlot(t, *target);
+        checkFits(memoryNeeded(item), memoryHeld(t, *target));
+    }
+    if (!askBeforeReplacing(t, target, file))
+        return;
     dialog().SetCaption("Deleting..");
-    DeleteKbdItem(currentType_, target);
+    DeleteKbdItem(t, target);
     WaitKbdReady(100);
     dialog().SetCaption("");
-    KbdData item(target->number, target->position, file);
-    item.send();
+    sendReread(item, t, {target});
     finishSlotSend(*target, item);
 }
 
 void DataManager::PutSongToKbd(VdfData& file, int kbdRow) {
+    ensureListed({type::Song});
     const KbdDataAttributePtr target = sendTarget(kbdRow);
     if (!target)
         return;
     OpenMidiDialog(false);
+    KbdData item(target->number, target->position, file);
+    // Decided before the slot is cleared: a song that does not fit even into
+    // the memory its slot frees leaves the slot as it is.
+    rereadSlot(type::Song, *target);
+    checkFits(memoryNeeded(item), memoryHeld(type::Song, *target));
+    if (!askBeforeReplacing(type::Song, target, file))
+        return;
     DeleteKbdItem(type::Song, target);
     WaitKbdReady(100);
-    QueryFreeMemory();
-    CloseMidiDialog();
-    // The slot was cleared to make room, and stays cleared when the song
-    // still does not fit.
-    checkRoom(file.bytesToSend(), command::songMemorySize - usedSongMemory_);
-    const auto item = SendFileToKbd(file, target->number, target->position);
-    finishSlotSend(*target, *item);
+    dialog().SetShowProgress(true);
+    sendReread(item, type::Song, {target});
+    finishSlotSend(*target, item);
 }
 
 void DataManager::PutSmfToKbd(VdfData& file) {
-    checkRoom(file.bytesToSend(), command::dataMemorySize - usedDataMemory_);
-    const KbdDataAttributeFolder& folder = kbdFolders_[type::Smf];
+    ensureListed({type::Smf});
+    const KbdDataAttributeFolder& folder = *listedFolder(type::Smf);
     const std::size_t searched =
         folder.size() > smfSlotsKeptForPackages ? folder.size() - smfSlotsKeptForPackages : 0;
+    OpenMidiDialog(true);
     KbdDataAttributePtr target;
-    for (std::size_t i = 0; i < searched && !target; ++i)
-        if (folder[i]->size == 0)
+    for (std::size_t i = 0; i < searched && !target; ++i) {
+        if (!folder[i]->known || folder[i]->size != 0)
+            continue;
+        // The list may be older than the keyboard's content: a slot filled
+        // since is never overwritten.
+        rereadSlot(type::Smf, *folder[i]);
+        if (folder[i]->known && folder[i]->size == 0)
             target = folder[i];
-    if (!target)
+    }
+    if (!target) {
+        ShowKbdList();
         throw Exception("Memory Full");
-    const auto item = SendFileToKbd(file, target->number, target->position);
-    finishSlotSend(*target, *item);
+    }
+    KbdData item(target->number, target->position, file);
+    checkFits(memoryNeeded(item), {});
+    sendReread(item, type::Smf, {target});
+    finishSlotSend(*target, item);
 }
 
 void DataManager::PutPackageToKbd(VdfData& file) {
+    static constexpr type::id cleared[] = {type::UserDrumWithWave, type::UserToneWithWave,
+                                           type::UserRhythm, type::Smf};
+    ensureListed({type::UserDrumWithWave, type::UserToneWithWave, type::UserRhythm, type::Smf});
     OpenMidiDialog(false);
+    // The package's items carry their own slot numbers.
+    KbdData item(0, 0, file);
+
+    // Decided before anything is cleared: the slots as the keyboard holds
+    // them now, and the memory their clearing frees.
+    std::vector<std::pair<type::id, KbdDataAttributePtr>> toClear;
+    KeyboardMemoryNeed freed;
+    DestroyQuestion question{DestroyQuestion::Action::SendPackage, "", {}, false, true};
+    for (type::id t : cleared) {
+        std::vector<KbdDataAttributePtr> reserved = packageSlots(t);
+        // The last slot first, as the keyboard fills them from the front.
+        std::reverse(reserved.begin(), reserved.end());
+        for (const KbdDataAttributePtr& slot : reserved) {
+            rereadSlot(t, *slot);
+            if (!slot->known)
+                throw Exception("The keyboard did not say what " + describeSlot(t, *slot) +
+                                " holds: nothing was changed");
+            if (slot->size == 0)
+                continue;
+            toClear.emplace_back(t, slot);
+            freed += memoryHeld(t, *slot);
+            question.lost.push_back(describeSlot(t, *slot));
+        }
+    }
+    ShowKbdList();
+    checkFits(memoryNeeded(item), freed);
+    question.text = "Sending the package clears " + std::to_string(toClear.size()) +
+                    " items from the keyboard's package slots, and replaces its user tones, "
+                    "DSP settings, organs and registrations there.";
+    if (!confirmDestroying(question))
+        return;
+
     ProgressReporter& progress = view_.progress();
-    progress.setRange(31);
+    progress.setRange(static_cast<int>(toClear.size()));
     progressPosition_ = 0;
     progress.setPosition(progressPosition_);
     progress.setCaption("Deleting...");
     view_.showProgress();
-    // The package's items go into these slots.
-    DeleteLastKbdItems(type::UserDrumWithWave, 1);
-    DeleteLastKbdItems(type::UserToneWithWave, 10);
-    DeleteLastKbdItems(type::UserRhythm, 10);
-    DeleteLastKbdItems(type::Smf, 10);
-    WaitKbdReady(100);
+    for (const auto& [t, slot] : toClear) {
+        DeleteKbdItem(t, slot);
+        WaitKbdReady(100);
+        stepProgress(1);
+    }
     progress.setCaption("");
     view_.hideProgress();
-    QueryFreeMemory();
-    CloseMidiDialog();
 
-    checkRoom(file.bytesToSend(), command::dataMemorySize - usedDataMemory_);
-    // The package's items carry their own slot numbers.
-    SendFileToKbd(file, 0, 0);
+    dialog().SetShowProgress(true);
+    try {
+        item.send();
+    } catch (...) {
+        for (type::id t = type::UserTone; t <= type::Smf; t = static_cast<type::id>(t + 1))
+            if (listedFolder(t))
+                rereadAfterFailure(t, packageSlots(t));
+        throw;
+    }
     // The refresh shows the list's own progress, not the dialog's window per query.
     dialog().SetShowProgress(false);
     RefreshKbdData();
@@ -186,9 +246,46 @@ std::shared_ptr<KbdData> DataManager::SendFileToKbd(VdfData& file, std::uint16_t
     return item;
 }
 
+void DataManager::sendReread(KbdData& item, type::id type,
+                             const std::vector<KbdDataAttributePtr>& records) {
+    dialog().SetShowProgress(true);
+    try {
+        item.send();
+    } catch (...) {
+        rereadAfterFailure(type, records);
+        throw;
+    }
+}
+
+bool DataManager::askBeforeReplacing(type::id type, const KbdDataAttributePtr& target,
+                                     const VdfData& file) {
+    if (!occupied(type, *target))
+        return true;
+    const std::string slot = describeSlot(type, *target);
+    const std::string source = std::filesystem::path(file.path()).filename().string();
+    DestroyQuestion question{DestroyQuestion::Action::Replace,
+                             "Replace " + slot + " on the keyboard with " + source + "?",
+                             {slot},
+                             true,
+                             false};
+    return confirmDestroying(question, type, target);
+}
+
+std::vector<KbdDataAttributePtr> DataManager::packageSlots(type::id type) const {
+    const KbdDataAttributeFolder* folder = listedFolder(type);
+    if (!folder)
+        return {};
+    // Of the data types a package fills, the drum groups give it their last
+    // slot, the others their last ten; songs none.
+    const std::size_t count = type == type::UserDrumWithWave ? 1 : type == type::Song ? 0 : 10;
+    const std::size_t first = folder->size() > count ? folder->size() - count : 0;
+    return {folder->begin() + static_cast<std::ptrdiff_t>(first), folder->end()};
+}
+
 void DataManager::finishSlotSend(KbdDataAttribute& target, const KbdData& item) {
     target.name = item.name();
     target.size = item.size();
+    target.known = true;
     CloseMidiDialog();
     ShowKbdList();
     OpenMidiDialog(false);

@@ -131,6 +131,22 @@ TEST_F(Cli, GetSavesTheItemAndInfoDescribesIt) {
     EXPECT_EQ(put.out, "sent " + path + " (USER RHYTHM)\n");
 }
 
+TEST_F(Cli, PutAndDeleteSayWhatTheyReplaceAndKeepACopyWhenAsked) {
+    ASSERT_EQ(run({"--virtual", "--quiet", "get", "rhythm", "140", data}).status, 0);
+    const std::string kept = scratch.path() + "/kept";
+    const Outcome put =
+        run({"--virtual", "--keep-copy", kept, "put", data + "/DEMO RH1.vdf", "141"});
+    ASSERT_EQ(put.status, 0) << put.err;
+    EXPECT_NE(put.out.find("replacing USER RHYTHM 141 \"DEMO RH2\" 520 bytes\n"), std::string::npos)
+        << put.out;
+    EXPECT_TRUE(std::filesystem::exists(kept + "/DEMO RH2.vdf")) << put.out;
+
+    const Outcome removed = run({"--virtual", "delete", "rhythm", "140"});
+    ASSERT_EQ(removed.status, 0) << removed.err;
+    EXPECT_NE(removed.out.find("clearing  USER RHYTHM 140 \"DEMO RH1\""), std::string::npos)
+        << removed.out;
+}
+
 TEST_F(Cli, UsageErrorsEndWithStatus2AndTheHelp) {
     for (const auto& arguments :
          std::vector<std::vector<std::string>>{{},

@@ -153,7 +153,7 @@ TEST_F(DataManagerTest, TheMemoryBarShowsTheAreaOfEachType) {
     }
 }
 
-TEST_F(DataManagerTest, ATimeOutInTheMiddleOfARefreshLeavesNoRowWithoutAnItem) {
+TEST_F(DataManagerTest, ATimeOutInTheMiddleOfARefreshEmptiesTheListUntilTheNextGoodOne) {
     manager->UpdateKbdListExecute();
     ASSERT_EQ(view.kbdRows.size(), 100u);
     environment.replyTimeout = 300ms;
@@ -164,13 +164,38 @@ TEST_F(DataManagerTest, ATimeOutInTheMiddleOfARefreshLeavesNoRowWithoutAnItem) {
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
     EXPECT_FALSE(view.progressShown);
     EXPECT_EQ(manager->frame().dialog(), nullptr);
+    // Half read, the list no longer stands for the keyboard: nothing of the
+    // earlier one is left to act on, and Send and Receive wait for a good one.
     for (int t = 0; t < type::selectableCount; ++t) {
         manager->ChangeDataTypeExecute(static_cast<type::id>(t));
-        for (std::size_t row = 0; row < view.kbdRows.size(); ++row)
-            ASSERT_NE(manager->kbdRowItem(static_cast<int>(row)), nullptr)
-                << typeLabels[t] << " row " << row;
+        EXPECT_TRUE(view.kbdRows.empty()) << typeLabels[t];
+        EXPECT_EQ(manager->kbdRowItem(0), nullptr) << typeLabels[t];
+        EXPECT_FALSE(view.bar.visible) << typeLabels[t];
     }
-    EXPECT_TRUE(manager->kbdListed()) << "an earlier refresh succeeded";
+    EXPECT_TRUE(manager->kbdFolders().empty());
+    EXPECT_FALSE(manager->kbdListed());
+    EXPECT_FALSE(view.send);
+    EXPECT_FALSE(view.receive);
+
+    setOptions([&](kbdsim::Options& options) { options.faults.noReply.ordinal = 0; });
+    manager->ChangeDataTypeExecute(type::UserTone);
+    manager->UpdateKbdListExecute();
+    EXPECT_EQ(view.kbdRows.size(), 100u);
+    EXPECT_TRUE(manager->kbdListed());
+    EXPECT_TRUE(view.send);
+}
+
+TEST_F(DataManagerTest, ChangingTheDevicesEmptiesTheList) {
+    manager->UpdateKbdListExecute();
+    ASSERT_EQ(view.kbdRows.size(), 100u);
+    manager->ForgetKbdList();
+    EXPECT_TRUE(view.kbdRows.empty());
+    EXPECT_FALSE(view.bar.visible);
+    EXPECT_FALSE(view.send);
+    EXPECT_FALSE(manager->kbdListed());
+    manager->ChangeDataTypeExecute(type::Smf);
+    EXPECT_TRUE(view.kbdRows.empty());
+    EXPECT_FALSE(view.bar.visible);
 }
 
 TEST_F(DataManagerTest, UpdateThisTypeReadsOnlyTheCurrentType) {

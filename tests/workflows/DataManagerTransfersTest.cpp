@@ -9,7 +9,7 @@
 #include "support/ScratchFolder.h"
 #include "support/SmfBytes.h"
 #include "support/TestFiles.h"
-#include "workflows/DataManagerFixture.h"
+#include "workflows/TransfersFixture.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -21,90 +21,8 @@ namespace {
 using kbdsim::KeyboardMemory;
 using test::readFile;
 using test::singleItemFile;
+using test::Transfers;
 using test::writeFile;
-
-class Transfers : public test::DataManagerTest {
-protected:
-    Transfers() {
-        manager->start();
-        manager->UpdateKbdListExecute();
-        EXPECT_TRUE(view.kbdErrors.empty());
-        sent.clear();
-    }
-
-    KeyboardMemory& memory() { return simulator->memory(); }
-
-    // The row of the first item of the current type whose size is not 0.
-    int firstItemRow() const {
-        for (int row = 0; manager->kbdRowItem(row); ++row)
-            if (manager->kbdRowItem(row)->size != 0)
-                return row;
-        return -1;
-    }
-
-    // The row of the PC list that shows the file at `path`; -1 if none.
-    int pcRowOf(const std::string& path) const {
-        for (int row = 0; manager->pcRowItem(row); ++row)
-            if (manager->pcRowItem(row)->path == path)
-                return row;
-        return -1;
-    }
-
-    // Writes a PC file into the data directory and reads the PC list again.
-    std::string putPcFile(const std::string& name, const ByteVector& bytes) {
-        const std::string path = dataDirectory + name;
-        writeFile(path, bytes);
-        manager->UpdatePCListExecute();
-        return path;
-    }
-
-    std::vector<std::string> dataFiles() const {
-        return test::ScratchFolder::fileNames(dataDirectory);
-    }
-
-    // Delete commands (parameters 35 to 39) sent since the last clear, as
-    // (parameter, number).
-    std::vector<std::pair<int, std::int32_t>> deletes() const {
-        std::vector<std::pair<int, std::int32_t>> found;
-        for (const ByteVector& message : sent)
-            if (message.size() > 8 && message[5] == 0x00 && message[6] == 0 && message[7] >= 35 &&
-                message[7] <= 39) {
-                std::int32_t value = 0;
-                SysExIPCDecoder().decodeValue(message, value);
-                found.push_back({message[7], value});
-            }
-        return found;
-    }
-
-    std::size_t dataBlocksSent() const {
-        return static_cast<std::size_t>(
-            std::count_if(sent.begin(), sent.end(),
-                          [](const ByteVector& m) { return m.size() > 5 && m[5] == 4; }));
-    }
-
-    // The buttons and locks as a finished action leaves them on the "Keyboard" tab.
-    void expectActionEnded() {
-        EXPECT_TRUE(view.send);
-        EXPECT_TRUE(view.receive);
-        EXPECT_TRUE(view.update);
-        EXPECT_FALSE(view.locked);
-        EXPECT_FALSE(view.progressShown);
-        EXPECT_FALSE(manager->busy());
-        EXPECT_EQ(manager->frame().dialog(), nullptr);
-    }
-
-    // Fills the data area with SMF items in slots 20 and up until `free` bytes are left.
-    void leaveDataMemory(std::uint32_t free) {
-        for (std::uint16_t n = 20; memory().freeDataMemory() > free; ++n) {
-            const std::uint32_t size = std::min<std::uint32_t>(
-                200000, (memory().freeDataMemory() - free) & ~std::uint32_t{1});
-            if (size == 0)
-                break;
-            ASSERT_EQ(memory().store(category::SMF, n, ByteVector(size, 0x11)),
-                      KeyboardMemory::StoreResult::Stored);
-        }
-    }
-};
 
 // ---- receiving ----
 
@@ -238,7 +156,7 @@ TEST_F(Transfers, AUserToneWithNoRowSelectedLandsInTheFirstSlotWithoutAMemoryChe
     expectActionEnded();
 }
 
-TEST_F(Transfers, AToneGroupThatDoesNotFitFailsWithMemoryFullBeforeAnyTraffic) {
+TEST_F(Transfers, AToneGroupThatDoesNotFitFailsWithMemoryFullBeforeAnyChange) {
     putPcFile("group.vdf",
               test::PackageBuilder(type::UserToneWithWave).toneGroup({3000, 3000}).build());
     manager->ChangeDataTypeExecute(type::UserToneWithWave);
@@ -249,7 +167,8 @@ TEST_F(Transfers, AToneGroupThatDoesNotFitFailsWithMemoryFullBeforeAnyTraffic) {
 
     manager->PutToKbdExecute(0, 3);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
-    EXPECT_TRUE(sent.empty());
+    EXPECT_TRUE(deletes().empty());
+    EXPECT_EQ(dataBlocksSent(), 0u);
     expectActionEnded();
 
     // With room for the wave bytes (the file itself is larger) it is sent.
@@ -263,8 +182,9 @@ TEST_F(Transfers, AToneGroupThatDoesNotFitFailsWithMemoryFullBeforeAnyTraffic) {
         3000u);
 }
 
-TEST_F(Transfers, ASongThatDoesNotFitAfterItsSlotWasClearedLeavesTheSlotEmpty) {
-    ASSERT_GT(memory().data(category::Song, 0)->size(), 0u);
+TEST_F(Transfers, ASongThatDoesNotFitEvenIntoItsClearedSlotLeavesTheSlotAsItWas) {
+    const ByteVector before = *memory().data(category::Song, 0);
+    ASSERT_GT(before.size(), 0u);
     const std::uint32_t free = memory().freeSongMemory();
     ASSERT_EQ(memory().store(category::Song, 3, ByteVector((free - 600) & ~1u, 0x22)),
               KeyboardMemory::StoreResult::Stored);
@@ -275,9 +195,9 @@ TEST_F(Transfers, ASongThatDoesNotFitAfterItsSlotWasClearedLeavesTheSlotEmpty) {
 
     manager->PutToKbdExecute(0, 0);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
-    EXPECT_EQ(deletes(), (std::vector<std::pair<int, std::int32_t>>{{35, 0}}));
+    EXPECT_TRUE(deletes().empty());
     EXPECT_EQ(dataBlocksSent(), 0u);
-    EXPECT_TRUE(memory().data(category::Song, 0)->empty()) << "the slot stays cleared";
+    EXPECT_EQ(*memory().data(category::Song, 0), before) << "the slot keeps its song";
     expectActionEnded();
 }
 

@@ -1,0 +1,142 @@
+// What the data manager does around every change of the keyboard, so that no
+// item there is destroyed for nothing: it acts only on lists it has read,
+// decides that what it sends fits before it clears anything, asks before it
+// destroys (keeping a copy or a backup first when asked to), and after a
+// failed change reads the slot again so that the list shows what the keyboard
+// holds.
+
+#include "core/Exception.h"
+#include "model/KbdData.h"
+#include "workflows/DataManager.h"
+
+#include <QDateTime>
+
+namespace qel {
+
+namespace {
+
+std::string quoted(const std::string& name) {
+    return "\"" + name + "\"";
+}
+
+} // namespace
+
+// ---- lists read ----
+
+const KbdDataAttributeFolder* DataManager::listedFolder(type::id type) const {
+    const auto found = kbdFolders_.find(type);
+    return found == kbdFolders_.end() ? nullptr : &found->second;
+}
+
+void DataManager::ensureListed(std::initializer_list<type::id> types) {
+    std::vector<type::id> missing;
+    int slotCount = 0;
+    for (type::id t : types)
+        if (!listedFolder(t)) {
+            missing.push_back(t);
+            slotCount += kbdSlots::of(t).count;
+        }
+    if (missing.empty())
+        return;
+    OpenMidiDialog(false);
+    ProgressReporter& progress = view_.progress();
+    progress.setCaption("Reading the keyboard list...");
+    progress.setRange(slotCount);
+    progressPosition_ = 0;
+    progress.setPosition(progressPosition_);
+    view_.showProgress();
+    for (type::id t : missing)
+        ListKbdType(t);
+    progress.setCaption("");
+    view_.hideProgress();
+    CloseMidiDialog();
+    ShowKbdList();
+}
+
+// ---- memory ----
+
+void DataManager::checkFits(const KeyboardMemoryNeed& need, const KeyboardMemoryNeed& freed) {
+    QueryFreeMemory();
+    const std::int64_t freeData = std::int64_t{command::dataMemorySize} - usedDataMemory_ +
+                                  static_cast<std::int64_t>(freed.data);
+    const std::int64_t freeSong = std::int64_t{command::songMemorySize} - usedSongMemory_ +
+                                  static_cast<std::int64_t>(freed.song);
+    if (!fitsInto(need, freeData, freeSong))
+        throw Exception("Memory Full");
+}
+
+// ---- asking first ----
+
+std::string DataManager::describeSlot(type::id type, const KbdDataAttribute& slot) {
+    if (!slot.known)
+        return std::string(typeLabels[type]) + " " + std::to_string(slot.position) +
+               " (contents unknown)";
+    return std::string(typeLabels[type]) + " " + std::to_string(slot.position) + " " +
+           quoted(slot.name) + " " + std::to_string(slot.size) + " bytes";
+}
+
+bool DataManager::occupied(type::id type, const KbdDataAttribute& slot) {
+    if (!slot.known)
+        return true;
+    if (slot.size <= 0)
+        return false;
+    // A fixed-size block always has its size; an unused one has a blank name.
+    if (transfer::fixedSize(slot.category) != 0 && type != type::Registration)
+        return slot.name.find_first_not_of(std::string(" \0", 2)) != std::string::npos;
+    return true;
+}
+
+bool DataManager::confirmDestroying(const DestroyQuestion& question, type::id copyType,
+                                    const KbdDataAttributePtr& copyOf) {
+    const DestroyAnswer answer = view_.askBeforeDestroying(question);
+    switch (answer.choice) {
+    case DestroyAnswer::Choice::Cancel:
+        return false;
+    case DestroyAnswer::Choice::BackUpFirst:
+        if (answer.backupFolder.empty())
+            return false;
+        backUpKbd(answer.backupFolder);
+        return true;
+    case DestroyAnswer::Choice::Proceed:
+        if (answer.keepCopy && copyOf && occupied(copyType, *copyOf))
+            keepCopy(copyType, *copyOf);
+        return true;
+    }
+    return false;
+}
+
+void DataManager::keepCopy(type::id type, const KbdDataAttribute& slot) {
+    std::string folder = replacedFolder_;
+    if (folder.empty())
+        folder = GetDataDirectory() + "Replaced/" +
+                 QDateTime::currentDateTime().toString("yyyy-MM-dd HHmmss").toStdString() + "/";
+    else if (folder.back() != '/')
+        folder += '/';
+    const VdfDataAttributePtr kept = ReceiveKbdItem(type, slot, folder);
+    view_.showBackupStep("kept a copy of " + describeSlot(type, slot) + " in " + kept->path);
+}
+
+// ---- after a failed change ----
+
+void DataManager::rereadSlot(type::id type, KbdDataAttribute& slot) {
+    try {
+        OpenMidiDialog(false);
+        const KbdData item(slot.category, type, slot.number);
+        slot.name = item.name();
+        slot.size = item.size();
+        slot.known = true;
+    } catch (const std::exception&) {
+        slot.known = false;
+    }
+    CloseMidiDialog();
+}
+
+void DataManager::rereadAfterFailure(type::id type,
+                                     const std::vector<KbdDataAttributePtr>& records) {
+    for (const KbdDataAttributePtr& slot : records)
+        if (slot)
+            rereadSlot(type, *slot);
+    ShowKbdList();
+}
+
+} // namespace qel
