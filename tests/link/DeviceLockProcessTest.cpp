@@ -29,10 +29,10 @@ TEST(DeviceLockAcrossProcesses, SecondProgramIsRefusedAtOnceUntilTheHolderDies) 
     const std::string refusal = "The keyboard is in use by device_lock_holder (process " +
                                 std::to_string(holder.pid()) + ")";
     // Sharing either of the two devices is enough to be refused.
+    MidiDeviceLocks second;
     for (const Devices& devices : {Devices{"Cable In", "Cable Out"}, Devices{"Cable In", "Other"},
                                    Devices{"Other", "Cable Out"}}) {
         const auto start = std::chrono::steady_clock::now();
-        MidiDeviceLocks second;
         EXPECT_EQ(second.lock(locks.path(), devices), refusal)
             << devices.input << " / " << devices.output;
         EXPECT_LT(std::chrono::steady_clock::now() - start, 1s) << "the refusal must not wait";

@@ -100,6 +100,13 @@ TEST_P(DeviceHeldElsewhere, DialogFailsAtOnceWithTheHolderAndOpensNoPort) {
     EXPECT_TRUE(cablePortsFree());
     EXPECT_EQ(dialog->GetModel(), 0);
     EXPECT_EQ(cableReceived, 0) << "a refused dialog sends nothing";
+    // Nor does it keep the lock of the device the other program left free.
+    const Devices& held = GetParam().devices;
+    MidiDeviceLocks third;
+    EXPECT_EQ(third.lock(locks.path(),
+                         {held.input.empty() ? "Cable" : "", held.output.empty() ? "Cable" : ""}),
+              "");
+    third.release();
     dialog.reset();
 
     otherProgram.release();
