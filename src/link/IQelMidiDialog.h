@@ -16,7 +16,9 @@
 // the destination holds ("SYSEX ERROR"); 25 the user asked the dialog's window
 // to stop a data transfer, which then ended after its current block
 // ("Cancelled"; a cancelled send never sends its end-of-data command, so the
-// keyboard does not store the item).
+// keyboard does not store the item); 26 another program holds the lock of the
+// input or output device, so the dialog opened neither port (the text names
+// that program: "The keyboard is in use by tq7400 (process 1234)").
 //
 // A call made while another operation of the same dialog waits for the
 // keyboard (from an event handled during that wait) does nothing and leaves
@@ -72,8 +74,8 @@ public:
     // The outcome of the last operation.
     virtual std::int32_t GetErrorCode() const = 0;
     // The text for an error code: "MIDI SYSTEM ERROR: " + the driver's text for
-    // 1-20, "MIDI TIMEOUT", "MESSAGE REJECTED", "SYSEX ERROR" for 22-24, and
-    // empty for any other code.
+    // 1-20, "MIDI TIMEOUT", "MESSAGE REJECTED", "SYSEX ERROR" for 22-24,
+    // "Cancelled" for 25, who holds the device for 26, and empty for any other code.
     virtual std::string GetErrorText(std::int32_t code) const = 0;
 };
 

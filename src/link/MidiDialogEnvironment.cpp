@@ -1,6 +1,7 @@
 #include "link/MidiDialogEnvironment.h"
 
 #include "link/HeadlessMidiDialogView.h"
+#include "platform/files/DeviceLock.h"
 #include "platform/registry/Registry.h"
 
 namespace qel {
@@ -12,6 +13,8 @@ MidiDialogEnvironment MidiDialogEnvironment::completed() const {
             std::make_shared<midi::Driver>(std::vector<std::unique_ptr<midi::Backend>>{});
     if (environment.registryLocation.isEmpty())
         environment.registryLocation = registry::Registry::defaultLocation();
+    if (environment.deviceLockFolder.empty())
+        environment.deviceLockFolder = platform::defaultDeviceLockFolder();
     if (!environment.makeView)
         environment.makeView = [] { return std::make_unique<HeadlessMidiDialogView>(); };
     return environment;

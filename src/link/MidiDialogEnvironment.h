@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace qel {
 
@@ -28,11 +29,15 @@ struct MidiDialogEnvironment {
     // and each reply it has taken from its input port, on the UI thread. Empty:
     // nothing watches, and nothing is copied.
     std::function<void(bool sent, const ByteVector& message)> monitor;
+    // The folder of the locks that keep other programs off the devices a
+    // dialog has open. Default: platform::defaultDeviceLockFolder().
+    std::string deviceLockFolder;
     // Makes the dialog's window. Default: a headless one.
     std::function<std::unique_ptr<MidiDialogView>()> makeView;
 
     // This environment with the defaults in place of what it leaves empty: a
-    // driver without devices, the current user's settings, a headless window.
+    // driver without devices, the current user's settings and lock folder, a
+    // headless window.
     MidiDialogEnvironment completed() const;
 };
 

@@ -51,7 +51,7 @@ TQelMidiDialog::TQelMidiDialog(const MidiDialogEnvironment& environment)
     view_->setPosition(progressPosition_);
     inputNames_ = environment.driver->inputNames();
     outputNames_ = environment.driver->outputNames();
-    openStoredDevices(environment.registryLocation);
+    openStoredDevices(environment);
 }
 
 TQelMidiDialog::~TQelMidiDialog() {
@@ -59,8 +59,8 @@ TQelMidiDialog::~TQelMidiDialog() {
     inputPort_.close();
 }
 
-void TQelMidiDialog::openStoredDevices(const QString& registryLocation) {
-    const registry::Registry stored(registryLocation);
+void TQelMidiDialog::openStoredDevices(const MidiDialogEnvironment& environment) {
+    const registry::Registry stored(environment.registryLocation);
     const std::string inputName =
         stored.readString(settings::midiKey, settings::inputDeviceValue).value_or("");
     const std::string outputName =
@@ -72,14 +72,26 @@ void TQelMidiDialog::openStoredDevices(const QString& registryLocation) {
         view_->showError("No Such MIDI Device: " + (inputIndex_ < 0 ? inputName : outputName));
         return;
     }
+    midi::Driver& driver = *environment.driver;
+    const MidiDeviceLocks::Devices devices{
+        driver.inputInProcess(inputIndex_) ? "" : inputNames_[inputIndex_],
+        driver.outputInProcess(outputIndex_) ? "" : outputNames_[outputIndex_]};
+    lockRefusal_ = deviceLocks_.lock(environment.deviceLockFolder, devices);
+    if (!lockRefusal_.empty()) {
+        // Both ports stay closed: the other program's replies are not ours.
+        errorCode_ = dialogError::deviceInUse;
+        return;
+    }
     outputPort_.attach(outputObserver_);
     inputPort_.attach(inputObserver_);
     errorCode_ = static_cast<std::int32_t>(outputPort_.open(outputIndex_));
+    if (errorCode_ == 0) {
+        errorCode_ = static_cast<std::int32_t>(inputPort_.open(inputIndex_));
+        if (errorCode_ != 0)
+            outputPort_.close(); // errorCode_ keeps the input's code
+    }
     if (errorCode_ != 0)
-        return;
-    errorCode_ = static_cast<std::int32_t>(inputPort_.open(inputIndex_));
-    if (errorCode_ != 0)
-        outputPort_.close(); // errorCode_ keeps the input's code
+        deviceLocks_.release(); // no port is open to guard
 }
 
 bool TQelMidiDialog::refusedWhileWaiting() {
@@ -277,6 +289,8 @@ std::string TQelMidiDialog::GetErrorText(std::int32_t code) const {
         return "SYSEX ERROR";
     case dialogError::cancelled:
         return "Cancelled";
+    case dialogError::deviceInUse:
+        return lockRefusal_.empty() ? "The keyboard is in use by another program" : lockRefusal_;
     default:
         return "";
     }

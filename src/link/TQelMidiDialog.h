@@ -13,6 +13,7 @@
 // the block transfer, sizes and names in TQelMidiDialogTransfer.cpp.
 
 #include "core/ByteVector.h"
+#include "link/MidiDeviceLocks.h"
 #include "link/MidiDialogEnvironment.h"
 #include "link/MidiInDev.h"
 #include "link/MidiObserver.h"
@@ -32,6 +33,8 @@ inline constexpr std::int32_t timeout = 22;   // "MIDI TIMEOUT"
 inline constexpr std::int32_t rejected = 23;  // "MESSAGE REJECTED"
 inline constexpr std::int32_t sysEx = 24;     // "SYSEX ERROR"
 inline constexpr std::int32_t cancelled = 25; // "Cancelled": the user stopped a transfer
+// Another program holds the lock of the input or output device; the text names it.
+inline constexpr std::int32_t deviceInUse = 26;
 } // namespace dialogError
 
 class TQelMidiDialog {
@@ -41,6 +44,10 @@ public:
     // to the window's error display as "No Such MIDI Device: <name>"; both ports
     // then stay closed and the error code stays 0. A port that fails to open
     // leaves its code; when the input fails, the output is closed again.
+    // Before the ports open, both devices are locked against other programs
+    // (devices inside the program, such as the virtual keyboard, need no lock):
+    // when another program holds either, both ports stay closed and the error
+    // code is 26, whose text names that program.
     // Every part of `environment` must be set (see MidiDialogEnvironment::completed).
     explicit TQelMidiDialog(const MidiDialogEnvironment& environment);
     // Closes the output port, then the input port.
@@ -75,8 +82,9 @@ private:
     static const ByteVector& firstIndexByte();
     // Sends request_ (prepared on the output port) and shows it to the monitor.
     midi::Result sendRequest();
-    // Creation steps after the device lists: find the stored devices, open the ports.
-    void openStoredDevices(const QString& registryLocation);
+    // Creation steps after the device lists: find the stored devices, lock
+    // them, open the ports.
+    void openStoredDevices(const MidiDialogEnvironment& environment);
     // A call made while another operation waits: refused with error 12.
     bool refusedWhileWaiting();
 
@@ -117,6 +125,9 @@ private:
     std::vector<std::string> inputNames_;
     std::vector<std::string> outputNames_;
     QTimer timer_;
+    // Declared before the ports, so that it is released only after they closed.
+    MidiDeviceLocks deviceLocks_;
+    std::string lockRefusal_; // the text of error 26
     MidiOutDev outputPort_;
     MidiInDev inputPort_;
     ByteVector reply_;

@@ -21,6 +21,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    // The program's process id; -1 once it has ended and been waited for.
+    pid_t pid() const { return pid_; }
     // True while the program has not ended.
     bool running();
     // Sends `signal` and waits up to `bound` for the end, then kills it.

@@ -1,5 +1,7 @@
 #include "platform/files/ProcessInfo.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <filesystem>
 #include <system_error>
 
@@ -17,6 +19,18 @@ unsigned long currentProcessId() {
 #else
     return static_cast<unsigned long>(::getpid());
 #endif
+}
+
+std::string currentProgramName() {
+    if (QCoreApplication::instance() != nullptr)
+        return QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+#ifdef __linux__
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error)
+        return program.filename().string();
+#endif
+    return {};
 }
 
 std::string temporaryFolder() {

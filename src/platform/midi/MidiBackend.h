@@ -79,6 +79,12 @@ public:
     // Opens output device `index` of outputNames().
     virtual Result openOutput(std::size_t index, DoneHandler onDone,
                               std::unique_ptr<OutputDevice>& device) = 0;
+
+    // Whether this system's devices live inside the program itself (the
+    // built-in virtual keyboard): no other program can reach them, so they need
+    // no lock against other programs. Devices of the operating system's MIDI
+    // systems (ALSA, JACK, ...) are shared and answer false.
+    virtual bool inProcess() const { return false; }
 };
 
 } // namespace qel::midi

@@ -54,6 +54,16 @@ Result Driver::openOutput(int index, DoneHandler onDone, std::unique_ptr<OutputD
     return location.backend->openOutput(location.index, std::move(onDone), device);
 }
 
+bool Driver::inputInProcess(int index) {
+    const Location location = locate(index, true);
+    return location.backend && location.backend->inProcess();
+}
+
+bool Driver::outputInProcess(int index) {
+    const Location location = locate(index, false);
+    return location.backend && location.backend->inProcess();
+}
+
 std::shared_ptr<Driver> makeSystemDevicesOnlyDriver() {
     std::vector<std::unique_ptr<Backend>> backends;
     backends.push_back(makeRtMidiBackend());

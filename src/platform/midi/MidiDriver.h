@@ -30,6 +30,12 @@ public:
                      std::unique_ptr<InputDevice>& device);
     Result openOutput(int index, DoneHandler onDone, std::unique_ptr<OutputDevice>& device);
 
+    // Whether the device at `index` of the current input / output list lives
+    // inside the program (see Backend::inProcess); false for an index outside
+    // the list.
+    bool inputInProcess(int index);
+    bool outputInProcess(int index);
+
 private:
     // The backend that holds list position `index`, and the position inside it.
     struct Location {

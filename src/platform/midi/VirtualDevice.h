@@ -54,6 +54,8 @@ public:
                      std::unique_ptr<InputDevice>& device) override;
     Result openOutput(std::size_t index, DoneHandler onDone,
                       std::unique_ptr<OutputDevice>& device) override;
+    // The device lives in this program: true.
+    bool inProcess() const override { return true; }
 
 private:
     std::shared_ptr<VirtualDeviceCore> core_;
