@@ -1,6 +1,8 @@
 // A backup of the in-process virtual keyboard restored into the stand-alone
 // simulator in its own process, over a JACK server the test starts: the two
-// keyboards then hold the same bytes in every slot.
+// keyboards then hold the same bytes in every slot; a restore that fits only
+// once its own slots are cleared succeeds, and one that cannot fit leaves
+// every slot as it was.
 
 #include "kbdsim/MemoryImage.h"
 #include "platform/midi/JackBackend.h"
@@ -82,6 +84,82 @@ TEST(BackupOverJack, AVirtualKeyboardsBackupRestoredIntoTheSimulatorIsByteIdenti
         EXPECT_EQ(source->memory().name(c, n), restored.name(c, n)) << c << " " << n;
     }
     EXPECT_GT(keys.size(), 300u);
+}
+
+// Fills SMF slots 100 and up until exactly `free` bytes of the data memory are left.
+void leaveFree(KeyboardMemory& memory, std::uint32_t free) {
+    for (std::uint16_t n = 100; memory.freeDataMemory() > free && n < 190; ++n)
+        memory.store(
+            category::SMF, n,
+            ByteVector(std::min<std::uint32_t>(200000, memory.freeDataMemory() - free), 0x11));
+}
+
+// A keyboard that holds `memory`: the stand-alone simulator over JACK; the
+// data manager backs the in-process keyboard `source` up and restores it there.
+class RestoreIntoSimulator : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!server.problem().empty())
+            GTEST_SKIP() << server.problem();
+        source->memory().store(category::Rhythm, 150, ByteVector(40000, 0x41));
+        std::vector<std::unique_ptr<midi::Backend>> backends;
+        backends.push_back(midi::makeJackBackend());
+        backends.push_back(kbdsim::makeVirtualKeyboardBackend(source));
+        environment.driver = std::make_shared<midi::Driver>(std::move(backends));
+        environment.registryLocation = registry;
+        environment.replyTimeout = 5000ms;
+        manager = std::make_unique<DataManager>(
+            view, [this] { return createMidiDialog(environment); }, registry);
+        manager->frame().setReadinessPause(10ms);
+        useDevices(registry, kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
+        manager->BackupKbdExecute(backup);
+        ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    }
+
+    // Restores the backup into a simulator that starts with `memory`; the
+    // simulator's memory as it ends.
+    KeyboardMemory restoreInto(const KeyboardMemory& memory) {
+        kbdsim::MemoryImage::save(memory, image);
+        test::Program simulator(KBDSIM_PROGRAM, {"--api", "jack", "--name", simulatorName,
+                                                 "--memory", QString::fromStdString(image)});
+        EXPECT_TRUE(simulator.waitForOutput("tq7400-kbdsim ready", 10s)) << simulator.output();
+        useDevices(registry, std::string(simulatorName) + " Out:MIDI Out",
+                   std::string(simulatorName) + " In:MIDI In");
+        manager->RestoreKbdExecute(backup);
+        EXPECT_TRUE(simulator.stop()) << simulator.output();
+        return kbdsim::MemoryImage::load(image);
+    }
+
+    test::JackServer server{test::uniqueServerName("qel-restore")};
+    QTemporaryDir folder;
+    const QString registry = folder.filePath("settings.json");
+    const std::string backup = folder.filePath("backup").toStdString();
+    const std::string image = folder.filePath("simulator.img").toStdString();
+    std::shared_ptr<kbdsim::KeyboardSimulator> source =
+        std::make_shared<kbdsim::KeyboardSimulator>();
+    MidiDialogEnvironment environment;
+    test::RecordingView view;
+    std::unique_ptr<DataManager> manager;
+};
+
+TEST_F(RestoreIntoSimulator, ARestoreThatFitsOnlyOnceItsSlotsAreClearedSucceeds) {
+    // The keyboard holds what the backup holds, and 1,000 bytes free besides:
+    // far less than the backup needs, all of it once its slots are cleared.
+    KeyboardMemory full = source->memory();
+    leaveFree(full, 1000);
+    const KeyboardMemory restored = restoreInto(full);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    EXPECT_EQ(*restored.data(category::Rhythm, 150), ByteVector(40000, 0x41));
+}
+
+TEST_F(RestoreIntoSimulator, ARestoreThatCannotFitLeavesEverySlotAsItWas) {
+    // The big rhythm is gone and its room taken: the backup cannot fit.
+    KeyboardMemory full = source->memory();
+    full.clear(category::Rhythm, 150);
+    leaveFree(full, 1000);
+    const KeyboardMemory restored = restoreInto(full);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
+    EXPECT_EQ(test::slotContents(restored), test::slotContents(full));
 }
 
 } // namespace

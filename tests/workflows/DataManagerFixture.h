@@ -16,10 +16,20 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace qel::test {
 
 using namespace std::chrono_literals;
+
+// Every stored slot of a keyboard memory: its data and kept name, by key.
+inline std::map<std::uint32_t, std::pair<ByteVector, std::string>>
+slotContents(const kbdsim::KeyboardMemory& memory) {
+    std::map<std::uint32_t, std::pair<ByteVector, std::string>> contents;
+    for (const auto& [key, slot] : memory.storedSlots())
+        contents[key] = {slot.data, slot.keptName};
+    return contents;
+}
 
 class RecordingProgress : public ProgressReporter {
 public:

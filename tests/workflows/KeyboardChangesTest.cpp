@@ -25,12 +25,8 @@ using namespace std::chrono_literals;
 
 class KeyboardChanges : public Transfers {
 protected:
-    // Every slot of the keyboard as it stands: data and kept name.
     std::map<std::uint32_t, std::pair<ByteVector, std::string>> snapshot() {
-        std::map<std::uint32_t, std::pair<ByteVector, std::string>> held;
-        for (const auto& [key, slot] : memory().storedSlots())
-            held[key] = {slot.data, slot.keptName};
-        return held;
+        return test::slotContents(memory());
     }
 
     // Fills SMF slots 100 and up (outside what the tests use) until exactly
