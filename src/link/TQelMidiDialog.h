@@ -19,6 +19,7 @@
 #include "link/MidiOutDev.h"
 
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -70,6 +71,15 @@ public:
     // destroyed then.
     bool waiting() const { return waiting_; }
 
+    // Whether the user asked the window to stop (see IQelMidiDialog).
+    bool cancelRequested() const;
+    // No wait of a later operation lasts past `deadline` (see IQelMidiDialog).
+    void setDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
+
+    // How often a wait looks at the window's cancel request when no event
+    // comes: a terminal's interrupt only sets a flag, which no event announces.
+    static constexpr std::chrono::milliseconds cancelPollInterval{50};
+
 private:
     // The one index byte (0) of the parameters the dialog asks and sets itself.
     static const ByteVector& firstIndexByte();
@@ -83,21 +93,28 @@ private:
     // The request/reply cycle for the message in request_: send it, wait for
     // the reply or the time-out. False with errorCode_ set when it stopped.
     bool runCycle();
-    // Handles events until done_; the timer guarantees an end.
+    // Handles events until done_ or a cancel request (cancelled_); the timer
+    // guarantees an end.
     void waitUntilDone();
     void armCycleCallbacks();
+    // Starts the reply timer for the reply time-out, cut short by the deadline.
+    void startReplyTimer();
 
     void onRequestSent();
     void onReplyReceived();
     void onTimeout();
     void onEndSent();
+    void onCancelled();
 
     // Data transfer steps: one block out, one block in.
     void sendBlock(std::uint16_t category, std::uint16_t number, const ByteVector& bytes,
                    std::uint16_t block);
-    // The first block is asked with a data request, every later one with the
-    // next-block command. False at the end of the item or on failure.
-    bool receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block, bool first);
+    // Block k is asked with a data request when it is the first (k = 0), with
+    // the next-block command otherwise. A data block that fails
+    // checkDataBlock() for k ends the transfer with error 24. False at the end
+    // of the item or on failure.
+    bool receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block,
+                      std::uint32_t k);
     // The end-of-data command after the last block; waits until it has left.
     void sendEndOfData(std::uint16_t category, std::uint16_t number);
     std::int32_t dataSize(std::uint16_t category, std::uint16_t number);
@@ -106,10 +123,6 @@ private:
     void hideWindow();
     void setProgressMaximum(std::int64_t maximum);
     void setProgressPosition(std::int64_t position);
-    // Whether the user asked the window to stop; a transfer then ends at the
-    // block boundary with error 25.
-    bool cancelRequested() const;
-
     std::unique_ptr<MidiDialogView> view_;
     std::function<void(bool, const ByteVector&)> monitor_;
     int inputIndex_ = -1;
@@ -117,6 +130,9 @@ private:
     std::vector<std::string> inputNames_;
     std::vector<std::string> outputNames_;
     QTimer timer_;
+    std::chrono::milliseconds replyTimeout_;
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+    QTimer cancelPoll_; // runs while an operation waits
     MidiOutDev outputPort_;
     MidiInDev inputPort_;
     ByteVector reply_;
@@ -125,6 +141,7 @@ private:
     MidiObserver inputObserver_;
     bool done_ = false;
     bool timedOut_ = false;
+    bool cancelled_ = false; // the last wait ended on a cancel request
     bool showProgress_ = true;
     std::int32_t errorCode_ = 0;
     bool waiting_ = false;
