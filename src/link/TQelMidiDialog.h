@@ -32,7 +32,7 @@ namespace dialogError {
 inline constexpr std::int32_t timeout = 22;   // "MIDI TIMEOUT"
 inline constexpr std::int32_t rejected = 23;  // "MESSAGE REJECTED"
 inline constexpr std::int32_t sysEx = 24;     // "SYSEX ERROR"
-inline constexpr std::int32_t cancelled = 25; // "Cancelled": the user stopped a transfer
+inline constexpr std::int32_t cancelled = 25; // "Cancelled": the user asked to stop
 } // namespace dialogError
 
 class TQelMidiDialog {
