@@ -15,6 +15,36 @@ namespace kbdsim {
 namespace sysex = qel::sysex;
 using namespace internal;
 
+namespace {
+
+// Frame offsets of a data block: block number (2 bytes), pair count, groups.
+constexpr std::size_t blockNumberOffset = 11;
+constexpr std::size_t pairCountOffset = 13;
+constexpr std::size_t firstGroupOffset = 14;
+
+void corrupt(Bytes& block, BlockCorruption corruption) {
+    const auto plusOne = [](std::uint8_t& byte) { byte = (byte + 1) & 0x7F; };
+    switch (corruption) {
+    case BlockCorruption::None:
+        break;
+    case BlockCorruption::Checksum:
+        plusOne(block[block.size() - 2]);
+        break;
+    case BlockCorruption::PairCount:
+        plusOne(block[pairCountOffset]);
+        break;
+    case BlockCorruption::BlockNumber:
+        plusOne(block[blockNumberOffset]);
+        break;
+    case BlockCorruption::FlippedBit:
+        // Blocks sent are never empty: the first group is there.
+        block[firstGroupOffset] ^= 0x01;
+        break;
+    }
+}
+
+} // namespace
+
 namespace internal {
 
 Bytes handshake(std::uint16_t category, std::uint16_t number, std::uint8_t command) {
@@ -56,6 +86,8 @@ Bytes KeyboardSimulator::Impl::sendBlock(Outgoing& item) {
     // An odd last byte goes out padded with a zero: blocks carry whole pairs.
     qel::SysExHDSEncoder().encode(item.category, item.number,
                                   static_cast<std::uint16_t>(item.nextBlock), block, out);
+    if (options.faults.corruptAtBlock == item.nextBlock)
+        corrupt(out, options.faults.blockCorruption);
     noteBlockDone(item.nextBlock);
     ++item.nextBlock;
     return out;

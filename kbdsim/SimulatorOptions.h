@@ -43,6 +43,16 @@ enum class Malformation : std::uint8_t {
     MissingEnd,        // the final F7 is dropped: "EOX error"
 };
 
+// How a data block sent to the PC is spoiled by Faults::corruptAtBlock. Each
+// one is a block the PC must not take.
+enum class BlockCorruption : std::uint8_t {
+    None,
+    Checksum,    // the checksum is one too high
+    PairCount,   // the pair count is one more than the pairs carried
+    BlockNumber, // the block number is one too high: out of sequence
+    FlippedBit,  // bit 0 of the first data group is flipped, the checksum left as it was
+};
+
 // Faults chosen per run. The default injects none.
 struct Faults {
     // Messages that are lost: they get no reply and have no effect (the PC
@@ -67,6 +77,11 @@ struct Faults {
     // After each delete command the next `busyPollsAfterDelete` model requests
     // get no reply, as a keyboard that is still busy.
     unsigned busyPollsAfterDelete = 0;
+
+    // Block k (counting from 0) of every item sent to the PC is spoiled as
+    // `blockCorruption` says.
+    BlockCorruption blockCorruption = BlockCorruption::None;
+    std::optional<std::uint32_t> corruptAtBlock;
 
     // Once block k (counting from 0) of a transfer has been sent or acknowledged,
     // in either direction, the keyboard stops answering anything for the rest of

@@ -41,6 +41,19 @@ Malformation malformation(const std::string& option, const std::string& text) {
     throw qel::Exception(option + ": expected short, manufacturer or end, got \"" + text + "\"");
 }
 
+BlockCorruption corruption(const std::string& option, const std::string& text) {
+    if (text == "checksum")
+        return BlockCorruption::Checksum;
+    if (text == "pairs")
+        return BlockCorruption::PairCount;
+    if (text == "number")
+        return BlockCorruption::BlockNumber;
+    if (text == "bit")
+        return BlockCorruption::FlippedBit;
+    throw qel::Exception(option + ": expected checksum, pairs, number or bit, got \"" + text +
+                         "\"");
+}
+
 constexpr std::uint64_t maxOrdinal = 1'000'000'000;
 constexpr std::uint64_t maxBlock = 16383;
 constexpr std::uint64_t maxMilliseconds = 3'600'000;
@@ -109,6 +122,10 @@ Settings parseCommandLine(const std::vector<std::string>& arguments) {
             faults.lateBy = milliseconds();
         else if (option == "--busy-after-delete")
             faults.busyPollsAfterDelete = static_cast<unsigned>(number(option, value(), 100000));
+        else if (option == "--corrupt-block")
+            faults.corruptAtBlock = static_cast<std::uint32_t>(number(option, value(), maxBlock));
+        else if (option == "--corruption")
+            faults.blockCorruption = corruption(option, value());
         else if (option == "--silent-after-block")
             faults.silentAfterBlock = static_cast<std::uint32_t>(number(option, value(), maxBlock));
         else
@@ -157,6 +174,10 @@ model, parameter, value, data-request, next-block, block, end-of-data):
   --late-by MS
   --busy-after-delete N    leave N model requests unanswered after each delete
   --silent-after-block K   answer nothing once block K of a transfer is done
+  --corrupt-block K        spoil block K of each item sent, as --corruption says
+  --corruption checksum|pairs|number|bit
+                           a wrong checksum, pair count or block number, or one
+                           flipped bit in the data
   --help                   show this text
 )";
 }

@@ -14,7 +14,7 @@ MidiDialogWindow::MidiDialogWindow(QWidget* mainWindow)
     : QDialog(nullptr), mainWindow_(mainWindow), progressBar_(new QProgressBar(this)),
       cancelButton_(new QPushButton("Cancel", this)) {
     // A title bar without a close box: an operation ends by itself or through
-    // Cancel, which lets it end cleanly at a block boundary.
+    // Cancel, which ends it cleanly with error 25.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(false);
     setFixedSize(262, 101);
@@ -70,7 +70,7 @@ void MidiDialogWindow::reject() {
 
 void MidiDialogWindow::requestCancel() {
     cancelRequested_ = true;
-    // Pressed once is enough; the transfer ends at its next block.
+    // Pressed once is enough; the operation's wait ends at once.
     cancelButton_->setEnabled(false);
 }
 

@@ -3,8 +3,11 @@
 // The MIDI dialog's window on screen: a small dialog with a caption, one
 // progress bar and a Cancel button, shown without modality while a keyboard
 // operation runs, and the application's error display for failures at the
-// dialog's creation. Cancel (or Esc) asks the running transfer to stop at its
-// next block; the window stays up until the transfer has ended.
+// dialog's creation. Cancel (or Esc) asks the running operation to stop: the
+// MIDI dialog looks at the request whenever its wait handles an event and ends
+// that wait at once, with error 25; the window stays up until the operation
+// has ended. The request holds until the window is next shown; a cancel that
+// ended a wait is never lost by that, since its operation fails with 25.
 // The MIDI dialog reaches it only through MidiDialogView.
 
 #include "link/MidiDialogView.h"
@@ -32,7 +35,7 @@ public:
     void setRange(int maximum) override;
     void setPosition(int position) override;
     // Shows the window with a fresh Cancel button: a request made for an
-    // earlier transfer does not stop the next one.
+    // earlier operation does not stop the next one.
     void show() override;
     void hide() override;
     bool cancelRequested() const override { return cancelRequested_; }

@@ -1,8 +1,9 @@
 #pragma once
 
 // Ctrl+C on the terminal: instead of ending the program at once (which could
-// cut a transfer or a file write short), it asks the running transfer to stop
-// at its next block, as the window's Cancel button does.
+// cut a transfer or a file write short), it asks the running operation to
+// stop, as the window's Cancel button does. The handler only sets a flag;
+// every wait for the keyboard looks at it several times a second and ends.
 
 namespace qel::cli {
 

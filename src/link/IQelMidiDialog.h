@@ -13,12 +13,15 @@
 // Error codes: 0 success; 1-20 and 64 up: driver result codes; 22 no reply in
 // time ("MIDI TIMEOUT"); 23 the keyboard rejected a message ("MESSAGE
 // REJECTED"); 24 the keyboard reported a SysEx error, or sent more data than
-// the destination holds ("SYSEX ERROR"); 25 the user asked the dialog's window
-// to stop a data transfer, which then ended after its current block
-// ("Cancelled"; a cancelled send never sends its end-of-data command, so the
-// keyboard does not store the item); 26 another program holds the lock of the
-// input or output device, so the dialog opened neither port (the text names
-// that program: "The keyboard is in use by tq7400 (process 1234)").
+// the destination holds, or a data block that fails its check: checksum, pair
+// count, or block number out of sequence ("SYSEX ERROR"); 25 the user asked
+// the dialog's window to stop (Cancel, or an interrupt on a terminal): any wait
+// for the keyboard then ends within a fraction of a second, and a transfer
+// between two blocks ("Cancelled"; a send cancelled before its end-of-data
+// command has been handed to the port is not stored by the keyboard); 26
+// another program holds the lock of the input or output device, so the dialog
+// opened neither port (the text names that program: "The keyboard is in use
+// by tq7400 (process 1234)").
 //
 // A call made while another operation of the same dialog waits for the
 // keyboard (from an event handled during that wait) does nothing and leaves
@@ -27,6 +30,7 @@
 
 #include "core/ByteVector.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -74,9 +78,19 @@ public:
     // The outcome of the last operation.
     virtual std::int32_t GetErrorCode() const = 0;
     // The text for an error code: "MIDI SYSTEM ERROR: " + the driver's text for
-    // 1-20, "MIDI TIMEOUT", "MESSAGE REJECTED", "SYSEX ERROR" for 22-24,
-    // "Cancelled" for 25, who holds the device for 26, and empty for any other code.
+    // 1-20, "MIDI TIMEOUT", "MESSAGE REJECTED", "SYSEX ERROR", "Cancelled" for
+    // 22-25, who holds the device for 26, and empty for any other code.
     virtual std::string GetErrorText(std::int32_t code) const = 0;
+
+    // Whether the user asked the dialog's window to stop: its Cancel since it
+    // was last shown, or an interrupt on the terminal. Waits of the dialog's
+    // own end with error 25 then; code that waits between operations (the
+    // readiness poll) asks here, as the window's owner is the dialog.
+    virtual bool cancelRequested() const = 0;
+    // No wait of a later operation lasts past `deadline`: a reply still
+    // missing then ends the operation as a time-out (22). The default,
+    // time_point::max(), leaves only the reply time-out.
+    virtual void setDeadline(std::chrono::steady_clock::time_point deadline) = 0;
 };
 
 } // namespace qel

@@ -70,4 +70,12 @@ std::string QelMidiDialogDelegator::GetErrorText(std::int32_t code) const {
     return dialog_->GetErrorText(code);
 }
 
+bool QelMidiDialogDelegator::cancelRequested() const {
+    return dialog_->cancelRequested();
+}
+
+void QelMidiDialogDelegator::setDeadline(std::chrono::steady_clock::time_point deadline) {
+    dialog_->setDeadline(deadline);
+}
+
 } // namespace qel

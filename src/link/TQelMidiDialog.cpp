@@ -41,12 +41,15 @@ const ByteVector& TQelMidiDialog::firstIndexByte() {
 }
 
 TQelMidiDialog::TQelMidiDialog(const MidiDialogEnvironment& environment)
-    : view_(environment.makeView()), monitor_(environment.monitor), outputPort_(environment.driver),
+    : view_(environment.makeView()), monitor_(environment.monitor),
+      replyTimeout_(environment.replyTimeout), outputPort_(environment.driver),
       inputPort_(environment.driver) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     timer_.setInterval(environment.replyTimeout);
     timer_.callOnTimeout([this] { onTimeout(); });
+    // Its events only wake the wait, which then looks at the cancel request.
+    cancelPoll_.setInterval(cancelPollInterval);
     view_->setRange(progressMaximum_);
     view_->setPosition(progressPosition_);
     inputNames_ = environment.driver->inputNames();
@@ -121,11 +124,15 @@ bool TQelMidiDialog::runCycle() {
     if (errorCode_ != 0)
         return false;
     // Also bounds the wait for the message to leave; restarted when it has.
-    timer_.start();
+    startReplyTimer();
     waitUntilDone();
     errorCode_ = static_cast<std::int32_t>(inputPort_.stop());
     if (errorCode_ != 0)
         return false;
+    if (cancelled_) {
+        errorCode_ = dialogError::cancelled;
+        return false;
+    }
     if (timedOut_) {
         errorCode_ = dialogError::timeout;
         return false;
@@ -144,13 +151,28 @@ void TQelMidiDialog::waitUntilDone() {
             dialog.errorCode_ = code;
         }
     } waiting(*this);
-    while (!done_)
+    cancelled_ = false;
+    cancelPoll_.start();
+    // A cancel that comes with the reply in one batch of events still wins:
+    // the window resets its request when it is next shown, so a request left
+    // unanswered here would be lost.
+    while (!done_ && !cancelRequested())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    cancelPoll_.stop();
+    if (cancelRequested())
+        onCancelled();
+}
+
+void TQelMidiDialog::startReplyTimer() {
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    const auto left = deadline_ > now ? duration_cast<milliseconds>(deadline_ - now) : 0ms;
+    timer_.start(std::min(replyTimeout_, left));
 }
 
 void TQelMidiDialog::onRequestSent() {
     outputObserver_.clearCallback();
-    timer_.start(); // the time-out counts from the moment the request has left
+    startReplyTimer(); // the time-out counts from the moment the request has left
 }
 
 void TQelMidiDialog::onReplyReceived() {
@@ -178,6 +200,15 @@ void TQelMidiDialog::onEndSent() {
     outputObserver_.clearCallback();
     timer_.stop();
     done_ = true;
+}
+
+void TQelMidiDialog::onCancelled() {
+    // Ends the wait as a time-out would: a late reply is ignored.
+    timer_.stop();
+    done_ = true;
+    cancelled_ = true;
+    outputObserver_.clearCallback();
+    inputObserver_.clearCallback();
 }
 
 // ---- window ----

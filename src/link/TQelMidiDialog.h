@@ -20,6 +20,7 @@
 #include "link/MidiOutDev.h"
 
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -32,7 +33,7 @@ namespace dialogError {
 inline constexpr std::int32_t timeout = 22;   // "MIDI TIMEOUT"
 inline constexpr std::int32_t rejected = 23;  // "MESSAGE REJECTED"
 inline constexpr std::int32_t sysEx = 24;     // "SYSEX ERROR"
-inline constexpr std::int32_t cancelled = 25; // "Cancelled": the user stopped a transfer
+inline constexpr std::int32_t cancelled = 25; // "Cancelled": the user asked to stop
 // Another program holds the lock of the input or output device; the text names it.
 inline constexpr std::int32_t deviceInUse = 26;
 } // namespace dialogError
@@ -77,6 +78,15 @@ public:
     // destroyed then.
     bool waiting() const { return waiting_; }
 
+    // Whether the user asked the window to stop (see IQelMidiDialog).
+    bool cancelRequested() const;
+    // No wait of a later operation lasts past `deadline` (see IQelMidiDialog).
+    void setDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
+
+    // How often a wait looks at the window's cancel request when no event
+    // comes: a terminal's interrupt only sets a flag, which no event announces.
+    static constexpr std::chrono::milliseconds cancelPollInterval{50};
+
 private:
     // The one index byte (0) of the parameters the dialog asks and sets itself.
     static const ByteVector& firstIndexByte();
@@ -91,21 +101,28 @@ private:
     // The request/reply cycle for the message in request_: send it, wait for
     // the reply or the time-out. False with errorCode_ set when it stopped.
     bool runCycle();
-    // Handles events until done_; the timer guarantees an end.
+    // Handles events until done_ or a cancel request (cancelled_); the timer
+    // guarantees an end.
     void waitUntilDone();
     void armCycleCallbacks();
+    // Starts the reply timer for the reply time-out, cut short by the deadline.
+    void startReplyTimer();
 
     void onRequestSent();
     void onReplyReceived();
     void onTimeout();
     void onEndSent();
+    void onCancelled();
 
     // Data transfer steps: one block out, one block in.
     void sendBlock(std::uint16_t category, std::uint16_t number, const ByteVector& bytes,
                    std::uint16_t block);
-    // The first block is asked with a data request, every later one with the
-    // next-block command. False at the end of the item or on failure.
-    bool receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block, bool first);
+    // Block k is asked with a data request when it is the first (k = 0), with
+    // the next-block command otherwise. A data block that fails
+    // checkDataBlock() for k ends the transfer with error 24. False at the end
+    // of the item or on failure.
+    bool receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block,
+                      std::uint32_t k);
     // The end-of-data command after the last block; waits until it has left.
     void sendEndOfData(std::uint16_t category, std::uint16_t number);
     std::int32_t dataSize(std::uint16_t category, std::uint16_t number);
@@ -114,10 +131,6 @@ private:
     void hideWindow();
     void setProgressMaximum(std::int64_t maximum);
     void setProgressPosition(std::int64_t position);
-    // Whether the user asked the window to stop; a transfer then ends at the
-    // block boundary with error 25.
-    bool cancelRequested() const;
-
     std::unique_ptr<MidiDialogView> view_;
     std::function<void(bool, const ByteVector&)> monitor_;
     int inputIndex_ = -1;
@@ -128,6 +141,9 @@ private:
     // Declared before the ports, so that it is released only after they closed.
     MidiDeviceLocks deviceLocks_;
     std::string lockRefusal_; // the text of error 26
+    std::chrono::milliseconds replyTimeout_;
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+    QTimer cancelPoll_; // runs while an operation waits
     MidiOutDev outputPort_;
     MidiInDev inputPort_;
     ByteVector reply_;
@@ -136,6 +152,7 @@ private:
     MidiObserver inputObserver_;
     bool done_ = false;
     bool timedOut_ = false;
+    bool cancelled_ = false; // the last wait ended on a cancel request
     bool showProgress_ = true;
     std::int32_t errorCode_ = 0;
     bool waiting_ = false;

@@ -2,6 +2,7 @@
 // handshake per block, and the size and name of items.
 
 #include "core/KeyboardTables.h"
+#include "link/DataBlockCheck.h"
 #include "link/SysExDecoder.h"
 #include "link/SysExEncoder.h"
 #include "link/TQelMidiDialog.h"
@@ -92,9 +93,11 @@ void TQelMidiDialog::sendEndOfData(std::uint16_t category, std::uint16_t number)
     errorCode_ = static_cast<std::int32_t>(sendRequest());
     if (errorCode_ != 0)
         return;
-    timer_.start(); // a message that never leaves must not hold the dialog
+    startReplyTimer(); // a message that never leaves must not hold the dialog
     waitUntilDone();
-    if (timedOut_)
+    if (cancelled_)
+        errorCode_ = dialogError::cancelled;
+    else if (timedOut_)
         errorCode_ = dialogError::timeout;
 }
 
@@ -105,11 +108,13 @@ std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t nu
     errorCode_ = 0;
     // The size query moves the bar itself; the transfer starts from 0 after it.
     setProgressMaximum(dataSize(category, number));
+    if (errorCode_ == dialogError::cancelled)
+        return 0; // a failed size query only costs the bar its range, a cancel ends it all
     setProgressPosition(0);
     showWindow();
     std::size_t written = 0;
     ByteVector block;
-    for (bool first = true; receiveBlock(category, number, block, first); first = false) {
+    for (std::uint32_t k = 0; receiveBlock(category, number, block, k); ++k) {
         if (block.size() > destination.size() - written) {
             // More than the caller has room for: nothing is written past it.
             errorCode_ = dialogError::sysEx;
@@ -135,9 +140,9 @@ std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t nu
 }
 
 bool TQelMidiDialog::receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block,
-                                  bool first) {
+                                  std::uint32_t k) {
     ByteVector message;
-    if (first)
+    if (k == 0)
         SysExHDREncoder().encode(category, number, 0, message);
     else
         SysExHCCEncoder().encode(category, number, 0, sysex::NextBlock, message);
@@ -147,6 +152,12 @@ bool TQelMidiDialog::receiveBlock(std::uint16_t category, std::uint16_t number, 
         return false;
     const std::uint8_t type = messageType(reply_);
     if (type == sysex::DataBlock) {
+        // A block spoiled on the way, or one out of its place, is never taken:
+        // the item would be saved with wrong bytes and nobody would know.
+        if (checkDataBlock(reply_, k) != DataBlockFault::None) {
+            errorCode_ = dialogError::sysEx;
+            return false;
+        }
         block.clear();
         SysExHDSDecoder().decodeData(reply_, block);
         return true;

@@ -2,10 +2,12 @@
 
 #include "core/Exception.h"
 #include "link/MidiDialogFactory.h"
+#include "link/TQelMidiDialog.h"
 #include "model/CurrentMidiDialog.h"
 
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 
 namespace qel {
 
@@ -57,15 +59,38 @@ void KbdActionFrame::waitKbdReady(int limit) {
     if (!dialog_)
         throw Exception("The MIDI connection to the keyboard is not open");
     IQelMidiDialog& dialog = *dialog_;
-    for (int attempt = 0; attempt < 2 * limit; ++attempt) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + readinessLimit_;
+    // The cancel request is the dialog's, because its window (or the
+    // terminal standing in for it) is where the user asks to stop; the frame
+    // has no window of its own to ask.
+    const auto cancelled = [&dialog] { return dialog.cancelRequested(); };
+    struct Bounded {
+        IQelMidiDialog& dialog;
+        Bounded(IQelMidiDialog& d, Clock::time_point at) : dialog(d) { d.setDeadline(at); }
+        ~Bounded() { dialog.setDeadline(Clock::time_point::max()); }
+    } bounded(dialog, deadline);
+    for (int attempt = 0; attempt < 2 * limit && Clock::now() < deadline; ++attempt) {
+        if (cancelled())
+            throw Exception("Cancelled");
+        std::int32_t code = 0;
         try {
             dialog.GetModel();
-            if (dialog.GetErrorCode() == 0)
-                return;
+            code = dialog.GetErrorCode();
         } catch (const Exception&) {
             // A malformed answer counts as no answer: the keyboard is still busy.
+            code = -1;
         }
-        pauseRunningEvents(readinessPause_);
+        if (code == 0)
+            return;
+        if (code == dialogError::cancelled || cancelled())
+            throw Exception("Cancelled");
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left <= std::chrono::milliseconds(0))
+            break;
+        if (!pauseRunningEvents(std::min(readinessPause_, left), cancelled))
+            throw Exception("Cancelled");
     }
     throw Exception("MIDI TIMEOUT");
 }
@@ -81,13 +106,30 @@ KbdActionFrame::Action::~Action() {
 }
 
 void pauseRunningEvents(std::chrono::milliseconds duration) {
+    pauseRunningEvents(duration, [] { return false; });
+}
+
+bool pauseRunningEvents(std::chrono::milliseconds duration, const std::function<bool()>& stop,
+                        std::chrono::milliseconds checkInterval) {
+    if (stop())
+        return false;
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer check;
+    bool stopped = false;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (stop()) {
+            stopped = true;
+            loop.quit();
+        }
+    });
     timer.start(duration);
+    check.start(checkInterval);
     loop.exec();
+    return !stopped;
 }
 
 } // namespace qel

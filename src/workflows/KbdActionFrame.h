@@ -53,13 +53,22 @@ public:
     // WaitKbdReady: asks the keyboard its model until it answers without
     // error, at most 2 * limit times, with a pause between two attempts; an
     // attempt that throws counts as failed. Throws Exception "MIDI TIMEOUT"
-    // when no attempt succeeded. Needs an open dialog.
+    // when no attempt succeeded, and at the latest when the readiness limit
+    // has passed: attempts that get no answer each wait the reply time-out,
+    // and 200 of them would hold the program for half an hour. The last
+    // attempt is cut short at the limit too (IQelMidiDialog::setDeadline).
+    // A cancel request (IQelMidiDialog::cancelRequested) ends the attempt and
+    // the pause it comes in, and throws Exception "Cancelled". Needs an open
+    // dialog.
     void waitKbdReady(int limit);
 
     // The pause between two readiness attempts: 500 ms. Tests shorten it. The
     // pause runs the event loop, so the window stays painted and responsive.
     void setReadinessPause(std::chrono::milliseconds pause) { readinessPause_ = pause; }
     std::chrono::milliseconds readinessPause() const { return readinessPause_; }
+    // The longest the readiness poll lasts in all: 2 minutes. Tests shorten it.
+    void setReadinessLimit(std::chrono::milliseconds limit) { readinessLimit_ = limit; }
+    std::chrono::milliseconds readinessLimit() const { return readinessLimit_; }
 
     // True while an action runs (between Action's construction and destruction).
     bool busy() const { return actions_ > 0; }
@@ -87,10 +96,17 @@ private:
     int openCount_ = 0;
     int actions_ = 0;
     std::chrono::milliseconds readinessPause_{500};
+    std::chrono::milliseconds readinessLimit_{std::chrono::minutes(2)};
 };
 
 // Runs the calling thread's event loop for `duration`, then returns: a pause
 // that keeps the program live, unlike a sleep.
 void pauseRunningEvents(std::chrono::milliseconds duration);
+
+// The same pause, ended early once `stop` returns true; `stop` is asked at the
+// start and every `checkInterval`, so that a flag set by a signal handler,
+// which no event announces, ends it too. False when it was stopped early.
+bool pauseRunningEvents(std::chrono::milliseconds duration, const std::function<bool()>& stop,
+                        std::chrono::milliseconds checkInterval = std::chrono::milliseconds(50));
 
 } // namespace qel

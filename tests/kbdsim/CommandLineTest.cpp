@@ -55,6 +55,10 @@ TEST(CommandLine, EveryOptionReachesItsSetting) {
                                          "8",
                                          "--silent-after-block",
                                          "1",
+                                         "--corrupt-block",
+                                         "9",
+                                         "--corruption",
+                                         "pairs",
                                          "--trace"});
     EXPECT_EQ(s.options.modelCode, 1);
     EXPECT_EQ(s.memoryFile, "/tmp/m.img");
@@ -76,6 +80,8 @@ TEST(CommandLine, EveryOptionReachesItsSetting) {
     EXPECT_EQ(f.lateBy, std::chrono::microseconds(11'000'000));
     EXPECT_EQ(f.busyPollsAfterDelete, 8u);
     EXPECT_EQ(f.silentAfterBlock, 1u);
+    EXPECT_EQ(f.corruptAtBlock, 9u);
+    EXPECT_EQ(f.blockCorruption, BlockCorruption::PairCount);
     EXPECT_TRUE(s.trace);
 }
 
@@ -93,6 +99,8 @@ TEST(CommandLine, BadArgumentsAreRefusedWithTheirName) {
         {{"--api", "winmm"}, "--api: expected jack or alsa"},
         {{"--name", "a:b"}, "--name"},
         {{"--malformed", "long"}, "--malformed"},
+        {{"--corruption", "all"}, "--corruption: expected checksum, pairs, number or bit"},
+        {{"--corrupt-block", "16384"}, "--corrupt-block"},
         {{"--no-reply-kind", "everything"}, "--no-reply-kind: unknown message kind"},
         {{"--frobnicate"}, "unknown option \"--frobnicate\""},
     };
@@ -127,6 +135,8 @@ TEST(CommandLine, HelpNamesEveryOption) {
                                "--late-by",
                                "--busy-after-delete",
                                "--silent-after-block",
+                               "--corrupt-block",
+                               "--corruption",
                                "--trace",
                                "--help"})
         EXPECT_NE(text.find(option), std::string::npos) << option;

@@ -3,6 +3,7 @@
 #include "core/Exception.h"
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/KeyboardSimulator.h"
+#include "link/DataBlockCheck.h"
 #include "support/Hex.h"
 
 #include <gtest/gtest.h>
@@ -166,6 +167,61 @@ TEST(KeyboardSimulatorFaults, SilentMidTransferWhileSending) {
     options.faults.silentAfterBlock = 0;
     KeyboardSimulator keyboard(options);
     EXPECT_EQ(sendItem(keyboard, category::SMF, 4, counting(300)), (std::vector<int>{2, -1}));
+}
+
+// The raw data blocks of an item, as the keyboard sends them to the PC.
+std::vector<Bytes> rawBlocks(KeyboardSimulator& keyboard, std::uint16_t category,
+                             std::uint16_t number) {
+    std::vector<Bytes> blocks;
+    Bytes request = dataRequest(category, number);
+    for (int block = 0; block < 20000; ++block) {
+        const auto reply = onlyReply(keyboard, request);
+        if (!reply || qel::messageType(*reply) != qel::sysex::DataBlock)
+            break;
+        blocks.push_back(*reply);
+        request = handshake(category, number, qel::sysex::NextBlock);
+    }
+    return blocks;
+}
+
+TEST(KeyboardSimulatorBlocks, EveryBlockOfEveryItemPassesThePcsCheck) {
+    KeyboardSimulator keyboard;
+    std::size_t checked = 0;
+    for (const auto& [key, slot] : keyboard.memory().storedSlots()) {
+        const auto c = static_cast<std::uint16_t>(key >> 16);
+        const auto n = static_cast<std::uint16_t>(key & 0xFFFF);
+        const std::vector<Bytes> blocks = rawBlocks(keyboard, c, n);
+        for (std::uint32_t k = 0; k < blocks.size(); ++k)
+            ASSERT_EQ(qel::checkDataBlock(blocks[k], k), qel::DataBlockFault::None)
+                << "category " << c << " number " << n << " block " << k;
+        checked += blocks.size();
+    }
+    EXPECT_GT(checked, 100u) << "the demo content has many blocks";
+}
+
+TEST(KeyboardSimulatorFaults, ACorruptedBlockFailsThePcsCheckAndOnlyThatOne) {
+    struct Case {
+        BlockCorruption corruption;
+        qel::DataBlockFault fault;
+    };
+    const Case cases[] = {
+        {BlockCorruption::Checksum, qel::DataBlockFault::Checksum},
+        {BlockCorruption::PairCount, qel::DataBlockFault::PairCount},
+        {BlockCorruption::BlockNumber, qel::DataBlockFault::BlockNumber},
+        {BlockCorruption::FlippedBit, qel::DataBlockFault::Checksum},
+    };
+    for (const Case& c : cases) {
+        Options options;
+        options.faults.corruptAtBlock = 1;
+        options.faults.blockCorruption = c.corruption;
+        KeyboardSimulator keyboard(options);
+        const std::vector<Bytes> blocks = rawBlocks(keyboard, category::SMF, 2);
+        ASSERT_GE(blocks.size(), 3u);
+        for (std::uint32_t k = 0; k < blocks.size(); ++k)
+            EXPECT_EQ(qel::checkDataBlock(blocks[k], k),
+                      k == 1 ? c.fault : qel::DataBlockFault::None)
+                << qel::dataBlockFaultName(c.fault) << ", block " << k;
+    }
 }
 
 TEST(KeyboardSimulatorFaults, ALateReplyLeavesLater) {

@@ -8,6 +8,7 @@
 #include "platform/registry/Registry.h"
 
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ struct ViewLog {
     std::vector<std::string> errors;
     // The user presses Cancel once the bar has reached this position; never when negative.
     int cancelAt = -1;
+    // Another source of cancel requests (a terminal's interrupt); none when empty.
+    std::function<bool()> cancelCheck;
 };
 
 class RecordingView : public MidiDialogView {
@@ -39,7 +42,8 @@ public:
     void hide() override { log_->visible = false; }
     void showError(const std::string& text) override { log_->errors.push_back(text); }
     bool cancelRequested() const override {
-        return log_->cancelAt >= 0 && log_->position >= log_->cancelAt;
+        return (log_->cancelAt >= 0 && log_->position >= log_->cancelAt) ||
+               (log_->cancelCheck && log_->cancelCheck());
     }
 
 private:

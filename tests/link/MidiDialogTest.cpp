@@ -9,6 +9,7 @@
 #include "platform/midi/VirtualDevice.h"
 #include "support/EventPump.h"
 #include "support/Hex.h"
+#include "support/RemoteCancel.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -441,6 +442,235 @@ INSTANTIATE_TEST_SUITE_P(Categories, CategoryTables,
 TEST(MidiDialogEnvironment, TheProductWaitsTenSeconds) {
     EXPECT_EQ(MidiDialogEnvironment{}.replyTimeout, std::chrono::milliseconds(10000));
     EXPECT_EQ(MidiDialogEnvironment{}.completed().replyTimeout, std::chrono::milliseconds(10000));
+}
+
+} // namespace
+
+namespace {
+
+// ---- received blocks are checked before they are taken ----
+
+// Block k of a three-block item: 128 bytes of its own pattern.
+Bytes blockData(std::uint16_t k) {
+    Bytes data(128);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 5 + k * 77 + 3);
+    return data;
+}
+
+struct CorruptCase {
+    const char* name;
+    std::uint16_t place;                // which block of the three is spoiled
+    Bytes (*make)(std::uint16_t place); // the block sent in its place
+};
+
+void PrintTo(const CorruptCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+Bytes withByte(std::uint16_t place, std::size_t at, std::uint8_t (*change)(std::uint8_t)) {
+    Bytes message = dataBlock(place, blockData(place));
+    message.at(at) = change(message.at(at));
+    return message;
+}
+
+class ReceiveCorrupt : public ScriptedKeyboard, public testing::WithParamInterface<CorruptCase> {};
+
+TEST_P(ReceiveCorrupt, EndsWithSysExErrorAndTakesNothingOfTheBlock) {
+    const CorruptCase c = GetParam();
+    std::vector<Bytes> answers{valueReply(16, 3, 384)};
+    for (std::uint16_t k = 0; k < 3; ++k)
+        answers.push_back(k == c.place ? c.make(k) : dataBlock(k, blockData(k)));
+    answers.push_back(handshake(0));
+    answerInTurn(answers);
+    auto dialog = bench.create();
+    Bytes destination(384, 0xEE);
+    const std::size_t written = dialog->ReceiveData(16, 3, destination);
+    EXPECT_EQ(dialog->GetErrorCode(), 24);
+    EXPECT_EQ(dialog->GetErrorText(24), "SYSEX ERROR");
+    EXPECT_EQ(written, 128u * c.place) << "only the blocks before the spoiled one";
+    for (std::size_t i = written; i < destination.size(); ++i)
+        ASSERT_EQ(destination[i], 0xEE) << "byte " << i << " written from the spoiled block";
+    // The size, the data request and a next-block command per good block:
+    // nothing is asked after the spoiled block.
+    EXPECT_EQ(received.size(), 2u + c.place);
+    EXPECT_FALSE(bench.view->visible);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, ReceiveCorrupt,
+    testing::Values(CorruptCase{"WrongChecksum", 1,
+                                [](std::uint16_t k) {
+                                    return withByte(k, 206, [](std::uint8_t b) -> std::uint8_t {
+                                        return (b + 1) & 0x7F;
+                                    });
+                                }},
+                    CorruptCase{"PairCountOneTooMany", 1,
+                                [](std::uint16_t k) {
+                                    return withByte(k, 13, [](std::uint8_t b) -> std::uint8_t {
+                                        return b + 1;
+                                    });
+                                }},
+                    CorruptCase{"PairCountOfAShortBlock", 1,
+                                [](std::uint16_t k) {
+                                    // A whole pair of groups dropped, the count left at 64.
+                                    Bytes message = dataBlock(k, blockData(k));
+                                    message.erase(message.begin() + 14, message.begin() + 17);
+                                    return message;
+                                }},
+                    CorruptCase{"BlockNumberOutOfSequence", 1,
+                                [](std::uint16_t k) { return dataBlock(k + 1, blockData(k)); }},
+                    CorruptCase{"RepeatedBlock", 1,
+                                [](std::uint16_t k) { return dataBlock(k - 1, blockData(k - 1)); }},
+                    CorruptCase{"FirstBlockNotNumberedZero", 0,
+                                [](std::uint16_t k) { return dataBlock(k + 1, blockData(k)); }},
+                    CorruptCase{"OneBitFlippedInADataGroup", 1,
+                                [](std::uint16_t k) {
+                                    return withByte(k, 100, [](std::uint8_t b) -> std::uint8_t {
+                                        return b ^ 0x08;
+                                    });
+                                }},
+                    CorruptCase{"TopBitSetInADataGroup", 2,
+                                [](std::uint16_t k) {
+                                    return withByte(k, 14, [](std::uint8_t b) -> std::uint8_t {
+                                        return b ^ 0x80;
+                                    });
+                                }},
+                    CorruptCase{"GroupsNotWholePairs", 2,
+                                [](std::uint16_t k) {
+                                    Bytes message = dataBlock(k, blockData(k));
+                                    message.insert(message.begin() + 20, 0x00);
+                                    return message;
+                                }}),
+    [](const testing::TestParamInfo<CorruptCase>& info) { return info.param.name; });
+
+TEST_F(ScriptedKeyboard, ACorrectMultiBlockItemIsReceivedWhole) {
+    Bytes item;
+    for (std::uint16_t k = 0; k < 3; ++k) {
+        const Bytes data = blockData(k);
+        item.insert(item.end(), data.begin(), data.end());
+    }
+    item.resize(300); // blocks of 128, 128 and 44 bytes
+    answerInTurn({valueReply(16, 3, 300), dataBlock(0, Bytes(item.begin(), item.begin() + 128)),
+                  dataBlock(1, Bytes(item.begin() + 128, item.begin() + 256)),
+                  dataBlock(2, Bytes(item.begin() + 256, item.end())), handshake(0)});
+    auto dialog = bench.create();
+    Bytes destination(300);
+    EXPECT_EQ(dialog->ReceiveData(16, 3, destination), 300u);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(destination, item);
+}
+
+// ---- every wait ends on a cancel request and at the deadline ----
+
+struct CancelCase {
+    const char* name;
+    std::size_t cancelAtMessage; // the message (from 1) whose answer never comes
+    std::int32_t (*run)(IQelMidiDialog& dialog);
+};
+
+void PrintTo(const CancelCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CancelledWait : public ScriptedKeyboard, public testing::WithParamInterface<CancelCase> {};
+
+// The keyboard answers until the chosen message, which it leaves unanswered
+// while another thread requests the cancel; the reply time-out is far away.
+TEST_P(CancelledWait, EndsSoonAfterTheCancelRequestWithCancelled) {
+    const CancelCase c = GetParam();
+    test::RemoteCancel cancel;
+    bench.environment.replyTimeout = 20s;
+    bench.view->cancelCheck = [&cancel] { return cancel.requested(); };
+    script = [&](const Bytes& message) -> std::vector<midi::TimedMessage> {
+        if (received.size() == c.cancelAtMessage) {
+            cancel.fire();
+            return {};
+        }
+        if (message[5] == 1) // a parameter request: the size of 300 bytes
+            return {{valueReply(message[6], message[7], 300), {}}};
+        if (message[5] == 4) // a block of the PC's: acknowledged
+            return {{handshake(2), {}}};
+        const auto k = static_cast<std::uint16_t>(received.size() - 2);
+        return {{dataBlock(k, Bytes(128, 0x33)), {}}};
+    };
+    auto dialog = bench.create();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(c.run(*dialog), 25);
+    const auto late = cancel.sinceFired();
+    EXPECT_TRUE(cancel.requested());
+    EXPECT_GE(late.count(), 0);
+    EXPECT_LT(late, test::cancelBound) << "after the cancel request";
+    EXPECT_LT(clock.elapsed(), 10000) << "ended by the cancel, not by the time-out";
+    EXPECT_EQ(received.size(), c.cancelAtMessage) << "nothing is sent after the cancel";
+    EXPECT_EQ(dialog->GetErrorText(25), "Cancelled");
+    EXPECT_FALSE(bench.view->visible);
+}
+
+INSTANTIATE_TEST_SUITE_P(Waits, CancelledWait,
+                         testing::Values(CancelCase{"ParameterReply", 1,
+                                                    [](IQelMidiDialog& d) {
+                                                        std::int32_t value = 0;
+                                                        d.RequestValue(0, 0, Bytes{0x00}, 0, value);
+                                                        return d.GetErrorCode();
+                                                    }},
+                                         CancelCase{"SizeQueryOfAReceive", 1,
+                                                    [](IQelMidiDialog& d) {
+                                                        Bytes destination(300);
+                                                        d.ReceiveData(16, 3, destination);
+                                                        return d.GetErrorCode();
+                                                    }},
+                                         CancelCase{"ReceivedBlock", 3,
+                                                    [](IQelMidiDialog& d) {
+                                                        Bytes destination(300);
+                                                        EXPECT_EQ(d.ReceiveData(16, 3, destination),
+                                                                  128u);
+                                                        return d.GetErrorCode();
+                                                    }},
+                                         CancelCase{"AnswerToASentBlock", 2,
+                                                    [](IQelMidiDialog& d) {
+                                                        d.SendData(16, 3, Bytes(300, 0x44));
+                                                        return d.GetErrorCode();
+                                                    }}),
+                         [](const testing::TestParamInfo<CancelCase>& info) {
+                             return info.param.name;
+                         });
+
+TEST_F(ScriptedKeyboard, CancelInTheWindowEndsTheWaitAtOnce) {
+    bench.environment.replyTimeout = 20s;
+    auto dialog = bench.create();
+    QElapsedTimer clock;
+    clock.start();
+    // The Cancel button's click, handled by the wait's own event loop.
+    QTimer::singleShot(100, [this] { bench.view->cancelAt = 0; });
+    std::int32_t value = 0;
+    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->GetErrorCode(), 25);
+    EXPECT_LT(clock.elapsed(), 100 + test::cancelBound.count());
+}
+
+TEST_F(ScriptedKeyboard, NoWaitLastsPastTheDeadlineUntilItIsLifted) {
+    bench.environment.replyTimeout = 1500ms;
+    auto dialog = bench.create();
+    std::int32_t value = 0;
+    QElapsedTimer clock;
+    clock.start();
+    dialog->setDeadline(std::chrono::steady_clock::now() + 200ms);
+    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    EXPECT_GE(clock.elapsed(), 190);
+    EXPECT_LT(clock.elapsed(), 1000) << "the reply time-out is cut short";
+    clock.restart();
+    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value); // the deadline has passed
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    EXPECT_LT(clock.elapsed(), 1000);
+
+    dialog->setDeadline(std::chrono::steady_clock::time_point::max());
+    clock.restart();
+    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    EXPECT_GE(clock.elapsed(), 1450) << "the whole reply time-out again";
 }
 
 } // namespace

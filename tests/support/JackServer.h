@@ -44,6 +44,21 @@ public:
         }
         return output_.contains(text);
     }
+    // Waits up to `bound` until the program has printed `text` somewhere after
+    // the first `after` it printed.
+    bool waitForOutputAfter(const QByteArray& after, const QByteArray& text,
+                            std::chrono::milliseconds bound) {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        const auto seen = [&] {
+            const qsizetype at = output_.indexOf(after);
+            return at >= 0 && output_.indexOf(text, at + after.size()) >= 0;
+        };
+        while (!seen() && std::chrono::steady_clock::now() < deadline) {
+            process_.waitForReadyRead(100);
+            output_ += process_.readAll();
+        }
+        return seen();
+    }
     // Waits up to `bound` for the program to end by itself; its exit code, or
     // -1 when it is still running or crashed.
     int waitForExit(std::chrono::milliseconds bound) {

@@ -6,6 +6,7 @@
 #include "link/IQelMidiDialog.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <string>
@@ -27,6 +28,8 @@ public:
     std::int32_t failCode = 22;
     bool showProgress = true;
     std::string caption;
+    bool cancelled = false; // what cancelRequested() answers
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
 
     void BeginCommunication() override { record("BeginCommunication"); }
     std::uint16_t GetModel() override {
@@ -87,6 +90,8 @@ public:
     std::string GetErrorText(std::int32_t code) const override {
         return code == 22 ? "MIDI TIMEOUT" : "error " + std::to_string(code);
     }
+    bool cancelRequested() const override { return cancelled; }
+    void setDeadline(std::chrono::steady_clock::time_point at) override { deadline = at; }
 
     // Calls that name an operation, in order, without captions.
     std::vector<std::string> operations(const std::string& prefix = "") const {

@@ -47,6 +47,8 @@ struct DialogWindowLog {
     int position = 0;
     int cancelAt = -1;
     int shows = 0;
+    // Another source of cancel requests (a terminal's interrupt); none when empty.
+    std::function<bool()> cancelCheck;
 };
 
 class CancellingDialogView : public MidiDialogView {
@@ -59,7 +61,8 @@ public:
     void hide() override {}
     void showError(const std::string&) override {}
     bool cancelRequested() const override {
-        return log_->cancelAt >= 0 && log_->position >= log_->cancelAt;
+        return (log_->cancelAt >= 0 && log_->position >= log_->cancelAt) ||
+               (log_->cancelCheck && log_->cancelCheck());
     }
 
 private:

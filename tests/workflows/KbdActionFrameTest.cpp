@@ -6,6 +6,7 @@
 #include "core/Exception.h"
 #include "model/CurrentMidiDialog.h"
 #include "support/RecordingMidiDialog.h"
+#include "support/RemoteCancel.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -13,6 +14,8 @@
 
 namespace qel {
 namespace {
+
+using namespace std::chrono_literals;
 
 // A dialog whose model request can fail a number of times, and can wait the
 // way a real dialog does (running the event loop) while something else runs.
@@ -35,16 +38,19 @@ public:
             --failures;
             if (throwInstead)
                 throw Exception("short message");
-            code = 22;
+            code = failureCode;
             return 0;
         }
         code = 0;
         return 3;
     }
     std::int32_t GetErrorCode() const override { return code; }
+    bool cancelRequested() const override { return cancelCheck ? cancelCheck() : cancelled; }
 
     std::function<void()> duringWait;
+    std::function<bool()> cancelCheck;
     int failures = 0;
+    std::int32_t failureCode = 22;
     bool throwInstead = false;
     int attempts = 0;
     std::int32_t code = 0;
@@ -204,6 +210,97 @@ TEST_F(Frame, TheReadinessPauseRunsTheEventLoop) {
     EXPECT_TRUE(fired);
     EXPECT_EQ(last->attempts, 2);
     frame.closeMidiDialog();
+}
+
+TEST_F(Frame, ACancelDuringThePauseEndsThePollSoonWithCancelled) {
+    test::RemoteCancel cancel;
+    frame.openMidiDialog(false);
+    last->failures = 1000;
+    last->cancelCheck = [&cancel] { return cancel.requested(); };
+    frame.setReadinessPause(20s);
+    // Handled by the first event loop after the first attempt: the pause's.
+    QTimer::singleShot(0, [&cancel] { cancel.fire(); });
+    try {
+        frame.waitKbdReady(100);
+        FAIL() << "no exception";
+    } catch (const Exception& error) {
+        EXPECT_EQ(error.message(), "Cancelled");
+    }
+    const auto late = cancel.sinceFired();
+    EXPECT_GE(late.count(), 0);
+    EXPECT_LT(late, test::cancelBound);
+    EXPECT_EQ(last->attempts, 1);
+    EXPECT_EQ(last->deadline, std::chrono::steady_clock::time_point::max())
+        << "the poll's deadline is lifted when it ends";
+    frame.closeMidiDialog();
+}
+
+TEST_F(Frame, APollThatEndsCancelledIsNotTriedAgain) {
+    frame.openMidiDialog(false);
+    last->failures = 1000;
+    last->failureCode = 25;
+    EXPECT_THROW(
+        {
+            try {
+                frame.waitKbdReady(100);
+            } catch (const Exception& error) {
+                EXPECT_EQ(error.message(), "Cancelled");
+                throw;
+            }
+        },
+        Exception);
+    EXPECT_EQ(last->attempts, 1);
+
+    // A cancel requested before the poll starts sends nothing at all.
+    last->attempts = 0;
+    last->failureCode = 22;
+    last->cancelled = true;
+    EXPECT_THROW(frame.waitKbdReady(100), Exception);
+    EXPECT_EQ(last->attempts, 0);
+    frame.closeMidiDialog();
+}
+
+// Unanswered polls each wait their reply time-out, cut short by the deadline
+// the frame gives the dialog, as the MIDI dialog does.
+TEST_F(Frame, UnansweredPollsEndAtTheReadinessLimitTheLastOneIncluded) {
+    frame.openMidiDialog(false);
+    last->failures = 1000;
+    std::vector<std::chrono::steady_clock::time_point> deadlines;
+    last->duringWait = [&] {
+        deadlines.push_back(last->deadline);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            last->deadline - std::chrono::steady_clock::now());
+        pauseRunningEvents(std::clamp<std::chrono::milliseconds>(left, 0ms, 300ms));
+    };
+    frame.setReadinessPause(100ms);
+    frame.setReadinessLimit(1000ms);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        frame.waitKbdReady(100);
+        FAIL() << "no exception";
+    } catch (const Exception& error) {
+        EXPECT_EQ(error.message(), "MIDI TIMEOUT");
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 990ms);
+    EXPECT_LT(took, 1000ms + test::cancelBound);
+    // Polls at 0, 0.4 and 0.8 s; the third one is cut off at 1 s.
+    EXPECT_EQ(last->attempts, 3);
+    ASSERT_FALSE(deadlines.empty());
+    for (const auto& deadline : deadlines)
+        EXPECT_EQ(deadline, deadlines.front()) << "one deadline for the whole poll";
+    EXPECT_GE(deadlines.front() - start, 1000ms);
+    EXPECT_LT(deadlines.front() - start, 1100ms) << "counted from the start of the poll";
+    EXPECT_EQ(last->deadline, std::chrono::steady_clock::time_point::max());
+    frame.closeMidiDialog();
+}
+
+TEST(PauseRunningEvents, EndsSoonAfterItsStopConditionHolds) {
+    test::RemoteCancel cancel;
+    QTimer::singleShot(0, [&cancel] { cancel.fire(); });
+    EXPECT_FALSE(pauseRunningEvents(20s, [&cancel] { return cancel.requested(); }));
+    EXPECT_LT(cancel.sinceFired(), test::cancelBound);
+    EXPECT_TRUE(pauseRunningEvents(10ms, [] { return false; }));
 }
 
 TEST(PauseRunningEvents, LastsAtLeastItsDurationAndHandlesEvents) {
