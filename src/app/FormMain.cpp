@@ -361,6 +361,17 @@ void TFormMain::guarded(const std::function<void()>& handler) {
     } catch (const std::exception& error) {
         showDefaultError(error.what());
     }
+    // Every keyboard action runs inside a handler: once the outermost one has
+    // returned, a close that was put off meanwhile can happen, also after an
+    // action that never unlocked the window (Initialize) or that failed.
+    closeIfWanted();
+}
+
+void TFormMain::closeIfWanted() {
+    if (!closeWanted_ || manager_->busy())
+        return;
+    closeWanted_ = false;
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
@@ -371,6 +382,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    closeWanted_ = false;
     event->accept();
 }
 
@@ -446,8 +458,8 @@ void TFormMain::lockForKbdOperation(bool locked) {
     kbdList_->setEnabled(!locked);
     cardList_->setEnabled(!locked);
     kbdPages_->tabBar()->setEnabled(!locked);
-    if (!locked && closeWanted_)
-        QTimer::singleShot(0, this, &QWidget::close);
+    if (!locked)
+        closeIfWanted();
 }
 
 ProgressReporter& TFormMain::progress() {

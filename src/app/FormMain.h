@@ -116,6 +116,9 @@ private:
     void onTabChanged(int index);
     // Runs a handler; anything it throws reaches the default error display.
     void guarded(const std::function<void()>& handler);
+    // Closes the window (from the event loop) when a close was put off and no
+    // keyboard action runs any more.
+    void closeIfWanted();
 
     std::unique_ptr<DataManager> manager_;
     std::function<void(QWidget*)> openPreferences_;
