@@ -344,10 +344,26 @@ void TFormMain::onTabChanged(int index) {
     manager_->KbdPageControlChange(static_cast<KbdTab>(index));
 }
 
+namespace {
+
+// The input and output devices stored now.
+std::pair<std::string, std::string> storedDevices(const QString& registryLocation) {
+    const registry::Registry stored(registryLocation);
+    return {stored.readString(settings::midiKey, settings::inputDeviceValue).value_or(""),
+            stored.readString(settings::midiKey, settings::outputDeviceValue).value_or("")};
+}
+
+} // namespace
+
 void TFormMain::OpenPrefDialogExecute() {
     if (manager_->busy() || !openPreferences_)
         return;
+    const auto before = storedDevices(registryLocation_);
     openPreferences_(this);
+    // Other devices may lead to another keyboard: the list read from the old
+    // one no longer says what the next Send would replace.
+    if (storedDevices(registryLocation_) != before)
+        manager_->ForgetKbdList();
 }
 
 void TFormMain::ExitExecute() {

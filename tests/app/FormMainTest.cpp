@@ -485,5 +485,57 @@ TEST_F(MainWindow, ACloseThatHappenedIsNotRepeatedAfterTheNextAction) {
     EXPECT_TRUE(window->isVisible()) << "a close is carried out once";
 }
 
+// ---- the preferences ----
+
+struct DeviceChange {
+    const char* name;
+    const char* input;
+    const char* output;
+    bool forgotten;
+};
+
+class PreferencesClosed : public MainWindow, public testing::WithParamInterface<DeviceChange> {};
+
+TEST_P(PreferencesClosed, ClearTheKeyboardListOnlyWhenTheDevicesChanged) {
+    window->FormCreate();
+    window->action("UpdateKbdList")->trigger();
+    chooseType(type::Song);
+    const int rows = window->kbdList()->topLevelItemCount();
+    ASSERT_GT(rows, 0);
+    ASSERT_TRUE(window->sendButton()->isEnabled());
+    window->setPreferencesOpener([this](QWidget*) {
+        registry::Registry settings(registry);
+        settings.writeString(settings::midiKey, settings::inputDeviceValue, GetParam().input);
+        settings.writeString(settings::midiKey, settings::outputDeviceValue, GetParam().output);
+    });
+    window->action("OpenPrefDialog")->trigger();
+    if (GetParam().forgotten) {
+        EXPECT_EQ(window->kbdList()->topLevelItemCount(), 0);
+        EXPECT_FALSE(window->sendButton()->isEnabled());
+        EXPECT_FALSE(window->receiveButton()->isEnabled());
+        EXPECT_EQ(window->freeMemoryBar()->value(), 0) << "no memory figures of the old keyboard";
+    } else {
+        EXPECT_EQ(window->kbdList()->topLevelItemCount(), rows);
+        EXPECT_TRUE(window->sendButton()->isEnabled());
+    }
+    // The next successful Update List brings it all back.
+    registry::Registry settings(registry);
+    settings.writeString(settings::midiKey, settings::inputDeviceValue,
+                         kbdsim::virtualKeyboardName);
+    settings.writeString(settings::midiKey, settings::outputDeviceValue,
+                         kbdsim::virtualKeyboardName);
+    window->action("UpdateKbdList")->trigger();
+    EXPECT_EQ(window->kbdList()->topLevelItemCount(), rows);
+    EXPECT_TRUE(window->sendButton()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MainWindow, PreferencesClosed,
+    testing::Values(DeviceChange{"Unchanged", kbdsim::virtualKeyboardName,
+                                 kbdsim::virtualKeyboardName, false},
+                    DeviceChange{"OtherInput", "Other In", kbdsim::virtualKeyboardName, true},
+                    DeviceChange{"OtherOutput", kbdsim::virtualKeyboardName, "Other Out", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace qel::app
