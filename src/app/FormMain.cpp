@@ -491,8 +491,10 @@ void TFormMain::hideProgress() {
 }
 
 DestroyAnswer TFormMain::askBeforeDestroying(const DestroyQuestion& question) {
-    (void)question;
-    return {DestroyAnswer::Choice::Proceed, false, {}};
+    if (askDestroy_)
+        return askDestroy_(question);
+    DestroyQuestionBox box(question, chooseFolder_, this);
+    return box.ask();
 }
 
 void TFormMain::showKbdError(const std::string& text) {
