@@ -344,10 +344,26 @@ void TFormMain::onTabChanged(int index) {
     manager_->KbdPageControlChange(static_cast<KbdTab>(index));
 }
 
+namespace {
+
+// The input and output devices stored now.
+std::pair<std::string, std::string> storedDevices(const QString& registryLocation) {
+    const registry::Registry stored(registryLocation);
+    return {stored.readString(settings::midiKey, settings::inputDeviceValue).value_or(""),
+            stored.readString(settings::midiKey, settings::outputDeviceValue).value_or("")};
+}
+
+} // namespace
+
 void TFormMain::OpenPrefDialogExecute() {
     if (manager_->busy() || !openPreferences_)
         return;
+    const auto before = storedDevices(registryLocation_);
     openPreferences_(this);
+    // Other devices may lead to another keyboard: the list read from the old
+    // one no longer says what the next Send would replace.
+    if (storedDevices(registryLocation_) != before)
+        manager_->ForgetKbdList();
 }
 
 void TFormMain::ExitExecute() {
@@ -361,6 +377,17 @@ void TFormMain::guarded(const std::function<void()>& handler) {
     } catch (const std::exception& error) {
         showDefaultError(error.what());
     }
+    // Every keyboard action runs inside a handler: once the outermost one has
+    // returned, a close that was put off meanwhile can happen, also after an
+    // action that never unlocked the window (Initialize) or that failed.
+    closeIfWanted();
+}
+
+void TFormMain::closeIfWanted() {
+    if (!closeWanted_ || manager_->busy())
+        return;
+    closeWanted_ = false;
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
@@ -371,6 +398,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    closeWanted_ = false;
     event->accept();
 }
 
@@ -446,8 +474,8 @@ void TFormMain::lockForKbdOperation(bool locked) {
     kbdList_->setEnabled(!locked);
     cardList_->setEnabled(!locked);
     kbdPages_->tabBar()->setEnabled(!locked);
-    if (!locked && closeWanted_)
-        QTimer::singleShot(0, this, &QWidget::close);
+    if (!locked)
+        closeIfWanted();
 }
 
 ProgressReporter& TFormMain::progress() {
@@ -463,8 +491,10 @@ void TFormMain::hideProgress() {
 }
 
 DestroyAnswer TFormMain::askBeforeDestroying(const DestroyQuestion& question) {
-    (void)question;
-    return {DestroyAnswer::Choice::Proceed, false, {}};
+    if (askDestroy_)
+        return askDestroy_(question);
+    DestroyQuestionBox box(question, chooseFolder_, this);
+    return box.ask();
 }
 
 void TFormMain::showKbdError(const std::string& text) {

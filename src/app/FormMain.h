@@ -5,6 +5,7 @@
 // and the data type selector above both. The window only shows and binds:
 // the workflows and the lasting state live in the DataManager it owns.
 
+#include "app/DestroyQuestionBox.h"
 #include "link/MidiDialogEnvironment.h"
 #include "workflows/DataManager.h"
 #include "workflows/DataManagerView.h"
@@ -54,8 +55,13 @@ public:
     // How a folder is chosen (for backup and restore); returns an empty
     // string when the user cancels. A folder dialog unless a test puts
     // something else in its place.
-    using FolderChooser = std::function<QString(QWidget*, const QString& title)>;
     void setFolderChooser(FolderChooser choose) { chooseFolder_ = std::move(choose); }
+
+    // How the user is asked before a keyboard action destroys anything: a
+    // DestroyQuestionBox (its Back Up First uses the folder chooser), unless
+    // a test puts something else in its place.
+    using DestroyAsker = std::function<DestroyAnswer(const DestroyQuestion&)>;
+    void setDestroyAsker(DestroyAsker ask) { askDestroy_ = std::move(ask); }
 
     DataManager& manager() { return *manager_; }
 
@@ -116,12 +122,16 @@ private:
     void onTabChanged(int index);
     // Runs a handler; anything it throws reaches the default error display.
     void guarded(const std::function<void()>& handler);
+    // Closes the window (from the event loop) when a close was put off and no
+    // keyboard action runs any more.
+    void closeIfWanted();
 
     std::unique_ptr<DataManager> manager_;
     std::function<void(QWidget*)> openPreferences_;
     FolderChooser chooseFolder_ = [](QWidget* parent, const QString& title) {
         return QFileDialog::getExistingDirectory(parent, title);
     };
+    DestroyAsker askDestroy_;
     QString registryLocation_;
     bool closeWanted_ = false;
 

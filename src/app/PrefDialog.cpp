@@ -282,15 +282,23 @@ void TPrefDialog::FindKeyboardButtonClick() {
 
     switch (search.outcome) {
     case KeyboardSearch::Outcome::Found: {
-        select(inputList_, search.pair.input);
-        select(outputList_, search.pair.output);
         const command::Model* model = command::findModel(search.model);
-        findKeyboardStatus_->setText(
-            QString("Found a %1 on input %2 and output %3. Press OK to keep them.")
+        const QString found =
+            QString("Found a %1 on %2 / %3.")
                 .arg(model ? QString::fromUtf8(model->caption.data(),
                                                static_cast<qsizetype>(model->caption.size()))
                            : QString("keyboard"),
-                     quoted(search.pair.input), quoted(search.pair.output)));
+                     quoted(search.pair.input), quoted(search.pair.output));
+        const std::optional<bool> use = askToUseFound(found);
+        if (!use)
+            return; // this dialog went while the question was up
+        if (*use) {
+            select(inputList_, search.pair.input);
+            select(outputList_, search.pair.output);
+            findKeyboardStatus_->setText(found + " Press OK to keep them.");
+        } else {
+            findKeyboardStatus_->setText(found + " The selection is unchanged.");
+        }
         break;
     }
     case KeyboardSearch::Outcome::NoneAnswered:
@@ -306,6 +314,22 @@ void TPrefDialog::FindKeyboardButtonClick() {
         findKeyboardStatus_->setText("The search was stopped; the selection is unchanged.");
         break;
     }
+}
+
+std::optional<bool> TPrefDialog::askToUseFound(const QString& found) {
+    QPointer<TPrefDialog> alive(this);
+    // On the heap: a box on the stack would be deleted twice should this
+    // dialog, its parent, go while the box is up.
+    QPointer<QMessageBox> question =
+        new QMessageBox(QMessageBox::Question, "Find Keyboard", found + " Use these devices?",
+                        QMessageBox::Ok | QMessageBox::Cancel, this);
+    question->setObjectName("FindKeyboardQuestion");
+    question->setDefaultButton(QMessageBox::Ok);
+    const int answer = question->exec();
+    if (!alive)
+        return std::nullopt;
+    delete question.data();
+    return answer == QMessageBox::Ok;
 }
 
 void TPrefDialog::showEvent(QShowEvent* event) {

@@ -18,6 +18,7 @@
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QComboBox;
@@ -53,8 +54,9 @@ public:
     // chooser's result becomes the held directory and the edit box shows it.
     void DirectoryBrowseButtonClick();
     // Asks every device pair for the keyboard's model (see findKeyboard),
-    // with a cancellable progress window, selects the pair that answers and
-    // reports the outcome on the MIDI page. Stores nothing by itself.
+    // with a cancellable progress window, shows the pair that answers and its
+    // model, and selects that pair only when the user says so; reports the
+    // outcome on the MIDI page. Stores nothing by itself.
     void FindKeyboardButtonClick();
 
     // The values as held now: read at construction, the directory as the
@@ -87,6 +89,9 @@ private:
     void FormCreate();
     // The OK button: writes and closes, or shows why it could not write and stays open.
     void okClicked();
+    // Asks whether the devices `found` (a sentence) are to be selected: true
+    // for OK, false for Cancel; nothing when this dialog went meanwhile.
+    std::optional<bool> askToUseFound(const QString& found);
 
     registry::Registry registry_;
     std::shared_ptr<midi::Driver> driver_;

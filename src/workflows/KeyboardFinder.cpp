@@ -2,6 +2,7 @@
 
 #include "core/KeyboardTables.h"
 #include "core/SettingsKeys.h"
+#include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
 #include "platform/registry/Registry.h"
 
@@ -82,14 +83,24 @@ std::vector<MidiPair> keyboardSearchOrder(const std::vector<std::string>& inputs
                                           const std::vector<std::string>& outputs) {
     const std::vector<std::string> ins = distinct(inputs);
     const std::vector<std::string> outs = distinct(outputs);
+    const auto isVirtual = [](const std::string& name) {
+        return sameName(name, kbdsim::virtualKeyboardName);
+    };
     std::vector<MidiPair> order;
     for (const std::string& in : ins)
         for (const std::string& out : outs)
-            if (sameName(in, out))
+            if (sameName(in, out) && !isVirtual(in))
                 order.push_back({in, out});
     for (const std::string& in : ins)
         for (const std::string& out : outs)
-            if (!sameName(in, out))
+            if (!sameName(in, out) && !isVirtual(in) && !isVirtual(out))
+                order.push_back({in, out});
+    // The built-in keyboard always answers: asked first, it would hide a
+    // connected keyboard. Paired with a device of another name it can never
+    // answer (it replies only on its own port), so those pairs are left out.
+    for (const std::string& in : ins)
+        for (const std::string& out : outs)
+            if (isVirtual(in) && isVirtual(out))
                 order.push_back({in, out});
     return order;
 }

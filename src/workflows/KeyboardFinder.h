@@ -31,10 +31,12 @@ struct MidiPair {
 
 // The pairs in the order the search tries them. A name listed twice (letter
 // case aside) counts once, as a stored name can only ever open the first of
-// them. Pairs of the same name come first, in input order: a USB cable or the
-// virtual keyboard lists its two ends under one name, so the likely answer
-// comes quickly. Then every other pair, inputs in list order, each with the
-// outputs in list order.
+// them. Pairs of the same name come first, in input order: a USB cable lists
+// its two ends under one name, so the likely answer comes quickly. Then every
+// other pair, inputs in list order, each with the outputs in list order. The
+// built-in virtual keyboard's own pair comes last, so that it is taken only
+// when no connected device answers; pairs of it with another device are left
+// out.
 std::vector<MidiPair> keyboardSearchOrder(const std::vector<std::string>& inputs,
                                           const std::vector<std::string>& outputs);
 

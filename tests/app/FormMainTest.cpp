@@ -52,6 +52,50 @@ struct MessageBoxAnswer {
     }
 };
 
+// Answers every modal message box with OK while it lives, keeping their
+// texts; `beforeAnswer` runs while each box is still up.
+class EveryMessageBox {
+public:
+    explicit EveryMessageBox(std::function<void()> beforeAnswer = {})
+        : beforeAnswer_(std::move(beforeAnswer)) {
+        poll();
+    }
+    ~EveryMessageBox() { *alive_ = false; }
+    EveryMessageBox(const EveryMessageBox&) = delete;
+    EveryMessageBox& operator=(const EveryMessageBox&) = delete;
+    const QStringList& texts() const { return texts_; }
+
+private:
+    void poll() {
+        QTimer::singleShot(5, [this, alive = alive_] {
+            if (!*alive)
+                return;
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts_.push_back(box->text());
+                if (beforeAnswer_)
+                    beforeAnswer_();
+                box->accept();
+            }
+            poll();
+        });
+    }
+    std::function<void()> beforeAnswer_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    QStringList texts_;
+};
+
+// Triggers `exit` from the application's event loop and tells whether the
+// loop then ends because the last window closed, as the program's does;
+// false when it still runs 5 s later.
+bool exitEndsTheProgram(QAction* exit) {
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(2); });
+    watchdog.start(5000);
+    QTimer::singleShot(0, exit, &QAction::trigger);
+    return QApplication::exec() == 0 && watchdog.isActive();
+}
+
 class MainWindow : public testing::Test {
 protected:
     explicit MainWindow(bool configured = true) {
@@ -72,8 +116,9 @@ protected:
                 if (duringWait)
                     duringWait();
             }));
+        driver = std::make_shared<midi::Driver>(std::move(backends));
         MidiDialogEnvironment environment;
-        environment.driver = std::make_shared<midi::Driver>(std::move(backends));
+        environment.driver = driver;
         environment.replyTimeout = 2000ms;
         window = std::make_unique<TFormMain>(environment, registry);
         window->setPreferencesOpener([this](QWidget*) {
@@ -91,6 +136,7 @@ protected:
     QString registry;
     std::shared_ptr<kbdsim::KeyboardSimulator> simulator =
         std::make_shared<kbdsim::KeyboardSimulator>();
+    std::shared_ptr<midi::Driver> driver;
     std::vector<std::vector<std::uint8_t>> messages;
     std::function<void()> duringWait;
     int preferencesShown = 0;
@@ -360,6 +406,136 @@ TEST_F(MainWindow, SendOnTheDiskTabSaysThatItIsNotProvided) {
     EXPECT_EQ(answer.caption, QApplication::applicationName());
     EXPECT_EQ(answer.text, "Put Data To Disk.");
 }
+
+// ---- Exit after a failure ----
+
+enum class MidiFailure { NoSuchDevice, TimeOut, RefusedPort };
+
+class ExitAfterAFailure : public MainWindow, public testing::WithParamInterface<MidiFailure> {};
+
+TEST_P(ExitAfterAFailure, EndsTheProgram) {
+    std::unique_ptr<midi::InputDevice> heldElsewhere;
+    switch (GetParam()) {
+    case MidiFailure::NoSuchDevice:
+        registry::Registry(registry).writeString(settings::midiKey, settings::inputDeviceValue,
+                                                 "Gone Keyboard");
+        break;
+    case MidiFailure::TimeOut: {
+        kbdsim::Options options = simulator->options();
+        options.faults.noReply.kind = kbdsim::MessageKind::ModelRequest;
+        simulator->setOptions(options);
+        break;
+    }
+    case MidiFailure::RefusedPort:
+        // Another user of the input: the dialog's own open is refused.
+        ASSERT_EQ(driver->openInput(0, 256, {}, heldElsewhere), 0u);
+        break;
+    }
+    window->FormCreate();
+    window->show();
+    {
+        EveryMessageBox answers;
+        window->action("UpdateKbdList")->trigger();
+        window->action("InitSystem")->trigger();
+        ASSERT_FALSE(answers.texts().isEmpty());
+        EXPECT_TRUE(answers.texts().back().contains("MIDI"))
+            << answers.texts().back().toStdString();
+    }
+    ASSERT_FALSE(window->manager().busy());
+    ASSERT_TRUE(window->action("Exit")->isEnabled());
+    EXPECT_TRUE(exitEndsTheProgram(window->action("Exit")));
+    EXPECT_FALSE(window->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(MainWindow, ExitAfterAFailure,
+                         testing::Values(MidiFailure::NoSuchDevice, MidiFailure::TimeOut,
+                                         MidiFailure::RefusedPort));
+
+TEST_F(MainWindow, ACloseAskedForDuringInitializeHappensOnceItHasEnded) {
+    registry::Registry(registry).writeString(settings::midiKey, settings::inputDeviceValue,
+                                             "Gone Keyboard");
+    window->FormCreate();
+    window->show();
+    // The desktop closes every window (a logout) while Initialize shows that
+    // the device is missing. Initialize keeps the buttons as they are, so the
+    // window is never unlocked afterwards: the close must not wait for that.
+    {
+        EveryMessageBox answers([&] {
+            window->close();
+            EXPECT_TRUE(window->isVisible()) << "the close waits for the action";
+        });
+        window->action("InitSystem")->trigger();
+        EXPECT_FALSE(answers.texts().isEmpty());
+    }
+    QApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, ACloseThatHappenedIsNotRepeatedAfterTheNextAction) {
+    window->FormCreate();
+    window->show();
+    duringWait = [&] { window->close(); };
+    window->action("UpdateThisType")->trigger();
+    duringWait = {};
+    QApplication::processEvents();
+    ASSERT_FALSE(window->isVisible());
+    window->show(); // shown again, as after a minimised start
+    window->action("UpdateThisType")->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isVisible()) << "a close is carried out once";
+}
+
+// ---- the preferences ----
+
+struct DeviceChange {
+    const char* name;
+    const char* input;
+    const char* output;
+    bool forgotten;
+};
+
+class PreferencesClosed : public MainWindow, public testing::WithParamInterface<DeviceChange> {};
+
+TEST_P(PreferencesClosed, ClearTheKeyboardListOnlyWhenTheDevicesChanged) {
+    window->FormCreate();
+    window->action("UpdateKbdList")->trigger();
+    chooseType(type::Song);
+    const int rows = window->kbdList()->topLevelItemCount();
+    ASSERT_GT(rows, 0);
+    ASSERT_TRUE(window->sendButton()->isEnabled());
+    window->setPreferencesOpener([this](QWidget*) {
+        registry::Registry settings(registry);
+        settings.writeString(settings::midiKey, settings::inputDeviceValue, GetParam().input);
+        settings.writeString(settings::midiKey, settings::outputDeviceValue, GetParam().output);
+    });
+    window->action("OpenPrefDialog")->trigger();
+    if (GetParam().forgotten) {
+        EXPECT_EQ(window->kbdList()->topLevelItemCount(), 0);
+        EXPECT_FALSE(window->sendButton()->isEnabled());
+        EXPECT_FALSE(window->receiveButton()->isEnabled());
+        EXPECT_EQ(window->freeMemoryBar()->value(), 0) << "no memory figures of the old keyboard";
+    } else {
+        EXPECT_EQ(window->kbdList()->topLevelItemCount(), rows);
+        EXPECT_TRUE(window->sendButton()->isEnabled());
+    }
+    // The next successful Update List brings it all back.
+    registry::Registry settings(registry);
+    settings.writeString(settings::midiKey, settings::inputDeviceValue,
+                         kbdsim::virtualKeyboardName);
+    settings.writeString(settings::midiKey, settings::outputDeviceValue,
+                         kbdsim::virtualKeyboardName);
+    window->action("UpdateKbdList")->trigger();
+    EXPECT_EQ(window->kbdList()->topLevelItemCount(), rows);
+    EXPECT_TRUE(window->sendButton()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MainWindow, PreferencesClosed,
+    testing::Values(DeviceChange{"Unchanged", kbdsim::virtualKeyboardName,
+                                 kbdsim::virtualKeyboardName, false},
+                    DeviceChange{"OtherInput", "Other In", kbdsim::virtualKeyboardName, true},
+                    DeviceChange{"OtherOutput", kbdsim::virtualKeyboardName, "Other Out", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace qel::app

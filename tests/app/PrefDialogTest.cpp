@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTabWidget>
@@ -446,19 +447,106 @@ TEST_F(PrefDialogTest, TheDriveSelectorListsMountedVolumesAsRootsWithASeparator)
 
 // ---- Find Keyboard ----
 
-TEST_F(PrefDialogTest, FindKeyboardSelectsThePairThatAnswersAndStoresNothingByItself) {
-    auto dialog = open();
+// A silent "Port A", then the virtual keyboard, in both lists.
+std::shared_ptr<midi::Driver> silentPortAndKeyboard() {
+    std::vector<std::unique_ptr<midi::Backend>> backends;
+    backends.push_back(silentDevice("Port A"));
+    backends.push_back(
+        kbdsim::makeVirtualKeyboardBackend(std::make_shared<kbdsim::KeyboardSimulator>()));
+    return std::make_shared<midi::Driver>(std::move(backends));
+}
+
+// Answers the question that shows what the search found (the progress window
+// before it is left alone), keeping its title, text and default button; gives
+// up after a while, so a broken test fails, never hangs.
+class FoundQuestion {
+public:
+    explicit FoundQuestion(QMessageBox::StandardButton answer) : answer_(answer) {
+        clock_.start();
+        timer_.setInterval(5);
+        timer_.callOnTimeout([this] { poll(); });
+        timer_.start();
+    }
+
+    QString title, text;
+    bool defaultIsOk = false;
+
+private:
+    void poll() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (clock_.elapsed() > 20000)
+                timer_.stop();
+            return;
+        }
+        timer_.stop();
+        title = box->windowTitle();
+        text = box->text();
+        defaultIsOk = box->defaultButton() == box->button(QMessageBox::Ok);
+        box->button(answer_)->click();
+    }
+
+    QMessageBox::StandardButton answer_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+};
+
+struct FoundAnswer {
+    const char* name;
+    QMessageBox::StandardButton answer;
+    std::string input, output; // selected afterwards
+    const char* status;        // how the status line ends
+};
+
+void PrintTo(const FoundAnswer& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class FindKeyboardFound : public PrefDialogTest, public testing::WithParamInterface<FoundAnswer> {};
+
+TEST_P(FindKeyboardFound, ShowsThePairAndTheModelAndSelectsThemOnlyOnOk) {
+    store(keys::midiKey, keys::inputDeviceValue, "Port A");
+    store(keys::midiKey, keys::outputDeviceValue, "Port A");
+    auto dialog = open(silentPortAndKeyboard(), 1500ms);
+    FoundQuestion question(GetParam().answer);
     dialog->FindKeyboardButtonClick();
-    EXPECT_EQ(dialog->inputList()->currentText().toStdString(), keyboardName);
-    EXPECT_EQ(dialog->outputList()->currentText().toStdString(), keyboardName);
-    EXPECT_TRUE(dialog->findKeyboardStatus()->text().contains("Found a TQ-7400"))
-        << dialog->findKeyboardStatus()->text().toStdString();
+    const QString found = QString::fromStdString("Found a TQ-7400 on \"" + keyboardName +
+                                                 "\" / \"" + keyboardName + "\".");
+    EXPECT_EQ(question.title, "Find Keyboard");
+    EXPECT_EQ(question.text, found + " Use these devices?");
+    EXPECT_TRUE(question.defaultIsOk);
+    EXPECT_EQ(dialog->inputList()->currentText().toStdString(), GetParam().input);
+    EXPECT_EQ(dialog->outputList()->currentText().toStdString(), GetParam().output);
+    EXPECT_EQ(dialog->findKeyboardStatus()->text(), found + " " + GetParam().status);
     EXPECT_TRUE(dialog->okButton()->isEnabled());
     EXPECT_TRUE(dialog->findKeyboardButton()->isEnabled());
-    EXPECT_EQ(value(keys::midiKey, keys::inputDeviceValue), std::nullopt);
+    EXPECT_EQ(value(keys::midiKey, keys::inputDeviceValue), "Port A") << "nothing stored yet";
     dialog->okButton()->click();
-    EXPECT_EQ(value(keys::midiKey, keys::inputDeviceValue), keyboardName);
-    EXPECT_EQ(value(keys::midiKey, keys::outputDeviceValue), keyboardName);
+    EXPECT_EQ(value(keys::midiKey, keys::inputDeviceValue), GetParam().input);
+    EXPECT_EQ(value(keys::midiKey, keys::outputDeviceValue), GetParam().output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, FindKeyboardFound,
+                         testing::Values(FoundAnswer{"Ok", QMessageBox::Ok, keyboardName,
+                                                     keyboardName, "Press OK to keep them."},
+                                         FoundAnswer{"Cancel", QMessageBox::Cancel, "Port A",
+                                                     "Port A", "The selection is unchanged."}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PrefDialogTest, FindKeyboardSurvivesItsDialogGoingWhileItsQuestionIsUp) {
+    auto dialog = open(silentPortAndKeyboard(), 1500ms);
+    TPrefDialog* searching = dialog.get();
+    QElapsedTimer clock;
+    clock.start();
+    std::function<void()> closeAll = [&] {
+        if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            dialog.reset();
+        else if (clock.elapsed() < 20000)
+            QTimer::singleShot(5, closeAll);
+    };
+    QTimer::singleShot(0, closeAll);
+    searching->FindKeyboardButtonClick(); // returns without touching the gone dialog
+    EXPECT_EQ(dialog, nullptr);
 }
 
 TEST_F(PrefDialogTest, FindKeyboardSaysSoWhenNoneAnswersAndKeepsTheSelection) {

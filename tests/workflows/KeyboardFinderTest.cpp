@@ -29,7 +29,7 @@ void PrintTo(const OrderCase& c, std::ostream* out) {
 
 class SearchOrder : public testing::TestWithParam<OrderCase> {};
 
-TEST_P(SearchOrder, TriesSameNamedPairsFirstThenEveryOtherPairOnce) {
+TEST_P(SearchOrder, TriesSameNamedPairsFirstThenEveryOtherPairOnceThenTheVirtualKeyboard) {
     EXPECT_EQ(keyboardSearchOrder(GetParam().inputs, GetParam().outputs), GetParam().order);
 }
 
@@ -53,7 +53,17 @@ INSTANTIATE_TEST_SUITE_P(
                     OrderCase{"a name listed twice is tried once",
                               {"A", "a", "B"},
                               {"B", "B"},
-                              {{"B", "B"}, {"A", "B"}}}));
+                              {{"B", "B"}, {"A", "B"}}},
+                    OrderCase{"the virtual keyboard last, alone",
+                              {kbdsim::virtualKeyboardName, "Cable"},
+                              {kbdsim::virtualKeyboardName, "Cable", "Synth"},
+                              {{"Cable", "Cable"},
+                               {"Cable", "Synth"},
+                               {kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName}}},
+                    OrderCase{"the virtual keyboard only",
+                              {kbdsim::virtualKeyboardName},
+                              {kbdsim::virtualKeyboardName},
+                              {{kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName}}}));
 
 // ---- the search over devices ----
 
@@ -77,6 +87,19 @@ std::unique_ptr<midi::Backend> keyboard(const kbdsim::Options& options = {}) {
     return kbdsim::makeVirtualKeyboardBackend(std::make_shared<kbdsim::KeyboardSimulator>(options));
 }
 
+// A keyboard connected through a device of another name (a USB cable).
+std::unique_ptr<midi::Backend> connectedKeyboard(const std::string& name,
+                                                 const kbdsim::Options& options = {}) {
+    auto simulator = std::make_shared<kbdsim::KeyboardSimulator>(options);
+    return std::make_unique<midi::VirtualDeviceBackend>(
+        name, [simulator](const std::vector<std::uint8_t>& message) {
+            std::vector<midi::TimedMessage> answers;
+            for (auto& reply : simulator->handle(message))
+                answers.push_back({std::move(reply.message), reply.delay});
+            return answers;
+        });
+}
+
 std::shared_ptr<midi::Driver> driverOf(std::vector<std::unique_ptr<midi::Backend>> backends) {
     return std::make_shared<midi::Driver>(std::move(backends));
 }
@@ -95,22 +118,26 @@ constexpr auto silenceTimeout = 100ms;
 
 const std::string keyboardName = kbdsim::virtualKeyboardName;
 
-TEST(FindKeyboard, TakesTheVirtualKeyboardAmongSilentDevices) {
-    auto driver = driverOf(silentDevice("Port A"), silentDevice("Port B"), keyboard());
+TEST(FindKeyboard, TakesTheVirtualKeyboardOnlyWhenNoOtherDeviceAnswers) {
+    auto driver = driverOf(keyboard(), silentDevice("Port A"));
     const KeyboardSearch found = findKeyboard(driver, answerTimeout);
     ASSERT_EQ(found.outcome, Outcome::Found);
     EXPECT_EQ(found.pair, (MidiPair{keyboardName, keyboardName}));
     EXPECT_EQ(found.model, 3);
-    EXPECT_EQ(found.pairsTried, 3) << "the two silent same-named pairs come first";
-    EXPECT_EQ(found.pairsTotal, 9);
+    EXPECT_EQ(found.pairsTried, 2) << "the silent device was asked first";
+    EXPECT_EQ(found.pairsTotal, 2) << "no pair of the virtual keyboard with another device";
 }
 
-TEST(FindKeyboard, LeavesOtherDevicesUntouchedAfterAnAnswer) {
-    auto driver = driverOf(keyboard(), silentDevice("Port A"));
+TEST(FindKeyboard, TakesAConnectedKeyboardBeforeTheVirtualOne) {
+    kbdsim::Options connected;
+    connected.modelCode = 1;
+    // Listed after the virtual keyboard, and under one name as a USB cable.
+    auto driver = driverOf(keyboard(), connectedKeyboard("USB MIDI Cable", connected));
     const KeyboardSearch found = findKeyboard(driver, answerTimeout);
     ASSERT_EQ(found.outcome, Outcome::Found);
-    EXPECT_EQ(found.pairsTried, 1);
-    EXPECT_EQ(found.pair, (MidiPair{keyboardName, keyboardName}));
+    EXPECT_EQ(found.pair, (MidiPair{"USB MIDI Cable", "USB MIDI Cable"}));
+    EXPECT_EQ(found.model, 1);
+    EXPECT_EQ(found.pairsTried, 1) << "the virtual keyboard was not asked";
 }
 
 TEST(FindKeyboard, ReportsTheModelTheKeyboardAnswers) {
@@ -210,7 +237,7 @@ TEST(FindKeyboard, CountsThePairsAndNamesEachOneAsked) {
     RecordingProgress progress;
     const KeyboardSearch found = findKeyboard(driver, answerTimeout, &progress);
     ASSERT_EQ(found.outcome, Outcome::Found);
-    EXPECT_EQ(progress.maximum, 4);
+    EXPECT_EQ(progress.maximum, 2);
     EXPECT_EQ(progress.positions, (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(progress.captions,
               (std::vector<std::string>{"Asking Port A / Port A",
