@@ -133,6 +133,19 @@ void DataManager::rereadSlot(type::id type, KbdDataAttribute& slot) {
 
 void DataManager::rereadAfterFailure(type::id type,
                                      const std::vector<KbdDataAttributePtr>& records) {
+    try {
+        // A Cancel holds until the dialog's window is next shown: one request
+        // with the window shown lets the user's Cancel, which ended the send,
+        // leave the reading alone (and a new Cancel still stops it).
+        OpenMidiDialog(true);
+        dialog().SetShowProgress(true);
+        dialog().SetCaption("Reading the slot again..");
+        dialog().GetModel();
+        dialog().SetCaption("");
+    } catch (const std::exception&) {
+        // The reads below fail on their own and mark the slots unknown.
+    }
+    CloseMidiDialog();
     for (const KbdDataAttributePtr& slot : records)
         if (slot)
             rereadSlot(type, *slot);

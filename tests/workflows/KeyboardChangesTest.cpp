@@ -303,6 +303,29 @@ TEST_F(KeyboardChanges, ACancelledGroupSendShowsWhatTheSlotReallyHolds) {
     EXPECT_TRUE(manager->kbdRowItem(row)->known);
 }
 
+TEST_F(KeyboardChanges, AfterTheWindowsCancelTheSlotIsStillReadAgain) {
+    // As the window's Cancel: pressed once the bar passes 2,000 bytes, it
+    // holds until the window is next shown.
+    int pressedAt = -1;
+    bool armed = true;
+    dialogWindow->cancelCheck = [&] {
+        if (armed && dialogWindow->position >= 2000) {
+            pressedAt = dialogWindow->shows;
+            armed = false;
+        }
+        return pressedAt >= 0 && dialogWindow->shows == pressedAt;
+    };
+    putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(20000, 1)));
+    manager->ChangeDataTypeExecute(type::UserRhythm);
+    ASSERT_GT(manager->kbdRowItem(0)->size, 0);
+
+    manager->PutToKbdExecute(0, 0);
+    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
+    EXPECT_TRUE(memory().data(category::Rhythm, 140)->empty()) << "cleared, then not stored";
+    EXPECT_EQ(view.kbdRows[0].size, "0");
+    EXPECT_EQ(view.kbdRows[0].name, memory().name(category::Rhythm, 140));
+}
+
 TEST_F(KeyboardChanges, ASlotThatCannotBeReadAfterAFailedSendShowsAsUnknown) {
     putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(2000, 1)));
     manager->ChangeDataTypeExecute(type::UserRhythm);
