@@ -5,6 +5,7 @@
 #include "app/DestroyQuestionBox.h"
 
 #include "app/FormMain.h"
+#include "support/OnNextModal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,35 +25,15 @@ namespace {
 using Action = DestroyQuestion::Action;
 using Choice = DestroyAnswer::Choice;
 
-// Runs `act` on the question box once it is shown modally, from inside its
-// exec(); gives up after a while, so a broken test fails, never hangs.
-class OnQuestionBox {
+// Runs `act` on the question box once it is shown modally.
+class OnQuestionBox : public test::OnNextModal {
 public:
-    explicit OnQuestionBox(std::function<void(DestroyQuestionBox&)> act) : act_(std::move(act)) {
-        clock_.start();
-        timer_.setInterval(5);
-        timer_.callOnTimeout([this] { poll(); });
-        timer_.start();
-    }
-    bool ran() const { return ran_; }
-
-private:
-    void poll() {
-        auto* box = dynamic_cast<DestroyQuestionBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (clock_.elapsed() > 20000)
-                timer_.stop();
-            return;
-        }
-        timer_.stop();
-        ran_ = true;
-        act_(*box);
-    }
-
-    std::function<void(DestroyQuestionBox&)> act_;
-    QTimer timer_;
-    QElapsedTimer clock_;
-    bool ran_ = false;
+    explicit OnQuestionBox(const std::function<void(DestroyQuestionBox&)>& act)
+        : OnNextModal([act](QWidget* modal) {
+              auto* box = dynamic_cast<DestroyQuestionBox*>(modal);
+              ASSERT_NE(box, nullptr);
+              act(*box);
+          }) {}
 };
 
 DestroyQuestion deleteOne() {

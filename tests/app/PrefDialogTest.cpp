@@ -11,6 +11,7 @@
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "platform/files/DataDirectory.h"
 #include "platform/midi/VirtualDevice.h"
+#include "support/OnNextModal.h"
 #include "support/ScratchFolder.h"
 
 #include <QApplication>
@@ -36,6 +37,7 @@ namespace qel::app {
 namespace {
 
 using namespace std::chrono_literals;
+using test::OnNextModal;
 namespace keys = settings;
 
 const std::string keyboardName = kbdsim::virtualKeyboardName;
@@ -58,41 +60,6 @@ std::shared_ptr<midi::Driver> threeDevices() {
 std::shared_ptr<midi::Driver> noDevices() {
     return std::make_shared<midi::Driver>(std::vector<std::unique_ptr<midi::Backend>>{});
 }
-
-// Runs `action` on the next modal dialog that shows, from inside the event
-// loop of its exec(). A dialog the action leaves open is rejected, and one that
-// never shows is given up on after a while, so a broken test fails, never hangs.
-class OnNextModal {
-public:
-    explicit OnNextModal(std::function<void(QWidget*)> action) : action_(std::move(action)) {
-        clock_.start();
-        timer_.setInterval(5);
-        timer_.callOnTimeout([this] { poll(); });
-        timer_.start();
-    }
-    bool ran() const { return ran_; }
-
-private:
-    void poll() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) {
-            if (clock_.elapsed() > 20000)
-                timer_.stop();
-            return;
-        }
-        timer_.stop();
-        ran_ = true;
-        action_(modal);
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            dialog && dialog == modal)
-            dialog->reject();
-    }
-
-    std::function<void(QWidget*)> action_;
-    QTimer timer_;
-    QElapsedTimer clock_;
-    bool ran_ = false;
-};
 
 class PrefDialogTest : public testing::Test {
 protected:
