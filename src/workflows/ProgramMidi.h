@@ -14,9 +14,9 @@ namespace qel {
 
 // Whether a driver has the operating system's MIDI devices besides the
 // virtual keyboard. Left out, no MIDI system of the machine is reached at all:
-// in particular no JACK client is opened, and libjack does not touch its
-// per-user files in shared memory, which JACK servers starting and stopping
-// beside the program may be rewriting at that moment.
+// in particular no JACK client is opened, so libjack never touches its
+// per-user files in shared memory, which JACK servers dying beside the
+// program can leave in a state that kills any JACK client (JackSharedFiles.h).
 enum class SystemDevices { Included, LeftOut };
 
 // The program's driver: the operating system's MIDI devices (unless left
