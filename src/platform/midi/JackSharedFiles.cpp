@@ -59,7 +59,8 @@ std::string checkJackSharedFiles(std::chrono::milliseconds bound) {
     if (child < 0)
         return {}; // no check possible; libjack is tried as it is
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
-    const bool ended = pidfd < 0 || waitForEnd(pidfd, bound);
+    // Without a pidfd (a kernel before 5.3) no wait here could be bounded.
+    const bool ended = pidfd >= 0 && waitForEnd(pidfd, bound);
     if (pidfd >= 0)
         ::close(pidfd);
     if (!ended)
@@ -67,14 +68,19 @@ std::string checkJackSharedFiles(std::chrono::milliseconds bound) {
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    if (pidfd < 0)
+        return {}; // no check possible; libjack is tried as it is
     if (!ended)
         return "JACK's shared files hang a client that opens them (" + storePath() +
                " is damaged; it is made afresh once removed while no JACK server runs)";
-    if (WIFSIGNALED(status))
-        return "JACK's shared files crash a client that opens them (" +
-               std::string(::strsignal(WTERMSIG(status))) + "; " + storePath() +
-               " is damaged; it is made afresh once removed while no JACK server runs)";
-    return {};
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return {};
+    // A sanitizer's handler turns the crash into an exit status.
+    const std::string how = WIFSIGNALED(status)
+                                ? ::strsignal(WTERMSIG(status))
+                                : "exit status " + std::to_string(WEXITSTATUS(status));
+    return "JACK's shared files crash a client that opens them (" + how + "; " + storePath() +
+           " is damaged; it is made afresh once removed while no JACK server runs)";
 }
 
 } // namespace qel::midi
