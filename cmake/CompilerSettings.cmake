@@ -11,3 +11,13 @@ if(QEL_SANITIZE)
                         -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)
 endif()
+
+if(QEL_TSAN)
+    if(QEL_SANITIZE)
+        message(FATAL_ERROR "QEL_TSAN and QEL_SANITIZE exclude each other: one runtime per build")
+    endif()
+    # Qt and libjack are not instrumented: what they synchronise among
+    # themselves is invisible here, so runs use scripts/tsan-suppressions.txt.
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+endif()

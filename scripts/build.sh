@@ -2,7 +2,8 @@
 # Configures and builds the project.
 #   scripts/build.sh             plain build in build/
 #   scripts/build.sh --sanitize  AddressSanitizer + UBSan build in build-sanitize/
-#   scripts/build.sh [--sanitize] -- TARGET...   build only these targets
+#   scripts/build.sh --tsan      ThreadSanitizer build in build-tsan/
+#   scripts/build.sh [--sanitize|--tsan] -- TARGET...   build only these targets
 # QEL_WERROR=ON turns warnings into errors (kept in the build folder's cache).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,10 @@ options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [[ "${1:-}" == "--sanitize" ]]; then
     dir=build-sanitize
     options=(-DCMAKE_BUILD_TYPE=Debug -DQEL_SANITIZE=ON)
+    shift
+elif [[ "${1:-}" == "--tsan" ]]; then
+    dir=build-tsan
+    options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQEL_TSAN=ON)
     shift
 fi
 [[ -n "${QEL_WERROR:-}" ]] && options+=(-DQEL_WERROR="$QEL_WERROR")

@@ -127,7 +127,8 @@ put, delete and restore never ask: they print what they replace or clear.
 
 TYPE: 0-9, a label ("USER TONE") or tone, dsp, organ, tone-wave, drum-wave, rhythm,
 registration, song, smf, package.
-exit status: 0 success, 1 failure, 2 usage error
+exit status: 0 success, 1 failure, 2 usage error, 141 the output was closed early
+(as by `| head`: the run stops as Ctrl+C stops it)
 )";
 }
 

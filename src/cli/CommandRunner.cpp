@@ -1,6 +1,7 @@
 #include "cli/CommandRunner.h"
 
 #include "cli/Interrupt.h"
+#include "cli/StandardOutput.h"
 #include "core/Exception.h"
 #include "core/SettingsKeys.h"
 #include "kbdsim/device/VirtualKeyboard.h"
@@ -30,6 +31,15 @@ std::string withSlash(std::string folder) {
 
 QString latin1(const std::string& text) {
     return QString::fromLatin1(text.c_str());
+}
+
+// Device names are compared without regard to letter case, as the MIDI dialog does.
+bool sameDeviceName(const std::string& a, const std::string& b) {
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+bool isVirtualKeyboard(const std::string& deviceName) {
+    return sameDeviceName(deviceName, kbdsim::virtualKeyboardName);
 }
 
 void printJson(std::ostream& out, const QJsonObject& object) {
@@ -66,10 +76,19 @@ void CommandRunner::prepareSettings() {
     if (QFile::exists(stored) && !QFile::copy(stored, registry_))
         throw Exception("Can't open the file: " + stored.toStdString());
     registry::Registry settings(registry_);
-    driver_ = makeProgramMidiDriver(options_.paced);
     std::optional<std::string> input = options_.input, output = options_.output;
     if (options_.virtualKeyboard)
         input = output = kbdsim::virtualKeyboardName;
+    // A run that uses the virtual keyboard alone reaches no MIDI system of the
+    // machine; `devices` lists them all.
+    const auto used = [&](const std::optional<std::string>& given, const char* value) {
+        return given ? *given : settings.readString(settings::midiKey, value).value_or("");
+    };
+    const bool virtualOnly = options_.command != "devices" &&
+                             isVirtualKeyboard(used(input, settings::inputDeviceValue)) &&
+                             isVirtualKeyboard(used(output, settings::outputDeviceValue));
+    driver_ = makeProgramMidiDriver(options_.paced,
+                                    virtualOnly ? SystemDevices::LeftOut : SystemDevices::Included);
     if (input)
         settings.writeString(settings::midiKey, settings::inputDeviceValue,
                              deviceName(driver_->inputNames(), *input, "input"));
@@ -86,8 +105,7 @@ void CommandRunner::prepareSettings() {
 std::string CommandRunner::deviceName(const std::vector<std::string>& names,
                                       const std::string& wanted, const char* kind) {
     for (const std::string& name : names)
-        if (QString::fromStdString(name).compare(QString::fromStdString(wanted),
-                                                 Qt::CaseInsensitive) == 0)
+        if (sameDeviceName(name, wanted))
             return name;
     throw Exception(std::string("No MIDI ") + kind + " device is called \"" + wanted +
                     "\" (see tq7400 devices)");
@@ -112,6 +130,9 @@ DataManager& CommandRunner::manager() {
 }
 
 void CommandRunner::check() const {
+    // Whatever failed after the output was closed failed for that reason.
+    if (outputClosed())
+        throw OutputClosed{};
     if (view_ && view_->failure())
         throw Exception(*view_->failure());
     if (interrupted())

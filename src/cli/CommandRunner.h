@@ -24,7 +24,8 @@ public:
     CommandRunner(const CommandRunner&) = delete;
     CommandRunner& operator=(const CommandRunner&) = delete;
 
-    // Runs the command; returns the exit status: 0 success, 1 failure.
+    // Runs the command; returns the exit status: 0 success, 1 failure. Throws
+    // OutputClosed when the output was closed before the command ended.
     int run();
 
 private:
@@ -46,7 +47,8 @@ private:
     static std::string deviceName(const std::vector<std::string>& names, const std::string& wanted,
                                   const char* kind);
     DataManager& manager();
-    // Throws the first failure the data manager showed.
+    // Throws OutputClosed once nobody reads the output, else the first failure
+    // the data manager showed.
     void check() const;
     type::id typeArgument(std::size_t index) const;
     // The keyboard list row of the slot shown as `no` in the current type.

@@ -1,6 +1,7 @@
 #include "cli/TerminalView.h"
 
 #include "cli/Interrupt.h"
+#include "cli/StandardOutput.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -29,7 +30,8 @@ void TerminalProgress::setPosition(int position) {
 }
 
 bool TerminalProgress::cancelRequested() const {
-    return interrupted();
+    // Nobody reads the output any more: the run stops as Ctrl+C stops it.
+    return interrupted() || outputClosed();
 }
 
 void TerminalProgress::start() {
@@ -77,7 +79,8 @@ void TerminalProgress::draw() {
 }
 
 void TerminalDialogView::showError(const std::string& text) {
-    std::cerr << "tq7400: " << text << '\n';
+    if (!outputClosed()) // the run ends quietly then
+        std::cerr << "tq7400: " << text << '\n';
 }
 
 void TerminalView::showBackupStep(const std::string& line) {

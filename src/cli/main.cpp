@@ -3,12 +3,15 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
 #include "cli/Interrupt.h"
+#include "cli/StandardOutput.h"
 
 #include <QCoreApplication>
 #include <exception>
 #include <iostream>
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int run(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName("TQ-7400 Data Manager");
     std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -32,7 +35,30 @@ int main(int argc, char* argv[]) {
         std::cerr << "tq7400: " << error.what() << '\n';
         return 2;
     } catch (const std::exception& error) {
+        if (qel::cli::outputClosed())
+            throw qel::cli::OutputClosed{};
         std::cerr << "tq7400: " << error.what() << '\n';
         return 1;
     }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qel::cli::ignoreBrokenPipes();
+    int status = 0;
+    try {
+        status = run(argc, argv);
+    } catch (const qel::cli::OutputClosed&) {
+        return qel::cli::outputClosedStatus;
+    }
+    // What is still buffered goes out now, while a failure can be told.
+    std::cout.flush();
+    if (qel::cli::outputClosed())
+        return qel::cli::outputClosedStatus;
+    if (!std::cout) {
+        std::cerr << "tq7400: the output could not be written\n";
+        return 1;
+    }
+    return status;
 }

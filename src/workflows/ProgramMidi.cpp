@@ -5,9 +5,10 @@
 
 namespace qel {
 
-std::shared_ptr<midi::Driver> makeProgramMidiDriver(bool paced) {
+std::shared_ptr<midi::Driver> makeProgramMidiDriver(bool paced, SystemDevices system) {
     std::vector<std::unique_ptr<midi::Backend>> backends;
-    backends.push_back(midi::makeRtMidiBackend());
+    if (system == SystemDevices::Included)
+        backends.push_back(midi::makeRtMidiBackend());
     kbdsim::Options options;
     options.pacing.enabled = paced;
     backends.push_back(

@@ -14,8 +14,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,6 +57,31 @@ protected:
                                       "sh",      err,  CLI_PROGRAM};
         full.insert(full.end(), arguments.begin(), arguments.end());
         return full;
+    }
+
+    // Runs tq7400 with its standard output on a pipe whose reader has gone
+    // already, so that its first write fails; a crash is a failure.
+    struct ClosedOutcome {
+        int status;
+        int signal; // the signal that ended it, 0 when it exited
+        std::string err;
+    };
+    ClosedOutcome runIntoClosedPipe(const std::vector<std::string>& arguments) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            ADD_FAILURE() << "no pipe";
+            return {-1, 0, ""};
+        }
+        ::close(ends[0]);
+        const std::string err = scratch.path() + "/err.txt";
+        std::vector<std::string> full{CLI_PROGRAM};
+        full.insert(full.end(), arguments.begin(), arguments.end());
+        ChildProcess child(full, ends[1], err);
+        ::close(ends[1]);
+        EXPECT_TRUE(child.started());
+        const int status = child.waitForExit(60s);
+        EXPECT_GE(status, 0) << "did not end";
+        return {status, child.endingSignal(), kbdsim::test::readFile(err)};
     }
 
     static QJsonObject json(const std::string& text) {
@@ -208,6 +235,53 @@ TEST_F(Cli, BackupWritesAManifestAndRestoreTakesItBack) {
     const Outcome restore = run({"--virtual", "--quiet", "restore", folder});
     EXPECT_EQ(restore.status, 0) << restore.err;
     EXPECT_NE(restore.out.find("restored USER RHYTHM 140 \"DEMO RH1\""), std::string::npos);
+}
+
+// As `tq7400 ... | head -1` when head has gone: no message, no signal, status 141.
+TEST_F(Cli, AClosedOutputEndsTheRunQuietlyWithStatus141) {
+    const std::string folder = scratch.path() + "/backup";
+    ASSERT_EQ(run({"--virtual", "--quiet", "backup", folder}).status, 0);
+    for (const auto& arguments :
+         std::vector<std::vector<std::string>>{{"--virtual", "list"},
+                                               {"--virtual", "--json", "list", "tone"},
+                                               {"--virtual", "restore", folder},
+                                               {"--virtual", "devices"},
+                                               {"--help"}}) {
+        const ClosedOutcome closed = runIntoClosedPipe(arguments);
+        EXPECT_EQ(closed.signal, 0) << testing::PrintToString(arguments);
+        EXPECT_EQ(closed.status, 141) << testing::PrintToString(arguments);
+        EXPECT_EQ(closed.err, "") << testing::PrintToString(arguments);
+    }
+}
+
+// The backup prints each item as it comes: the first line that cannot be
+// written stops it as Ctrl+C would, with what it has received in the manifest.
+TEST_F(Cli, ABackupWhoseOutputIsClosedStopsAtOnce) {
+    const std::string folder = scratch.path() + "/backup";
+    const ClosedOutcome closed = runIntoClosedPipe({"--virtual", "backup", folder});
+    EXPECT_EQ(closed.signal, 0);
+    EXPECT_EQ(closed.status, 141);
+    EXPECT_EQ(closed.err, "");
+    const QJsonObject manifest = json(kbdsim::test::readFile(folder + "/manifest.json"));
+    const qsizetype received = manifest["items"].toArray().size();
+    EXPECT_GE(received, 1);
+    EXPECT_LE(received, 2) << "stopped at the item after the first line";
+}
+
+// The virtual keyboard needs no MIDI system: neither a JACK server that does
+// not exist nor a JACK that must not start a server disturbs it.
+TEST_F(Cli, TheVirtualKeyboardWorksWithoutAnyJackServer) {
+    ::setenv("QEL_MIDI_API", "jack", 1);
+    ::setenv("JACK_DEFAULT_SERVER", ("qel-no-such-server-" + std::to_string(::getpid())).c_str(),
+             1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    const Outcome list = run({"--virtual", "list", "rhythm"});
+    ::unsetenv("QEL_MIDI_API");
+    ::unsetenv("JACK_DEFAULT_SERVER");
+    ::unsetenv("JACK_NO_START_SERVER");
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(list.err, "");
+    EXPECT_EQ(list.out.rfind("USER RHYTHM\n   140  DEMO RH1       300\n", 0), 0u) << list.out;
 }
 
 TEST_F(Cli, InfoListsThePackagesItems) {

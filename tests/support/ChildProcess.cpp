@@ -25,19 +25,48 @@ int outcome(int status) {
 } // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std::string& logPath) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0)
-        pid_ = pid;
+    spawn(arguments, actions, nullptr);
     posix_spawn_file_actions_destroy(&actions);
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& arguments, int outputFd,
+                           const std::string& errorPath) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outputFd, 1);
+    posix_spawn_file_actions_addopen(&actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    // SIGPIPE as a shell leaves it, also when this process ignores it.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    spawn(arguments, actions, &attributes);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+void ChildProcess::spawn(const std::vector<std::string>& arguments,
+                         posix_spawn_file_actions_t& actions, const posix_spawnattr_t* attributes) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, attributes, argv.data(), environ) == 0)
+        pid_ = pid;
+}
+
+int ChildProcess::endingSignal() const {
+    return pid_ <= 0 && status_ != -1 && WIFSIGNALED(status_) ? WTERMSIG(status_) : 0;
 }
 
 ChildProcess::~ChildProcess() {

@@ -4,6 +4,7 @@
 // stopped again: by a chosen signal, then SIGKILL when it does not end in time.
 
 #include <chrono>
+#include <spawn.h>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -15,6 +16,10 @@ public:
     // Starts `arguments[0]` (a path) with the test's environment; standard
     // output and error go to `logPath`. Check started() afterwards.
     ChildProcess(const std::vector<std::string>& arguments, const std::string& logPath);
+    // Starts it with standard output on a copy of `outputFd` (a pipe, say),
+    // standard error into the file at `errorPath`, and SIGPIPE's default action.
+    ChildProcess(const std::vector<std::string>& arguments, int outputFd,
+                 const std::string& errorPath);
     // Stops the program with SIGINT if it still runs.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -33,8 +38,14 @@ public:
     // Waits up to `bound` for the end by itself; the exit code as stop()
     // gives it, or -1 while it still runs.
     int waitForExit(std::chrono::milliseconds bound);
+    // After the end: the signal that ended the program, 0 when it exited by
+    // itself. Tells exit(141) from death by SIGPIPE, which the code does not.
+    int endingSignal() const;
 
 private:
+    void spawn(const std::vector<std::string>& arguments, posix_spawn_file_actions_t& actions,
+               const posix_spawnattr_t* attributes);
+
     pid_t pid_ = -1;
     int status_ = -1;
 };

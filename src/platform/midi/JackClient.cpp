@@ -1,5 +1,7 @@
 #include "platform/midi/JackClient.h"
 
+#include "platform/midi/JackSharedFiles.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -591,6 +593,11 @@ JackClient::JackClient(Token, Options options)
 std::shared_ptr<JackClient> JackClient::open(const std::string& name, std::string& error,
                                              Options options) {
     quietenLibjack();
+    // A damaged metadata store would kill this process inside jack_client_open().
+    if (std::string damaged = checkJackSharedFiles(options.bound); !damaged.empty()) {
+        error = std::move(damaged);
+        return nullptr;
+    }
     const bool exact = options.exactName;
     auto client = std::make_shared<JackClient>(Token{}, std::move(options));
     jack::ClientCore& core = *client->core_;

@@ -69,7 +69,9 @@ public:
 
     // Connects to the running JACK server (JACK_DEFAULT_SERVER picks which; a
     // server is never started) as client `name` and activates. Returns null
-    // and sets `error` to a one-line reason when that fails.
+    // and sets `error` to a one-line reason when that fails, also when JACK's
+    // shared files are damaged so that libjack would crash the process (see
+    // JackSharedFiles.h; that check takes a child process).
     static std::shared_ptr<JackClient> open(const std::string& name, std::string& error,
                                             Options options);
     static std::shared_ptr<JackClient> open(const std::string& name, std::string& error) {
