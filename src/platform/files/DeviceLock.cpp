@@ -162,8 +162,10 @@ DeviceLock::~DeviceLock() {
         return;
     // The holder's text goes first: a newcomer refused in the moment before
     // the next holder writes its own must not name a program that has gone.
-    if (state_ == State::Held)
-        (void)::ftruncate(descriptor_, 0);
+    if (state_ == State::Held && ::ftruncate(descriptor_, 0) != 0) {
+        // A text left behind only names a holder that has gone; the close
+        // still releases the lock.
+    }
     ::close(descriptor_); // releases the lock
 }
 
@@ -172,8 +174,11 @@ void DeviceLock::writeHolder(const std::string& name) {
     // program then names no holder.
     const std::string text =
         printable(name, holderNameLimit) + "\n" + std::to_string(currentProcessId()) + "\n";
-    if (::ftruncate(descriptor_, 0) == 0)
-        (void)::pwrite(descriptor_, text.data(), text.size(), 0);
+    if (::ftruncate(descriptor_, 0) != 0)
+        return;
+    if (::pwrite(descriptor_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
+        // A part of the text would name no one: better none at all.
+        static_cast<void>(::ftruncate(descriptor_, 0) == 0);
 }
 
 void DeviceLock::readHolder() {
