@@ -120,10 +120,6 @@ public:
     void PutSongToKbd(VdfData& file, int kbdRow);
     void PutSmfToKbd(VdfData& file);
     void PutPackageToKbd(VdfData& file);
-    // Sends `file` into slot (number, position) with the dialog's progress
-    // window; returns the item sent. The dialog stays open for the caller.
-    std::shared_ptr<KbdData> SendFileToKbd(VdfData& file, std::uint16_t number,
-                                           std::uint16_t position);
 
     // ---- whole-keyboard backup ----
 
@@ -251,8 +247,6 @@ private:
     // The keyboard row a slot variant sends into: `kbdRow`, or the first row
     // (selected on screen) when `kbdRow` is negative.
     KbdDataAttributePtr sendTarget(int kbdRow);
-    // Throws "Memory Full" when `bytes` do not fit into `free` bytes.
-    static void checkRoom(std::uint64_t bytes, std::int64_t free);
 
     // ---- before and after a change of the keyboard (DataManagerChanges.cpp) ----
 

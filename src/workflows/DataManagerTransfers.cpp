@@ -238,14 +238,6 @@ void DataManager::PutPackageToKbd(VdfData& file) {
     CloseMidiDialog();
 }
 
-std::shared_ptr<KbdData> DataManager::SendFileToKbd(VdfData& file, std::uint16_t number,
-                                                    std::uint16_t position) {
-    OpenMidiDialog(true);
-    auto item = std::make_shared<KbdData>(number, position, file);
-    item->send();
-    return item;
-}
-
 void DataManager::sendReread(KbdData& item, type::id type,
                              const std::vector<KbdDataAttributePtr>& records) {
     dialog().SetShowProgress(true);
@@ -300,11 +292,6 @@ KbdDataAttributePtr DataManager::sendTarget(int kbdRow) {
         view_.selectKbdRow(kbdRow);
     }
     return kbdRowItem(kbdRow);
-}
-
-void DataManager::checkRoom(std::uint64_t bytes, std::int64_t free) {
-    if (free < 0 || bytes > static_cast<std::uint64_t>(free))
-        throw Exception("Memory Full");
 }
 
 } // namespace qel
