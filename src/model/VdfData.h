@@ -64,6 +64,8 @@ public:
     category::id category() const { return category_; }
     type::id type() const { return type_; }
     const std::string& path() const { return path_; }
+    // Where save() writes; the entry name stays as it is.
+    void setPath(const std::string& path) { path_ = path; }
     // The entry name, normally 8 characters padded with spaces.
     const std::string& name() const { return name_; }
     void setName(const std::string& name) { name_ = name; }

@@ -1,6 +1,7 @@
 #include "model/VdfDataCategory.h"
 
 #include "core/Exception.h"
+#include "model/ReceivedFilePath.h"
 #include "model/VdfData.h"
 #include "platform/files/FileBytes.h"
 #include "platform/files/SafeFileName.h"
@@ -14,8 +15,9 @@ std::string entryNameFromPath(const std::string& path) {
     if (dot != std::string::npos)
         name.erase(dot);
     // A file made from a received item has the item's bytes of 0x80 and above
-    // as UTF-8 characters in its name: the item is sent back with those bytes.
-    name = nameFromFileName(name);
+    // as UTF-8 characters in its name, and " (2)" when its name was taken by
+    // another item: the item is sent back with its own bytes.
+    name = nameFromFileName(withoutCopyNumber(name));
     if (name.size() < 8)
         name.append(8 - name.size(), ' ');
     return name;

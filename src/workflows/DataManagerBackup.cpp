@@ -4,12 +4,13 @@
 #include "core/Exception.h"
 #include "model/KbdData.h"
 #include "model/VdfData.h"
-#include "platform/files/FileBytes.h"
+#include "workflows/BackupItemFile.h"
 #include "workflows/BackupManifest.h"
+#include "workflows/BackupSnapshots.h"
 #include "workflows/DataManager.h"
+#include "workflows/SnapshotWriter.h"
 
 #include <QDateTime>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -21,13 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Received files wait here until they are whole, then move into the folder.
-constexpr const char* stagingFolder = ".receiving/";
-
-std::string inFolder(const std::string& folder, const std::string& name) {
-    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
 // One file per slot, named by type and position: item names repeat, and may
 // hold anything.
 std::string backupFileName(type::id t, std::uint16_t no) {
@@ -37,29 +31,49 @@ std::string backupFileName(type::id t, std::uint16_t no) {
     return name;
 }
 
-std::string describe(const BackupEntry& entry) {
-    return std::string(typeLabels[entry.type]) + " " + std::to_string(entry.no) + " \"" +
-           entry.name + "\"";
-}
-
-// A saved SMF goes back exactly as the keyboard held it, without the song
-// converter, under the name the keyboard gave it.
-void loadSmfAsItIs(VdfData& file, const BackupEntry& entry) {
-    platform::FileBytes bytes(file.path());
-    ByteVector data;
-    if (!bytes.isOpen() || !bytes.read(0, bytes.size(), data) || data.size() > 0xFFFFFFFFu)
-        throw Exception("Can't open the file: " + file.path());
-    file.setSize(static_cast<std::uint32_t>(data.size()));
-    if (data.size() % 2 != 0)
-        data.push_back(0x00); // items travel in byte pairs
-    file.data() = std::move(data);
-    file.setName(entry.name);
-}
-
 // Whether a restore clears `slot` before it sends: slots that can be emptied
 // and hold something, and song slots always.
 bool clearedBeforeRestore(type::id t, const KbdDataAttribute& slot) {
     return DataManager::deletable(t) && (slot.size != 0 || t == type::Song);
+}
+
+std::string modelText(std::int32_t code) {
+    const command::Model* model = command::findModel(code);
+    return (model ? "a " + std::string(model->caption) + " (model "
+                  : "an unknown keyboard (model ") +
+           std::to_string(code) + ")";
+}
+
+// "14:02", the local time of an ISO 8601 UTC time.
+std::string localClock(const std::string& isoUtc) {
+    const QDateTime time = QDateTime::fromString(QString::fromStdString(isoUtc), Qt::ISODate);
+    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("HH:mm")).toStdString()
+                          : "?";
+}
+
+// The snapshot a restore of `folder` reads, complete and whole: every file
+// it names is there and unchanged.
+std::pair<std::string, BackupManifest> snapshotToRestore(const std::string& folder) {
+    const std::optional<std::string> snapshot = snapshots::toRestore(folder);
+    if (!snapshot)
+        throw Exception("No backup in " + folder + ": it holds no " + BackupManifest::fileName +
+                        " and no \"" + snapshots::latestName + "\" snapshot");
+    std::optional<BackupManifest> manifest = BackupManifest::read(*snapshot);
+    if (!manifest)
+        throw Exception("No backup in " + *snapshot + ": it holds no " + BackupManifest::fileName);
+    if (!manifest->complete)
+        throw Exception("The backup " + *snapshot +
+                        " is incomplete: it was interrupted. Run the backup again to complete "
+                        "it, or restore an earlier one.");
+    for (const BackupEntry& entry : manifest->items) {
+        const std::string path = snapshots::inFolder(*snapshot, entry.file);
+        std::error_code error;
+        if (!fs::exists(path, error))
+            throw Exception("The backup file " + path + " is missing");
+        if (fileSha256(path) != entry.sha256)
+            throw Exception("The backup file " + path + " does not match its manifest");
+    }
+    return {*snapshot, std::move(*manifest)};
 }
 
 } // namespace
@@ -73,7 +87,7 @@ void DataManager::backUpKbd(const std::string& folder) {
         std::error_code error;
         fs::create_directories(folder, error);
         if (error)
-            throw Exception("Can't create the folder: " + folder);
+            throw Exception("Can't create the folder: " + folder + " (" + error.message() + ")");
         // One dialog for the whole run: each item's receive opens and closes
         // it only in name, instead of opening the MIDI ports again.
         OpenMidiDialog(false);
@@ -82,79 +96,53 @@ void DataManager::backUpKbd(const std::string& folder) {
         kbdListed_ = true;
         dialog().SetShowProgress(true); // each item's transfer shows its progress
 
-        std::optional<BackupManifest> earlier = BackupManifest::read(folder);
-        if (earlier && earlier->model != model.code)
-            earlier.reset(); // another keyboard's: nothing in it can be kept
-        BackupManifest manifest{model.code,
-                                std::string(model.caption),
-                                QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(),
-                                {}};
-        const std::string staging = inFolder(folder, stagingFolder);
-        // The manifest says what a backup finished, so that an interrupted
-        // one resumes: written at least once a second, and whatever ends the
-        // run, without a durable write for every small item.
-        auto lastWritten = std::chrono::steady_clock::now();
-        try {
-            for (int t = 0; t <= type::Smf; ++t) {
-                const auto type = static_cast<type::id>(t);
-                for (const KbdDataAttributePtr& slot : kbdFolders_.at(type)) {
-                    if (slot->size == 0)
-                        continue;
-                    BackupEntry entry{type,
-                                      slot->position,
-                                      slot->number,
-                                      slot->category,
-                                      slot->name,
-                                      slot->size,
-                                      backupFileName(type, slot->position),
-                                      ""};
-                    const std::string path = inFolder(folder, entry.file);
-                    const BackupEntry* kept = earlier ? earlier->find(type, slot->number) : nullptr;
-                    if (kept && kept->name == entry.name && kept->size == entry.size &&
-                        kept->file == entry.file && fileSha256(path) == kept->sha256) {
-                        manifest.items.push_back(*kept);
-                        view_.showBackupStep("kept     " + describe(entry));
-                        continue;
-                    }
-                    const VdfDataAttributePtr saved = ReceiveKbdItem(type, *slot, staging);
-                    fs::rename(saved->path, path, error);
-                    if (error)
-                        throw Exception("Can't create the file: " + path);
-                    entry.sha256 = fileSha256(path);
-                    manifest.items.push_back(entry);
-                    view_.showBackupStep("received " + describe(entry));
-                    if (std::chrono::steady_clock::now() - lastWritten >= std::chrono::seconds(1)) {
-                        manifest.write(folder);
-                        lastWritten = std::chrono::steady_clock::now();
-                    }
-                }
+        SnapshotWriter snapshot(folder, model.code, std::string(model.caption),
+                                QDateTime::currentDateTime());
+        for (int t = 0; t <= type::Smf; ++t) {
+            const auto type = static_cast<type::id>(t);
+            for (const KbdDataAttributePtr& slot : kbdFolders_.at(type)) {
+                if (slot->size == 0)
+                    continue;
+                BackupEntry entry{type,
+                                  slot->position,
+                                  slot->number,
+                                  slot->category,
+                                  slot->name,
+                                  slot->size,
+                                  backupFileName(type, slot->position),
+                                  "",
+                                  ""};
+                if (snapshot.keep(entry))
+                    continue;
+                const VdfDataAttributePtr saved =
+                    ReceiveKbdItem(type, *slot, snapshot.stagingFolder());
+                entry.received =
+                    QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+                snapshot.add(entry, saved->path);
+                view_.showBackupStep("received " + describeBackupEntry(entry));
             }
-        } catch (...) {
-            manifest.write(folder);
-            throw;
         }
-        fs::remove_all(staging, error);
-        manifest.write(folder);
+        snapshot.finish();
+        if (snapshot.kept() > 0)
+            view_.showBackupStep("kept " + std::to_string(snapshot.kept()) + " items received at " +
+                                 localClock(snapshot.interruptedDate()) +
+                                 " in the interrupted run");
+        view_.showBackupStep("backed up " + std::to_string(snapshot.itemCount()) + " items into " +
+                             snapshot.path() + ", " + std::to_string(snapshot.unchanged()) +
+                             " unchanged since the previous backup");
         CloseMidiDialog();
     }
 }
 
 void DataManager::RestoreKbdExecute(const std::string& folder) {
     runKbdAction([this, folder] {
-        const std::optional<BackupManifest> manifest = BackupManifest::read(folder);
-        if (!manifest)
-            throw Exception("No backup in " + folder + ": it holds no " + BackupManifest::fileName);
-        for (const BackupEntry& entry : manifest->items) {
-            const std::string path = inFolder(folder, entry.file);
-            if (fileSha256(path) != entry.sha256)
-                throw Exception("The backup file " + path + " does not match its manifest");
-        }
+        const auto [snapshot, manifest] = snapshotToRestore(folder);
 
         OpenMidiDialog(false);
         const command::Model& model = identifyKeyboard();
-        if (model.code != manifest->model)
-            throw Exception("The backup is of a " + manifest->modelName + ", the keyboard is a " +
-                            std::string(model.caption));
+        if (model.code != manifest.model)
+            throw Exception("The backup is of " + modelText(manifest.model) + ", the keyboard is " +
+                            modelText(model.code));
         RefreshKbdData();
         kbdListed_ = true;
 
@@ -164,22 +152,17 @@ void DataManager::RestoreKbdExecute(const std::string& folder) {
         std::vector<KbdDataAttributePtr> targets;
         KeyboardMemoryNeed need, freed;
         DestroyQuestion question{DestroyQuestion::Action::Restore, "", {}, false, true};
-        for (const BackupEntry& entry : manifest->items) {
+        for (const BackupEntry& entry : manifest.items) {
             KbdDataAttributePtr target;
             for (const KbdDataAttributePtr& slot : kbdFolders_.at(entry.type))
                 if (slot->number == entry.number)
                     target = slot;
             if (!target)
                 throw Exception("The backup names a slot this keyboard does not have: " +
-                                describe(entry));
-            VdfData file(inFolder(folder, entry.file));
-            if (file.type() != entry.type)
-                throw Exception("The backup file " + file.path() + " does not match its manifest");
-            if (entry.type == type::Smf)
-                loadSmfAsItIs(file, entry);
-            else
-                file.loadForSending();
-            items.push_back(std::make_unique<KbdData>(target->number, target->position, file));
+                                describeBackupEntry(entry));
+            std::unique_ptr<VdfData> file =
+                readBackupItem(snapshots::inFolder(snapshot, entry.file), entry);
+            items.push_back(std::make_unique<KbdData>(target->number, target->position, *file));
             need += memoryNeeded(*items.back());
             if (clearedBeforeRestore(entry.type, *target))
                 freed += memoryHeld(entry.type, *target);
@@ -198,7 +181,7 @@ void DataManager::RestoreKbdExecute(const std::string& folder) {
         // The slots being replaced are cleared first, so that the memory
         // they held counts as free.
         for (std::size_t i = 0; i < targets.size(); ++i) {
-            const type::id t = manifest->items[i].type;
+            const type::id t = manifest.items[i].type;
             if (!clearedBeforeRestore(t, *targets[i]))
                 continue;
             DeleteKbdItem(t, targets[i]);
@@ -207,9 +190,9 @@ void DataManager::RestoreKbdExecute(const std::string& folder) {
 
         // The dialog stays open from here to the end (see the backup).
         for (std::size_t i = 0; i < items.size(); ++i) {
-            sendReread(*items[i], manifest->items[i].type, {targets[i]});
+            sendReread(*items[i], manifest.items[i].type, {targets[i]});
             items[i].reset();
-            view_.showBackupStep("restored " + describe(manifest->items[i]));
+            view_.showBackupStep("restored " + describeBackupEntry(manifest.items[i]));
         }
         dialog().SetShowProgress(false);
         RefreshKbdData();

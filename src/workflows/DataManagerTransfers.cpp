@@ -4,6 +4,7 @@
 #include "core/Exception.h"
 #include "core/KeyboardTables.h"
 #include "model/KbdData.h"
+#include "model/ReceivedFilePath.h"
 #include "model/VdfData.h"
 #include "workflows/DataManager.h"
 
@@ -52,6 +53,7 @@ VdfDataAttributePtr DataManager::ReceiveKbdItem(type::id type, const KbdDataAttr
         std::filesystem::create_directories(directory, ignored);
     }
     VdfData file(directory, item);
+    file.setPath(receivedFilePath(file));
     file.save();
     return std::make_shared<VdfDataAttribute>(file);
 }

@@ -5,6 +5,7 @@
 
 #include "cli/CommandLine.h"
 #include "support/ChildProcess.h"
+#include "support/NewestSnapshot.h"
 #include "support/PackageBuilder.h"
 #include "support/ScratchFolder.h"
 
@@ -230,7 +231,7 @@ TEST_F(Cli, BackupWritesAManifestAndRestoreTakesItBack) {
     const std::string folder = scratch.path() + "/backup";
     const Outcome backup = run({"--virtual", "--quiet", "backup", folder});
     ASSERT_EQ(backup.status, 0) << backup.err;
-    EXPECT_TRUE(std::filesystem::exists(folder + "/manifest.json"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/latest/manifest.json"));
     EXPECT_NE(backup.out.find("received USER RHYTHM 140 \"DEMO RH1\""), std::string::npos);
     const Outcome restore = run({"--virtual", "--quiet", "restore", folder});
     EXPECT_EQ(restore.status, 0) << restore.err;
@@ -262,7 +263,9 @@ TEST_F(Cli, ABackupWhoseOutputIsClosedStopsAtOnce) {
     EXPECT_EQ(closed.signal, 0);
     EXPECT_EQ(closed.status, 141);
     EXPECT_EQ(closed.err, "");
-    const QJsonObject manifest = json(kbdsim::test::readFile(folder + "/manifest.json"));
+    const QJsonObject manifest =
+        json(kbdsim::test::readFile(qel::test::newestSnapshot(folder) + "/manifest.json"));
+    EXPECT_FALSE(manifest["complete"].toBool(true));
     const qsizetype received = manifest["items"].toArray().size();
     EXPECT_GE(received, 1);
     EXPECT_LE(received, 2) << "stopped at the item after the first line";

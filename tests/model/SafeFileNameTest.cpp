@@ -2,12 +2,13 @@
 
 #include "platform/files/SafeFileName.h"
 
-#include "support/ScratchFolder.h"
 #include "model/CardData.h"
+#include "model/ReceivedFilePath.h"
 #include "model/VdfData.h"
 #include "platform/files/WildcardSearch.h"
 #include "support/Hex.h"
 #include "support/PackageBuilder.h"
+#include "support/ScratchFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,7 +54,8 @@ struct Named {
 const Named names[] = {
     {"padded name", "ABC     .vdf", "ABC     .vdf"},
     {"separators", "A/B\\C.vdf", "A_B_C.vdf"},
-    {"climbing out", "../../x.vdf", ".._.._x.vdf"},
+    {"climbing out", "../../x.vdf", "_._.._x.vdf"},
+    {"leading dot: no hidden file", ".HIDDEN .vdf", "_HIDDEN .vdf"},
     {"Windows wildcards and drive colon", "a?b*c:d.vdf", "a_b_c_d.vdf"},
     {"quotes, angle brackets, bar", "\"<>|.vdf", "____.vdf"},
     {"control bytes", std::string("\x00\x01\x1F\x7F", 4) + ".vdf", "____.vdf"},
@@ -61,12 +63,12 @@ const Named names[] = {
     {"Latin-1 letters", "Caf\xE9 \xC4\xD6.vdf", "Caf\xC3\xA9 \xC3\x84\xC3\x96.vdf"},
     {"no-break space and y with diaeresis", "\xA0\xFF.vdf", "\xC2\xA0\xC3\xBF.vdf"},
     {"Latin-1 control characters", "\x80\x85\x9F.vdf", "___.vdf"},
-    {"dots only, then the extension", "..      .vdf", "..      .vdf"},
+    {"dots only, then the extension", "..      .vdf", "_.      .vdf"},
     {"trailing dot", "ABC.", "ABC_"},
     {"trailing space", "ABC ", "ABC_"},
     {"trailing dots and spaces", "AB. .", "AB. _"},
     {"one dot", ".", "_"},
-    {"two dots", "..", "._"},
+    {"two dots", "..", "__"},
     {"empty", "", "_"},
     {"device name with padding", "CON     .z01", "_CON     .z01"},
     {"device name in lower case", "nul.vdf", "_nul.vdf"},
@@ -164,6 +166,35 @@ TEST(SafeFileName, CardFileOfAnItemWithAHighByteIsNamedByTheSameRule) {
     const CardData listed(file.path());
     EXPECT_EQ(listed.name(), file.name());
     EXPECT_EQ(listed.extension(), ".z01");
+}
+
+// The " (2)" that keeps two items' files apart is a label only: a song file
+// goes back under the name it was received with.
+TEST(ReceivedFilePath, TheCopyNumberIsNoPartOfTheName) {
+    const std::pair<std::string, std::string> stems[] = {
+        {"SMF-002  (2)", "SMF-002 "},
+        {"A (10)", "A"},
+        {"A (999)", "A"},
+        {"A (1)", "A (1)"},
+        {"A (02)", "A (02)"},
+        {"A (1000)", "A (1000)"},
+        {"A(2)", "A(2)"},
+        {"A (x)", "A (x)"},
+        {" (2)", ""},
+        {"(2)", "(2)"},
+        {"A ()", "A ()"},
+        {"A (2) ", "A (2) "},
+    };
+    for (const auto& [stem, name] : stems)
+        EXPECT_EQ(withoutCopyNumber(stem), name) << stem;
+
+    ScratchFolder folder;
+    const std::string path = folder.path() + "/\xC2\xB0SMF-002  (2).mid";
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("MThd\0\0\0\6\0\0\0\1\0\x60", 14);
+    file.close();
+    EXPECT_EQ(VdfData(path).name(), "\xB0SMF-002 ");
 }
 
 } // namespace

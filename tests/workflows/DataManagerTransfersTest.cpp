@@ -75,7 +75,10 @@ TEST_F(Transfers, ReceivingAgainReplacesTheFileWithoutAskingAndKeepsOneRow) {
     const std::string path = manager->pcFolders()[type::UserRhythm].front()->path;
     const ByteVector first = readFile(path);
     manager->UpdatePCListExecute(); // the scan lists the file too
-    writeFile(path, singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(10, 0x55)));
+    // The same item, changed on the PC: its name is unchanged.
+    ByteVector changed = first;
+    changed.back() ^= 0x01;
+    writeFile(path, changed);
 
     manager->GetFromKbdExecute(0);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
@@ -83,6 +86,29 @@ TEST_F(Transfers, ReceivingAgainReplacesTheFileWithoutAskingAndKeepsOneRow) {
     ASSERT_EQ(manager->pcFolders()[type::UserRhythm].size(), 1u);
     EXPECT_EQ(view.pcRows.size(), 1u);
     EXPECT_EQ(view.pcRows[0].size, std::to_string(first.size() - 64)) << "the item's size";
+}
+
+// Another item under the same file name (another type, or a name that maps
+// to the same file name) is never overwritten: the new one gets "(2)", and
+// receiving it again replaces that file, not a third.
+TEST_F(Transfers, ReceivingAnItemWhoseFileNameIsTakenByAnotherItemWritesANumberedFile) {
+    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->GetFromKbdExecute(0);
+    const std::string path = manager->pcFolders()[type::UserRhythm].front()->path;
+    const ByteVector first = readFile(path);
+    const ByteVector other = singleItemFile(category::Tone, type::UserTone, ByteVector(70, 0x41));
+    writeFile(path, other); // a tone named "AAAAAAAA" now has the rhythm's file
+
+    manager->GetFromKbdExecute(0);
+    manager->GetFromKbdExecute(0);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    const std::string numbered = path.substr(0, path.size() - 4) + " (2).vdf";
+    EXPECT_EQ(readFile(path), other);
+    EXPECT_EQ(readFile(numbered), first);
+    EXPECT_FALSE(std::filesystem::exists(path.substr(0, path.size() - 4) + " (3).vdf"));
+    manager->UpdatePCListExecute();
+    EXPECT_EQ(manager->pcFolders()[type::UserRhythm].size(), 1u);
+    EXPECT_EQ(manager->pcFolders()[type::UserTone].size(), 1u);
 }
 
 TEST_F(Transfers, NoRowARowWithoutAnItemOrAnEmptySlotCausesNoTraffic) {

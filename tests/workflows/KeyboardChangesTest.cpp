@@ -5,6 +5,7 @@
 // when asked to.
 
 #include "kbdsim/SlotLayout.h"
+#include "support/NewestSnapshot.h"
 #include "support/PackageBuilder.h"
 #include "support/SmfBytes.h"
 #include "workflows/BackupManifest.h"
@@ -409,9 +410,10 @@ TEST_F(KeyboardChanges, BackUpFirstBacksTheKeyboardUpThenRestores) {
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     ASSERT_FALSE(view.questions.empty());
     EXPECT_TRUE(view.questions.back().offerBackUp);
-    const std::optional<BackupManifest> made = BackupManifest::read(before);
+    const std::optional<BackupManifest> made = BackupManifest::read(test::newestSnapshot(before));
     ASSERT_TRUE(made.has_value());
-    EXPECT_EQ(made->items.size(), BackupManifest::read(backup)->items.size());
+    EXPECT_TRUE(made->complete);
+    EXPECT_EQ(made->items.size(), BackupManifest::read(test::newestSnapshot(backup))->items.size());
 }
 
 TEST_F(KeyboardChanges, InitializeAsksAndCancelSendsNothing) {

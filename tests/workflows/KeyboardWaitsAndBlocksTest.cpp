@@ -4,6 +4,7 @@
 // backup.
 
 #include "link/SysExFrame.h"
+#include "support/NewestSnapshot.h"
 #include "support/RemoteCancel.h"
 #include "support/ScratchFolder.h"
 #include "workflows/BackupManifest.h"
@@ -142,8 +143,10 @@ TEST_P(SpoiledBlocks, ABackupRecordsNoSpoiledItem) {
     const std::string backup = folder.filePath("backup").toStdString();
     manager->BackupKbdExecute(backup);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"SYSEX ERROR"});
-    const auto manifest = BackupManifest::read(backup);
+    const std::string snapshot = test::newestSnapshot(backup);
+    const auto manifest = BackupManifest::read(snapshot);
     ASSERT_TRUE(manifest);
+    EXPECT_FALSE(manifest->complete);
     std::size_t filled = 0;
     for (const auto& listed : manager->kbdFolders())
         for (const auto& slot : listed.second)
@@ -154,9 +157,9 @@ TEST_P(SpoiledBlocks, ABackupRecordsNoSpoiledItem) {
     std::set<std::string> recorded{BackupManifest::fileName};
     for (const BackupEntry& entry : manifest->items)
         recorded.insert(entry.file);
-    for (const auto& file : fs::recursive_directory_iterator(backup)) {
+    for (const auto& file : fs::recursive_directory_iterator(snapshot)) {
         if (file.is_regular_file()) {
-            EXPECT_TRUE(recorded.count(fs::relative(file.path(), backup).string()))
+            EXPECT_TRUE(recorded.count(fs::relative(file.path(), snapshot).string()))
                 << file.path() << " is not in the manifest";
         }
     }

@@ -57,6 +57,8 @@ std::string safeFileName(const std::string& name) {
         return "_";
     if (safe.back() == '.' || safe.back() == ' ')
         safe.back() = '_';
+    if (safe.front() == '.')
+        safe.front() = '_'; // a hidden file would vanish from the lists
     return safe;
 }
 

@@ -15,6 +15,7 @@ namespace qel {
 //    in UTF-8 (0xB0 becomes "°", the bytes C2 B0), except 0x80-0x9F, the
 //    Latin-1 control characters, which become '_';
 //  - a last character '.' or ' ' (which Windows and FAT drop) becomes '_';
+//  - a first character '.' (a hidden file on Linux) becomes '_';
 //  - a name that Windows keeps for a device (CON, PRN, AUX, NUL, COM1-COM9,
 //    LPT1-LPT9, in any case, before the first '.') gets a leading '_';
 //  - an empty name becomes "_".
