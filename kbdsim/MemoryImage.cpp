@@ -1,7 +1,7 @@
 #include "kbdsim/MemoryImage.h"
 
-#include "kbdsim/SlotLayout.h"
 #include "core/Exception.h"
+#include "kbdsim/SlotLayout.h"
 #include "platform/files/AtomicFileWriter.h"
 
 #include <filesystem>
@@ -119,7 +119,7 @@ void MemoryImage::save(const KeyboardMemory& memory, const std::string& path) {
     qel::platform::AtomicFileWriter writer(path);
     writer.write(encode(memory));
     if (!writer.commit())
-        throw qel::Exception("Can't create the file: " + path);
+        throw qel::Exception(writer.failureText());
 }
 
 KeyboardMemory MemoryImage::load(const std::string& path) {

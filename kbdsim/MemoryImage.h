@@ -30,7 +30,7 @@ public:
     // Writes the image to `path` with the program's whole-or-nothing writer
     // (qel::platform::AtomicFileWriter): the file is replaced only once the
     // whole image is written, and a new file gets the mode the umask gives.
-    // Throws qel::Exception "Can't create the file: " + path.
+    // Throws qel::Exception "Can't create the file: " + path + " (REASON)".
     static void save(const KeyboardMemory& memory, const std::string& path);
 
     // Reads an image from `path`. Throws qel::Exception "Can't open the file: "

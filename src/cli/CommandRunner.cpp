@@ -7,6 +7,7 @@
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
 #include "model/VdfData.h"
+#include "platform/files/WritableFolder.h"
 #include "platform/registry/Registry.h"
 #include "workflows/FileDateText.h"
 #include "workflows/ProgramMidi.h"
@@ -139,6 +140,11 @@ void CommandRunner::check() const {
         throw Exception("Cancelled");
 }
 
+void CommandRunner::requireKeepCopyFolder() const {
+    if (options_.keepCopy)
+        platform::requireWritableFolder(*options_.keepCopy);
+}
+
 type::id CommandRunner::typeArgument(std::size_t index) const {
     const auto found = parseType(options_.arguments.at(index));
     if (!found || *found > type::Smf)
@@ -239,9 +245,16 @@ void CommandRunner::printSlots(type::id type) {
 
 void CommandRunner::get() {
     const type::id t = typeArgument(0);
-    if (options_.arguments.size() == 3)
+    // A folder that cannot take the file fails the run before any MIDI
+    // device is opened, not after the whole transfer.
+    const bool folderGiven = options_.arguments.size() == 3;
+    if (folderGiven) {
         options_.dataDirectory = options_.arguments[2];
+        platform::requireWritableFolder(*options_.dataDirectory);
+    }
     DataManager& m = manager();
+    if (!folderGiven)
+        platform::requireWritableFolder(m.GetDataDirectory());
     m.ChangeDataTypeExecute(t);
     m.UpdateThisTypeExecute();
     check();
@@ -259,10 +272,15 @@ void CommandRunner::get() {
 
 void CommandRunner::put() {
     const std::string path = options_.arguments[0];
-    const VdfData file(path);
+    VdfData file(path);
     const type::id t = file.type();
     if (t > type::Package)
         throw Exception("The file " + path + " holds no item that can be sent");
+    // The whole file is read as the send will read it (sizes and offsets
+    // against its length, a song through the converter), so that a file the
+    // send would refuse is refused before the keyboard is asked anything.
+    file.loadForSending();
+    requireKeepCopyFolder();
     DataManager& m = manager();
     m.ChangeDataTypeExecute(t);
     if (t == type::Package)
@@ -280,6 +298,7 @@ void CommandRunner::remove() {
     const type::id t = typeArgument(0);
     if (!DataManager::deletable(t))
         throw Exception(std::string(typeLabels[t]) + " items cannot be deleted");
+    requireKeepCopyFolder();
     DataManager& m = manager();
     m.ChangeDataTypeExecute(t);
     m.UpdateThisTypeExecute();
@@ -324,8 +343,15 @@ void CommandRunner::card() {
     if (what != "list")
         throw UsageError("card takes list [TYPE] or put FILE");
     // An empty list would look like an empty card.
-    if (m.GetCardDrive().empty())
+    const std::string drive = m.GetCardDrive();
+    if (drive.empty())
         throw Exception("No card drive is set: choose one with --card or in the preferences.");
+    std::error_code error;
+    const std::filesystem::file_status found = std::filesystem::status(drive, error);
+    if (!std::filesystem::exists(found))
+        throw Exception("The card drive " + drive + " does not exist");
+    if (!std::filesystem::is_directory(found))
+        throw Exception("The card drive " + drive + " is not a folder");
     std::vector<type::id> types;
     if (options_.arguments.size() == 2)
         types.push_back(typeArgument(1));
@@ -353,12 +379,17 @@ void CommandRunner::card() {
 void CommandRunner::info() {
     VdfData file(options_.arguments[0]);
     const std::string date = formatDosDateTime(file.fileTime());
-    // A package lists its items too.
-    if (file.category() == category::Package && file.type() == type::Package)
-        file.loadForSending();
+    // The file's own size: a song's changes when it is converted below.
+    const std::uint32_t size = file.size();
+    // Read whole, as a send reads it: a file that could not be sent is no
+    // file to describe.
+    file.loadForSending();
+    // A package lists its items too; a group file's items stay unlisted.
+    static const VdfDataChildren none;
+    const VdfDataChildren& children = file.type() == type::Package ? file.children() : none;
     if (options_.json) {
         QJsonArray items;
-        for (const auto& [c, list] : file.children())
+        for (const auto& [c, list] : children)
             for (const VdfDataPtr& item : list)
                 items.append(QJsonObject{{"category", QString::fromStdString(categoryName(c))},
                                          {"name", latin1(item->name())},
@@ -367,7 +398,7 @@ void CommandRunner::info() {
                            {"label", typeLabels[file.type()]},
                            {"category", QString::fromStdString(categoryName(file.category()))},
                            {"name", latin1(file.name())},
-                           {"size", static_cast<qint64>(file.size())},
+                           {"size", static_cast<qint64>(size)},
                            {"date", QString::fromStdString(date)}};
         if (!items.isEmpty())
             object.insert("items", items);
@@ -377,9 +408,9 @@ void CommandRunner::info() {
     out_ << "type      " << typeLabels[file.type()] << '\n'
          << "category  " << categoryName(file.category()) << '\n'
          << "name      " << file.name() << '\n'
-         << "size      " << file.size() << '\n'
+         << "size      " << size << '\n'
          << "date      " << date << '\n';
-    for (const auto& [c, list] : file.children())
+    for (const auto& [c, list] : children)
         for (const VdfDataPtr& item : list)
             out_ << "  " << categoryName(c) << "  " << item->name() << "  " << item->size() << '\n';
 }

@@ -50,6 +50,9 @@ private:
     // Throws OutputClosed once nobody reads the output, else the first failure
     // the data manager showed.
     void check() const;
+    // Fails unless the --keep-copy folder, when given, exists (or can be
+    // made) and takes new files.
+    void requireKeepCopyFolder() const;
     type::id typeArgument(std::size_t index) const;
     // The keyboard list row of the slot shown as `no` in the current type.
     int rowOfPosition(const std::string& no);

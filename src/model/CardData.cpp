@@ -49,7 +49,7 @@ CardData::CardData(const std::string& cardFolder, const VdfData& source)
     } else {
         platform::FileBytes file(source.path());
         if (!file.isOpen())
-            throw Exception("Can't open the file: " + source.path());
+            throw Exception(file.failureText());
         if (file.size() < VdfData::headerSize)
             throw Exception("Illegal Format");
         // A package holds many items; only a single item must fit the data area.
@@ -67,7 +67,7 @@ void CardData::write() {
     platform::AtomicFileWriter writer(path_);
     writer.write(data_);
     if (!writer.commit())
-        throw Exception("Can't create the file: " + path_);
+        throw Exception(writer.failureText());
     data_.clear();
 }
 

@@ -36,10 +36,11 @@ public:
 
     // Writes the prepared bytes to path(), replacing a file of that name only
     // once every byte was written, then drops them. Throws Exception "Can't
-    // create the file: " + path on any failure; an earlier file of that name
-    // stays as it was, and no temporary file stays on the card. Temporary
-    // files that an interrupted earlier write left in the card folder (its
-    // process killed, the card pulled) are removed first.
+    // create the file: " + path + " (REASON)", the system's reason, on any
+    // failure; an earlier file of that name stays as it was, and no temporary
+    // file stays on the card. Temporary files that an interrupted earlier
+    // write left in the card folder (its process killed, the card pulled) are
+    // removed first.
     void write();
 
     // The file date of path() as packed DOS date and time; all ones when the

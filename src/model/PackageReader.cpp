@@ -48,7 +48,7 @@ PackageReader::PackageReader(const std::string& path, const ByteVector& director
                              type::id type)
     : file_(path), directory_(directoryBlock), type_(type) {
     if (!file_.isOpen())
-        throw Exception("Can't open the file: " + path);
+        throw Exception(file_.failureText());
 }
 
 void PackageReader::readAt(std::uint64_t offset, std::uint64_t count, ByteVector& out) {

@@ -45,8 +45,11 @@ public:
     // a zero byte. Reads the header (and a package's directory) and derives
     // the entry name; data() stays empty. Throws Exception "Illegal Format"
     // for any other content, a file shorter than its header or directory, a
-    // header whose category has no category class or whose type is unknown;
-    // "Can't open the file: " + path when the file cannot be read.
+    // header whose category has no category class or whose type is unknown,
+    // or a file that cannot be opened at all; "Can't open the file: " + path
+    // when the file cannot be read again for its header; "Not a regular
+    // file: " + path for a FIFO, device, folder or socket (refused at once,
+    // never waited on).
     explicit VdfData(const std::string& path);
 
     // Builds the file image of an item received from the keyboard, to be
@@ -95,8 +98,9 @@ public:
     // header, prefix and data of the children of the categories 12, 2, 3, 5,
     // 4, 6, 7, 8 in that order. The file is replaced only when every byte was
     // written; on any failure throws Exception "Can't create the file: " +
-    // path and the earlier file stays as it was. Derives the name afresh from
-    // the written file.
+    // path, followed by the system's reason in parentheses ("No space left on
+    // device"), and the earlier file stays as it was. Derives the name
+    // afresh from the written file.
     void save();
 
     // Fills data() (single items, songs) or children() (packages) from the

@@ -31,7 +31,7 @@ const std::string& VdfUnnamedDataCategory::entryName(const VdfData& item) {
 const std::string& VdfNamedDataCategory::entryName(const VdfData& item) {
     platform::FileBytes file(item.path());
     if (!file.isOpen())
-        throw Exception("Can't open the file: " + item.path());
+        throw Exception(file.failureText());
     std::vector<std::uint8_t> bytes;
     if (!file.read(64 + static_cast<std::uint64_t>(nameOffset()), 8, bytes))
         throw Exception("Illegal Format");

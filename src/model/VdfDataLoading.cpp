@@ -29,9 +29,12 @@ bool isContainerStart(const ByteVector& start) {
 
 VdfData::VdfData(const std::string& path) : path_(path) {
     platform::FileBytes file(path);
+    // A file that cannot be opened at all is not recognised; one that is no
+    // regular file says so.
+    if (!file.isOpen())
+        throw Exception(file.isNotRegular() ? file.failureText() : "Illegal Format");
     ByteVector start;
-    if (file.isOpen())
-        file.read(0, std::min<std::uint64_t>(file.size(), files::header::signatureEnd + 1), start);
+    file.read(0, std::min<std::uint64_t>(file.size(), files::header::signatureEnd + 1), start);
     if (isSongStart(start)) {
         // A song file: no header; its size is the file's.
         if (file.size() > 0xFFFFFFFFu)
@@ -50,7 +53,7 @@ VdfData::VdfData(const std::string& path) : path_(path) {
 void VdfData::readContainerHeader(const std::string& path) {
     platform::FileBytes file(path);
     if (!file.isOpen())
-        throw Exception("Can't open the file: " + path);
+        throw Exception(file.failureText());
     if (!file.read(0, headerSize, header_))
         throw Exception("Illegal Format"); // shorter than its header
     size_ = files::readBigEndian(header_, files::header::itemSize, 4);

@@ -33,7 +33,7 @@ void VdfData::save() {
             writeOwnBytes(writer, *child); // not the child's own items
     }
     if (!writer.commit())
-        throw Exception("Can't create the file: " + path_);
+        throw Exception(writer.failureText());
     attachCategory();
 }
 

@@ -47,7 +47,7 @@ void VdfData::readPackage() {
 void VdfData::readSingleItem() {
     platform::FileBytes file(path_);
     if (!file.isOpen())
-        throw Exception("Can't open the file: " + path_);
+        throw Exception(file.failureText());
     // A song inside a package's file form has no header; everything else does.
     const std::uint64_t start = category_ == category::SMF ? 0 : headerSize;
     // The size comes from the header: nothing larger than the keyboard's data

@@ -110,6 +110,9 @@ public:
     // Receives the item of `type` in keyboard slot `attribute` and saves it
     // in `directory`, replacing a file of that name as a whole; returns the
     // file's record. Opens and closes the MIDI dialog (with its progress).
+    // Before the keyboard is asked anything, makes sure the folder exists (or
+    // can be made) and takes new files; throws "Can't create the file in
+    // DIRECTORY (REASON)" when not.
     VdfDataAttributePtr ReceiveKbdItem(type::id type, const KbdDataAttribute& attribute,
                                        const std::string& directory);
 

@@ -6,6 +6,7 @@
 #include "model/KbdData.h"
 #include "model/ReceivedFilePath.h"
 #include "model/VdfData.h"
+#include "platform/files/WritableFolder.h"
 #include "workflows/DataManager.h"
 
 #include <algorithm>
@@ -43,15 +44,12 @@ void DataManager::GetFromKbdExecute(int row) {
 
 VdfDataAttributePtr DataManager::ReceiveKbdItem(type::id type, const KbdDataAttribute& attribute,
                                                 const std::string& directory) {
+    // A transfer whose file could not be saved would be for nothing.
+    platform::requireWritableFolder(directory);
     OpenMidiDialog(true);
     auto item = std::make_shared<KbdData>(attribute.category, type, attribute.number);
     item->receive();
     CloseMidiDialog();
-    if (!directory.empty()) {
-        // A folder that cannot be made shows as the save's own error.
-        std::error_code ignored;
-        std::filesystem::create_directories(directory, ignored);
-    }
     VdfData file(directory, item);
     file.setPath(receivedFilePath(file));
     file.save();

@@ -8,22 +8,26 @@
 #include "support/NewestSnapshot.h"
 #include "support/PackageBuilder.h"
 #include "support/ScratchFolder.h"
+#include "support/SmfBytes.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
 using kbdsim::test::ChildProcess;
+using qel::ByteVector;
 
 struct Outcome {
     int status;
@@ -40,10 +44,14 @@ protected:
         data = scratch.path() + "/data";
     }
 
-    // Runs tq7400 with `arguments` to its end; a crash is a failure.
-    Outcome run(std::vector<std::string> arguments) {
+    // Runs tq7400 with `arguments` to its end; a crash is a failure. A
+    // `wrapper` (a program and its options) starts tq7400 when given.
+    Outcome run(std::vector<std::string> arguments, const std::vector<std::string>& wrapper = {}) {
         const std::string out = scratch.path() + "/out.txt", err = scratch.path() + "/err.txt";
-        ChildProcess child(command(arguments, err), out);
+        std::vector<std::string> full = command(arguments, err);
+        full.insert(full.end() - static_cast<std::ptrdiff_t>(arguments.size()) - 1, wrapper.begin(),
+                    wrapper.end());
+        ChildProcess child(full, out);
         EXPECT_TRUE(child.started());
         const int status = child.waitForExit(60s);
         EXPECT_GE(status, 0) << "did not end";
@@ -320,6 +328,119 @@ TEST_F(Cli, CardListAndPutWorkOnAFolderGivenAsTheCardDrive) {
     ASSERT_EQ(files.size(), 1);
     EXPECT_EQ(files[0]["name"].toString(), "DEMO RH1");
     EXPECT_EQ(files[0]["size"].toInt(), 300);
+}
+
+// A device that does not exist fails a run as soon as the keyboard is to be
+// reached: a run that fails for another reason with it never came that far.
+const std::vector<std::string> noDevice{"--in", "No Such Port", "--out", "No Such Port"};
+
+void setBe32(ByteVector& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes.at(at + static_cast<std::size_t>(i)) =
+            static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+TEST_F(Cli, InfoAndPutRefuseAFileTheSendWouldRefuseBeforeAnyMidiDevice) {
+    ByteVector cut =
+        qel::test::singleItemFile(qel::category::Rhythm, qel::type::UserRhythm, ByteVector(400, 3));
+    cut.resize(100);
+    const auto huge = [](std::uint32_t claim) {
+        return qel::test::singleItemFile(qel::category::Rhythm, qel::type::UserRhythm,
+                                         ByteVector(36, 3), claim);
+    };
+    // The package's first rhythm entry (size, then offset) in its directory.
+    const std::size_t rhythm = 64 + 226;
+    qel::test::PackageBuilder builder;
+    builder.tones(1).rhythm(0, "PKGRHYTM", 400);
+    ByteVector farOffset = builder.build(), hugeSize = builder.build();
+    setBe32(farOffset, rhythm + 4, 0xFFFFFF00u);
+    setBe32(hugeSize, rhythm, 0xC0000000u);
+    ByteVector song = qel::test::smfFile(0, 1, 96, {"00 90 3C 40 60 80 3C 00 00 FF 2F 00"});
+    song.resize(song.size() - 6);
+    const std::vector<std::pair<std::string, ByteVector>> files{
+        {"cut.vdf", cut},          {"1GB.vdf", huge(0x40000000u)}, {"4GB.vdf", huge(0xFFFFFFFFu)},
+        {"offset.vdf", farOffset}, {"size.vdf", hugeSize},         {"cut.mid", song}};
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        const std::string path = scratch / name;
+        qel::test::writeFile(path, bytes);
+        const std::string expected = name == "cut.mid"
+                                         ? "tq7400: Can't open the file: " + path + " ("
+                                         : "tq7400: Illegal Format\n";
+        const Outcome info = run({"info", path});
+        EXPECT_EQ(info.status, 1);
+        EXPECT_EQ(info.err.rfind(expected, 0), 0u) << info.err;
+        EXPECT_EQ(info.out, "");
+        std::vector<std::string> put = noDevice;
+        put.insert(put.end(), {"put", path, "150"});
+        const Outcome refused = run(put);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.err.rfind(expected, 0), 0u) << refused.err;
+    }
+}
+
+TEST_F(Cli, AFifoGivenToInfoOrPutIsRefusedAtOnce) {
+    const std::string fifo = scratch / "pipe.vdf";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"info", fifo}, {"--virtual", "put", fifo, "150"}}) {
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome refused = run(arguments);
+        // A process start takes its time on a busy machine; a wait for a
+        // writer would take until the bound of run().
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+        EXPECT_EQ(refused.status, 1) << testing::PrintToString(arguments);
+        EXPECT_EQ(refused.err, "tq7400: Not a regular file: " + fifo + "\n");
+    }
+}
+
+TEST_F(Cli, GetIntoAFolderThatCannotTakeTheFileFailsBeforeAnyMidiDevice) {
+    qel::test::writeFile(scratch / "plain", ByteVector(1));
+    const std::string below = scratch / "plain/sub";
+    std::vector<std::string> get = noDevice;
+    get.insert(get.end(), {"get", "rhythm", "140", below});
+    const Outcome blocked = run(get);
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.err, "tq7400: Can't create the file in " + below + " (Not a directory)\n");
+
+    // What put and delete replace is kept in a folder checked the same way.
+    std::vector<std::string> keep = noDevice;
+    keep.insert(keep.end(), {"--keep-copy", below, "delete", "rhythm", "140"});
+    const Outcome keeping = run(keep);
+    EXPECT_EQ(keeping.status, 1);
+    EXPECT_EQ(keeping.err, "tq7400: Can't create the file in " + below + " (Not a directory)\n");
+}
+
+TEST_F(Cli, GetIntoAReadOnlyFolderFailsBeforeAnyMidiDevice) {
+    const std::string locked = scratch / "locked";
+    std::filesystem::create_directory(locked);
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::owner_exec);
+    // Root writes anywhere; in a user namespace of its own it does not.
+    std::vector<std::string> wrapper;
+    if (::geteuid() == 0)
+        wrapper = {"/usr/bin/unshare", "--user", "--"};
+    std::vector<std::string> get = noDevice;
+    get.insert(get.end(), {"get", "rhythm", "140", locked});
+    const Outcome refused = run(get, wrapper);
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+    if (refused.err.rfind("unshare:", 0) == 0)
+        GTEST_SKIP() << "running as root without user namespaces: " << refused.err;
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "tq7400: Can't create the file in " + locked + " (Permission denied)\n");
+    EXPECT_TRUE(std::filesystem::is_empty(locked));
+}
+
+TEST_F(Cli, CardListOnACardDriveThatIsNoFolderFailsNamingIt) {
+    const std::string missing = scratch / "no-card";
+    const Outcome none = run({"--card", missing, "card", "list"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "tq7400: The card drive " + missing + " does not exist\n");
+    qel::test::writeFile(scratch / "card.img", ByteVector(1));
+    const Outcome file = run({"--card", scratch / "card.img", "card", "list"});
+    EXPECT_EQ(file.status, 1);
+    EXPECT_EQ(file.err, "tq7400: The card drive " + scratch / "card.img" + " is not a folder\n");
+    EXPECT_EQ(file.out, "");
 }
 
 TEST(CliTypes, TypesByIndexLabelOrShortName) {

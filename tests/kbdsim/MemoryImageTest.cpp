@@ -151,7 +151,8 @@ TEST_F(MemoryImageFile, MissingFileAndUnwritablePathFailWithTheirTexts) {
         MemoryImage::save(KeyboardMemory{}, unwritable);
         ADD_FAILURE();
     } catch (const qel::Exception& failure) {
-        EXPECT_EQ(failure.message(), "Can't create the file: " + unwritable);
+        EXPECT_EQ(failure.message(),
+                  "Can't create the file: " + unwritable + " (No such file or directory)");
     }
 }
 

@@ -215,7 +215,8 @@ TEST(CardData, MissingCardFolderCannotBeWritten) {
         item.write();
         ADD_FAILURE() << "no exception";
     } catch (const Exception& e) {
-        EXPECT_EQ(e.message(), "Can't create the file: " + card.path() + "VORLA_MD/T       .z05");
+        EXPECT_EQ(e.message(), "Can't create the file: " + card.path() +
+                                   "VORLA_MD/T       .z05 (No such file or directory)");
     }
 }
 
@@ -235,7 +236,9 @@ TEST(CardData, WriteInterruptedByAFullCardLeavesTheOldFile) {
         try {
             item.write();
         } catch (const Exception& e) {
-            ::_exit(e.message() == "Can't create the file: " + item.path() ? 0 : 1);
+            const std::string expected =
+                "Can't create the file: " + item.path() + " (File too large)";
+            ::_exit(e.message() == expected ? 0 : 1);
         }
         ::_exit(2);
     }

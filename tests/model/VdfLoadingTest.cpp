@@ -74,7 +74,7 @@ TEST(VdfLoading, ContentThatIsNoPcFileIsIllegalFormat) {
         EXPECT_EQ(loadError(folder / "x.vdf"), "Illegal Format") << c.what;
     }
     EXPECT_EQ(loadError(folder / "missing.vdf"), "Illegal Format");
-    EXPECT_EQ(loadError(folder.path()), "Illegal Format") << "a folder";
+    EXPECT_EQ(loadError(folder.path()), "Not a regular file: " + folder.path()) << "a folder";
 }
 
 TEST(VdfLoading, ShortFileIsRefusedAfterASongWasRecognised) {

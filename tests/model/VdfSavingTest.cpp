@@ -100,7 +100,7 @@ TEST(VdfSaving, TargetThatCannotBeReplacedKeepsItsContent) {
     // The target turned into a folder: the rename over it fails.
     std::filesystem::remove(folder / "r.vdf");
     std::filesystem::create_directory(folder / "r.vdf");
-    EXPECT_EQ(saveError(item), "Can't create the file: " + folder / "r.vdf");
+    EXPECT_EQ(saveError(item), "Can't create the file: " + folder / "r.vdf" + " (Is a directory)");
     EXPECT_TRUE(std::filesystem::is_directory(folder / "r.vdf"));
     EXPECT_EQ(folder.names(), std::vector<std::string>{"r.vdf"}) << "no temporary file left";
 }
@@ -111,7 +111,8 @@ TEST(VdfSaving, MissingFolderIsReported) {
               singleItemFile(category::Registration, type::Registration, ByteVector(240)));
     VdfData item(folder / "r.vdf");
     std::filesystem::remove_all(folder.path());
-    EXPECT_EQ(saveError(item), "Can't create the file: " + folder / "r.vdf");
+    EXPECT_EQ(saveError(item),
+              "Can't create the file: " + folder / "r.vdf" + " (No such file or directory)");
 }
 
 TEST(VdfSaving, SaveInterruptedByAFullDiskLeavesTheOldFileAsItWas) {
@@ -124,7 +125,7 @@ TEST(VdfSaving, SaveInterruptedByAFullDiskLeavesTheOldFileAsItWas) {
     item.data().assign(240, 2);
 
     // A child process may write only 200 bytes per file, as on a disk that
-    // fills up in the middle of the save.
+    // fills up in the middle of the save; the system's reason is in the message.
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -132,7 +133,9 @@ TEST(VdfSaving, SaveInterruptedByAFullDiskLeavesTheOldFileAsItWas) {
         rlimit limit{200, 200};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const std::string error = saveError(item);
-        ::_exit(error == "Can't create the file: " + folder / "r.vdf" ? 0 : 1);
+        const std::string expected =
+            "Can't create the file: " + folder / "r.vdf" + " (File too large)";
+        ::_exit(error == expected ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);

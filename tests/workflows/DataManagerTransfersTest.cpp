@@ -155,9 +155,8 @@ TEST_F(Transfers, AMissingDataDirectoryIsMadeAndAnUnusableOneFailsWithThePath) {
                                              dataDirectory + "plain/sub/");
     manager->GetFromKbdExecute(0);
     ASSERT_EQ(view.kbdErrors.size(), 1u);
-    EXPECT_EQ(view.kbdErrors[0].rfind("Can't create the file: " + dataDirectory + "plain/sub/", 0),
-              0u)
-        << view.kbdErrors[0];
+    EXPECT_EQ(view.kbdErrors[0],
+              "Can't create the file in " + dataDirectory + "plain/sub/ (Not a directory)");
     EXPECT_EQ(manager->pcFolders()[type::UserDsp].size(), 1u) << "the PC list is unchanged";
     expectActionEnded();
 }

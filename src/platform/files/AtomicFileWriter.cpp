@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -13,8 +14,10 @@ namespace qel::platform {
 
 AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {
     fd_ = createTemporaryBeside(target_, temporary_);
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        noteFailure();
         return;
+    }
     // A new file gets the mode the user's umask gives it; a replaced one keeps
     // the mode it had.
     struct stat status {};
@@ -34,6 +37,11 @@ bool AtomicFileWriter::write(const std::uint8_t* bytes, std::size_t count) {
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
+            // A write that takes nothing without an error can only mean
+            // that the volume has no room left.
+            if (written == 0)
+                errno = ENOSPC;
+            noteFailure();
             failed_ = true;
             return false;
         }
@@ -48,15 +56,36 @@ bool AtomicFileWriter::commit() {
         discard();
         return false;
     }
+    // Each step keeps its own reason: a full disk often shows only when the
+    // data are flushed.
     const bool synced = ::fsync(fd_) == 0;
+    if (!synced)
+        noteFailure();
     const bool closed = ::close(fd_) == 0;
+    if (!closed)
+        noteFailure();
     fd_ = -1;
     if (!synced || !closed || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        noteFailure();
         discard();
         return false;
     }
     temporary_.clear();
     return true;
+}
+
+std::string AtomicFileWriter::errorText() const {
+    return error_ == 0 ? std::string() : std::generic_category().message(error_);
+}
+
+std::string AtomicFileWriter::failureText() const {
+    const std::string reason = errorText();
+    return "Can't create the file: " + target_ + (reason.empty() ? "" : " (" + reason + ")");
+}
+
+void AtomicFileWriter::noteFailure() {
+    if (error_ == 0)
+        error_ = errno;
 }
 
 void AtomicFileWriter::discard() {

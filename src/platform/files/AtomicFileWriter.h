@@ -36,13 +36,25 @@ public:
     // Returns false when any step failed; the target is then unchanged.
     bool commit();
 
+    // The system's text for the first step that failed ("No space left on
+    // device", "Permission denied", "File too large"); empty while nothing
+    // has failed.
+    std::string errorText() const;
+
+    // The message for a failed write: "Can't create the file: TARGET", with
+    // errorText() after it in parentheses when there is one.
+    std::string failureText() const;
+
 private:
     void discard();
+    // Keeps errno as the reason, unless an earlier failure gave one already.
+    void noteFailure();
 
     std::string target_;
     std::string temporary_;
     int fd_ = -1;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 } // namespace qel::platform
