@@ -3,6 +3,8 @@
 
 #include "app/ErrorDisplay.h"
 #include "app/FormMain.h"
+#include "platform/files/ProcessInfo.h"
+#include "platform/files/TemporaryFiles.h"
 #include "platform/registry/Registry.h"
 #include "workflows/ProgramMidi.h"
 
@@ -13,6 +15,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("TQ-7400 Data Manager");
     QApplication::setWindowIcon(QIcon(":/icons/tq7400.png"));
+    // A run that was killed could not remove its private folders; the next one does.
+    qel::platform::removeLeftoverPrivateFolders(qel::platform::temporaryFolder());
     try {
         const QString settings = qel::registry::Registry::defaultLocation();
         qel::app::TFormMain window(qel::makeProgramMidiEnvironment(qel::makeProgramMidiDriver()),

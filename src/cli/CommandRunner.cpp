@@ -1,6 +1,8 @@
 #include "cli/CommandRunner.h"
 
 #include "cli/Interrupt.h"
+#include "cli/NameText.h"
+#include "cli/SlotTable.h"
 #include "cli/StandardOutput.h"
 #include "core/Exception.h"
 #include "core/SettingsKeys.h"
@@ -30,8 +32,14 @@ std::string withSlash(std::string folder) {
     return folder;
 }
 
-QString latin1(const std::string& text) {
-    return QString::fromLatin1(text.c_str());
+// A name's characters, every byte of it, for JSON; the bytes themselves go
+// beside them as hex, so that a script gets them back exactly.
+QString jsonName(const std::string& name) {
+    return QString::fromStdString(displayName(name));
+}
+
+QString jsonBytes(const std::string& name) {
+    return QString::fromStdString(hexBytes(name));
 }
 
 // Device names are compared without regard to letter case, as the MIDI dialog does.
@@ -215,7 +223,8 @@ void CommandRunner::list() {
             for (const KbdDataAttributePtr& item : m.kbdFolders().at(t))
                 slotList.append(QJsonObject{{"no", item->position},
                                             {"number", item->number},
-                                            {"name", latin1(item->name)},
+                                            {"name", jsonName(item->name)},
+                                            {"nameBytes", jsonBytes(item->name)},
                                             {"size", item->size}});
             listed.append(QJsonObject{{"type", t}, {"label", typeLabels[t]}, {"slots", slotList}});
         }
@@ -233,14 +242,7 @@ void CommandRunner::list() {
 }
 
 void CommandRunner::printSlots(type::id type) {
-    out_ << typeLabels[type] << '\n';
-    for (const KbdDataAttributePtr& item : manager_->kbdFolders().at(type)) {
-        char line[64];
-        std::snprintf(line, sizeof line, "  %4u  %-8s  %8d\n",
-                      static_cast<unsigned>(item->position), item->name.c_str(),
-                      static_cast<int>(item->size));
-        out_ << line;
-    }
+    out_ << typeLabels[type] << '\n' << slotTable(manager_->kbdFolders().at(type));
 }
 
 void CommandRunner::get() {
@@ -263,8 +265,8 @@ void CommandRunner::get() {
     if (slot->size == 0)
         throw Exception("Slot " + options_.arguments[1] + " of " + typeLabels[t] + " is empty");
     if (!options_.quiet)
-        std::cerr << "receiving " << typeLabels[t] << ' ' << slot->position << " \"" << slot->name
-                  << "\", " << slot->size << " bytes" << std::endl;
+        std::cerr << "receiving " << typeLabels[t] << ' ' << slot->position << " \""
+                  << terminalName(slot->name) << "\", " << slot->size << " bytes" << std::endl;
     m.GetFromKbdExecute(row);
     check();
     out_ << m.pcFolders()[t].back()->path << '\n';
@@ -360,17 +362,20 @@ void CommandRunner::card() {
             types.push_back(static_cast<type::id>(t));
     m.UpdateCardListExecute();
     check();
+    // A card file's name is its file name without the extension: UTF-8 already,
+    // with the keyboard's bytes from 0x80 up written as characters.
     QJsonArray files;
     for (type::id t : types)
         for (const VdfDataAttributePtr& item : m.cardFolders()[t]) {
             if (options_.json)
                 files.append(QJsonObject{{"type", t},
-                                         {"name", latin1(item->name)},
+                                         {"name", QString::fromUtf8(item->name)},
+                                         {"nameBytes", jsonBytes(item->name)},
                                          {"size", static_cast<qint64>(item->size)},
                                          {"path", QString::fromStdString(item->path)}});
             else
-                out_ << typeLabels[t] << "  " << item->name << "  " << item->size << "  "
-                     << formatDosDateTime(item->date) << '\n';
+                out_ << typeLabels[t] << "  " << terminalText(item->name) << "  " << item->size
+                     << "  " << formatDosDateTime(item->date) << '\n';
         }
     if (options_.json)
         printJson(out_, {{"folder", QString::fromStdString(m.GetCardFolder())}, {"files", files}});
@@ -392,12 +397,14 @@ void CommandRunner::info() {
         for (const auto& [c, list] : children)
             for (const VdfDataPtr& item : list)
                 items.append(QJsonObject{{"category", QString::fromStdString(categoryName(c))},
-                                         {"name", latin1(item->name())},
+                                         {"name", jsonName(item->name())},
+                                         {"nameBytes", jsonBytes(item->name())},
                                          {"size", static_cast<qint64>(item->size())}});
         QJsonObject object{{"type", file.type()},
                            {"label", typeLabels[file.type()]},
                            {"category", QString::fromStdString(categoryName(file.category()))},
-                           {"name", latin1(file.name())},
+                           {"name", jsonName(file.name())},
+                           {"nameBytes", jsonBytes(file.name())},
                            {"size", static_cast<qint64>(size)},
                            {"date", QString::fromStdString(date)}};
         if (!items.isEmpty())
@@ -407,12 +414,13 @@ void CommandRunner::info() {
     }
     out_ << "type      " << typeLabels[file.type()] << '\n'
          << "category  " << categoryName(file.category()) << '\n'
-         << "name      " << file.name() << '\n'
+         << "name      " << terminalName(file.name()) << '\n'
          << "size      " << size << '\n'
          << "date      " << date << '\n';
     for (const auto& [c, list] : children)
         for (const VdfDataPtr& item : list)
-            out_ << "  " << categoryName(c) << "  " << item->name() << "  " << item->size() << '\n';
+            out_ << "  " << categoryName(c) << "  " << terminalName(item->name()) << "  "
+                 << item->size() << '\n';
 }
 
 } // namespace qel::cli

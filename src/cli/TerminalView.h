@@ -82,6 +82,7 @@ public:
     ProgressReporter& progress() override { return progress_; }
     void showProgress() override { progress_.start(); }
     void hideProgress() override { progress_.finish(); }
+    // Prints the line with the names in it escaped for the terminal.
     void showBackupStep(const std::string& line) override;
     // Never asks: says what will be replaced or cleared, and goes on, keeping
     // copies when the command line asked for them.

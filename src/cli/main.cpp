@@ -3,7 +3,10 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
 #include "cli/Interrupt.h"
+#include "cli/NameText.h"
 #include "cli/StandardOutput.h"
+#include "platform/files/ProcessInfo.h"
+#include "platform/files/TemporaryFiles.h"
 
 #include <QCoreApplication>
 #include <exception>
@@ -14,6 +17,8 @@ namespace {
 int run(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName("TQ-7400 Data Manager");
+    // A run that was killed could not remove its private folder; the next one does.
+    qel::platform::removeLeftoverPrivateFolders(qel::platform::temporaryFolder());
     std::vector<std::string> arguments(argv + 1, argv + argc);
     for (const std::string& word : arguments)
         if (word == "--help" || word == "-h") {
@@ -24,7 +29,8 @@ int run(int argc, char* argv[]) {
     try {
         options = qel::cli::parseCommandLine(arguments);
     } catch (const qel::cli::UsageError& error) {
-        std::cerr << "tq7400: " << error.what() << "\n\n" << qel::cli::usageText();
+        std::cerr << "tq7400: " << qel::cli::terminalText(error.what()) << "\n\n"
+                  << qel::cli::usageText();
         return 2;
     }
     qel::cli::catchInterrupts();
@@ -32,12 +38,12 @@ int run(int argc, char* argv[]) {
         qel::cli::CommandRunner runner(options, std::cout);
         return runner.run();
     } catch (const qel::cli::UsageError& error) {
-        std::cerr << "tq7400: " << error.what() << '\n';
+        std::cerr << "tq7400: " << qel::cli::terminalText(error.what()) << '\n';
         return 2;
     } catch (const std::exception& error) {
         if (qel::cli::outputClosed())
             throw qel::cli::OutputClosed{};
-        std::cerr << "tq7400: " << error.what() << '\n';
+        std::cerr << "tq7400: " << qel::cli::terminalText(error.what()) << '\n';
         return 1;
     }
 }

@@ -7,6 +7,7 @@
 #include "support/ChildProcess.h"
 #include "support/NewestSnapshot.h"
 #include "support/PackageBuilder.h"
+#include "support/ProcessSettings.h"
 #include "support/ScratchFolder.h"
 #include "support/SmfBytes.h"
 
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <map>
 #include <unistd.h>
 
 namespace {
@@ -441,6 +443,102 @@ TEST_F(Cli, CardListOnACardDriveThatIsNoFolderFailsNamingIt) {
     EXPECT_EQ(file.status, 1);
     EXPECT_EQ(file.err, "tq7400: The card drive " + scratch / "card.img" + " is not a folder\n");
     EXPECT_EQ(file.out, "");
+// An item name can hold any byte: these would clear a terminal's line, break
+// a table's row and show as nothing when written as they are.
+const std::string oddName("A\0\x1b\n\xb0\xff\\ ", 8);
+const std::string oddNameHex = "41001b0ab0ff5c20";
+const std::string oddNameShown = "A\\x00\\x1b\\x0a\xc2\xb0\xc3\xbf\\\\ ";
+const QString oddNameCharacters = QString::fromLatin1(oddName.data(), 8);
+
+// Fails for a byte a terminal acts on, the line ends aside.
+void expectPlainText(const std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        EXPECT_TRUE(byte == '\n' || (byte >= 0x20 && byte != 0x7F)) << "byte " << i << ": " << text;
+    }
+}
+
+TEST_F(Cli, InfoShowsAnOddNameEscapedAndJsonGivesItsBytes) {
+    qel::ByteVector rhythm(300, 0x11);
+    std::copy(oddName.begin(), oddName.end(), rhythm.begin() + 2); // a rhythm's name offset
+    const std::string path = scratch.path() + "odd.vdf";
+    qel::test::writeFile(
+        path, qel::test::singleItemFile(qel::category::Rhythm, qel::type::UserRhythm, rhythm));
+    const Outcome text = run({"info", path});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("\nname      " + oddNameShown + "\n"), std::string::npos) << text.out;
+    expectPlainText(text.out);
+    const QJsonObject described = json(run({"--json", "info", path}).out);
+    EXPECT_EQ(described["name"].toString(), oddNameCharacters);
+    EXPECT_EQ(described["nameBytes"].toString().toStdString(), oddNameHex);
+
+    const std::string package = scratch.path() + "package.vdf";
+    qel::test::writeFile(package,
+                         qel::test::PackageBuilder().tones(1).rhythm(0, oddName, 400).build());
+    const Outcome items = run({"info", package});
+    ASSERT_EQ(items.status, 0) << items.err;
+    EXPECT_NE(items.out.find("  " + oddNameShown + "  400\n"), std::string::npos) << items.out;
+    expectPlainText(items.out);
+    QStringList bytes;
+    for (const QJsonValue& item : json(run({"--json", "info", package}).out)["items"].toArray())
+        bytes << item["nameBytes"].toString();
+    EXPECT_TRUE(bytes.contains(QString::fromStdString(oddNameHex)))
+        << bytes.join(",").toStdString();
+}
+
+TEST_F(Cli, CardListShowsOddFileNamesEscapedAndJsonGivesTheirBytes) {
+    const std::string card = scratch.path() + "card";
+    std::filesystem::create_directories(card + "/VORLA_MD");
+    // A file name can hold control bytes and bytes that are no UTF-8; the
+    // name of a card file is its file name, UTF-8 as the card writer makes it.
+    const std::string odd = "R\x1b[2J\n\x7f\xc2\xb0", broken = "S\xff";
+    qel::test::writeFile(card + "/VORLA_MD/" + odd + ".z00", qel::ByteVector(300, 1));
+    qel::test::writeFile(card + "/VORLA_MD/" + broken + ".z00", qel::ByteVector(200, 1));
+    const Outcome list = run({"--card", card, "card", "list", "rhythm"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("USER RHYTHM  R\\x1b[2J\\x0a\\x7f\xc2\xb0  300  "), std::string::npos)
+        << list.out;
+    EXPECT_NE(list.out.find("USER RHYTHM  S\\xff  200  "), std::string::npos) << list.out;
+    expectPlainText(list.out);
+    const QJsonArray files =
+        json(run({"--card", card, "--json", "card", "list", "rhythm"}).out)["files"].toArray();
+    ASSERT_EQ(files.size(), 2);
+    std::map<std::string, QString> names;
+    for (const QJsonValue& file : files)
+        names[file["nameBytes"].toString().toStdString()] = file["name"].toString();
+    EXPECT_EQ(names["521b5b324a0a7fc2b0"], QString::fromUtf8(odd));
+    EXPECT_EQ(names["53ff"].left(1), "S");
+}
+
+// A run killed with SIGKILL cannot remove its private settings copy: the next
+// run removes it.
+TEST_F(Cli, TheNextRunRemovesThePrivateFolderOfAKilledRun) {
+    const std::string temporary = scratch.path() + "tmp";
+    std::filesystem::create_directories(temporary);
+    const qel::test::TemporaryFolderOverride tmpdir(temporary);
+    const std::string out = scratch.path() + "/out.txt", err = scratch.path() + "/err.txt";
+    ChildProcess child(command({"--paced", "get", "tone-wave", "700", data}, err), out);
+    ASSERT_TRUE(child.started());
+    const std::string folderStart = "qel-" + std::to_string(child.pid()) + "-";
+    ASSERT_TRUE(kbdsim::test::waitForText(err, "receiving USER TONE WITH WAVE 700", 60s))
+        << kbdsim::test::readFile(err);
+    const auto folders = [&] {
+        std::vector<std::string> found;
+        for (const std::string& name : qel::test::ScratchFolder::fileNames(temporary))
+            if (name.rfind(folderStart, 0) == 0)
+                found.push_back(name);
+        return found;
+    };
+    ASSERT_EQ(folders().size(), 1u) << "the run's private folder, named with its process id";
+    EXPECT_EQ(child.stop(SIGKILL, 30s), 128 + SIGKILL);
+    EXPECT_EQ(child.endingSignal(), SIGKILL) << "killed, not crashed";
+    ASSERT_EQ(folders().size(), 1u) << "a killed run leaves it";
+
+    const Outcome next = run({"--virtual", "model"});
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_TRUE(folders().empty());
+    EXPECT_TRUE(qel::test::ScratchFolder::fileNames(temporary).empty())
+        << "the next run's own folder went with it";
 }
 
 TEST(CliTypes, TypesByIndexLabelOrShortName) {

@@ -3,7 +3,6 @@
 
 #include "platform/files/TemporaryFiles.h"
 
-#include "support/ScratchFolder.h"
 #include "kbdsim/DemoContent.h"
 #include "kbdsim/MemoryImage.h"
 #include "model/CardData.h"
@@ -11,11 +10,15 @@
 #include "platform/files/AtomicFileWriter.h"
 #include "support/PackageBuilder.h"
 #include "support/ProcessSettings.h"
+#include "support/ScratchFolder.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -168,6 +171,11 @@ TEST(PrivateTemporaryFolder, OnlyTheUserCanEnterItAndItGoesWithEverythingInIt) {
         EXPECT_NE(a.path(), b.path());
         EXPECT_EQ(a.path().rfind(shared.path(), 0), 0u) << a.path();
         EXPECT_EQ(a.path().back(), '/');
+        unsigned long id = 0;
+        EXPECT_TRUE(platform::isPrivateFolderName(
+            a.path().substr(shared.path().size(), a.path().size() - shared.path().size() - 1), id))
+            << a.path();
+        EXPECT_EQ(id, static_cast<unsigned long>(::getpid()));
         EXPECT_EQ(permissionsOf(a.path()), 0700u);
         writeFile(a.path() + "song.mid", {1, 2});
         std::filesystem::create_directory(a.path() + "sub");
@@ -177,6 +185,122 @@ TEST(PrivateTemporaryFolder, OnlyTheUserCanEnterItAndItGoesWithEverythingInIt) {
     EXPECT_TRUE(shared.names().empty());
     EXPECT_EQ(elsewhere.names(), std::vector<std::string>{"precious"}) << "links not followed";
     EXPECT_EQ(readFile(elsewhere / "precious"), (ByteVector{1}));
+}
+
+TEST(PrivateFolderName, OnlyTheFolderForm) {
+    const std::pair<const char*, long> cases[] = {
+        {"qel-1234-Ab3xYz", 1234},
+        {"qel-1-000000", 1},
+        {"qel-4294967295-zzzzzz", 4294967295},
+        {"qel-Ab3xYz", -1},       // no process id
+        {"qel-files-Ab3xYz", -1}, // the tests' scratch folders
+        {"qel-1234-Ab3xY", -1},   // 5 random characters
+        {"qel-1234-Ab3xYzz", -1}, // 7
+        {"qel-12a4-Ab3xYz", -1},
+        {"qel-1234-Ab3x.z", -1},
+        {"qel-12345678901-Ab3xYz", -1}, // 11 digits
+        {".~qel-1234-Ab3xYz.tmp", -1},
+        {"Qel-1234-Ab3xYz", -1},
+        {"xqel-1234-Ab3xYz", -1},
+    };
+    for (const auto& [name, id] : cases) {
+        unsigned long found = 0;
+        EXPECT_EQ(platform::isPrivateFolderName(name, found), id >= 0) << name;
+        if (id >= 0) {
+            EXPECT_EQ(found, static_cast<unsigned long>(id)) << name;
+        }
+    }
+}
+
+// Starts a child process that makes a PrivateTemporaryFolder and waits; kills
+// it with SIGKILL once the folder is there, as a user or the system might.
+// Returns the folder (empty on failure). A child that ended any other way
+// fails the test.
+std::string folderOfAKilledProcess(pid_t& processId) {
+    int ready[2], hold[2];
+    if (::pipe(ready) != 0 || ::pipe(hold) != 0) {
+        ADD_FAILURE() << "no pipe";
+        return {};
+    }
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ADD_FAILURE() << "no child";
+        return {};
+    }
+    if (child == 0) {
+        ::close(ready[0]);
+        ::close(hold[1]);
+        const platform::PrivateTemporaryFolder folder;
+        const std::string path = folder.path() + "\n";
+        try {
+            writeFile(folder.path() + "registry.json", {'{', '}'});
+        } catch (const std::exception&) {
+            ::_exit(1);
+        }
+        if (!folder.isValid() || ::write(ready[1], path.data(), path.size()) < 0)
+            ::_exit(1);
+        char byte = 0;
+        // Waits for the kill; ends when the test process goes first.
+        while (::read(hold[0], &byte, 1) < 0 && errno == EINTR) {
+        }
+        ::_exit(2);
+    }
+    ::close(ready[1]);
+    ::close(hold[0]);
+    std::string path;
+    pollfd readable{ready[0], POLLIN, 0};
+    char text[4096];
+    while (path.find('\n') == std::string::npos && ::poll(&readable, 1, 10000) == 1) {
+        const ssize_t got = ::read(ready[0], text, sizeof text);
+        if (got <= 0)
+            break;
+        path.append(text, static_cast<std::size_t>(got));
+    }
+    ::kill(child, SIGKILL);
+    int status = 0;
+    const pid_t ended = ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+    ::close(hold[1]);
+    EXPECT_EQ(ended, child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+        << "the child crashed or ended by itself: status " << status;
+    EXPECT_EQ(path.empty() ? ' ' : path.back(), '\n') << "the child made no folder";
+    if (path.empty() || path.back() != '\n')
+        return {};
+    processId = child;
+    path.pop_back();
+    return path;
+}
+
+TEST(LeftoverPrivateFolders, OnlyThoseOfEndedProcessesGoWithoutFollowingLinks) {
+    ScratchFolder shared, elsewhere;
+    const test::TemporaryFolderOverride tmpdir(shared.path());
+    pid_t killed = 0;
+    const std::string left = folderOfAKilledProcess(killed);
+    ASSERT_FALSE(left.empty());
+    const std::string leftName = "qel-" + std::to_string(killed) + "-";
+    ASSERT_EQ(left.rfind(shared.path() + leftName, 0), 0u) << left;
+    ASSERT_TRUE(std::filesystem::exists(left + "registry.json")) << "killed: nothing removed it";
+    std::filesystem::create_symlink(elsewhere.path(), left + "link");
+
+    const platform::PrivateTemporaryFolder mine;
+    ASSERT_TRUE(mine.isValid());
+    const std::string mineName =
+        mine.path().substr(shared.path().size(), mine.path().size() - shared.path().size() - 1);
+    writeFile(elsewhere / "precious", {7});
+    std::filesystem::create_directory(shared / "qel-1-abcdef"); // process 1 always runs
+    std::filesystem::create_directory(shared / "qel-Abcdef");   // no process named
+    std::filesystem::create_symlink(elsewhere.path(), shared / (leftName + "Linked"));
+    writeFile(shared / (leftName + "File00"), {8});
+
+    EXPECT_EQ(platform::removeLeftoverPrivateFolders(shared.path()), 1);
+    std::vector<std::string> expected{leftName + "File00", leftName + "Linked", "qel-1-abcdef",
+                                      "qel-Abcdef", mineName};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(shared.names(), expected);
+    EXPECT_EQ(elsewhere.names(), std::vector<std::string>{"precious"}) << "links not followed";
+    EXPECT_EQ(readFile(elsewhere / "precious"), (ByteVector{7}));
+    EXPECT_EQ(platform::removeLeftoverPrivateFolders(shared / "missing"), 0);
 }
 
 // A card file for a registration PC file.

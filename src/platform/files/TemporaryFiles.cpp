@@ -19,6 +19,7 @@ namespace {
 
 constexpr std::string_view namePrefix = ".~qel-";
 constexpr std::string_view nameSuffix = ".tmp";
+constexpr std::string_view folderPrefix = "qel-";
 constexpr std::size_t randomLength = 6;
 constexpr std::string_view letters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -33,6 +34,31 @@ bool hasEnded(unsigned long id) {
     if (id == 0 || id > static_cast<unsigned long>(INT_MAX))
         return false; // 0 and negative ids would address process groups
     return ::kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH;
+}
+
+// Whether what process `id` left can go: that process has ended, and is not this one.
+bool isLeftOver(unsigned long id) {
+    return id != currentProcessId() && hasEnded(id);
+}
+
+// Reads "<process id>-<randomLength letters or digits>", all of `text`.
+bool parseOwnedName(std::string_view text, unsigned long& processId) {
+    if (text.size() < 2 + randomLength)
+        return false;
+    const std::size_t dash = text.size() - randomLength - 1;
+    if (text[dash] != '-' || dash == 0 || dash > 10)
+        return false;
+    unsigned long id = 0;
+    for (char c : text.substr(0, dash)) {
+        if (c < '0' || c > '9')
+            return false;
+        id = id * 10 + static_cast<unsigned long>(c - '0');
+    }
+    for (char c : text.substr(dash + 1))
+        if (!isLetterOrDigit(c))
+            return false;
+    processId = id;
+    return true;
 }
 
 } // namespace
@@ -69,26 +95,19 @@ int createTemporaryBeside(const std::string& target, std::string& path) {
 
 bool isTemporaryName(const std::string& name, unsigned long& processId) {
     const std::string_view text(name);
-    if (text.size() < namePrefix.size() + 2 + randomLength + nameSuffix.size() ||
+    if (text.size() < namePrefix.size() + nameSuffix.size() ||
         text.substr(0, namePrefix.size()) != namePrefix ||
         text.substr(text.size() - nameSuffix.size()) != nameSuffix)
         return false;
-    const std::string_view middle =
-        text.substr(namePrefix.size(), text.size() - namePrefix.size() - nameSuffix.size());
-    const std::size_t dash = middle.size() - randomLength - 1;
-    if (middle[dash] != '-' || dash == 0 || dash > 10)
-        return false;
-    unsigned long id = 0;
-    for (char c : middle.substr(0, dash)) {
-        if (c < '0' || c > '9')
-            return false;
-        id = id * 10 + static_cast<unsigned long>(c - '0');
-    }
-    for (char c : middle.substr(dash + 1))
-        if (!isLetterOrDigit(c))
-            return false;
-    processId = id;
-    return true;
+    return parseOwnedName(
+        text.substr(namePrefix.size(), text.size() - namePrefix.size() - nameSuffix.size()),
+        processId);
+}
+
+bool isPrivateFolderName(const std::string& name, unsigned long& processId) {
+    const std::string_view text(name);
+    return text.substr(0, folderPrefix.size()) == folderPrefix &&
+           parseOwnedName(text.substr(folderPrefix.size()), processId);
 }
 
 int removeLeftoverTemporaries(const std::string& folder) {
@@ -106,7 +125,7 @@ int removeLeftoverTemporaries(const std::string& folder) {
         // Only what the writer makes: a regular file, never a link someone put there.
         if (!entry.is_regular_file(ignored) || entry.is_symlink(ignored))
             continue;
-        if (id == currentProcessId() || !hasEnded(id))
+        if (!isLeftOver(id))
             continue;
         if (fs::remove(entry.path(), ignored))
             ++removed;
@@ -114,8 +133,35 @@ int removeLeftoverTemporaries(const std::string& folder) {
     return removed;
 }
 
+int removeLeftoverPrivateFolders(const std::string& parent) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::directory_iterator entries(parent.empty() ? fs::path(".") : fs::path(parent), error);
+    if (error)
+        return 0;
+    int removed = 0;
+    for (const fs::directory_entry& entry : entries) {
+        unsigned long id = 0;
+        if (!isPrivateFolderName(entry.path().filename().string(), id) || !isLeftOver(id))
+            continue;
+        // Only a real folder of this user, never a link someone put there
+        // nor another user's folder; in a shared temporary folder with the
+        // sticky bit nobody else can swap it for something else afterwards.
+        struct stat status {};
+        if (::lstat(entry.path().c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+            status.st_uid != ::geteuid())
+            continue;
+        std::error_code ignored;
+        // remove_all deletes links inside it themselves, never what they point to.
+        if (fs::remove_all(entry.path(), ignored) > 0 && !ignored)
+            ++removed;
+    }
+    return removed;
+}
+
 PrivateTemporaryFolder::PrivateTemporaryFolder() {
-    std::string pattern = temporaryFolder() + "qel-XXXXXX";
+    std::string pattern = temporaryFolder() + std::string(folderPrefix) +
+                          std::to_string(currentProcessId()) + "-XXXXXX";
     // mkdtemp creates the folder with mode 0700 and fails rather than reuse a name.
     if (::mkdtemp(pattern.data()) == nullptr) {
         error_ = std::generic_category().message(errno);

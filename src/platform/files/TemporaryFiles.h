@@ -29,9 +29,25 @@ bool isTemporaryName(const std::string& name, unsigned long& processId);
 // that cannot be read gives 0.
 int removeLeftoverTemporaries(const std::string& folder);
 
+// Whether `name` (a folder name without its parent) has the form that
+// PrivateTemporaryFolder gives; sets `processId` to the id in it.
+bool isPrivateFolderName(const std::string& name, unsigned long& processId);
+
+// Removes from `parent` (the temporary folder) the folders of
+// PrivateTemporaryFolder, with everything in them, whose process no longer
+// runs: what a process that was killed or crashed could not remove. Only real
+// folders of the current user go; links are never followed, and folders of
+// running processes (including this one), of other users, and all other
+// entries stay. Returns how many folders were removed; a parent that cannot
+// be read gives 0. Call it at program start.
+int removeLeftoverPrivateFolders(const std::string& parent);
+
 // A folder that only the current user can enter (mode 0700, whatever the
-// umask), made under temporaryFolder() with a name no one can predict, and
-// removed with everything in it when the object goes.
+// umask), made under temporaryFolder() and removed with everything in it when
+// the object goes. Its name, "qel-<process id>-<6 random letters or digits>",
+// no one can predict, and it tells which process the folder belongs to, so
+// that removeLeftoverPrivateFolders() can remove it once that process has
+// ended without removing it.
 class PrivateTemporaryFolder {
 public:
     // Creates the folder. Use isValid() to learn whether that worked.
