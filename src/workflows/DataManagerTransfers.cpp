@@ -42,6 +42,7 @@ void DataManager::GetFromKbdExecute(int row) {
 
 VdfDataAttributePtr DataManager::ReceiveKbdItem(type::id type, const KbdDataAttribute& attribute,
                                                 const std::string& directory) {
+    const KbdActionFrame::Step step(frame_, "receiving " + slotName(type, attribute));
     OpenMidiDialog(true);
     auto item = std::make_shared<KbdData>(attribute.category, type, attribute.number);
     item->receive();
@@ -225,6 +226,7 @@ void DataManager::PutPackageToKbd(VdfData& file) {
 
     dialog().SetShowProgress(true);
     try {
+        const KbdActionFrame::Step step(frame_, "sending the package");
         item.send();
     } catch (...) {
         for (type::id t = type::UserTone; t <= type::Smf; t = static_cast<type::id>(t + 1))
@@ -242,6 +244,8 @@ void DataManager::sendReread(KbdData& item, type::id type,
                              const std::vector<KbdDataAttributePtr>& records) {
     dialog().SetShowProgress(true);
     try {
+        const KbdActionFrame::Step step(frame_, "sending " + std::string(typeLabels[type]) + " " +
+                                                    std::to_string(item.position()));
         item.send();
     } catch (...) {
         rereadAfterFailure(type, records);
