@@ -19,10 +19,12 @@ void showDefaultError(QWidget* parent, const std::string& text) {
     box.exec();
 }
 
-void showKbdError(QWidget* parent, const std::string& text) {
+void showKbdError(QWidget* parent, const std::string& text, const std::string& step) {
     QMessageBox box(QMessageBox::NoIcon, "ERROR", QString::fromStdString(text), QMessageBox::Ok,
                     parent);
     box.setObjectName("kbdErrorBox");
+    if (!step.empty())
+        box.setDetailedText(QString::fromStdString(step));
     box.exec();
 }
 

@@ -18,7 +18,9 @@ QString errorDisplayText(const std::string& text);
 void showDefaultError(QWidget* parent, const std::string& text);
 
 // The message box of keyboard actions: caption "ERROR", the text as it is, an
-// OK button, no icon. Waits for the OK.
-void showKbdError(QWidget* parent, const std::string& text);
+// OK button, no icon. The step the action failed in, when there is one, is
+// the box's detailed text, so that the text itself reads as always. Waits for
+// the OK.
+void showKbdError(QWidget* parent, const std::string& text, const std::string& step = {});
 
 } // namespace qel::app

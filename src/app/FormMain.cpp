@@ -497,8 +497,8 @@ DestroyAnswer TFormMain::askBeforeDestroying(const DestroyQuestion& question) {
     return box.ask();
 }
 
-void TFormMain::showKbdError(const std::string& text) {
-    app::showKbdError(this, text);
+void TFormMain::showKbdError(const std::string& text, const std::string& step) {
+    app::showKbdError(this, text, step);
 }
 
 void TFormMain::showDefaultError(const std::string& text) {

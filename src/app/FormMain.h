@@ -101,7 +101,8 @@ public:
     void showProgress() override;
     void hideProgress() override;
     DestroyAnswer askBeforeDestroying(const DestroyQuestion& question) override;
-    void showKbdError(const std::string& text) override;
+    using DataManagerView::showKbdError;
+    void showKbdError(const std::string& text, const std::string& step) override;
     void showDefaultError(const std::string& text) override;
 
 protected:

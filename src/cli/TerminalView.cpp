@@ -118,6 +118,10 @@ DestroyAnswer TerminalView::askBeforeDestroying(const DestroyQuestion& question)
     return {DestroyAnswer::Choice::Proceed, keepCopies_ && question.offerCopy, {}};
 }
 
+void TerminalView::showKbdError(const std::string& text, const std::string& step) {
+    fail(step.empty() ? text : text + " (" + step + ")");
+}
+
 void TerminalView::fail(const std::string& text) {
     progress_.finish();
     if (!failure_)

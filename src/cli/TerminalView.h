@@ -88,7 +88,9 @@ public:
     // copies when the command line asked for them.
     DestroyAnswer askBeforeDestroying(const DestroyQuestion& question) override;
     void setKeepCopies(bool keep) { keepCopies_ = keep; }
-    void showKbdError(const std::string& text) override { fail(text); }
+    // "MIDI TIMEOUT (receiving USER RHYTHM 140, block 3 of 5)"; the text
+    // alone when no step is known.
+    void showKbdError(const std::string& text, const std::string& step) override;
     void showDefaultError(const std::string& text) override { fail(text); }
 
 private:

@@ -82,6 +82,16 @@ public:
     // 22-25, who holds the device for 26, and empty for any other code.
     virtual std::string GetErrorText(std::int32_t code) const = 0;
 
+    // What the caller does with the operations that follow, in the user's
+    // words ("receiving USER RHYTHM 140"); empty for nothing in particular.
+    virtual void SetStep(const std::string& step) = 0;
+    // Where the last operation failed: the caller's step and, when a block
+    // transfer failed, its block ("receiving USER RHYTHM 140, block 3 of 5";
+    // "block 3" when the item's size is unknown; "after block 5 of 5" when
+    // all blocks had gone and the end of the item failed). Empty when neither
+    // is known. Meaningful only when the error code is not 0.
+    virtual std::string GetErrorStep() const = 0;
+
     // Whether the user asked the dialog's window to stop: its Cancel since it
     // was last shown, or an interrupt on the terminal. Waits of the dialog's
     // own end with error 25 then; code that waits between operations (the

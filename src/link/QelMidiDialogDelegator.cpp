@@ -70,6 +70,14 @@ std::string QelMidiDialogDelegator::GetErrorText(std::int32_t code) const {
     return dialog_->GetErrorText(code);
 }
 
+void QelMidiDialogDelegator::SetStep(const std::string& step) {
+    dialog_->SetStep(step);
+}
+
+std::string QelMidiDialogDelegator::GetErrorStep() const {
+    return dialog_->GetErrorStep();
+}
+
 bool QelMidiDialogDelegator::cancelRequested() const {
     return dialog_->cancelRequested();
 }

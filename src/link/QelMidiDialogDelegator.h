@@ -35,6 +35,8 @@ public:
     void SetCaption(const std::string& text) override;
     std::int32_t GetErrorCode() const override;
     std::string GetErrorText(std::int32_t code) const override;
+    void SetStep(const std::string& step) override;
+    std::string GetErrorStep() const override;
     bool cancelRequested() const override;
     void setDeadline(std::chrono::steady_clock::time_point deadline) override;
 

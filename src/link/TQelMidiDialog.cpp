@@ -97,10 +97,16 @@ void TQelMidiDialog::openStoredDevices(const MidiDialogEnvironment& environment)
         deviceLocks_.release(); // no port is open to guard
 }
 
+void TQelMidiDialog::startOperation() {
+    errorCode_ = 0;
+    failedBlock_.clear();
+}
+
 bool TQelMidiDialog::refusedWhileWaiting() {
     if (!waiting_)
         return false;
     errorCode_ = static_cast<std::int32_t>(midi::result::HandleBusy);
+    failedBlock_.clear();
     return true;
 }
 
@@ -248,7 +254,7 @@ void TQelMidiDialog::SetCaption(const std::string& text) {
 void TQelMidiDialog::BeginCommunication() {
     if (refusedWhileWaiting())
         return;
-    errorCode_ = 0;
+    startOperation();
     SysExIPCEncoder().encode(category::Command, 0, command::beginCommunication, firstIndexByte(), 0,
                              request_);
     errorCode_ = static_cast<std::int32_t>(outputPort_.prepare(request_));
@@ -259,7 +265,7 @@ void TQelMidiDialog::BeginCommunication() {
 std::uint16_t TQelMidiDialog::GetModel() {
     if (refusedWhileWaiting())
         return 0;
-    errorCode_ = 0;
+    startOperation();
     std::int32_t value = 0;
     RequestValue(category::Command, 0, firstIndexByte(), command::model, value);
     return errorCode_ == 0 ? static_cast<std::uint16_t>(value & 0xFFFF) : 0;
@@ -270,7 +276,7 @@ void TQelMidiDialog::SendCommand(std::uint16_t category, std::uint16_t number,
                                  std::int32_t value) {
     if (refusedWhileWaiting())
         return;
-    errorCode_ = 0;
+    startOperation();
     ByteVector message;
     SysExIPCEncoder().encode(category, number, parameter, index, static_cast<std::uint32_t>(value),
                              message);
@@ -292,7 +298,7 @@ void TQelMidiDialog::RequestValue(std::uint16_t category, std::uint16_t number,
                                   std::int32_t& value) {
     if (refusedWhileWaiting())
         return;
-    errorCode_ = 0;
+    startOperation();
     ByteVector message;
     SysExIPREncoder().encode(category, number, parameter, index, message);
     request_ = std::move(message);
@@ -306,6 +312,12 @@ void TQelMidiDialog::RequestValue(std::uint16_t category, std::uint16_t number,
     SysExIPCDecoder().decodeValue(reply_, value);
     setProgressPosition(progressMaximum_);
     hideWindow();
+}
+
+std::string TQelMidiDialog::GetErrorStep() const {
+    if (step_.empty() || failedBlock_.empty())
+        return step_ + failedBlock_;
+    return step_ + ", " + failedBlock_;
 }
 
 std::string TQelMidiDialog::GetErrorText(std::int32_t code) const {

@@ -73,6 +73,8 @@ public:
     void SetCaption(const std::string& text);
     std::int32_t GetErrorCode() const { return errorCode_; }
     std::string GetErrorText(std::int32_t code) const;
+    void SetStep(const std::string& step) { step_ = step; }
+    std::string GetErrorStep() const;
 
     // True while an operation waits for the keyboard; the dialog must not be
     // destroyed then.
@@ -97,6 +99,8 @@ private:
     void openStoredDevices(const MidiDialogEnvironment& environment);
     // A call made while another operation waits: refused with error 12.
     bool refusedWhileWaiting();
+    // The start of an operation: no error, no failed block yet.
+    void startOperation();
 
     // The request/reply cycle for the message in request_: send it, wait for
     // the reply or the time-out. False with errorCode_ set when it stopped.
@@ -155,6 +159,8 @@ private:
     bool cancelled_ = false; // the last wait ended on a cancel request
     bool showProgress_ = true;
     std::int32_t errorCode_ = 0;
+    std::string step_;        // the caller's (SetStep)
+    std::string failedBlock_; // where the last block transfer failed: "block 3 of 5"
     bool waiting_ = false;
     int progressMaximum_ = 100;
     int progressPosition_ = 0;

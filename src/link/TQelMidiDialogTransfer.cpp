@@ -28,6 +28,20 @@ void appendNameWord(std::string& name, std::int32_t value) {
         name += static_cast<char>((word >> shift) & 0xFF);
 }
 
+// "block 3 of 5" for block `index` (from 0) of an item of `itemBytes` bytes;
+// "block 3" when the size is unknown (0 or less); "after block 5 of 5" for
+// the step that follows the last block.
+std::string blockPlace(std::size_t index, std::int64_t itemBytes) {
+    if (itemBytes <= 0)
+        return "block " + std::to_string(index + 1);
+    const auto count = static_cast<std::size_t>(
+        (static_cast<std::uint64_t>(itemBytes) + transfer::blockSize - 1) / transfer::blockSize);
+    const std::string ofCount = " of " + std::to_string(count);
+    if (index >= count)
+        return "after block " + std::to_string(count) + ofCount;
+    return "block " + std::to_string(index + 1) + ofCount;
+}
+
 } // namespace
 
 // ---- data transfer ----
@@ -36,9 +50,10 @@ void TQelMidiDialog::SendData(std::uint16_t category, std::uint16_t number,
                               const ByteVector& data) {
     if (refusedWhileWaiting())
         return;
-    errorCode_ = 0;
+    startOperation();
+    const auto itemBytes = static_cast<std::int64_t>(data.size());
     setProgressPosition(0);
-    setProgressMaximum(static_cast<std::int64_t>(data.size()));
+    setProgressMaximum(itemBytes);
     showWindow();
     std::uint16_t block = 0;
     for (std::size_t offset = 0; offset < data.size(); offset += transfer::blockSize, ++block) {
@@ -47,6 +62,7 @@ void TQelMidiDialog::SendData(std::uint16_t category, std::uint16_t number,
         sendBlock(category, number, ByteVector(first, first + static_cast<std::ptrdiff_t>(length)),
                   block);
         if (errorCode_ != 0) {
+            failedBlock_ = blockPlace(block, itemBytes);
             hideWindow();
             return;
         }
@@ -60,6 +76,8 @@ void TQelMidiDialog::SendData(std::uint16_t category, std::uint16_t number,
         }
     }
     sendEndOfData(category, number);
+    if (errorCode_ != 0 && block != 0)
+        failedBlock_ = blockPlace(block, itemBytes);
     hideWindow();
 }
 
@@ -105,16 +123,18 @@ std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t nu
                                         std::span<std::uint8_t> destination) {
     if (refusedWhileWaiting())
         return 0;
-    errorCode_ = 0;
+    startOperation();
     // The size query moves the bar itself; the transfer starts from 0 after it.
-    setProgressMaximum(dataSize(category, number));
+    const std::int32_t itemBytes = dataSize(category, number);
+    setProgressMaximum(itemBytes);
     if (errorCode_ == dialogError::cancelled)
         return 0; // a failed size query only costs the bar its range, a cancel ends it all
     setProgressPosition(0);
     showWindow();
     std::size_t written = 0;
     ByteVector block;
-    for (std::uint32_t k = 0; receiveBlock(category, number, block, k); ++k) {
+    std::uint32_t k = 0;
+    for (; receiveBlock(category, number, block, k); ++k) {
         if (block.size() > destination.size() - written) {
             // More than the caller has room for: nothing is written past it.
             errorCode_ = dialogError::sysEx;
@@ -135,6 +155,8 @@ std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t nu
             break;
         }
     }
+    if (errorCode_ != 0)
+        failedBlock_ = blockPlace(k, itemBytes);
     hideWindow();
     return written;
 }

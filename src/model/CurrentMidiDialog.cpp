@@ -1,6 +1,7 @@
 #include "model/CurrentMidiDialog.h"
 
 #include "core/Exception.h"
+#include "link/TQelMidiDialog.h"
 
 namespace qel {
 namespace {
@@ -23,8 +24,12 @@ IQelMidiDialog& requireMidiDialog() {
 
 void checkMidiError(const IQelMidiDialog& dialog) {
     const std::int32_t code = dialog.GetErrorCode();
-    if (code != 0)
+    if (code == 0)
+        return;
+    // A cancel is the user's own choice, not a failure of the step it ended.
+    if (code == dialogError::cancelled)
         throw Exception(dialog.GetErrorText(code));
+    throw Exception(dialog.GetErrorText(code), dialog.GetErrorStep());
 }
 
 } // namespace qel

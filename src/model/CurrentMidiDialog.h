@@ -19,7 +19,8 @@ void setCurrentMidiDialog(IQelMidiDialog* dialog);
 IQelMidiDialog& requireMidiDialog();
 
 // Throws Exception with the dialog's text for its error code when the last
-// operation of `dialog` failed.
+// operation of `dialog` failed, and with the step it failed in
+// (IQelMidiDialog::GetErrorStep) unless the user cancelled it.
 void checkMidiError(const IQelMidiDialog& dialog);
 
 } // namespace qel

@@ -40,11 +40,13 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
         KbdActionFrame::Action action(frame_);
         bool failed = true;
         std::string failure;
+        std::string step;
         try {
             body();
             failed = false;
         } catch (const Exception& error) {
             failure = error.message();
+            step = error.step();
         } catch (const std::exception& error) {
             failure = error.what();
         }
@@ -56,7 +58,7 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
             // The list shows what the folders now hold, so that no row is
             // left without an item behind it.
             ShowKbdList();
-            view_.showKbdError(failure);
+            view_.showKbdError(failure, step);
         }
     }
     if (lockButtons)
@@ -142,6 +144,7 @@ void DataManager::DeleteKbdItem(type::id type, const KbdDataAttributePtr& attrib
     // A song slot is cleared whatever size it reads.
     if (type != type::Song && attribute->size == 0)
         return;
+    const KbdActionFrame::Step step(frame_, "clearing " + slotName(type, *attribute));
     static const ByteVector firstIndex{0x00};
     dialog().SendCommand(category::Command, 0, firstIndex, *parameter, attribute->number);
     CheckMidiError();
@@ -179,6 +182,8 @@ void DataManager::InitializeKbd(command::InitKind kind) {
                      false,
                      false}))
                 return;
+            const KbdActionFrame::Step step(frame_,
+                                            std::string("resetting the keyboard's ") + settings);
             OpenMidiDialog(false);
             dialog().SendCommand(category::Command, 0, firstIndex, command::initialize,
                                  static_cast<std::int32_t>(kind));
@@ -189,6 +194,7 @@ void DataManager::InitializeKbd(command::InitKind kind) {
 }
 
 const command::Model& DataManager::identifyKeyboard() {
+    const KbdActionFrame::Step step(frame_, "asking the keyboard its model");
     dialog().BeginCommunication();
     CheckMidiError();
     const std::uint16_t code = dialog().GetModel();
@@ -303,6 +309,7 @@ void DataManager::ListKbdType(type::id type) {
     // Nested in a refresh, the refresh ends the list read.
     const bool outer = !listing_;
     listing_ = true;
+    const KbdActionFrame::Step step(frame_, std::string("reading the list of ") + typeLabels[type]);
     QueryKbdItems(categoryOf(type), type, true, kbdFolders_[type], row.count, row.firstNumber,
                   row.firstPosition);
     if (outer)
@@ -339,6 +346,7 @@ void DataManager::QueryKbdItems(category::id category, type::id type, bool step,
 }
 
 void DataManager::QueryFreeMemory() {
+    const KbdActionFrame::Step step(frame_, "reading the free memory");
     static const ByteVector firstIndex{0x00};
     std::int32_t free = 0;
     dialog().RequestValue(category::Command, 0, firstIndex, command::freeDataMemory, free);

@@ -264,6 +264,8 @@ private:
     void checkFits(const KeyboardMemoryNeed& need, const KeyboardMemoryNeed& freed);
     // "USER RHYTHM 141 "DEMO RH1" 2048 bytes".
     static std::string describeSlot(type::id type, const KbdDataAttribute& slot);
+    // "USER RHYTHM 141": the type and the slot as the list shows it.
+    static std::string slotName(type::id type, const KbdDataAttribute& slot);
     // Whether a slot holds something that a change would destroy.
     static bool occupied(type::id type, const KbdDataAttribute& slot);
     // Asks the view; false when the user cancelled. Keeps a copy of `copyOf`

@@ -67,12 +67,15 @@ void DataManager::checkFits(const KeyboardMemoryNeed& need, const KeyboardMemory
 
 // ---- asking first ----
 
+std::string DataManager::slotName(type::id type, const KbdDataAttribute& slot) {
+    return std::string(typeLabels[type]) + " " + std::to_string(slot.position);
+}
+
 std::string DataManager::describeSlot(type::id type, const KbdDataAttribute& slot) {
     if (!slot.known)
-        return std::string(typeLabels[type]) + " " + std::to_string(slot.position) +
-               " (contents unknown)";
-    return std::string(typeLabels[type]) + " " + std::to_string(slot.position) + " " +
-           quoted(slot.name) + " " + std::to_string(slot.size) + " bytes";
+        return slotName(type, slot) + " (contents unknown)";
+    return slotName(type, slot) + " " + quoted(slot.name) + " " + std::to_string(slot.size) +
+           " bytes";
 }
 
 bool DataManager::occupied(type::id type, const KbdDataAttribute& slot) {

@@ -46,6 +46,7 @@ VdfDataAttributePtr DataManager::ReceiveKbdItem(type::id type, const KbdDataAttr
                                                 const std::string& directory) {
     // A transfer whose file could not be saved would be for nothing.
     platform::requireWritableFolder(directory);
+    const KbdActionFrame::Step step(frame_, "receiving " + slotName(type, attribute));
     OpenMidiDialog(true);
     auto item = std::make_shared<KbdData>(attribute.category, type, attribute.number);
     item->receive();
@@ -225,6 +226,7 @@ void DataManager::PutPackageToKbd(VdfData& file) {
 
     dialog().SetShowProgress(true);
     try {
+        const KbdActionFrame::Step step(frame_, "sending the package");
         item.send();
     } catch (...) {
         for (type::id t = type::UserTone; t <= type::Smf; t = static_cast<type::id>(t + 1))
@@ -242,6 +244,8 @@ void DataManager::sendReread(KbdData& item, type::id type,
                              const std::vector<KbdDataAttributePtr>& records) {
     dialog().SetShowProgress(true);
     try {
+        const KbdActionFrame::Step step(frame_, "sending " + std::string(typeLabels[type]) + " " +
+                                                    std::to_string(item.position()));
         item.send();
     } catch (...) {
         rereadAfterFailure(type, records);

@@ -106,8 +106,11 @@ public:
     virtual DestroyAnswer askBeforeDestroying(const DestroyQuestion& question) = 0;
 
     // The message box of keyboard actions: caption "ERROR", the text as it
-    // is, one OK button, no icon.
-    virtual void showKbdError(const std::string& text) = 0;
+    // is, one OK button, no icon. `step` says where the action failed
+    // ("receiving USER RHYTHM 140, block 3 of 5"), apart from the text; empty
+    // when no step is known.
+    virtual void showKbdError(const std::string& text, const std::string& step) = 0;
+    void showKbdError(const std::string& text) { showKbdError(text, {}); }
     // The application's default error display (caption the application
     // title, an error icon; a full stop appended by the display's rule).
     virtual void showDefaultError(const std::string& text) = 0;

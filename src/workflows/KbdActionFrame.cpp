@@ -26,7 +26,9 @@ void KbdActionFrame::openMidiDialog(bool showProgress) {
     if (!dialog_)
         throw Exception("The MIDI connection to the keyboard could not be made");
     setCurrentMidiDialog(dialog_.get());
+    // A port that failed to open failed before any step.
     checkMidiError();
+    dialog_->SetStep(step_);
     dialog_->SetShowProgress(showProgress);
 }
 
@@ -50,6 +52,21 @@ void KbdActionFrame::destroyDialog() {
         setCurrentMidiDialog(nullptr);
 }
 
+void KbdActionFrame::setStep(std::string text) {
+    step_ = std::move(text);
+    if (dialog_)
+        dialog_->SetStep(step_);
+}
+
+KbdActionFrame::Step::Step(KbdActionFrame& frame, std::string text)
+    : frame_(frame), previous_(frame.step_) {
+    frame_.setStep(std::move(text));
+}
+
+KbdActionFrame::Step::~Step() {
+    frame_.setStep(std::move(previous_));
+}
+
 void KbdActionFrame::checkMidiError() const {
     if (dialog_)
         qel::checkMidiError(*dialog_);
@@ -59,6 +76,7 @@ void KbdActionFrame::waitKbdReady(int limit) {
     if (!dialog_)
         throw Exception("The MIDI connection to the keyboard is not open");
     IQelMidiDialog& dialog = *dialog_;
+    const Step waiting(*this, "waiting for the keyboard to be ready");
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + readinessLimit_;
     // The cancel request is the dialog's, because its window (or the
@@ -92,7 +110,7 @@ void KbdActionFrame::waitKbdReady(int limit) {
         if (!pauseRunningEvents(std::min(readinessPause_, left), cancelled))
             throw Exception("Cancelled");
     }
-    throw Exception("MIDI TIMEOUT");
+    throw Exception("MIDI TIMEOUT", step_);
 }
 
 KbdActionFrame::Action::Action(KbdActionFrame& frame) : frame_(frame), depth_(frame.openCount_) {

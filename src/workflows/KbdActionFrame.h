@@ -16,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace qel {
 
@@ -58,8 +59,8 @@ public:
     // and 200 of them would hold the program for half an hour. The last
     // attempt is cut short at the limit too (IQelMidiDialog::setDeadline).
     // A cancel request (IQelMidiDialog::cancelRequested) ends the attempt and
-    // the pause it comes in, and throws Exception "Cancelled". Needs an open
-    // dialog.
+    // the pause it comes in, and throws Exception "Cancelled". Its step is
+    // "waiting for the keyboard to be ready". Needs an open dialog.
     void waitKbdReady(int limit);
 
     // The pause between two readiness attempts: 500 ms. Tests shorten it. The
@@ -69,6 +70,26 @@ public:
     // The longest the readiness poll lasts in all: 2 minutes. Tests shorten it.
     void setReadinessLimit(std::chrono::milliseconds limit) { readinessLimit_ = limit; }
     std::chrono::milliseconds readinessLimit() const { return readinessLimit_; }
+
+    // What the running action does now, in the user's words ("receiving
+    // USER RHYTHM 140"); empty between steps. The open dialog, and a dialog
+    // opened later, report their failures as happening in it.
+    const std::string& step() const { return step_; }
+
+    // Sets the step for its lifetime and gives the one before it back at its
+    // end, on every path: an inner step (the list read inside a send) names
+    // the failures inside it, the outer step those after it.
+    class Step {
+    public:
+        Step(KbdActionFrame& frame, std::string text);
+        ~Step();
+        Step(const Step&) = delete;
+        Step& operator=(const Step&) = delete;
+
+    private:
+        KbdActionFrame& frame_;
+        std::string previous_;
+    };
 
     // True while an action runs (between Action's construction and destruction).
     bool busy() const { return actions_ > 0; }
@@ -90,9 +111,11 @@ public:
 
 private:
     void destroyDialog();
+    void setStep(std::string text);
 
     DialogMaker makeDialog_;
     std::unique_ptr<IQelMidiDialog> dialog_;
+    std::string step_;
     int openCount_ = 0;
     int actions_ = 0;
     std::chrono::milliseconds readinessPause_{500};

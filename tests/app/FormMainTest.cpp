@@ -32,7 +32,7 @@ using namespace std::chrono_literals;
 
 // Answers the next modal message box with OK, keeping its caption and text.
 struct MessageBoxAnswer {
-    QString caption, text;
+    QString caption, text, detailedText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool seen = false;
 
@@ -46,6 +46,7 @@ struct MessageBoxAnswer {
             seen = true;
             caption = box->windowTitle();
             text = box->text();
+            detailedText = box->detailedText();
             icon = box->icon();
             box->accept();
         });
@@ -316,6 +317,27 @@ TEST_F(MainWindow, TheTwoErrorDisplays) {
     EXPECT_EQ(answer.caption, "ERROR");
     EXPECT_EQ(answer.text, "Memory Full");
     EXPECT_EQ(answer.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(answer.detailedText, "");
+}
+
+TEST_F(MainWindow, AFailedReceiveShowsItsTextAsAlwaysAndItsStepAsTheDetail) {
+    window->FormCreate();
+    window->show();
+    window->action("UpdateKbdList")->trigger();
+    chooseType(type::UserRhythm);
+    // The demo's second rhythm has five blocks; its third comes spoiled.
+    kbdsim::Options options = simulator->options();
+    options.faults.corruptAtBlock = 2;
+    options.faults.blockCorruption = kbdsim::BlockCorruption::Checksum;
+    simulator->setOptions(options);
+    MessageBoxAnswer answer;
+    answer.arm();
+    window->kbdList()->setCurrentItem(window->kbdList()->topLevelItem(1));
+    window->receiveButton()->click();
+    ASSERT_TRUE(answer.seen);
+    EXPECT_EQ(answer.caption, "ERROR");
+    EXPECT_EQ(answer.text, "SYSEX ERROR");
+    EXPECT_EQ(answer.detailedText, "receiving USER RHYTHM 141, block 3 of 5");
 }
 
 TEST_F(MainWindow, AnUnknownKeyboardShowsUnderErrorAndGivesTheButtonsBack) {

@@ -1,6 +1,7 @@
 // tq7400 against the stand-alone keyboard simulator over a JACK server of the
 // test's own: a keyboard that stays busy after a delete holds the command in
-// its readiness poll, and SIGTERM or SIGINT ends it at once.
+// its readiness poll, and SIGTERM or SIGINT ends it at once; a keyboard that
+// spoils a block makes the command say where it failed.
 
 #include "support/ChildProcess.h"
 #include "support/JackServer.h"
@@ -25,8 +26,12 @@ const std::string simulatorName = "TQ-7400 Simulator";
 const QByteArray deleteRhythm = "in:  F0 44 11 02 7F 00 00 24";
 const QByteArray modelRequest = "in:  F0 44 11 02 7F 01 00 00 0D 00 00 00 F7";
 
-class CliOverJack : public testing::TestWithParam<int> {
+// The simulator on a JACK server of the test's own, with the faults the
+// test chooses.
+class SimulatorOverJack : public testing::Test {
 protected:
+    explicit SimulatorOverJack(QStringList faults) : faults_(std::move(faults)) {}
+
     void SetUp() override {
         server = std::make_unique<qel::test::JackServer>(qel::test::uniqueServerName("qel-cli"));
         if (!server->problem().empty())
@@ -36,11 +41,10 @@ protected:
         std::filesystem::create_directories(config);
         ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         ::setenv("QEL_MIDI_API", "jack", 1);
-        // A keyboard that never becomes ready after a delete.
         simulator = std::make_unique<qel::test::Program>(
-            KBDSIM_PROGRAM,
-            QStringList{"--api", "jack", "--name", QString::fromStdString(simulatorName),
-                        "--busy-after-delete", "100000", "--trace"});
+            KBDSIM_PROGRAM, QStringList{"--api", "jack", "--name",
+                                        QString::fromStdString(simulatorName), "--trace"} +
+                                faults_);
         ASSERT_TRUE(simulator->started());
         ASSERT_TRUE(simulator->waitForOutput("tq7400-kbdsim ready", 10s)) << simulator->output();
     }
@@ -55,16 +59,57 @@ protected:
         ::unsetenv("QEL_MIDI_API");
     }
 
+    // The command line's arguments that choose the simulator's ports.
+    static std::vector<std::string> simulatorPorts() {
+        return {CLI_PROGRAM, "--in", simulatorName + " Out:MIDI Out", "--out",
+                simulatorName + " In:MIDI In"};
+    }
+
     qel::test::ScratchFolder scratch;
     std::unique_ptr<qel::test::JackServer> server;
     std::unique_ptr<qel::test::Program> simulator;
+
+private:
+    QStringList faults_;
 };
+
+// A keyboard that never becomes ready after a delete.
+class CliOverJack : public SimulatorOverJack, public testing::WithParamInterface<int> {
+protected:
+    CliOverJack() : SimulatorOverJack({"--busy-after-delete", "100000"}) {}
+};
+
+// A keyboard that spoils the third block of every item it sends.
+class CliSpoiledBlock : public SimulatorOverJack {
+protected:
+    CliSpoiledBlock() : SimulatorOverJack({"--corrupt-block", "2", "--corruption", "checksum"}) {}
+};
+
+TEST_F(CliSpoiledBlock, AFailedReceiveSaysItsItemAndBlockOnStandardError) {
+    const std::string out = scratch.path() + "out.txt", err = scratch.path() + "err.txt";
+    std::vector<std::string> arguments = simulatorPorts();
+    // The demo's second rhythm: 520 bytes, five blocks.
+    for (const char* word : {"--quiet", "get", "rhythm", "141"})
+        arguments.emplace_back(word);
+    arguments.push_back(scratch.path() + "data");
+    // Standard error to its own file, through a shell that execs the program.
+    arguments.insert(arguments.begin(),
+                     {"/bin/sh", "-c", "e=$1; shift; exec \"$@\" 2>\"$e\"", "sh", err});
+    ChildProcess child(arguments, out);
+    ASSERT_TRUE(child.started());
+    const int status = child.waitForExit(60s);
+    EXPECT_EQ(status, 1) << simulator->output();
+    EXPECT_EQ(kbdsim::test::readFile(err),
+              "tq7400: SYSEX ERROR (receiving USER RHYTHM 141, block 3 of 5)\n");
+    EXPECT_EQ(kbdsim::test::readFile(out), "");
+}
 
 TEST_P(CliOverJack, ASignalEndsADeleteStuckInTheReadinessPollAtOnce) {
     const std::string log = scratch.path() + "tq7400.txt";
-    ChildProcess child({CLI_PROGRAM, "--in", simulatorName + " Out:MIDI Out", "--out",
-                        simulatorName + " In:MIDI In", "delete", "rhythm", "140"},
-                       log);
+    std::vector<std::string> arguments = simulatorPorts();
+    for (const char* word : {"delete", "rhythm", "140"})
+        arguments.emplace_back(word);
+    ChildProcess child(arguments, log);
     ASSERT_TRUE(child.started());
     // The poll's first request now waits for its 10 s reply time-out.
     ASSERT_TRUE(simulator->waitForOutputAfter(deleteRhythm, modelRequest, 30s))

@@ -257,6 +257,124 @@ TEST_F(VirtualKeyboard, KeyboardThatFallsSilentMidTransferTimesOut) {
     EXPECT_TRUE(std::equal(back.begin(), back.begin() + 256, data.begin()));
 }
 
+// ---- where a transfer failed ----
+
+// A transfer of a 600-byte item (5 blocks) that fails as `faults` say.
+struct FailedBlockCase {
+    const char* name;
+    bool receive; // from the keyboard; to it otherwise
+    kbdsim::Faults faults;
+    std::int32_t code;
+    const char* step; // GetErrorStep() with the caller's step "moving SMF 5"
+};
+
+void PrintTo(const FailedBlockCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+kbdsim::Faults corruptBlock(std::uint32_t k) {
+    kbdsim::Faults faults;
+    faults.corruptAtBlock = k;
+    faults.blockCorruption = kbdsim::BlockCorruption::Checksum;
+    return faults;
+}
+
+kbdsim::Faults silentAfter(std::uint32_t k) {
+    kbdsim::Faults faults;
+    faults.silentAfterBlock = k;
+    return faults;
+}
+
+kbdsim::Faults sizeUnanswered() {
+    // The size request is the first message of the receive; block 3 comes spoiled.
+    kbdsim::Faults faults = corruptBlock(2);
+    faults.noReply.ordinal = 1;
+    return faults;
+}
+
+kbdsim::Faults rejectBlock(std::uint32_t k) {
+    kbdsim::Faults faults;
+    faults.rejectAtBlock = k;
+    return faults;
+}
+
+kbdsim::Faults sysExErrorAtBlock(std::uint32_t k) {
+    kbdsim::Faults faults;
+    faults.sysExErrorAtBlock = k;
+    return faults;
+}
+
+class FailedBlock : public VirtualKeyboard, public testing::WithParamInterface<FailedBlockCase> {};
+
+TEST_P(FailedBlock, TheErrorStepNamesTheCallersStepAndTheBlock) {
+    const FailedBlockCase& c = GetParam();
+    const Bytes data = pattern(600);
+    if (c.receive)
+        simulator->memory().store(smf, 5, data);
+    setFaults(c.faults);
+    bench.environment.replyTimeout = 300ms;
+    auto dialog = bench.create();
+    dialog->SetShowProgress(false);
+    dialog->SetStep("moving SMF 5");
+    if (c.receive) {
+        Bytes back(data.size());
+        dialog->ReceiveData(smf, 5, back);
+    } else {
+        dialog->SendData(smf, 5, data);
+    }
+    EXPECT_EQ(dialog->GetErrorCode(), c.code);
+    EXPECT_EQ(dialog->GetErrorStep(), c.step);
+
+    // Without a step of the caller's, the block alone.
+    dialog->SetStep("");
+    EXPECT_EQ(dialog->GetErrorStep(),
+              std::string(c.step).substr(std::string("moving SMF 5, ").size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transfers, FailedBlock,
+    testing::Values(FailedBlockCase{"SpoiledThirdBlockIn", true, corruptBlock(2), 24,
+                                    "moving SMF 5, block 3 of 5"},
+                    FailedBlockCase{"SpoiledFirstBlockIn", true, corruptBlock(0), 24,
+                                    "moving SMF 5, block 1 of 5"},
+                    FailedBlockCase{"SilentBeforeTheThirdBlockIn", true, silentAfter(1), 22,
+                                    "moving SMF 5, block 3 of 5"},
+                    FailedBlockCase{"SilentAfterTheLastBlockIn", true, silentAfter(4), 22,
+                                    "moving SMF 5, after block 5 of 5"},
+                    FailedBlockCase{"SizeUnknown", true, sizeUnanswered(), 24,
+                                    "moving SMF 5, block 3"},
+                    FailedBlockCase{"ThirdBlockOutRejected", false, rejectBlock(2), 23,
+                                    "moving SMF 5, block 3 of 5"},
+                    FailedBlockCase{"LastBlockOutSysExError", false, sysExErrorAtBlock(4), 24,
+                                    "moving SMF 5, block 5 of 5"}),
+    [](const testing::TestParamInfo<FailedBlockCase>& info) { return info.param.name; });
+
+TEST_F(VirtualKeyboard, AFailureOutsideATransferNamesTheStepAloneAndSuccessLeavesNoBlock) {
+    setFaults(corruptBlock(1));
+    bench.environment.replyTimeout = 300ms;
+    auto dialog = bench.create();
+    dialog->SetShowProgress(false);
+    simulator->memory().store(smf, 5, pattern(300));
+    Bytes back(300);
+    dialog->ReceiveData(smf, 5, back);
+    ASSERT_EQ(dialog->GetErrorStep(), "block 2 of 3");
+
+    kbdsim::Faults faults;
+    faults.noReply.kind = kbdsim::MessageKind::ModelRequest;
+    setFaults(faults);
+    dialog->SetStep("asking the keyboard its model");
+    dialog->GetModel();
+    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    EXPECT_EQ(dialog->GetErrorStep(), "asking the keyboard its model");
+    EXPECT_EQ(dialog->GetErrorText(22), "MIDI TIMEOUT") << "the text itself is unchanged";
+
+    setFaults({});
+    dialog->SetStep("");
+    EXPECT_EQ(dialog->ReceiveData(smf, 5, back), 300u);
+    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->GetErrorStep(), "");
+}
+
 struct MalformedCase {
     kbdsim::Malformation malformation;
     const char* text;

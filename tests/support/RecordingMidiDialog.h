@@ -28,6 +28,7 @@ public:
     std::int32_t failCode = 22;
     bool showProgress = true;
     std::string caption;
+    std::string step;
     bool cancelled = false; // what cancelRequested() answers
     std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
 
@@ -90,6 +91,9 @@ public:
     std::string GetErrorText(std::int32_t code) const override {
         return code == 22 ? "MIDI TIMEOUT" : "error " + std::to_string(code);
     }
+    // The step is kept, not recorded as a call: it sends nothing.
+    void SetStep(const std::string& text) override { step = text; }
+    std::string GetErrorStep() const override { return step; }
     bool cancelRequested() const override { return cancelled; }
     void setDeadline(std::chrono::steady_clock::time_point at) override { deadline = at; }
 

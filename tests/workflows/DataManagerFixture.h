@@ -104,7 +104,10 @@ struct RecordingView : DataManagerView {
         questions.push_back(question);
         return answer;
     }
-    void showKbdError(const std::string& text) override { kbdErrors.push_back(text); }
+    void showKbdError(const std::string& text, const std::string& step) override {
+        kbdErrors.push_back(text);
+        kbdErrorSteps.push_back(step);
+    }
     void showDefaultError(const std::string& text) override { defaultErrors.push_back(text); }
 
     struct Bar {
@@ -124,6 +127,8 @@ struct RecordingView : DataManagerView {
     RecordingProgress progressBar;
     bool progressShown = false;
     std::vector<std::string> kbdErrors, defaultErrors;
+    // The step of each keyboard error, in the same order.
+    std::vector<std::string> kbdErrorSteps;
     // Every question asked before destroying, and the answer each one gets.
     std::vector<DestroyQuestion> questions;
     DestroyAnswer answer{DestroyAnswer::Choice::Proceed, false, {}};

@@ -97,6 +97,7 @@ TEST_F(BusyKeyboard, PollsThatGetNoAnswerEndAtTheLimitTheLastOneIncluded) {
     const auto took =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - deletedAt);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
+    EXPECT_EQ(view.kbdErrorSteps, std::vector<std::string>{"waiting for the keyboard to be ready"});
     EXPECT_EQ(polls, 2);
     EXPECT_GE(took.count(), 2150);
     EXPECT_LT(took, 2200ms + test::cancelBound) << "the last poll waited past the limit";

@@ -54,7 +54,7 @@ struct CountingView : DataManagerView {
     DestroyAnswer askBeforeDestroying(const DestroyQuestion&) override {
         return {DestroyAnswer::Choice::Proceed, false, {}};
     }
-    void showKbdError(const std::string& text) override { error = text; }
+    void showKbdError(const std::string& text, const std::string&) override { error = text; }
     void showDefaultError(const std::string& text) override { error = text; }
     SilentProgress bar;
     std::size_t rows = 0;
