@@ -72,7 +72,7 @@ DestroyQuestionBox::DestroyQuestionBox(const DestroyQuestion& question, FolderCh
     lostList_->setSelectionMode(QAbstractItemView::NoSelection);
     lostList_->setFocusPolicy(Qt::NoFocus);
     for (const std::string& line : question.lost)
-        lostList_->addItem(QString::fromLatin1(line.c_str()));
+        lostList_->addItem(QString::fromStdString(line));
     // As tall as its rows up to a few, then scrolling: 300 lines stay readable
     // without the box growing past the screen.
     const int rowHeight = lostList_->sizeHintForRow(0) > 0 ? lostList_->sizeHintForRow(0)

@@ -426,7 +426,7 @@ void TFormMain::selectKbdRow(int row) {
 }
 
 void TFormMain::showBackupStep(const std::string& line) {
-    statusBar()->showMessage(QString::fromLatin1(line.c_str()));
+    statusBar()->showMessage(QString::fromStdString(line));
 }
 
 void TFormMain::showMemoryBar(bool visible, int maximum, int position) {

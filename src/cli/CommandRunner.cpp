@@ -1,7 +1,7 @@
 #include "cli/CommandRunner.h"
 
 #include "cli/Interrupt.h"
-#include "cli/NameText.h"
+#include "core/NameText.h"
 #include "cli/SlotTable.h"
 #include "cli/StandardOutput.h"
 #include "core/Exception.h"

@@ -1,6 +1,6 @@
 #include "cli/SlotTable.h"
 
-#include "cli/NameText.h"
+#include "core/NameText.h"
 
 #include <algorithm>
 #include <cstdio>

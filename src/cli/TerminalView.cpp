@@ -1,8 +1,8 @@
 #include "cli/TerminalView.h"
 
 #include "cli/Interrupt.h"
-#include "cli/NameText.h"
 #include "cli/StandardOutput.h"
+#include "core/NameText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,26 +16,6 @@ std::string kilobytes(double bytes) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f KB", bytes / 1024.0);
     return text;
-}
-
-// The data manager's report lines quote item names as their raw bytes, next
-// to labels and numbers that are plain ASCII; the line that says where a copy
-// was kept ends with that copy's path, which is UTF-8 already.
-std::string reportLine(const std::string& line) {
-    constexpr std::string_view keptCopy = "kept a copy of ";
-    constexpr std::string_view beforePath = " bytes in ";
-    if (line.rfind(keptCopy, 0) == 0) {
-        // The name is quoted; its size comes after it.
-        const std::size_t quote = line.find('"');
-        const std::size_t at =
-            line.find(beforePath, quote == std::string::npos ? keptCopy.size() : quote + 1);
-        if (at != std::string::npos) {
-            const std::size_t path = at + beforePath.size();
-            return terminalName(std::string_view(line).substr(0, path)) +
-                   terminalText(std::string_view(line).substr(path));
-        }
-    }
-    return terminalName(line);
 }
 
 } // namespace
@@ -106,7 +86,7 @@ void TerminalDialogView::showError(const std::string& text) {
 
 void TerminalView::showBackupStep(const std::string& line) {
     if (printSteps_)
-        std::cout << reportLine(line) << '\n' << std::flush;
+        std::cout << terminalText(line) << '\n' << std::flush;
 }
 
 DestroyAnswer TerminalView::askBeforeDestroying(const DestroyQuestion& question) {

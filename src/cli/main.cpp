@@ -3,7 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
 #include "cli/Interrupt.h"
-#include "cli/NameText.h"
+#include "core/NameText.h"
 #include "cli/StandardOutput.h"
 #include "platform/files/ProcessInfo.h"
 #include "platform/files/TemporaryFiles.h"
@@ -29,7 +29,7 @@ int run(int argc, char* argv[]) {
     try {
         options = qel::cli::parseCommandLine(arguments);
     } catch (const qel::cli::UsageError& error) {
-        std::cerr << "tq7400: " << qel::cli::terminalText(error.what()) << "\n\n"
+        std::cerr << "tq7400: " << qel::terminalText(error.what()) << "\n\n"
                   << qel::cli::usageText();
         return 2;
     }
@@ -38,12 +38,12 @@ int run(int argc, char* argv[]) {
         qel::cli::CommandRunner runner(options, std::cout);
         return runner.run();
     } catch (const qel::cli::UsageError& error) {
-        std::cerr << "tq7400: " << qel::cli::terminalText(error.what()) << '\n';
+        std::cerr << "tq7400: " << qel::terminalText(error.what()) << '\n';
         return 2;
     } catch (const std::exception& error) {
         if (qel::cli::outputClosed())
             throw qel::cli::OutputClosed{};
-        std::cerr << "tq7400: " << qel::cli::terminalText(error.what()) << '\n';
+        std::cerr << "tq7400: " << qel::terminalText(error.what()) << '\n';
         return 1;
     }
 }

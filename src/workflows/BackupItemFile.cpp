@@ -1,6 +1,7 @@
 #include "workflows/BackupItemFile.h"
 
 #include "core/Exception.h"
+#include "core/NameText.h"
 #include "model/KbdData.h"
 #include "platform/files/FileBytes.h"
 
@@ -40,7 +41,7 @@ std::unique_ptr<VdfData> readContainer(const std::string& path, const BackupEntr
 
 std::string describeBackupEntry(const BackupEntry& entry) {
     return std::string(typeLabels[entry.type]) + " " + std::to_string(entry.no) + " \"" +
-           entry.name + "\"";
+           terminalName(entry.name) + "\"";
 }
 
 std::unique_ptr<VdfData> readBackupItem(const std::string& path, const BackupEntry& entry) {

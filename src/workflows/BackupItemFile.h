@@ -19,7 +19,8 @@ namespace qel {
 // "NAME"): reason" when the file cannot be read or does not hold that item.
 std::unique_ptr<VdfData> readBackupItem(const std::string& path, const BackupEntry& entry);
 
-// "USER RHYTHM 140 "DEMO RH1"", the way backup and restore name an item.
+// "USER RHYTHM 140 "DEMO RH1"", the way backup and restore name an item;
+// the name's control bytes escaped, as terminalName() does.
 std::string describeBackupEntry(const BackupEntry& entry);
 
 } // namespace qel

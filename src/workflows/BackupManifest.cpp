@@ -157,7 +157,7 @@ void BackupManifest::write(const std::string& folder) const {
     if (!writer.write(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                       static_cast<std::size_t>(bytes.size())) ||
         !writer.commit())
-        throw Exception("Can't create the file: " + path);
+        throw Exception(writer.failureText());
 }
 
 const BackupEntry* BackupManifest::find(type::id type, std::uint16_t number) const {

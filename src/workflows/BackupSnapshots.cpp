@@ -90,7 +90,7 @@ void pointLatestAt(const std::string& folder, const std::string& name) {
     const std::string text = name + "\n";
     if (!writer.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) ||
         !writer.commit())
-        throw Exception("Can't create the file: " + path);
+        throw Exception(writer.failureText());
 }
 
 std::optional<std::string> latest(const std::string& folder) {

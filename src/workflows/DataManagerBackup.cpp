@@ -4,6 +4,7 @@
 #include "core/Exception.h"
 #include "model/KbdData.h"
 #include "model/VdfData.h"
+#include "platform/files/WritableFolder.h"
 #include "workflows/BackupItemFile.h"
 #include "workflows/BackupManifest.h"
 #include "workflows/BackupSnapshots.h"
@@ -84,10 +85,8 @@ void DataManager::BackupKbdExecute(const std::string& folder) {
 
 void DataManager::backUpKbd(const std::string& folder) {
     {
-        std::error_code error;
-        fs::create_directories(folder, error);
-        if (error)
-            throw Exception("Can't create the folder: " + folder + " (" + error.message() + ")");
+        // A backup that could not be saved would be for nothing.
+        platform::requireWritableFolder(folder);
         // One dialog for the whole run: each item's receive opens and closes
         // it only in name, instead of opening the MIDI ports again.
         OpenMidiDialog(false);

@@ -6,6 +6,7 @@
 // holds.
 
 #include "core/Exception.h"
+#include "core/NameText.h"
 #include "model/KbdData.h"
 #include "workflows/DataManager.h"
 
@@ -15,8 +16,9 @@ namespace qel {
 
 namespace {
 
+// A name's raw bytes as text that any display can show (see NameText.h).
 std::string quoted(const std::string& name) {
-    return "\"" + name + "\"";
+    return "\"" + terminalName(name) + "\"";
 }
 
 } // namespace

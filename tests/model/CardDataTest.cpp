@@ -102,10 +102,10 @@ TEST(CardData, UnsafeEntryNameBytesBecomeUnderscoresInTheFileName) {
     VdfData tone = toneFile(pc, name, &file);
     EXPECT_EQ(tone.name(), name) << "the name sent to the keyboard is unchanged";
     CardData item(card.path(), tone);
-    EXPECT_EQ(item.name(), ".._A___Z");
-    EXPECT_EQ(item.path(), card.path() + ".._A___Z.z05");
+    EXPECT_EQ(item.name(), "_._A___Z");
+    EXPECT_EQ(item.path(), card.path() + "_._A___Z.z05");
     item.write();
-    EXPECT_EQ(card.names(), std::vector<std::string>{".._A___Z.z05"});
+    EXPECT_EQ(card.names(), std::vector<std::string>{"_._A___Z.z05"});
 }
 
 TEST(CardData, RegistrationFileNameIsPaddedToEightCharacters) {

@@ -1,6 +1,6 @@
-#include "cli/NameText.h"
+#include "core/NameText.h"
 
-namespace qel::cli {
+namespace qel {
 
 namespace {
 
@@ -117,8 +117,6 @@ std::string terminalText(std::string_view text) {
         if (control)
             for (std::size_t i = 0; i < length; ++i)
                 appendEscaped(out, static_cast<unsigned char>(text[i]));
-        else if (lead == '\\')
-            out += "\\\\";
         else
             out += text.substr(0, length);
         text.remove_prefix(length);
@@ -142,4 +140,4 @@ std::string padded(std::string_view text, std::size_t width) {
     return out;
 }
 
-} // namespace qel::cli
+} // namespace qel
