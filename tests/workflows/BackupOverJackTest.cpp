@@ -7,6 +7,8 @@
 #include "kbdsim/MemoryImage.h"
 #include "platform/midi/JackBackend.h"
 #include "support/JackServer.h"
+#include "support/TestFiles.h"
+#include "workflows/BackupSnapshots.h"
 #include "workflows/DataManagerFixture.h"
 
 #include <QTemporaryDir>
@@ -84,6 +86,88 @@ TEST(BackupOverJack, AVirtualKeyboardsBackupRestoredIntoTheSimulatorIsByteIdenti
         EXPECT_EQ(source->memory().name(c, n), restored.name(c, n)) << c << " " << n;
     }
     EXPECT_GT(keys.size(), 300u);
+}
+
+// Both keyboards are stand-alone simulators over JACK. An item edited on the
+// keyboard keeps its name and size; the second backup is a new snapshot with
+// its new bytes, and the first snapshot still restores the first state.
+TEST(BackupOverJack, TheFirstSnapshotRestoresTheFirstStateAfterAnEditKeepingNameAndSize) {
+    test::JackServer server(test::uniqueServerName("qel-snapshots"));
+    if (!server.problem().empty())
+        GTEST_SKIP() << server.problem();
+    QTemporaryDir folder;
+    const std::string keyboardImage = folder.filePath("keyboard.img").toStdString();
+    const std::string emptyImage = folder.filePath("empty.img").toStdString();
+    const KeyboardMemory firstState = kbdsim::KeyboardSimulator().memory();
+    kbdsim::MemoryImage::save(firstState, keyboardImage);
+    test::Program keyboard(KBDSIM_PROGRAM, {"--api", "jack", "--name", simulatorName, "--memory",
+                                            QString::fromStdString(keyboardImage)});
+    ASSERT_TRUE(keyboard.waitForOutput("tq7400-kbdsim ready", 10s)) << keyboard.output();
+
+    const QString registry = folder.filePath("settings.json");
+    std::vector<std::unique_ptr<midi::Backend>> backends;
+    backends.push_back(midi::makeJackBackend());
+    MidiDialogEnvironment environment;
+    environment.driver = std::make_shared<midi::Driver>(std::move(backends));
+    environment.registryLocation = registry;
+    environment.replyTimeout = 5000ms;
+    test::RecordingView view;
+    DataManager manager(
+        view, [&] { return createMidiDialog(environment); }, registry);
+    manager.frame().setReadinessPause(10ms);
+    useDevices(registry, std::string(simulatorName) + " Out:MIDI Out",
+               std::string(simulatorName) + " In:MIDI In");
+
+    const std::string backup = folder.filePath("backup").toStdString();
+    manager.BackupKbdExecute(backup);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    const std::optional<std::string> first = snapshots::latest(backup);
+    ASSERT_TRUE(first);
+
+    // Rhythm 140 edited: one byte of its pattern, not of its name.
+    const std::string edited = folder.filePath("edited.vdf").toStdString();
+    ByteVector bytes = test::readFile(*first + "/05-140.vdf");
+    ASSERT_GT(bytes.size(), 64u + 16u);
+    bytes.back() ^= 0x01;
+    test::writeFile(edited, bytes);
+    manager.ChangeDataTypeExecute(type::UserRhythm);
+    int row = 0;
+    while (manager.kbdRowItem(row) && manager.kbdRowItem(row)->position != 140)
+        ++row;
+    ASSERT_TRUE(manager.kbdRowItem(row));
+    manager.PutFileToKbdExecute(edited, row);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+
+    manager.BackupKbdExecute(backup);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    const std::optional<std::string> second = snapshots::latest(backup);
+    ASSERT_TRUE(second);
+    ASSERT_NE(*second, *first);
+    EXPECT_EQ(test::readFile(*second + "/05-140.vdf"), bytes);
+    EXPECT_NE(test::readFile(*first + "/05-140.vdf"), bytes);
+    EXPECT_TRUE(keyboard.stop()) << keyboard.output();
+
+    kbdsim::Options blank;
+    blank.content = kbdsim::StartContent::Blank;
+    kbdsim::MemoryImage::save(kbdsim::KeyboardSimulator(blank).memory(), emptyImage);
+    test::Program empty(KBDSIM_PROGRAM, {"--api", "jack", "--name", simulatorName, "--memory",
+                                         QString::fromStdString(emptyImage)});
+    ASSERT_TRUE(empty.waitForOutput("tq7400-kbdsim ready", 10s)) << empty.output();
+    manager.RestoreKbdExecute(*first);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    EXPECT_TRUE(empty.stop()) << empty.output();
+    const KeyboardMemory restored = kbdsim::MemoryImage::load(emptyImage);
+    std::size_t compared = 0;
+    for (const auto& [key, slot] : firstState.storedSlots()) {
+        const auto c = static_cast<std::uint16_t>(key >> 16);
+        const auto n = static_cast<std::uint16_t>(key & 0xFFFF);
+        ASSERT_TRUE(restored.data(c, n)) << c << " " << n;
+        EXPECT_EQ(*firstState.data(c, n), *restored.data(c, n)) << c << " " << n;
+        EXPECT_EQ(firstState.name(c, n), restored.name(c, n)) << c << " " << n;
+        ++compared;
+    }
+    EXPECT_EQ(restored.storedSlots().size(), compared);
+    EXPECT_GT(compared, 300u);
 }
 
 // Fills SMF slots 100 and up until exactly `free` bytes of the data memory are left.
