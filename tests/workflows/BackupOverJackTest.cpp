@@ -31,6 +31,21 @@ void useDevices(const QString& registry, const std::string& input, const std::st
     settings.writeString(settings::midiKey, settings::outputDeviceValue, output);
 }
 
+// The MIDI environment of a data manager that reaches the JACK ports, and the
+// in-process keyboard `source` when there is one.
+MidiDialogEnvironment jackEnvironment(const QString& registry,
+                                      std::shared_ptr<kbdsim::KeyboardSimulator> source = nullptr) {
+    std::vector<std::unique_ptr<midi::Backend>> backends;
+    backends.push_back(midi::makeJackBackend());
+    if (source)
+        backends.push_back(kbdsim::makeVirtualKeyboardBackend(std::move(source)));
+    MidiDialogEnvironment environment;
+    environment.driver = std::make_shared<midi::Driver>(std::move(backends));
+    environment.registryLocation = registry;
+    environment.replyTimeout = 5000ms;
+    return environment;
+}
+
 TEST(BackupOverJack, AVirtualKeyboardsBackupRestoredIntoTheSimulatorIsByteIdentical) {
     test::JackServer server(test::uniqueServerName("qel-backup"));
     if (!server.problem().empty())
@@ -43,13 +58,7 @@ TEST(BackupOverJack, AVirtualKeyboardsBackupRestoredIntoTheSimulatorIsByteIdenti
 
     const QString registry = folder.filePath("settings.json");
     auto source = std::make_shared<kbdsim::KeyboardSimulator>();
-    std::vector<std::unique_ptr<midi::Backend>> backends;
-    backends.push_back(midi::makeJackBackend());
-    backends.push_back(kbdsim::makeVirtualKeyboardBackend(source));
-    MidiDialogEnvironment environment;
-    environment.driver = std::make_shared<midi::Driver>(std::move(backends));
-    environment.registryLocation = registry;
-    environment.replyTimeout = 5000ms;
+    MidiDialogEnvironment environment = jackEnvironment(registry, source);
     test::RecordingView view;
     DataManager manager(
         view, [&] { return createMidiDialog(environment); }, registry);
@@ -105,12 +114,7 @@ TEST(BackupOverJack, TheFirstSnapshotRestoresTheFirstStateAfterAnEditKeepingName
     ASSERT_TRUE(keyboard.waitForOutput("tq7400-kbdsim ready", 10s)) << keyboard.output();
 
     const QString registry = folder.filePath("settings.json");
-    std::vector<std::unique_ptr<midi::Backend>> backends;
-    backends.push_back(midi::makeJackBackend());
-    MidiDialogEnvironment environment;
-    environment.driver = std::make_shared<midi::Driver>(std::move(backends));
-    environment.registryLocation = registry;
-    environment.replyTimeout = 5000ms;
+    MidiDialogEnvironment environment = jackEnvironment(registry);
     test::RecordingView view;
     DataManager manager(
         view, [&] { return createMidiDialog(environment); }, registry);
@@ -186,12 +190,7 @@ protected:
         if (!server.problem().empty())
             GTEST_SKIP() << server.problem();
         source->memory().store(category::Rhythm, 150, ByteVector(40000, 0x41));
-        std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(midi::makeJackBackend());
-        backends.push_back(kbdsim::makeVirtualKeyboardBackend(source));
-        environment.driver = std::make_shared<midi::Driver>(std::move(backends));
-        environment.registryLocation = registry;
-        environment.replyTimeout = 5000ms;
+        environment = jackEnvironment(registry, source);
         manager = std::make_unique<DataManager>(
             view, [this] { return createMidiDialog(environment); }, registry);
         manager->frame().setReadinessPause(10ms);
