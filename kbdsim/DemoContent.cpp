@@ -61,7 +61,7 @@ void fillToneGroup(KeyboardMemory& memory, std::uint16_t group) {
     const auto children = layout::toneGroupChildren(group);
     const std::string name = "DEMO TW1";
     storeBlock(memory, qel::category::Tone, children[0].first, 50, name);
-    storeBlock(memory, qel::category::Timber, children[1].first, 51, name);
+    storeBlock(memory, qel::category::Timbre, children[1].first, 51, name);
     for (unsigned i = 0; i < children[2].count; ++i)
         storeBlock(memory, qel::category::Voice, static_cast<std::uint16_t>(children[2].first + i),
                    60 + i);

@@ -20,7 +20,7 @@ struct Scan {
 };
 constexpr std::array<Scan, 13> userSlotScan{{
     {qel::category::Tone, 750, 869},
-    {qel::category::Timber, 520, 539},
+    {qel::category::Timbre, 520, 539},
     {qel::category::Drum, 17, 20},
     {qel::category::Voice, 950, 1029},
     {qel::category::Inst, 240, 751},

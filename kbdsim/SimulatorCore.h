@@ -19,7 +19,7 @@ constexpr std::size_t blockSize = 128;
 // Command parameters of category 0.
 enum CommandParameter : std::uint8_t {
     ModelCode = 0,
-    BeginCommunication = 32,
+    beginCommunication = 32,
     FreeSongMemory = 33,
     FreeDataMemory = 34,
     DeleteSong = 35,

@@ -33,7 +33,7 @@ bool isUserSlot(std::uint16_t category, std::uint16_t number) {
     switch (category) {
     case qel::category::Tone:
         return inRange(number, 750, 100 + toneGroupCount);
-    case qel::category::Timber:
+    case qel::category::Timbre:
         return inRange(number, firstTimber, toneGroupCount);
     case qel::category::Drum:
         return inRange(number, firstDrumGroup, drumGroupCount);
@@ -65,7 +65,7 @@ std::size_t fixedSize(std::uint16_t category) {
     switch (category) {
     case qel::category::Tone:
         return 70;
-    case qel::category::Timber:
+    case qel::category::Timbre:
         return 40;
     case qel::category::Drum:
         return 1056;
@@ -95,7 +95,7 @@ std::optional<std::size_t> nameOffsetInData(std::uint16_t category) {
     switch (category) {
     case qel::category::Tone:
         return 36;
-    case qel::category::Timber: // the name pair is its first two parameters
+    case qel::category::Timbre: // the name pair is its first two parameters
     case qel::category::Drum:
     case qel::category::DSP:
         return 0;
@@ -112,7 +112,7 @@ std::optional<std::uint16_t> nameParameter(std::uint16_t category) {
     switch (category) {
     case qel::category::Tone:
         return 96;
-    case qel::category::Timber:
+    case qel::category::Timbre:
     case qel::category::Drum:
         return 0;
     case qel::category::DSP:
@@ -138,7 +138,7 @@ std::optional<std::uint16_t> groupOf(std::uint16_t category, std::uint16_t numbe
         if (number >= firstToneGroup)
             return number;
         return std::nullopt;
-    case qel::category::Timber:
+    case qel::category::Timbre:
         return tone(number - firstTimber);
     case qel::category::Voice:
         return tone((number - firstVoice) / voicesPerToneGroup);
@@ -161,7 +161,7 @@ std::array<ChildRange, 5> toneGroupChildren(std::uint16_t group) {
     const auto n = [](unsigned value) { return static_cast<std::uint16_t>(value); };
     return {{
         {qel::category::Tone, group, 1},
-        {qel::category::Timber, n(firstTimber + k), 1},
+        {qel::category::Timbre, n(firstTimber + k), 1},
         {qel::category::Voice, n(firstVoice + voicesPerToneGroup * k), voicesPerToneGroup},
         {qel::category::Wave, n(firstToneWave + wavesPerToneGroup * k), wavesPerToneGroup},
         {qel::category::WaveData, n(firstToneWave + wavesPerToneGroup * k), wavesPerToneGroup},
@@ -187,7 +187,7 @@ void writeGroupReferences(std::uint16_t category, std::uint16_t number, Bytes& d
         if (data.size() >= 46)
             putWord(data, 44, (n - 330) & 0xFFFF);
         break;
-    case qel::category::Timber:
+    case qel::category::Timbre:
         if (data.size() >= 36)
             for (unsigned j = 0; j < 4; ++j) {
                 const std::size_t at = 16 + 6 * j;

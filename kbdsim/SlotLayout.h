@@ -8,7 +8,7 @@
 //   Tone 750-849 (user tones) and 850-869 (the tones of the 20 tone groups),
 //   DSP 100-199, Drawbar Organ 100-199, Rhythm 140-155, Registration 32-63,
 //   Song 0-4, SMF 0-199,
-//   tone group k = N - 850 (N = 850..869): Timber 520+k, Voice 950+4k.., Wave and
+//   tone group k = N - 850 (N = 850..869): Timbre 520+k, Voice 950+4k.., Wave and
 //   Wave Data 800+64k.. (64 of each),
 //   drum group k = N - 17 (N = 17..20): Drum N, Inst 240+128k.., Wave and Wave
 //   Data 2080+128k.. (128 of each).
@@ -50,11 +50,11 @@ std::size_t fixedSize(std::uint16_t category);
 bool isVariableSize(std::uint16_t category);
 
 // Where the name of an item of the category lives inside its data: Tone 36,
-// Timber 0, Drum 0, DSP 0, Rhythm 2, Drawbar Organ 58. Nothing for categories
+// Timbre 0, Drum 0, DSP 0, Rhythm 2, Drawbar Organ 58. Nothing for categories
 // whose name is kept apart from the data (Song, SMF) or that have none.
 std::optional<std::size_t> nameOffsetInData(std::uint16_t category);
 
-// The first parameter of the name pair of a category (Tone 96, Timber and Drum 0,
+// The first parameter of the name pair of a category (Tone 96, Timbre and Drum 0,
 // DSP and Drawbar Organ 48, Song, Rhythm and SMF 4); nothing for the others.
 std::optional<std::uint16_t> nameParameter(std::uint16_t category);
 
@@ -69,15 +69,15 @@ struct ChildRange {
     std::uint16_t first;
     std::uint16_t count;
 };
-// The child ranges of a tone group in send order: Tone, Timber, Voice, Wave, Wave Data.
+// The child ranges of a tone group in send order: Tone, Timbre, Voice, Wave, Wave Data.
 std::array<ChildRange, 5> toneGroupChildren(std::uint16_t group);
 // The child ranges of a drum group in send order: Drum, Inst, Wave, Wave Data.
 std::array<ChildRange, 4> drumGroupChildren(std::uint16_t group);
 
 // Writes into `data` the references of a group block numbered `number` to the
 // blocks of its own group, as a group laid out by the numbering above has them
-// (16-bit big-endian): Tone -> its Timber, Timber -> its 4 Voices, Voice -> its
-// 16 Waves, Drum -> its 128 Insts, Inst -> its Wave. The top two bits of Timber
+// (16-bit big-endian): Tone -> its Timbre, Timbre -> its 4 Voices, Voice -> its
+// 16 Waves, Drum -> its 128 Insts, Inst -> its Wave. The top two bits of Timbre
 // and Inst references are kept. Other categories, and data too short to hold
 // the references, are left unchanged.
 void writeGroupReferences(std::uint16_t category, std::uint16_t number, Bytes& data);

@@ -86,7 +86,7 @@ void fillRows(QTreeWidget* list, int type, const std::vector<QStringList>& rows)
 
 } // namespace
 
-TFormMain::TFormMain(MidiDialogEnvironment environment, QString registryLocation)
+FormMain::FormMain(MidiDialogEnvironment environment, QString registryLocation)
     : registryLocation_(registryLocation) {
     setWindowTitle("TQ-7400 Music Data Management Software");
     setWindowIcon(QIcon(":/icons/tq7400.png"));
@@ -100,7 +100,7 @@ TFormMain::TFormMain(MidiDialogEnvironment environment, QString registryLocation
 
     // The preferences dialog, owned by the window while it is shown.
     openPreferences_ = [driver = environment.driver, registryLocation](QWidget* owner) {
-        TPrefDialog dialog(owner, registryLocation, driver);
+        PrefDialog dialog(owner, registryLocation, driver);
         dialog.exec();
     };
     createActions();
@@ -116,7 +116,7 @@ TFormMain::TFormMain(MidiDialogEnvironment environment, QString registryLocation
     layout->addLayout(panes, 1);
     setCentralWidget(central);
 
-    progressForm_ = new TProgressForm(this);
+    progressForm_ = new ProgressForm(this);
     midiLogWindow_ = new MidiLogWindow(midiLog_, this);
     // A fixed size: minimise, but no maximise.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -126,23 +126,23 @@ TFormMain::TFormMain(MidiDialogEnvironment environment, QString registryLocation
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TFormMain::~TFormMain() = default;
+FormMain::~FormMain() = default;
 
-void TFormMain::FormCreate() {
+void FormMain::formCreate() {
     registry::Registry stored(registryLocation_);
     // A settings file that could not be read was set aside: say so once.
     if (const auto warning = stored.takeWarning())
         showDefaultError(*warning);
     if (!stored.keyExists(settings::midiKey))
-        OpenPrefDialogExecute();
+        openPrefDialog();
     dataTypeBox_->setCurrentIndex(0);
     manager_->start();
 }
 
 // ---- actions ----
 
-QAction* TFormMain::addAction(const QString& name, const QString& caption, const QString& hint,
-                              const QString& icon, std::function<void()> handler) {
+QAction* FormMain::addAction(const QString& name, const QString& caption, const QString& hint,
+                             const QString& icon, std::function<void()> handler) {
     auto* action = new QAction(caption, this);
     action->setObjectName(name);
     if (!hint.isEmpty())
@@ -155,65 +155,58 @@ QAction* TFormMain::addAction(const QString& name, const QString& caption, const
     return action;
 }
 
-QAction* TFormMain::action(const QString& name) const {
+QAction* FormMain::action(const QString& name) const {
     auto found = actions_.find(name);
     return found == actions_.end() ? nullptr : found->second;
 }
 
-void TFormMain::createActions() {
+void FormMain::createActions() {
     DataManager& m = *manager_;
-    addAction("UpdateKbdList", "UpdateList", "Update List", "update",
-              [&m] { m.UpdateKbdListExecute(); });
+    addAction("UpdateKbdList", "UpdateList", "Update List", "update", [&m] { m.updateKbdList(); });
     addAction("UpdateThisType", "Update This Type", "Update This Type", "update-type",
-              [&m] { m.UpdateThisTypeExecute(); });
+              [&m] { m.updateThisType(); });
     addAction("DeleteKbdData", "DeleteKbdData", "Delete Data", "delete", [this, &m] {
         const int row = selectedRow(kbdList_);
         if (row >= 0)
-            m.DeleteKbdDataExecute(row);
+            m.deleteKbdData(row);
     });
     addAction("PutToKbd", "", "", "send",
-              [this, &m] { m.PutToKbdExecute(selectedRow(pcList_), selectedRow(kbdList_)); });
-    addAction("GetFromKbd", "", "", "receive",
-              [this, &m] { m.GetFromKbdExecute(selectedRow(kbdList_)); });
-    addAction("UpdateCardList", "UpdateCardList", "", "update",
-              [&m] { m.UpdateCardListExecute(); });
-    addAction("DeleteCardData", "DeleteCardData", "", "delete",
-              &DataManager::DeleteCardDataExecute);
-    addAction("PutToCard", "", "", "send",
-              [this, &m] { m.PutToCardExecute(selectedRow(pcList_)); });
-    addAction("GetFromCard", "", "", "receive", &DataManager::GetFromCardExecute);
-    addAction("UpdateDiskList", "UpdateDiskList", "", "update",
-              &DataManager::UpdateDiskListExecute);
-    addAction("DeleteDiskData", "DeleteDiskData", "", "delete",
-              &DataManager::DeleteDiskDataExecute);
-    addAction("PutToDisk", "", "", "send", &DataManager::PutToDiskExecute);
-    addAction("GetFromDisk", "", "", "receive", &DataManager::GetFromDiskExecute);
-    addAction("UpdatePCList", "UpdatePCList", "", "update", [&m] { m.UpdatePCListExecute(); });
-    addAction("OpenPrefDialog", "&Preference", "", "", [this] { OpenPrefDialogExecute(); });
-    addAction("Exit", "E&xit", "", "", [this] { ExitExecute(); });
+              [this, &m] { m.putToKbd(selectedRow(pcList_), selectedRow(kbdList_)); });
+    addAction("GetFromKbd", "", "", "receive", [this, &m] { m.getFromKbd(selectedRow(kbdList_)); });
+    addAction("UpdateCardList", "UpdateCardList", "", "update", [&m] { m.updateCardList(); });
+    addAction("DeleteCardData", "DeleteCardData", "", "delete", &DataManager::deleteCardData);
+    addAction("PutToCard", "", "", "send", [this, &m] { m.putToCard(selectedRow(pcList_)); });
+    addAction("GetFromCard", "", "", "receive", &DataManager::getFromCard);
+    addAction("UpdateDiskList", "UpdateDiskList", "", "update", &DataManager::updateDiskList);
+    addAction("DeleteDiskData", "DeleteDiskData", "", "delete", &DataManager::deleteDiskData);
+    addAction("PutToDisk", "", "", "send", &DataManager::putToDisk);
+    addAction("GetFromDisk", "", "", "receive", &DataManager::getFromDisk);
+    addAction("UpdatePCList", "UpdatePCList", "", "update", [&m] { m.updatePcList(); });
+    addAction("OpenPrefDialog", "&Preference", "", "", [this] { openPrefDialog(); });
+    addAction("Exit", "E&xit", "", "", [this] { exitProgram(); });
     addAction("MidiLog", "MIDI &Log", "", "", [this] {
         midiLogWindow_->show();
         midiLogWindow_->raise();
     });
-    addAction("InitMixer", "Mixer", "", "", [&m] { m.InitMixerExecute(); });
-    addAction("InitParameter", "Parameter", "", "", [&m] { m.InitParameterExecute(); });
-    addAction("InitSystem", "System", "", "", [&m] { m.InitSystemExecute(); });
+    addAction("InitMixer", "Mixer", "", "", [&m] { m.initMixer(); });
+    addAction("InitParameter", "Parameter", "", "", [&m] { m.initParameter(); });
+    addAction("InitSystem", "System", "", "", [&m] { m.initSystem(); });
     addAction("BackupKbd", "&Back Up Keyboard...", "", "", [this, &m] {
         const QString folder = chooseFolder_(this, "Back Up Keyboard Into");
         if (!folder.isEmpty())
-            m.BackupKbdExecute(folder.toStdString());
+            m.backupKbd(folder.toStdString());
     });
     addAction("RestoreKbd", "&Restore Keyboard...", "", "", [this, &m] {
         const QString folder = chooseFolder_(this, "Restore Keyboard From");
         if (!folder.isEmpty())
-            m.RestoreKbdExecute(folder.toStdString());
+            m.restoreKbd(folder.toStdString());
     });
     for (const char* name : {"DeleteKbdData", "DeleteCardData", "PutToKbd", "GetFromKbd"})
         action(name)->setEnabled(false);
     action("DeleteDiskData")->setEnabled(false);
 }
 
-void TFormMain::createMenu() {
+void FormMain::createMenu() {
     QMenu* file = menuBar()->addMenu("&File");
     initializeMenu_ = file->addMenu("&Initialize");
     initializeMenu_->addAction(action("InitMixer"));
@@ -233,7 +226,7 @@ void TFormMain::createMenu() {
     view->addAction(action("MidiLog"));
 }
 
-QWidget* TFormMain::createTopStrip() {
+QWidget* FormMain::createTopStrip() {
     auto* strip = new QWidget;
     auto* layout = new QHBoxLayout(strip);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -244,7 +237,7 @@ QWidget* TFormMain::createTopStrip() {
     dataTypeBox_->setMaxVisibleItems(type::selectableCount);
     dataTypeBox_->setMinimumWidth(240);
     connect(dataTypeBox_, &QComboBox::activated, this, [this](int index) {
-        guarded([this, index] { manager_->ChangeDataTypeExecute(static_cast<type::id>(index)); });
+        guarded([this, index] { manager_->changeDataType(static_cast<type::id>(index)); });
     });
     freeMemoryBar_ = new QProgressBar;
     freeMemoryBar_->setObjectName("FreeMemoryBar");
@@ -257,8 +250,8 @@ QWidget* TFormMain::createTopStrip() {
     return strip;
 }
 
-QWidget* TFormMain::createTab(QAction* update, QAction* remove, QTreeWidget* list,
-                              std::initializer_list<QAction*> extra) {
+QWidget* FormMain::createTab(QAction* update, QAction* remove, QTreeWidget* list,
+                             std::initializer_list<QAction*> extra) {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -276,7 +269,7 @@ QWidget* TFormMain::createTab(QAction* update, QAction* remove, QTreeWidget* lis
     return page;
 }
 
-QWidget* TFormMain::createPcPane() {
+QWidget* FormMain::createPcPane() {
     pcPages_ = new QTabWidget;
     pcList_ = makeList({"", "Name", "Size", "Date"});
     pcList_->setObjectName("PCDataListView");
@@ -284,7 +277,7 @@ QWidget* TFormMain::createPcPane() {
     return pcPages_;
 }
 
-QWidget* TFormMain::createMiddleStrip() {
+QWidget* FormMain::createMiddleStrip() {
     auto* strip = new QWidget;
     auto* layout = new QVBoxLayout(strip);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -306,7 +299,7 @@ QWidget* TFormMain::createMiddleStrip() {
     return strip;
 }
 
-QWidget* TFormMain::createKbdPane() {
+QWidget* FormMain::createKbdPane() {
     kbdPages_ = new QTabWidget;
     kbdPages_->setObjectName("KbdPageControl");
     kbdList_ = makeList({"", "No", "Name", "Size"});
@@ -332,7 +325,7 @@ QWidget* TFormMain::createKbdPane() {
     return kbdPages_;
 }
 
-void TFormMain::onTabChanged(int index) {
+void FormMain::onTabChanged(int index) {
     static const char* const send[] = {"PutToKbd", "PutToCard", "PutToDisk"};
     static const char* const receive[] = {"GetFromKbd", "GetFromCard", "GetFromDisk"};
     if (index < 0 || index > 2)
@@ -341,7 +334,7 @@ void TFormMain::onTabChanged(int index) {
     receiveButton_->setDefaultAction(action(receive[index]));
     sendButton_->setIcon(QIcon(":/icons/send.png"));
     receiveButton_->setIcon(QIcon(":/icons/receive.png"));
-    manager_->KbdPageControlChange(static_cast<KbdTab>(index));
+    manager_->kbdPageControlChange(static_cast<KbdTab>(index));
 }
 
 namespace {
@@ -355,7 +348,7 @@ std::pair<std::string, std::string> storedDevices(const QString& registryLocatio
 
 } // namespace
 
-void TFormMain::OpenPrefDialogExecute() {
+void FormMain::openPrefDialog() {
     if (manager_->busy() || !openPreferences_)
         return;
     const auto before = storedDevices(registryLocation_);
@@ -363,14 +356,14 @@ void TFormMain::OpenPrefDialogExecute() {
     // Other devices may lead to another keyboard: the list read from the old
     // one no longer says what the next Send would replace.
     if (storedDevices(registryLocation_) != before)
-        manager_->ForgetKbdList();
+        manager_->forgetKbdList();
 }
 
-void TFormMain::ExitExecute() {
+void FormMain::exitProgram() {
     close();
 }
 
-void TFormMain::guarded(const std::function<void()>& handler) {
+void FormMain::guarded(const std::function<void()>& handler) {
     // Exceptions never cross Qt's event loop.
     try {
         handler();
@@ -383,14 +376,14 @@ void TFormMain::guarded(const std::function<void()>& handler) {
     closeIfWanted();
 }
 
-void TFormMain::closeIfWanted() {
+void FormMain::closeIfWanted() {
     if (!closeWanted_ || manager_->busy())
         return;
     closeWanted_ = false;
     QTimer::singleShot(0, this, &QWidget::close);
 }
 
-void TFormMain::closeEvent(QCloseEvent* event) {
+void FormMain::closeEvent(QCloseEvent* event) {
     if (manager_->busy()) {
         // Tearing the window down would pull the MIDI dialog from under the
         // waiting action: close once it has ended.
@@ -404,7 +397,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 
 // ---- DataManagerView ----
 
-void TFormMain::showKbdRows(type::id type, const std::vector<KbdRow>& rows) {
+void FormMain::showKbdRows(type::id type, const std::vector<KbdRow>& rows) {
     std::vector<QStringList> shown;
     for (const KbdRow& row : rows)
         shown.push_back({"", QString::fromStdString(row.no), QString::fromLatin1(row.name.c_str()),
@@ -412,24 +405,24 @@ void TFormMain::showKbdRows(type::id type, const std::vector<KbdRow>& rows) {
     fillRows(kbdList_, type, shown);
 }
 
-void TFormMain::showPcRows(type::id type, const std::vector<FileRow>& rows) {
+void FormMain::showPcRows(type::id type, const std::vector<FileRow>& rows) {
     fillRows(pcList_, type, fileRowTexts(rows));
 }
 
-void TFormMain::showCardRows(type::id type, const std::vector<FileRow>& rows) {
+void FormMain::showCardRows(type::id type, const std::vector<FileRow>& rows) {
     fillRows(cardList_, type, fileRowTexts(rows));
 }
 
-void TFormMain::selectKbdRow(int row) {
+void FormMain::selectKbdRow(int row) {
     if (row >= 0 && row < kbdList_->topLevelItemCount())
         kbdList_->setCurrentItem(kbdList_->topLevelItem(row));
 }
 
-void TFormMain::showBackupStep(const std::string& line) {
+void FormMain::showBackupStep(const std::string& line) {
     statusBar()->showMessage(QString::fromStdString(line));
 }
 
-void TFormMain::showMemoryBar(bool visible, int maximum, int position) {
+void FormMain::showMemoryBar(bool visible, int maximum, int position) {
     freeMemoryBar_->setVisible(visible);
     if (!visible)
         return;
@@ -437,33 +430,33 @@ void TFormMain::showMemoryBar(bool visible, int maximum, int position) {
     freeMemoryBar_->setValue(std::clamp(position, 0, maximum));
 }
 
-void TFormMain::setKeyboardCaption(const std::string& caption) {
+void FormMain::setKeyboardCaption(const std::string& caption) {
     kbdPages_->setTabText(0, QString::fromStdString(caption));
 }
 
-void TFormMain::showCardTab() {
+void FormMain::showCardTab() {
     kbdPages_->setTabVisible(1, true);
 }
 
-void TFormMain::showDiskTab() {
+void FormMain::showDiskTab() {
     kbdPages_->setTabVisible(2, true);
 }
 
-void TFormMain::enableSendReceive(bool send, bool receive) {
+void FormMain::enableSendReceive(bool send, bool receive) {
     sendButton_->defaultAction()->setEnabled(send);
     receiveButton_->defaultAction()->setEnabled(receive);
 }
 
-void TFormMain::enableKbdUpdate(bool enabled) {
+void FormMain::enableKbdUpdate(bool enabled) {
     action("UpdateKbdList")->setEnabled(enabled);
     action("UpdateThisType")->setEnabled(enabled);
 }
 
-void TFormMain::enableKbdDelete(bool enabled) {
+void FormMain::enableKbdDelete(bool enabled) {
     action("DeleteKbdData")->setEnabled(enabled);
 }
 
-void TFormMain::lockForKbdOperation(bool locked) {
+void FormMain::lockForKbdOperation(bool locked) {
     for (const char* name :
          {"InitMixer", "InitParameter", "InitSystem", "OpenPrefDialog", "BackupKbd", "RestoreKbd",
           "UpdatePCList", "UpdateCardList", "PutToCard", "PutToDisk", "Exit"})
@@ -478,30 +471,30 @@ void TFormMain::lockForKbdOperation(bool locked) {
         closeIfWanted();
 }
 
-ProgressReporter& TFormMain::progress() {
+ProgressReporter& FormMain::progress() {
     return *progressForm_;
 }
 
-void TFormMain::showProgress() {
+void FormMain::showProgress() {
     progressForm_->showCentred();
 }
 
-void TFormMain::hideProgress() {
+void FormMain::hideProgress() {
     progressForm_->hide();
 }
 
-DestroyAnswer TFormMain::askBeforeDestroying(const DestroyQuestion& question) {
+DestroyAnswer FormMain::askBeforeDestroying(const DestroyQuestion& question) {
     if (askDestroy_)
         return askDestroy_(question);
     DestroyQuestionBox box(question, chooseFolder_, this);
     return box.ask();
 }
 
-void TFormMain::showKbdError(const std::string& text, const std::string& step) {
+void FormMain::showKbdError(const std::string& text, const std::string& step) {
     app::showKbdError(this, text, step);
 }
 
-void TFormMain::showDefaultError(const std::string& text) {
+void FormMain::showDefaultError(const std::string& text) {
     app::showDefaultError(this, text);
 }
 

@@ -32,19 +32,19 @@ class Driver;
 namespace qel::app {
 
 class MidiLogWindow;
-class TProgressForm;
+class ProgressForm;
 
-class TFormMain : public QMainWindow, public DataManagerView {
+class FormMain : public QMainWindow, public DataManagerView {
 public:
     // A window whose keyboard actions make their MIDI dialogs in `environment`
     // (the program's one driver; the dialog's window is added here), with the
     // settings in the registry document `registryLocation`.
-    TFormMain(MidiDialogEnvironment environment, QString registryLocation);
-    ~TFormMain() override;
+    FormMain(MidiDialogEnvironment environment, QString registryLocation);
+    ~FormMain() override;
 
-    // FormCreate: the preferences first when the program has never been set
+    // formCreate: the preferences first when the program has never been set
     // up, then the PC list. No MIDI traffic.
-    void FormCreate();
+    void formCreate();
 
     // How the preferences are shown (modal; returns when closed): the
     // preferences dialog, unless a test puts something else in its place.
@@ -66,8 +66,8 @@ public:
     DataManager& manager() { return *manager_; }
 
     // ---- handlers ----
-    void OpenPrefDialogExecute();
-    void ExitExecute();
+    void openPrefDialog();
+    void exitProgram();
 
     // ---- controls, for tests ----
     QComboBox* dataTypeBox() const { return dataTypeBox_; }
@@ -78,7 +78,7 @@ public:
     QTabWidget* kbdPages() const { return kbdPages_; }
     QToolButton* sendButton() const { return sendButton_; }
     QToolButton* receiveButton() const { return receiveButton_; }
-    TProgressForm* progressForm() const { return progressForm_; }
+    ProgressForm* progressForm() const { return progressForm_; }
     MidiLogWindow* midiLogWindow() const { return midiLogWindow_; }
     // The action of the table named `name` ("UpdateKbdList", "PutToKbd", ...).
     QAction* action(const QString& name) const;
@@ -148,7 +148,7 @@ private:
     QTabWidget* kbdPages_ = nullptr;
     QToolButton* sendButton_ = nullptr;
     QToolButton* receiveButton_ = nullptr;
-    TProgressForm* progressForm_ = nullptr;
+    ProgressForm* progressForm_ = nullptr;
     std::shared_ptr<MidiLog> midiLog_ = std::make_shared<MidiLog>();
     MidiLogWindow* midiLogWindow_ = nullptr;
 };

@@ -86,9 +86,9 @@ QString quoted(const std::string& name) {
 
 } // namespace
 
-TPrefDialog::TPrefDialog(QWidget* owner, const QString& registryLocation,
-                         std::shared_ptr<midi::Driver> driver,
-                         std::chrono::milliseconds findReplyTimeout)
+PrefDialog::PrefDialog(QWidget* owner, const QString& registryLocation,
+                       std::shared_ptr<midi::Driver> driver,
+                       std::chrono::milliseconds findReplyTimeout)
     : QDialog(owner), registry_(registryAt(registryLocation)), driver_(std::move(driver)),
       findReplyTimeout_(findReplyTimeout) {
     inputDevice_ = readSetting(settings::midiKey, settings::inputDeviceValue);
@@ -96,22 +96,22 @@ TPrefDialog::TPrefDialog(QWidget* owner, const QString& registryLocation,
     directory_ = readSetting(settings::programKey, settings::directoryValue);
     cardDrive_ = readSetting(settings::cardKey, settings::driveValue);
     buildPages();
-    FormCreate();
+    formCreate();
 }
 
-std::string TPrefDialog::readSetting(const char* key, const char* value) {
+std::string PrefDialog::readSetting(const char* key, const char* value) {
     // Creating the key is part of reading it; a registry that cannot be
     // written still reads, as empty.
     registry_.createKey(key);
     return registry_.readString(key, value).value_or("");
 }
 
-void TPrefDialog::writeSetting(const char* key, const char* value, const std::string& text) {
+void PrefDialog::writeSetting(const char* key, const char* value, const std::string& text) {
     if (!registry_.writeString(key, value, text))
         throw Exception("Can't write the settings: " + registry_.location().toStdString());
 }
 
-void TPrefDialog::buildPages() {
+void PrefDialog::buildPages() {
     setWindowTitle("Preference");
     // A title bar without a close box or help button: OK or Cancel ends the dialog.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -197,16 +197,16 @@ void TPrefDialog::buildPages() {
     connect(okButton_, &QPushButton::clicked, this, [this] { okClicked(); });
     // Escape reaches reject() as well.
     connect(cancelButton_, &QPushButton::clicked, this, [this] {
-        CancelBtnClick();
+        cancelBtnClick();
         reject();
     });
     connect(directoryBrowseButton_, &QPushButton::clicked, this,
-            [this] { DirectoryBrowseButtonClick(); });
+            [this] { directoryBrowseButtonClick(); });
     connect(findKeyboardButton_, &QPushButton::clicked, this,
-            [this] { FindKeyboardButtonClick(); });
+            [this] { findKeyboardButtonClick(); });
 }
 
-void TPrefDialog::FormCreate() {
+void PrefDialog::formCreate() {
     if (driver_) {
         fill(inputList_, driver_->inputNames());
         fill(outputList_, driver_->outputNames());
@@ -222,7 +222,7 @@ void TPrefDialog::FormCreate() {
         cardDriveList_->setDrive(QString::fromStdString(cardDrive_));
 }
 
-void TPrefDialog::OkBtnClick() {
+void PrefDialog::okBtnClick() {
     // An empty list has no selection: the stored name stays as it is.
     if (inputList_->currentIndex() >= 0) {
         const std::string name = inputList_->currentText().toStdString();
@@ -240,9 +240,9 @@ void TPrefDialog::OkBtnClick() {
         writeSetting(settings::cardKey, settings::driveValue, drive);
 }
 
-void TPrefDialog::okClicked() {
+void PrefDialog::okClicked() {
     try {
-        OkBtnClick();
+        okBtnClick();
     } catch (const std::exception& failure) {
         // The dialog stays open: the user may try again or cancel.
         QMessageBox::critical(this, QCoreApplication::applicationName(), failure.what());
@@ -251,8 +251,8 @@ void TPrefDialog::okClicked() {
     accept();
 }
 
-void TPrefDialog::DirectoryBrowseButtonClick() {
-    TPrefDirectoryDialog chooser(this);
+void PrefDialog::directoryBrowseButtonClick() {
+    PrefDirectoryDialog chooser(this);
     chooser.setInitialPath(QString::fromStdString(directory_));
     if (chooser.exec() != QDialog::Accepted)
         return;
@@ -260,7 +260,7 @@ void TPrefDialog::DirectoryBrowseButtonClick() {
     directoryEdit_->setText(QString::fromStdString(directory_));
 }
 
-void TPrefDialog::FindKeyboardButtonClick() {
+void PrefDialog::findKeyboardButtonClick() {
     findKeyboardButton_->setEnabled(false);
     okButton_->setEnabled(false);
     cancelButton_->setEnabled(false);
@@ -269,7 +269,7 @@ void TPrefDialog::FindKeyboardButtonClick() {
     {
         // The search handles events while it waits; this dialog may go
         // meanwhile, so the search holds what it needs itself.
-        QPointer<TPrefDialog> alive(this);
+        QPointer<PrefDialog> alive(this);
         const std::shared_ptr<midi::Driver> driver = driver_;
         ProgressWindow progress(this);
         search = findKeyboard(driver, findReplyTimeout_, &progress);
@@ -316,8 +316,8 @@ void TPrefDialog::FindKeyboardButtonClick() {
     }
 }
 
-std::optional<bool> TPrefDialog::askToUseFound(const QString& found) {
-    QPointer<TPrefDialog> alive(this);
+std::optional<bool> PrefDialog::askToUseFound(const QString& found) {
+    QPointer<PrefDialog> alive(this);
     // On the heap: a box on the stack would be deleted twice should this
     // dialog, its parent, go while the box is up.
     QPointer<QMessageBox> question =
@@ -332,7 +332,7 @@ std::optional<bool> TPrefDialog::askToUseFound(const QString& found) {
     return answer == QMessageBox::Ok;
 }
 
-void TPrefDialog::showEvent(QShowEvent* event) {
+void PrefDialog::showEvent(QShowEvent* event) {
     if (QWidget* owner = parentWidget()) {
         const QPoint centre = owner->frameGeometry().center();
         move(centre.x() - width() / 2, centre.y() - height() / 2);

@@ -31,33 +31,33 @@ namespace qel::app {
 
 class DriveSelector;
 
-class TPrefDialog : public QDialog {
+class PrefDialog : public QDialog {
 public:
     // A dialog owned by `owner` and centred on it when shown, on the settings
     // kept at `registryLocation` (empty: the current user's), listing the
     // devices of `driver` (the program's one driver). `findReplyTimeout` is
     // how long "Find Keyboard" waits for each device pair. Reads the four
     // values (an absent value reads as empty) and fills the pages.
-    TPrefDialog(QWidget* owner, const QString& registryLocation,
-                std::shared_ptr<midi::Driver> driver,
-                std::chrono::milliseconds findReplyTimeout = keyboardSearchReplyTimeout);
+    PrefDialog(QWidget* owner, const QString& registryLocation,
+               std::shared_ptr<midi::Driver> driver,
+               std::chrono::milliseconds findReplyTimeout = keyboardSearchReplyTimeout);
 
     // Writes the settings: each device name when the selected entry differs
     // from the stored name (nothing for an empty list), the directory always
     // (the value held by the dialog, never the edit box's text), the drive
     // when it differs from the stored one. Throws Exception when the registry
     // cannot be written; what was written before that stays.
-    void OkBtnClick();
+    void okBtnClick();
     // Writes nothing (the Cancel button closes the dialog).
-    void CancelBtnClick() {}
+    void cancelBtnClick() {}
     // Runs the directory chooser at the held directory; on its OK the
     // chooser's result becomes the held directory and the edit box shows it.
-    void DirectoryBrowseButtonClick();
+    void directoryBrowseButtonClick();
     // Asks every device pair for the keyboard's model (see findKeyboard),
     // with a cancellable progress window, shows the pair that answers and its
     // model, and selects that pair only when the user says so; reports the
     // outcome on the MIDI page. Stores nothing by itself.
-    void FindKeyboardButtonClick();
+    void findKeyboardButtonClick();
 
     // The values as held now: read at construction, the directory as the
     // page proposes or the chooser gave it.
@@ -86,7 +86,7 @@ private:
     void writeSetting(const char* key, const char* value, const std::string& text);
     void buildPages();
     // Fills and presets the controls from the values read.
-    void FormCreate();
+    void formCreate();
     // The OK button: writes and closes, or shows why it could not write and stays open.
     void okClicked();
     // Asks whether the devices `found` (a sentence) are to be selected: true

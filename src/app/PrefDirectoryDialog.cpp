@@ -20,7 +20,7 @@ bool within(const QString& path, const QString& folder) {
 
 } // namespace
 
-TPrefDirectoryDialog::TPrefDirectoryDialog(QWidget* owner)
+PrefDirectoryDialog::PrefDirectoryDialog(QWidget* owner)
     : QDialog(owner), drives_(new DriveSelector(this, false)), folders_(new QFileSystemModel(this)),
       tree_(new QTreeView(this)), okButton_(new QPushButton("OK", this)),
       cancelButton_(new QPushButton("Cancel", this)) {
@@ -52,10 +52,10 @@ TPrefDirectoryDialog::TPrefDirectoryDialog(QWidget* owner)
     connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
     connect(tree_, &QTreeView::clicked, this,
-            [this](const QModelIndex& entry) { DirListClick(entry); });
+            [this](const QModelIndex& entry) { dirListClick(entry); });
     // Enter on a folder chooses it as a click does.
     connect(tree_, &QTreeView::activated, this,
-            [this](const QModelIndex& entry) { DirListClick(entry); });
+            [this](const QModelIndex& entry) { dirListClick(entry); });
     connect(folders_, &QFileSystemModel::directoryLoaded, this, [this](const QString& folder) {
         if (opened_.isValid() && within(folders_->filePath(opened_), folder))
             revealOpened();
@@ -64,7 +64,7 @@ TPrefDirectoryDialog::TPrefDirectoryDialog(QWidget* owner)
     showDrive(drives_->drive());
 }
 
-void TPrefDirectoryDialog::setInitialPath(const QString& path) {
+void PrefDirectoryDialog::setInitialPath(const QString& path) {
     chosen_ = path;
     const QString drive = DriveSelector::driveOf(path);
     if (drive == drives_->drive())
@@ -78,7 +78,7 @@ void TPrefDirectoryDialog::setInitialPath(const QString& path) {
     revealOpened();
 }
 
-void TPrefDirectoryDialog::revealOpened() {
+void PrefDirectoryDialog::revealOpened() {
     if (!opened_.isValid())
         return;
     for (QModelIndex parent = opened_.parent(); parent.isValid(); parent = parent.parent())
@@ -86,20 +86,20 @@ void TPrefDirectoryDialog::revealOpened() {
     tree_->scrollTo(opened_, QAbstractItemView::PositionAtCenter);
 }
 
-QString TPrefDirectoryDialog::resultPath() const {
+QString PrefDirectoryDialog::resultPath() const {
     if (chosen_.isEmpty() || chosen_.endsWith('/'))
         return chosen_;
     return chosen_ + '/';
 }
 
-void TPrefDirectoryDialog::DirListClick(const QModelIndex& entry) {
+void PrefDirectoryDialog::dirListClick(const QModelIndex& entry) {
     if (!entry.isValid())
         return;
     chosen_ = folders_->filePath(entry);
     opened_ = QPersistentModelIndex(); // the user leads the tree from now on
 }
 
-void TPrefDirectoryDialog::showDrive(const QString& drive) {
+void PrefDirectoryDialog::showDrive(const QString& drive) {
     if (drive.isEmpty())
         return;
     const QString root = QDir::cleanPath(drive);

@@ -18,9 +18,9 @@ namespace qel::app {
 
 class DriveSelector;
 
-class TPrefDirectoryDialog : public QDialog {
+class PrefDirectoryDialog : public QDialog {
 public:
-    explicit TPrefDirectoryDialog(QWidget* owner);
+    explicit PrefDirectoryDialog(QWidget* owner);
 
     // Keeps `path` as the chosen path, selects the drive that holds it and
     // opens the tree there (at its nearest existing parent when it does not
@@ -31,7 +31,7 @@ public:
     QString resultPath() const;
 
     // The user clicked `entry` of the tree: its full path becomes the chosen one.
-    void DirListClick(const QModelIndex& entry);
+    void dirListClick(const QModelIndex& entry);
 
     DriveSelector* driveSelector() const { return drives_; }
     QTreeView* tree() const { return tree_; }

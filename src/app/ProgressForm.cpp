@@ -5,7 +5,7 @@
 
 namespace qel::app {
 
-TProgressForm::TProgressForm(QWidget* mainWindow)
+ProgressForm::ProgressForm(QWidget* mainWindow)
     : QDialog(mainWindow), progressBar_(new QProgressBar(this)) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(false);
@@ -14,22 +14,22 @@ TProgressForm::TProgressForm(QWidget* mainWindow)
     progressBar_->setTextVisible(false);
 }
 
-void TProgressForm::setCaption(const std::string& text) {
+void ProgressForm::setCaption(const std::string& text) {
     setWindowTitle(QString::fromStdString(text));
 }
 
-void TProgressForm::setRange(int maximum) {
+void ProgressForm::setRange(int maximum) {
     progressBar_->setRange(0, maximum);
 }
 
-void TProgressForm::setPosition(int position) {
+void ProgressForm::setPosition(int position) {
     progressBar_->setValue(position);
     // The list is read inside one call: paint now, not when the loop next idles.
     if (isVisible())
         progressBar_->repaint();
 }
 
-void TProgressForm::showCentred() {
+void ProgressForm::showCentred() {
     if (QWidget* owner = parentWidget()) {
         const QPoint centre = owner->frameGeometry().center();
         move(centre.x() - width() / 2, centre.y() - height() / 2);

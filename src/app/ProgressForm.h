@@ -12,9 +12,9 @@ class QProgressBar;
 
 namespace qel::app {
 
-class TProgressForm : public QDialog, public ProgressReporter {
+class ProgressForm : public QDialog, public ProgressReporter {
 public:
-    explicit TProgressForm(QWidget* mainWindow);
+    explicit ProgressForm(QWidget* mainWindow);
 
     void setCaption(const std::string& text) override;
     void setRange(int maximum) override;

@@ -19,9 +19,9 @@ int main(int argc, char* argv[]) {
     qel::platform::removeLeftoverPrivateFolders(qel::platform::temporaryFolder());
     try {
         const QString settings = qel::registry::Registry::defaultLocation();
-        qel::app::TFormMain window(qel::makeProgramMidiEnvironment(qel::makeProgramMidiDriver()),
-                                   settings);
-        window.FormCreate();
+        qel::app::FormMain window(qel::makeProgramMidiEnvironment(qel::makeProgramMidiDriver()),
+                                  settings);
+        window.formCreate();
         window.show();
         return QApplication::exec();
     } catch (const std::exception& error) {

@@ -1,10 +1,10 @@
 #include "cli/CommandRunner.h"
 
 #include "cli/Interrupt.h"
-#include "core/NameText.h"
 #include "cli/SlotTable.h"
 #include "cli/StandardOutput.h"
 #include "core/Exception.h"
+#include "core/NameText.h"
 #include "core/SettingsKeys.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
@@ -190,7 +190,7 @@ void CommandRunner::devices() {
 }
 
 void CommandRunner::model() {
-    manager().IdentifyKbdExecute();
+    manager().identifyKbd();
     check();
     const command::Model* model =
         command::findModel(static_cast<std::uint16_t>(manager_->kbdModel()));
@@ -205,13 +205,13 @@ void CommandRunner::list() {
     DataManager& m = manager();
     std::vector<type::id> types;
     if (options_.arguments.empty()) {
-        m.UpdateKbdListExecute();
+        m.updateKbdList();
         for (int t = 0; t <= type::Smf; ++t)
             types.push_back(static_cast<type::id>(t));
     } else {
         types.push_back(typeArgument(0));
-        m.ChangeDataTypeExecute(types.front());
-        m.UpdateThisTypeExecute();
+        m.changeDataType(types.front());
+        m.updateThisType();
     }
     check();
     const std::int32_t dataFree = command::dataMemorySize - m.usedDataMemory();
@@ -220,7 +220,7 @@ void CommandRunner::list() {
         QJsonArray listed;
         for (type::id t : types) {
             QJsonArray slotList;
-            for (const KbdDataAttributePtr& item : m.kbdFolders().at(t))
+            for (const KbdDataAttributePtr& item : m.kbdLists().at(t))
                 slotList.append(QJsonObject{{"no", item->position},
                                             {"number", item->number},
                                             {"name", jsonName(item->name)},
@@ -242,7 +242,7 @@ void CommandRunner::list() {
 }
 
 void CommandRunner::printSlots(type::id type) {
-    out_ << typeLabels[type] << '\n' << slotTable(manager_->kbdFolders().at(type));
+    out_ << typeLabels[type] << '\n' << slotTable(manager_->kbdLists().at(type));
 }
 
 void CommandRunner::get() {
@@ -256,9 +256,9 @@ void CommandRunner::get() {
     }
     DataManager& m = manager();
     if (!folderGiven)
-        platform::requireWritableFolder(m.GetDataDirectory());
-    m.ChangeDataTypeExecute(t);
-    m.UpdateThisTypeExecute();
+        platform::requireWritableFolder(m.getDataDirectory());
+    m.changeDataType(t);
+    m.updateThisType();
     check();
     const int row = rowOfPosition(options_.arguments[1]);
     const KbdDataAttributePtr slot = m.kbdRowItem(row);
@@ -267,9 +267,9 @@ void CommandRunner::get() {
     if (!options_.quiet)
         std::cerr << "receiving " << typeLabels[t] << ' ' << slot->position << " \""
                   << terminalName(slot->name) << "\", " << slot->size << " bytes" << std::endl;
-    m.GetFromKbdExecute(row);
+    m.getFromKbd(row);
     check();
-    out_ << m.pcFolders()[t].back()->path << '\n';
+    out_ << m.pcLists()[t].back()->path << '\n';
 }
 
 void CommandRunner::put() {
@@ -284,14 +284,14 @@ void CommandRunner::put() {
     file.loadForSending();
     requireKeepCopyFolder();
     DataManager& m = manager();
-    m.ChangeDataTypeExecute(t);
+    m.changeDataType(t);
     if (t == type::Package)
-        m.UpdateKbdListExecute(); // a package clears slots of four types
+        m.updateKbdList(); // a package clears slots of four types
     else
-        m.UpdateThisTypeExecute();
+        m.updateThisType();
     check();
     const int row = options_.arguments.size() == 2 ? rowOfPosition(options_.arguments[1]) : -1;
-    m.PutFileToKbdExecute(path, row);
+    m.putFileToKbd(path, row);
     check();
     out_ << "sent " << path << " (" << typeLabels[t] << ")\n";
 }
@@ -302,10 +302,10 @@ void CommandRunner::remove() {
         throw Exception(std::string(typeLabels[t]) + " items cannot be deleted");
     requireKeepCopyFolder();
     DataManager& m = manager();
-    m.ChangeDataTypeExecute(t);
-    m.UpdateThisTypeExecute();
+    m.changeDataType(t);
+    m.updateThisType();
     check();
-    m.DeleteKbdDataExecute(rowOfPosition(options_.arguments[1]));
+    m.deleteKbdData(rowOfPosition(options_.arguments[1]));
     check();
 }
 
@@ -313,23 +313,23 @@ void CommandRunner::initialize() {
     const std::string& what = options_.arguments[0];
     DataManager& m = manager();
     if (what == "mixer")
-        m.InitMixerExecute();
+        m.initMixer();
     else if (what == "parameter")
-        m.InitParameterExecute();
+        m.initParameter();
     else if (what == "system")
-        m.InitSystemExecute();
+        m.initSystem();
     else
         throw UsageError("init takes mixer, parameter or system");
     check();
 }
 
 void CommandRunner::backup() {
-    manager().BackupKbdExecute(options_.arguments[0]);
+    manager().backupKbd(options_.arguments[0]);
     check();
 }
 
 void CommandRunner::restore() {
-    manager().RestoreKbdExecute(options_.arguments[0]);
+    manager().restoreKbd(options_.arguments[0]);
     check();
 }
 
@@ -337,7 +337,7 @@ void CommandRunner::card() {
     const std::string& what = options_.arguments[0];
     DataManager& m = manager();
     if (what == "put" && options_.arguments.size() == 2) {
-        m.PutFileToCardExecute(options_.arguments[1]);
+        m.putFileToCard(options_.arguments[1]);
         check();
         out_ << "written " << options_.arguments[1] << '\n';
         return;
@@ -345,7 +345,7 @@ void CommandRunner::card() {
     if (what != "list")
         throw UsageError("card takes list [TYPE] or put FILE");
     // An empty list would look like an empty card.
-    const std::string drive = m.GetCardDrive();
+    const std::string drive = m.getCardDrive();
     if (drive.empty())
         throw Exception("No card drive is set: choose one with --card or in the preferences.");
     std::error_code error;
@@ -360,13 +360,13 @@ void CommandRunner::card() {
     else
         for (int t = 0; t <= type::Smf; ++t)
             types.push_back(static_cast<type::id>(t));
-    m.UpdateCardListExecute();
+    m.updateCardList();
     check();
     // A card file's name is its file name without the extension: UTF-8 already,
     // with the keyboard's bytes from 0x80 up written as characters.
     QJsonArray files;
     for (type::id t : types)
-        for (const VdfDataAttributePtr& item : m.cardFolders()[t]) {
+        for (const VdfDataAttributePtr& item : m.cardLists()[t]) {
             if (options_.json)
                 files.append(QJsonObject{{"type", t},
                                          {"name", QString::fromUtf8(item->name)},
@@ -378,7 +378,7 @@ void CommandRunner::card() {
                      << "  " << formatDosDateTime(item->date) << '\n';
         }
     if (options_.json)
-        printJson(out_, {{"folder", QString::fromStdString(m.GetCardFolder())}, {"files", files}});
+        printJson(out_, {{"folder", QString::fromStdString(m.getCardFolder())}, {"files", files}});
 }
 
 void CommandRunner::info() {

@@ -8,7 +8,7 @@
 
 namespace qel::cli {
 
-std::string slotTable(const KbdDataAttributeFolder& slots) {
+std::string slotTable(const KbdDataAttributeList& slots) {
     std::vector<std::string> names;
     names.reserve(slots.size());
     // An escaped name can be wider than the keyboard's 8 bytes.

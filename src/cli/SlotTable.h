@@ -13,6 +13,6 @@ namespace qel::cli {
 // Names are escaped for the terminal (see NameText.h) and padded by the
 // characters shown, to the widest name of the list but at least 8, so that
 // the columns line up whatever bytes the names hold.
-std::string slotTable(const KbdDataAttributeFolder& slots);
+std::string slotTable(const KbdDataAttributeList& slots);
 
 } // namespace qel::cli

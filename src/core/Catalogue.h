@@ -18,7 +18,7 @@ enum id : std::uint16_t {
     Command = 0,
     Patch = 1,
     Tone = 2,
-    Timber = 3,
+    Timbre = 3,
     Drum = 4,
     Voice = 5,
     Inst = 6,

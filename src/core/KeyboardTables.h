@@ -38,7 +38,7 @@ inline constexpr std::array<CategoryEntry, category::count> categories{{
     {216, noName}, // 0 Command
     {868, noName}, // 1 Patch
     {70, 96},      // 2 Tone
-    {40, 0},       // 3 Timber
+    {40, 0},       // 3 Timbre
     {1056, 0},     // 4 Drum
     {266, noName}, // 5 Voice
     {50, noName},  // 6 Inst
@@ -113,7 +113,7 @@ inline constexpr std::uint16_t firstDrumGroup = 17;
 
 // In the order the children are created, received and sent.
 inline constexpr Row toneGroup[] = {
-    {category::Tone, 1, 1, 850},   {category::Timber, 1, 1, 520},     {category::Voice, 4, 4, 950},
+    {category::Tone, 1, 1, 850},   {category::Timbre, 1, 1, 520},     {category::Voice, 4, 4, 950},
     {category::Wave, 64, 64, 800}, {category::WaveData, 64, 64, 800},
 };
 inline constexpr Row drumGroup[] = {
@@ -182,8 +182,8 @@ struct Reference {
 };
 
 inline constexpr Reference references[] = {
-    {category::Tone, category::Timber, 44, 0, 1, false}, // a tone's timbre
-    {category::Timber, category::Voice, 16, 6, 4, true}, // a timbre's four voices
+    {category::Tone, category::Timbre, 44, 0, 1, false}, // a tone's timbre
+    {category::Timbre, category::Voice, 16, 6, 4, true}, // a timbre's four voices
     {category::Voice, category::Wave, 28, 8, 16, false}, // a voice's 16 waves
     {category::Drum, category::Inst, 32, 8, 128, false}, // a drum set's 128 insts
     {category::Inst, category::Wave, 2, 0, 1, true},     // an inst's wave
@@ -321,7 +321,7 @@ constexpr std::optional<std::uint16_t> deleteParameter(type::id t) {
 inline constexpr std::uint16_t initialize = 41;
 enum class InitKind : std::int32_t { Mixer = 0, Parameter = 1, System = 2 };
 
-// The keyboard models by the code GetModel answers: the caption of the
+// The keyboard models by the code getModel answers: the caption of the
 // keyboard's tab, and whether it has a memory card and a disk.
 struct Model {
     std::int32_t code;

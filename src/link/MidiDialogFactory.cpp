@@ -4,11 +4,11 @@
 
 namespace qel {
 
-std::unique_ptr<IQelMidiDialog> createMidiDialog(const MidiDialogEnvironment& environment) {
+std::unique_ptr<MidiDialog> createMidiDialog(const MidiDialogEnvironment& environment) {
     return std::make_unique<QelMidiDialogDelegator>(environment);
 }
 
-bool destroyMidiDialog(std::unique_ptr<IQelMidiDialog>& dialog) {
+bool destroyMidiDialog(std::unique_ptr<MidiDialog>& dialog) {
     if (auto* delegator = dynamic_cast<QelMidiDialogDelegator*>(dialog.get());
         delegator && delegator->waiting())
         return false;

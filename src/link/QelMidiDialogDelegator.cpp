@@ -3,79 +3,79 @@
 namespace qel {
 
 QelMidiDialogDelegator::QelMidiDialogDelegator(const MidiDialogEnvironment& environment)
-    : dialog_(std::make_unique<TQelMidiDialog>(environment.completed())) {}
+    : dialog_(std::make_unique<QelMidiDialog>(environment.completed())) {}
 
 QelMidiDialogDelegator::~QelMidiDialogDelegator() = default;
 
-void QelMidiDialogDelegator::BeginCommunication() {
-    dialog_->BeginCommunication();
+void QelMidiDialogDelegator::beginCommunication() {
+    dialog_->beginCommunication();
 }
 
-std::uint16_t QelMidiDialogDelegator::GetModel() {
-    return dialog_->GetModel();
+std::uint16_t QelMidiDialogDelegator::getModel() {
+    return dialog_->getModel();
 }
 
-void QelMidiDialogDelegator::SendCommand(std::uint16_t category, std::uint16_t number,
+void QelMidiDialogDelegator::sendCommand(std::uint16_t category, std::uint16_t number,
                                          const ByteVector& index, std::uint16_t parameter,
                                          std::int32_t value) {
-    dialog_->SendCommand(category, number, index, parameter, value);
+    dialog_->sendCommand(category, number, index, parameter, value);
 }
 
-void QelMidiDialogDelegator::RequestValue(std::uint16_t category, std::uint16_t number,
+void QelMidiDialogDelegator::requestValue(std::uint16_t category, std::uint16_t number,
                                           const ByteVector& index, std::uint16_t parameter,
                                           std::int32_t& value) {
-    dialog_->RequestValue(category, number, index, parameter, value);
+    dialog_->requestValue(category, number, index, parameter, value);
 }
 
-void QelMidiDialogDelegator::SendData(std::uint16_t category, std::uint16_t number,
+void QelMidiDialogDelegator::sendData(std::uint16_t category, std::uint16_t number,
                                       const ByteVector& data) {
-    dialog_->SendData(category, number, data);
+    dialog_->sendData(category, number, data);
 }
 
-std::size_t QelMidiDialogDelegator::ReceiveData(std::uint16_t category, std::uint16_t number,
+std::size_t QelMidiDialogDelegator::receiveData(std::uint16_t category, std::uint16_t number,
                                                 std::span<std::uint8_t> destination) {
-    return dialog_->ReceiveData(category, number, destination);
+    return dialog_->receiveData(category, number, destination);
 }
 
-std::int32_t QelMidiDialogDelegator::GetDataSize(std::uint16_t category, std::uint16_t number) {
-    return dialog_->GetDataSize(category, number);
+std::int32_t QelMidiDialogDelegator::getDataSize(std::uint16_t category, std::uint16_t number) {
+    return dialog_->getDataSize(category, number);
 }
 
-std::string QelMidiDialogDelegator::GetDataName(std::uint16_t category, std::uint16_t number) {
-    return dialog_->GetDataName(category, number);
+std::string QelMidiDialogDelegator::getDataName(std::uint16_t category, std::uint16_t number) {
+    return dialog_->getDataName(category, number);
 }
 
-void QelMidiDialogDelegator::SendDataName(std::uint16_t category, std::uint16_t number,
+void QelMidiDialogDelegator::sendDataName(std::uint16_t category, std::uint16_t number,
                                           const std::string& name) {
-    dialog_->SendDataName(category, number, name);
+    dialog_->sendDataName(category, number, name);
 }
 
-void QelMidiDialogDelegator::SetShowProgress(bool show) {
-    dialog_->SetShowProgress(show);
+void QelMidiDialogDelegator::setShowProgress(bool show) {
+    dialog_->setShowProgress(show);
 }
 
-bool QelMidiDialogDelegator::GetShowProgress() const {
-    return dialog_->GetShowProgress();
+bool QelMidiDialogDelegator::getShowProgress() const {
+    return dialog_->getShowProgress();
 }
 
-void QelMidiDialogDelegator::SetCaption(const std::string& text) {
-    dialog_->SetCaption(text);
+void QelMidiDialogDelegator::setCaption(const std::string& text) {
+    dialog_->setCaption(text);
 }
 
-std::int32_t QelMidiDialogDelegator::GetErrorCode() const {
-    return dialog_->GetErrorCode();
+std::int32_t QelMidiDialogDelegator::getErrorCode() const {
+    return dialog_->getErrorCode();
 }
 
-std::string QelMidiDialogDelegator::GetErrorText(std::int32_t code) const {
-    return dialog_->GetErrorText(code);
+std::string QelMidiDialogDelegator::getErrorText(std::int32_t code) const {
+    return dialog_->getErrorText(code);
 }
 
-void QelMidiDialogDelegator::SetStep(const std::string& step) {
-    dialog_->SetStep(step);
+void QelMidiDialogDelegator::setStep(const std::string& step) {
+    dialog_->setStep(step);
 }
 
-std::string QelMidiDialogDelegator::GetErrorStep() const {
-    return dialog_->GetErrorStep();
+std::string QelMidiDialogDelegator::getErrorStep() const {
+    return dialog_->getErrorStep();
 }
 
 bool QelMidiDialogDelegator::cancelRequested() const {

@@ -1,35 +1,35 @@
 #include "model/CurrentMidiDialog.h"
 
 #include "core/Exception.h"
-#include "link/TQelMidiDialog.h"
+#include "link/QelMidiDialog.h"
 
 namespace qel {
 namespace {
-IQelMidiDialog* openDialog = nullptr;
+MidiDialog* openDialog = nullptr;
 } // namespace
 
-IQelMidiDialog* currentMidiDialog() {
+MidiDialog* currentMidiDialog() {
     return openDialog;
 }
 
-void setCurrentMidiDialog(IQelMidiDialog* dialog) {
+void setCurrentMidiDialog(MidiDialog* dialog) {
     openDialog = dialog;
 }
 
-IQelMidiDialog& requireMidiDialog() {
+MidiDialog& requireMidiDialog() {
     if (openDialog == nullptr)
         throw Exception("The MIDI connection to the keyboard is not open");
     return *openDialog;
 }
 
-void checkMidiError(const IQelMidiDialog& dialog) {
-    const std::int32_t code = dialog.GetErrorCode();
+void checkMidiError(const MidiDialog& dialog) {
+    const std::int32_t code = dialog.getErrorCode();
     if (code == 0)
         return;
     // A cancel is the user's own choice, not a failure of the step it ended.
     if (code == dialogError::cancelled)
-        throw Exception(dialog.GetErrorText(code));
-    throw Exception(dialog.GetErrorText(code), dialog.GetErrorStep());
+        throw Exception(dialog.getErrorText(code));
+    throw Exception(dialog.getErrorText(code), dialog.getErrorStep());
 }
 
 } // namespace qel

@@ -15,16 +15,16 @@ namespace {
 // the caller's setting back afterwards, also on failure.
 class HiddenProgress {
 public:
-    explicit HiddenProgress(IQelMidiDialog& dialog)
-        : dialog_(dialog), saved_(dialog.GetShowProgress()) {
-        dialog_.SetShowProgress(false);
+    explicit HiddenProgress(MidiDialog& dialog)
+        : dialog_(dialog), saved_(dialog.getShowProgress()) {
+        dialog_.setShowProgress(false);
     }
-    ~HiddenProgress() { dialog_.SetShowProgress(saved_); }
+    ~HiddenProgress() { dialog_.setShowProgress(saved_); }
     HiddenProgress(const HiddenProgress&) = delete;
     HiddenProgress& operator=(const HiddenProgress&) = delete;
 
 private:
-    IQelMidiDialog& dialog_;
+    MidiDialog& dialog_;
     bool saved_;
 };
 
@@ -37,7 +37,7 @@ std::string registrationName(std::uint16_t number) {
 
 KbdData::KbdData(category::id category, type::id type, std::uint16_t number)
     : category_(category), type_(type), number_(number) {
-    IQelMidiDialog& dialog = requireMidiDialog();
+    MidiDialog& dialog = requireMidiDialog();
     HiddenProgress hidden(dialog);
     switch (category_) {
     case category::Song:
@@ -53,7 +53,7 @@ KbdData::KbdData(category::id category, type::id type, std::uint16_t number)
         break;
     default:
         size_ = askSize(dialog);
-        name_ = dialog.GetDataName(category_, number_);
+        name_ = dialog.getDataName(category_, number_);
         // Nor is the name of a category without names.
         if (!transfer::hasNoName(transfer::nameParameter(category_)))
             checkMidiError(dialog);
@@ -61,8 +61,8 @@ KbdData::KbdData(category::id category, type::id type, std::uint16_t number)
     }
 }
 
-std::int32_t KbdData::askSize(IQelMidiDialog& dialog) const {
-    const std::int32_t size = dialog.GetDataSize(category_, number_);
+std::int32_t KbdData::askSize(MidiDialog& dialog) const {
+    const std::int32_t size = dialog.getDataSize(category_, number_);
     // A fixed size is not asked, and leaves the dialog's error code as the
     // last operation left it: that one may have failed (a cancelled send
     // before the slot is read again).
@@ -114,14 +114,14 @@ const ByteVector& KbdData::receive() {
     if (size_ < 0 || size_ > maximumItemSize)
         throw Exception("The keyboard reported an impossible size of " + std::to_string(size_) +
                         " bytes for " + categoryName(category_) + " " + std::to_string(number_));
-    IQelMidiDialog& dialog = requireMidiDialog();
+    MidiDialog& dialog = requireMidiDialog();
     // Blocks carry whole byte pairs: an item of odd size arrives with one
     // byte of padding, which has room here and is dropped afterwards.
     const auto size = static_cast<std::size_t>(size_);
     data_.assign(size + size % 2, 0);
-    dialog.BeginCommunication();
+    dialog.beginCommunication();
     checkMidiError(dialog);
-    const std::size_t received = dialog.ReceiveData(category_, number_, std::span(data_));
+    const std::size_t received = dialog.receiveData(category_, number_, std::span(data_));
     checkMidiError(dialog);
     if (received != size && received != data_.size()) {
         data_.clear();
@@ -143,13 +143,13 @@ void KbdData::send() {
     }
     if (skipSend_)
         return;
-    IQelMidiDialog& dialog = requireMidiDialog();
-    dialog.SetShowProgress(true);
-    dialog.SetCaption(sendCaption());
-    dialog.SendData(category_, number_, data_);
+    MidiDialog& dialog = requireMidiDialog();
+    dialog.setShowProgress(true);
+    dialog.setCaption(sendCaption());
+    dialog.sendData(category_, number_, data_);
     checkMidiError(dialog);
     if ((category_ == category::SMF || category_ == category::Rhythm) && size_ != 0) {
-        dialog.SendDataName(category_, number_, name_);
+        dialog.sendDataName(category_, number_, name_);
         checkMidiError(dialog);
     }
 }

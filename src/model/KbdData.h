@@ -21,7 +21,7 @@
 
 namespace qel {
 
-class IQelMidiDialog;
+class MidiDialog;
 class VdfData;
 class KbdData;
 using KbdDataPtr = std::shared_ptr<KbdData>;
@@ -78,7 +78,7 @@ public:
 
 private:
     // The item's size: its category's fixed size, or asked from the keyboard.
-    std::int32_t askSize(IQelMidiDialog& dialog) const;
+    std::int32_t askSize(MidiDialog& dialog) const;
     void buildGroup();
     void buildChildrenForSending(VdfData& source);
     void buildGroupChildrenForSending(VdfData& source);
@@ -113,6 +113,6 @@ struct KbdDataAttribute {
 };
 using KbdDataAttributePtr = std::shared_ptr<KbdDataAttribute>;
 // The slots of one data type.
-using KbdDataAttributeFolder = std::vector<KbdDataAttributePtr>;
+using KbdDataAttributeList = std::vector<KbdDataAttributePtr>;
 
 } // namespace qel

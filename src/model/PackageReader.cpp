@@ -16,7 +16,7 @@ Slot groupSlot(type::id t, category::id c) {
     switch (c) {
     case category::Tone:
         return Slot::GroupTones;
-    case category::Timber:
+    case category::Timbre:
         return Slot::GroupTimbres;
     case category::Voice:
         return Slot::GroupVoices;

@@ -18,7 +18,7 @@ public:
 
 class VdfTimbre : public VdfUnnamedDataCategory {
 public:
-    category::id category() const override { return category::Timber; }
+    category::id category() const override { return category::Timbre; }
 };
 
 class VdfDrum : public VdfNamedDataCategory {

@@ -34,9 +34,9 @@ struct VdfDataAttribute {
 using VdfDataAttributePtr = std::shared_ptr<VdfDataAttribute>;
 
 // The records of the files of one data type.
-using VdfDataAttributeFolder = std::vector<VdfDataAttributePtr>;
+using VdfDataAttributeList = std::vector<VdfDataAttributePtr>;
 
-// One folder per type::id (0 to 10); a file is filed under its item's type.
-using VdfDataAttributeFolders = std::array<VdfDataAttributeFolder, type::count>;
+// One list per type::id (0 to 10); a file is filed under its item's type.
+using VdfDataAttributeLists = std::array<VdfDataAttributeList, type::count>;
 
 } // namespace qel

@@ -62,7 +62,7 @@ void VdfData::readContainerHeader(const std::string& path) {
     itemCount_ =
         static_cast<std::uint16_t>(files::readBigEndian(header_, files::header::itemCount, 2));
     const std::uint8_t type = header_[files::header::type];
-    // The type decides list folders and card extensions: only the 11 known.
+    // The type decides the list and the card extension: only the 11 known.
     if (type >= type::count)
         throw Exception("Illegal Format");
     type_ = static_cast<type::id>(type);

@@ -10,7 +10,7 @@ namespace {
 // The categories of a package's items that are written after its own bytes,
 // in file order: registrations, then the parts of tone and drum groups.
 constexpr category::id writtenChildCategories[] = {
-    category::Registration, category::Tone, category::Timber, category::Voice,
+    category::Registration, category::Tone, category::Timbre, category::Voice,
     category::Drum,         category::Inst, category::Wave,   category::WaveData,
 };
 

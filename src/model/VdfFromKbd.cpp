@@ -60,7 +60,7 @@ ByteVector groupDirectory(const VdfDataChildren& children, type::id type) {
     auto bytesOf = [&](category::id c) { return loadedCount(children, c) * fixedItemSize(c); };
     const std::uint32_t waveBlocks = bytesOf(category::Wave);
     slot(Slot::GroupTones, tones, bytesOf(category::Tone));
-    slot(Slot::GroupTimbres, tones, bytesOf(category::Timber));
+    slot(Slot::GroupTimbres, tones, bytesOf(category::Timbre));
     slot(Slot::GroupVoices, tones, bytesOf(category::Voice));
     slot(Slot::GroupToneWaves, tones, waveBlocks * tones);
     slot(Slot::GroupDrums, drums, bytesOf(category::Drum));

@@ -26,7 +26,7 @@ void DataManager::start() {
     view_.showMemoryBar(false, 0, 0);
     view_.enableSendReceive(false, false);
     view_.enableKbdDelete(false);
-    UpdatePCListExecute();
+    updatePcList();
 }
 
 // ---- actions ----
@@ -35,7 +35,7 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
     if (busy())
         return;
     if (lockButtons)
-        BeginKbdOperation();
+        beginKbdOperation();
     {
         KbdActionFrame::Action action(frame_);
         bool failed = true;
@@ -52,63 +52,63 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
         }
         if (failed) {
             view_.hideProgress();
-            CloseMidiDialog();
+            closeMidiDialog();
             if (listing_)
                 forgetKbdListAfterFailure();
-            // The list shows what the folders now hold, so that no row is
+            // The list shows what the lists now hold, so that no row is
             // left without an item behind it.
-            ShowKbdList();
+            showKbdList();
             view_.showKbdError(failure, step);
         }
     }
     if (lockButtons)
-        EndKbdOperation();
+        endKbdOperation();
 }
 
-void DataManager::UpdateKbdListExecute() {
+void DataManager::updateKbdList() {
     runKbdAction([this] {
         listing_ = true;
-        OpenMidiDialog(false);
+        openMidiDialog(false);
         identifyKeyboard();
-        RefreshKbdData();
-        CloseMidiDialog();
+        refreshKbdData();
+        closeMidiDialog();
         kbdListed_ = true;
     });
 }
 
-void DataManager::ForgetKbdList() {
+void DataManager::forgetKbdList() {
     if (busy())
         return;
     forgetKbdListAfterFailure();
     enableTabButtons();
 }
 
-void DataManager::IdentifyKbdExecute() {
+void DataManager::identifyKbd() {
     runKbdAction([this] {
-        OpenMidiDialog(false);
+        openMidiDialog(false);
         identifyKeyboard();
-        CloseMidiDialog();
+        closeMidiDialog();
     });
 }
 
-void DataManager::UpdateThisTypeExecute() {
+void DataManager::updateThisType() {
     if (currentType_ >= type::Package)
         return; // packages are never listed from the keyboard
     runKbdAction([this] {
         listing_ = true;
-        OpenMidiDialog(false);
+        openMidiDialog(false);
         identifyKeyboard();
-        ListKbdType(currentType_);
-        QueryFreeMemory();
+        listKbdType(currentType_);
+        queryFreeMemory();
         listing_ = false;
         kbdListed_ = true;
-        ShowKbdList();
-        ShowMemoryBar();
-        CloseMidiDialog();
+        showKbdList();
+        showMemoryBar();
+        closeMidiDialog();
     });
 }
 
-void DataManager::DeleteKbdDataExecute(int row) {
+void DataManager::deleteKbdData(int row) {
     const KbdDataAttributePtr attribute = kbdRowItem(row);
     if (!attribute)
         return; // no row selected, or none with an item behind it
@@ -124,20 +124,20 @@ void DataManager::DeleteKbdDataExecute(int row) {
                                    t, attribute))
                 return;
         }
-        OpenMidiDialog(true);
-        dialog().SetCaption("Deleting..");
-        DeleteKbdItem(currentType_, attribute);
-        WaitKbdReady(100);
-        dialog().SetCaption("");
-        ListKbdType(currentType_);
-        ShowKbdList();
-        QueryFreeMemory();
-        ShowMemoryBar();
-        CloseMidiDialog();
+        openMidiDialog(true);
+        dialog().setCaption("Deleting..");
+        deleteKbdItem(currentType_, attribute);
+        waitKbdReady(100);
+        dialog().setCaption("");
+        listKbdType(currentType_);
+        showKbdList();
+        queryFreeMemory();
+        showMemoryBar();
+        closeMidiDialog();
     });
 }
 
-void DataManager::DeleteKbdItem(type::id type, const KbdDataAttributePtr& attribute) {
+void DataManager::deleteKbdItem(type::id type, const KbdDataAttributePtr& attribute) {
     const auto parameter = command::deleteParameter(type);
     if (!parameter || !attribute)
         return;
@@ -146,29 +146,29 @@ void DataManager::DeleteKbdItem(type::id type, const KbdDataAttributePtr& attrib
         return;
     const KbdActionFrame::Step step(frame_, "clearing " + slotName(type, *attribute));
     static const ByteVector firstIndex{0x00};
-    dialog().SendCommand(category::Command, 0, firstIndex, *parameter, attribute->number);
-    CheckMidiError();
+    dialog().sendCommand(category::Command, 0, firstIndex, *parameter, attribute->number);
+    checkMidiError();
 }
 
-void DataManager::DeleteLastKbdItems(type::id type, std::uint16_t count) {
-    const KbdDataAttributeFolder* folder = listedFolder(type);
-    if (!folder)
+void DataManager::deleteLastKbdItems(type::id type, std::uint16_t count) {
+    const KbdDataAttributeList* listed = listedSlots(type);
+    if (!listed)
         throw Exception(std::string("The keyboard list of ") + typeLabels[type] +
                         " was not read: nothing was deleted");
     // Copies: a refresh of the type during the polls must not pull the
     // records from under the loop.
-    const KbdDataAttributeFolder items = *folder;
+    const KbdDataAttributeList items = *listed;
     for (std::size_t k = 0; k < count && k < items.size(); ++k) {
         const KbdDataAttributePtr& attribute = items[items.size() - 1 - k];
         if (attribute->size != 0) {
-            DeleteKbdItem(type, attribute);
-            WaitKbdReady(100);
+            deleteKbdItem(type, attribute);
+            waitKbdReady(100);
         }
         stepProgress(1);
     }
 }
 
-void DataManager::InitializeKbd(command::InitKind kind) {
+void DataManager::initializeKbd(command::InitKind kind) {
     runKbdAction(
         [this, kind] {
             static const ByteVector firstIndex{0x00};
@@ -184,21 +184,21 @@ void DataManager::InitializeKbd(command::InitKind kind) {
                 return;
             const KbdActionFrame::Step step(frame_,
                                             std::string("resetting the keyboard's ") + settings);
-            OpenMidiDialog(false);
-            dialog().SendCommand(category::Command, 0, firstIndex, command::initialize,
+            openMidiDialog(false);
+            dialog().sendCommand(category::Command, 0, firstIndex, command::initialize,
                                  static_cast<std::int32_t>(kind));
-            CheckMidiError();
-            CloseMidiDialog();
+            checkMidiError();
+            closeMidiDialog();
         },
         false);
 }
 
 const command::Model& DataManager::identifyKeyboard() {
     const KbdActionFrame::Step step(frame_, "asking the keyboard its model");
-    dialog().BeginCommunication();
-    CheckMidiError();
-    const std::uint16_t code = dialog().GetModel();
-    CheckMidiError();
+    dialog().beginCommunication();
+    checkMidiError();
+    const std::uint16_t code = dialog().getModel();
+    checkMidiError();
     const command::Model* model = command::findModel(code);
     if (model == nullptr)
         throw Exception("Unknown Keyboard");
@@ -211,8 +211,8 @@ const command::Model& DataManager::identifyKeyboard() {
     return *model;
 }
 
-void DataManager::UpdatePCListExecute() {
-    scanAndShow(&DataManager::ScanPCFiles, &DataManager::ShowPCList);
+void DataManager::updatePcList() {
+    scanAndShow(&DataManager::scanPcFiles, &DataManager::showPcList);
 }
 
 void DataManager::scanAndShow(void (DataManager::*scan)(), void (DataManager::*show)()) {
@@ -222,7 +222,7 @@ void DataManager::scanAndShow(void (DataManager::*scan)(), void (DataManager::*s
         (this->*scan)();
     } catch (const std::exception& error) {
         // The files before the failing one stay listed; the list shows them
-        // so that it agrees with its folders.
+        // so that it agrees with its lists.
         (this->*show)();
         view_.showDefaultError(error.what());
         return;
@@ -230,22 +230,22 @@ void DataManager::scanAndShow(void (DataManager::*scan)(), void (DataManager::*s
     (this->*show)();
 }
 
-void DataManager::ChangeDataTypeExecute(type::id type) {
+void DataManager::changeDataType(type::id type) {
     if (busy() || type >= type::selectableCount)
         return;
     currentType_ = type;
-    ShowPCList();
-    ShowKbdList();
-    ShowCardList();
-    ShowMemoryBar();
+    showPcList();
+    showKbdList();
+    showCardList();
+    showMemoryBar();
     view_.enableKbdDelete(deletable(currentType_));
 }
 
-void DataManager::KbdPageControlChange(KbdTab tab) {
+void DataManager::kbdPageControlChange(KbdTab tab) {
     activeTab_ = tab;
     enableTabButtons();
     if (tab == KbdTab::Card)
-        UpdateCardListExecute();
+        updateCardList();
 }
 
 void DataManager::enableTabButtons() {
@@ -262,22 +262,22 @@ void DataManager::enableTabButtons() {
 
 // ---- the frame ----
 
-void DataManager::BeginKbdOperation() {
+void DataManager::beginKbdOperation() {
     view_.enableSendReceive(false, false);
     view_.enableKbdUpdate(false);
     view_.enableKbdDelete(false);
     view_.lockForKbdOperation(true);
 }
 
-void DataManager::EndKbdOperation() {
+void DataManager::endKbdOperation() {
     view_.lockForKbdOperation(false);
     enableTabButtons();
     view_.enableKbdUpdate(true);
     view_.enableKbdDelete(deletable(currentType_));
 }
 
-IQelMidiDialog& DataManager::dialog() {
-    IQelMidiDialog* open = frame_.dialog();
+MidiDialog& DataManager::dialog() {
+    MidiDialog* open = frame_.dialog();
     if (open == nullptr)
         throw Exception("The MIDI connection to the keyboard is not open");
     return *open;
@@ -285,32 +285,32 @@ IQelMidiDialog& DataManager::dialog() {
 
 // ---- the keyboard list ----
 
-void DataManager::RefreshKbdData() {
+void DataManager::refreshKbdData() {
     listing_ = true;
-    kbdFolders_.clear();
+    kbdLists_.clear();
     view_.progress().setRange(2 + kbdSlots::totalCount());
     progressPosition_ = 0;
     view_.progress().setPosition(progressPosition_);
     view_.showProgress();
     for (int t = 0; t <= type::Smf; ++t)
-        ListKbdType(static_cast<type::id>(t));
-    QueryFreeMemory();
-    CheckMidiError();
+        listKbdType(static_cast<type::id>(t));
+    queryFreeMemory();
+    checkMidiError();
     stepProgress(2);
     view_.hideProgress();
     listing_ = false;
     kbdListed_ = true;
-    ShowKbdList();
-    ShowMemoryBar();
+    showKbdList();
+    showMemoryBar();
 }
 
-void DataManager::ListKbdType(type::id type) {
+void DataManager::listKbdType(type::id type) {
     const kbdSlots::TypeRow& row = kbdSlots::of(type);
     // Nested in a refresh, the refresh ends the list read.
     const bool outer = !listing_;
     listing_ = true;
     const KbdActionFrame::Step step(frame_, std::string("reading the list of ") + typeLabels[type]);
-    QueryKbdItems(categoryOf(type), type, true, kbdFolders_[type], row.count, row.firstNumber,
+    queryKbdItems(categoryOf(type), type, true, kbdLists_[type], row.count, row.firstNumber,
                   row.firstPosition);
     if (outer)
         listing_ = false;
@@ -318,18 +318,18 @@ void DataManager::ListKbdType(type::id type) {
 
 void DataManager::forgetKbdListAfterFailure() {
     listing_ = false;
-    kbdFolders_.clear();
+    kbdLists_.clear();
     kbdListed_ = false;
     usedDataMemory_ = 0;
     usedSongMemory_ = 0;
-    ShowKbdList();
-    ShowMemoryBar();
+    showKbdList();
+    showMemoryBar();
 }
 
-void DataManager::QueryKbdItems(category::id category, type::id type, bool step,
-                                KbdDataAttributeFolder& folder, std::uint16_t count,
+void DataManager::queryKbdItems(category::id category, type::id type, bool step,
+                                KbdDataAttributeList& records, std::uint16_t count,
                                 std::uint16_t firstNumber, std::uint16_t firstPosition) {
-    folder.clear();
+    records.clear();
     for (std::uint16_t i = 0; i < count; ++i) {
         const auto number = static_cast<std::uint16_t>(firstNumber + i);
         const KbdData item(category, type, number);
@@ -339,25 +339,25 @@ void DataManager::QueryKbdItems(category::id category, type::id type, bool step,
         attribute->size = item.size();
         attribute->number = number;
         attribute->position = static_cast<std::uint16_t>(firstPosition + i);
-        folder.push_back(std::move(attribute));
+        records.push_back(std::move(attribute));
         if (step)
             stepProgress(1);
     }
 }
 
-void DataManager::QueryFreeMemory() {
+void DataManager::queryFreeMemory() {
     const KbdActionFrame::Step step(frame_, "reading the free memory");
     static const ByteVector firstIndex{0x00};
     std::int32_t free = 0;
-    dialog().RequestValue(category::Command, 0, firstIndex, command::freeDataMemory, free);
-    CheckMidiError();
+    dialog().requestValue(category::Command, 0, firstIndex, command::freeDataMemory, free);
+    checkMidiError();
     usedDataMemory_ = command::dataMemorySize - free;
-    dialog().RequestValue(category::Command, 0, firstIndex, command::freeSongMemory, free);
-    CheckMidiError();
+    dialog().requestValue(category::Command, 0, firstIndex, command::freeSongMemory, free);
+    checkMidiError();
     usedSongMemory_ = command::songMemorySize - free;
 }
 
-void DataManager::ShowMemoryBar() {
+void DataManager::showMemoryBar() {
     // Figures that were never read, or no longer stand for the keyboard, are
     // not shown as an empty memory.
     if (!kbdListed_) {
@@ -381,13 +381,13 @@ void DataManager::ShowMemoryBar() {
     }
 }
 
-void DataManager::ShowKbdList() {
+void DataManager::showKbdList() {
     kbdRows_.clear();
     std::vector<KbdRow> rows;
     const bool smf = currentType_ == type::Smf;
-    static const KbdDataAttributeFolder none;
-    const auto listed = kbdFolders_.find(currentType_);
-    for (const KbdDataAttributePtr& item : listed == kbdFolders_.end() ? none : listed->second) {
+    static const KbdDataAttributeList none;
+    const auto listed = kbdLists_.find(currentType_);
+    for (const KbdDataAttributePtr& item : listed == kbdLists_.end() ? none : listed->second) {
         // The SMF list leaves out empty slots, and numbers none of its rows.
         if (smf && item->known && item->size == 0)
             continue;
@@ -414,33 +414,33 @@ KbdDataAttributePtr DataManager::kbdRowItem(int row) const {
 
 // ---- the PC list ----
 
-std::string DataManager::GetDataDirectory() const {
+std::string DataManager::getDataDirectory() const {
     // Read without creating the key: settings are written by the preferences only.
     const registry::Registry settings(registryLocation_);
     return settings.readString(settings::programKey, settings::directoryValue).value_or("");
 }
 
-void DataManager::ScanPCFiles() {
-    for (VdfDataAttributeFolder& folder : pcFolders_)
-        folder.clear();
-    const std::string directory = GetDataDirectory();
+void DataManager::scanPcFiles() {
+    for (VdfDataAttributeList& list : pcLists_)
+        list.clear();
+    const std::string directory = getDataDirectory();
     // An empty setting searches the current directory.
     const std::string folder = directory.empty() ? "." : directory;
     for (const char* pattern : {"*.vdf", "*.mid"})
         for (const std::string& path : platform::findFiles(folder, pattern))
-            AddPCFile(std::filesystem::path(path).filename().string());
+            addPcFile(std::filesystem::path(path).filename().string());
 }
 
-void DataManager::AddPCFile(const std::string& fileName) {
-    const std::string path = GetDataDirectory() + fileName;
+void DataManager::addPcFile(const std::string& fileName) {
+    const std::string path = getDataDirectory() + fileName;
     const VdfData item(path);
-    pcFolders_[item.type()].push_back(std::make_shared<VdfDataAttribute>(item));
+    pcLists_[item.type()].push_back(std::make_shared<VdfDataAttribute>(item));
 }
 
-void DataManager::ShowPCList() {
+void DataManager::showPcList() {
     pcRows_.clear();
     std::vector<FileRow> rows;
-    for (const VdfDataAttributePtr& item : pcFolders_[currentType_]) {
+    for (const VdfDataAttributePtr& item : pcLists_[currentType_]) {
         rows.push_back({item->name, std::to_string(item->size), formatDosDateTime(item->date)});
         pcRows_.push_back(item);
     }

@@ -6,7 +6,7 @@
 // and the tests drive it the same way, each through a view of its own
 // (DataManagerView.h).
 //
-// Operations named like "UpdateKbdListExecute" are the window's actions and
+// Operations named like "updateKbdList" are the window's actions and
 // steps; each runs to its end on the UI thread. Keyboard actions run inside
 // the keyboard action frame: while one waits for the keyboard, the event loop
 // runs, and every action, data type change and list update that would start
@@ -30,7 +30,7 @@
 namespace qel {
 
 class VdfData;
-using KbdDataAttributeFolders = std::map<type::id, KbdDataAttributeFolder>;
+using KbdDataAttributeLists = std::map<type::id, KbdDataAttributeList>;
 
 class DataManager {
 public:
@@ -49,63 +49,63 @@ public:
 
     // "Update List": identifies the model, reads every slot of types 0 to 8
     // and the memory figures. Failures show under "ERROR".
-    void UpdateKbdListExecute();
+    void updateKbdList();
     // "Update This Type": identifies the model, then reads the current type's
     // slots and the memory figures only.
-    void UpdateThisTypeExecute();
+    void updateThisType();
     // Asks the keyboard its model only: the caption and tabs follow it, and
     // kbdModel() gives its code (0 until a keyboard was identified).
-    void IdentifyKbdExecute();
+    void identifyKbd();
     // The keyboard list no longer stands for what a keyboard holds (other MIDI
     // devices were chosen): it is emptied, with the memory figures, and the
     // actions that need it wait for the next successful "Update List".
-    void ForgetKbdList();
+    void forgetKbdList();
     // Where copies of items are kept before they are replaced or deleted:
     // empty (the default) for "Replaced/<date time>/" in the data directory,
     // a new folder for each action.
     void setReplacedFolder(std::string folder) { replacedFolder_ = std::move(folder); }
     // The PC list read again from the data directory.
-    void UpdatePCListExecute();
+    void updatePcList();
     // The data type selector's choice changed to `type` (0 to 9).
-    void ChangeDataTypeExecute(type::id type);
+    void changeDataType(type::id type);
     // The right-hand tab `tab` became the active one.
-    void KbdPageControlChange(KbdTab tab);
+    void kbdPageControlChange(KbdTab tab);
     // "Delete": empties the slot behind keyboard list row `row` (nothing for
     // a row without an item), waits until the keyboard is ready, and reads
     // the type again with the memory figures.
-    void DeleteKbdDataExecute(int row);
+    void deleteKbdData(int row);
     // The Initialize menu: resets the keyboard's mixer, parameters or system
     // settings. Locks no button and reads no list again.
-    void InitMixerExecute() { InitializeKbd(command::InitKind::Mixer); }
-    void InitParameterExecute() { InitializeKbd(command::InitKind::Parameter); }
-    void InitSystemExecute() { InitializeKbd(command::InitKind::System); }
+    void initMixer() { initializeKbd(command::InitKind::Mixer); }
+    void initParameter() { initializeKbd(command::InitKind::Parameter); }
+    void initSystem() { initializeKbd(command::InitKind::System); }
 
     // "Receive": reads the item behind keyboard list row `row` and saves it
     // as a file in the data directory (made when missing), replacing a file
     // of that name as a whole, and lists it in the PC list once. Nothing for
     // a row without an item or an empty slot. The MIDI dialog shows its
     // progress and Cancel; a failed or cancelled receive writes no file.
-    void GetFromKbdExecute(int row);
+    void getFromKbd(int row);
     // "Send": sends the file behind PC list row `pcRow` into the keyboard:
     // into the slot behind keyboard row `kbdRow` (the first row when it is
     // negative) for types 0 to 7, into the first free SMF slot outside the
     // last ten, or as a package after clearing the package slots. Nothing for
     // a PC row without a file, or a file of size 0. Memory checks compare
     // the bytes the send will really move; "Memory Full" otherwise.
-    void PutToKbdExecute(int pcRow, int kbdRow);
+    void putToKbd(int pcRow, int kbdRow);
     // "Send" of the PC file at `path`, which must hold an item of the current
     // type (the command line's way in).
-    void PutFileToKbdExecute(const std::string& path, int kbdRow);
+    void putFileToKbd(const std::string& path, int kbdRow);
 
     // ---- deleting and initialising ----
 
     // Sends the delete command of `type` for one item: nothing for a type that
     // has none, nor for an empty slot but a song's.
-    void DeleteKbdItem(type::id type, const KbdDataAttributePtr& attribute);
+    void deleteKbdItem(type::id type, const KbdDataAttributePtr& attribute);
     // Deletes the last `count` items of a type, last first, stopping at the
-    // folder's start, with a readiness poll after each delete.
-    void DeleteLastKbdItems(type::id type, std::uint16_t count);
-    void InitializeKbd(command::InitKind kind);
+    // list's start, with a readiness poll after each delete.
+    void deleteLastKbdItems(type::id type, std::uint16_t count);
+    void initializeKbd(command::InitKind kind);
 
     // Receives the item of `type` in keyboard slot `attribute` and saves it
     // in `directory`, replacing a file of that name as a whole; returns the
@@ -113,16 +113,16 @@ public:
     // Before the keyboard is asked anything, makes sure the folder exists (or
     // can be made) and takes new files; throws "Can't create the file in
     // DIRECTORY (REASON)" when not.
-    VdfDataAttributePtr ReceiveKbdItem(type::id type, const KbdDataAttribute& attribute,
+    VdfDataAttributePtr receiveKbdItem(type::id type, const KbdDataAttribute& attribute,
                                        const std::string& directory);
 
     // ---- sending ----
 
     // The variants of "Send". `file` is the PC file, read for sending.
-    void PutItemToKbd(VdfData& file, int kbdRow);
-    void PutSongToKbd(VdfData& file, int kbdRow);
-    void PutSmfToKbd(VdfData& file);
-    void PutPackageToKbd(VdfData& file);
+    void putItemToKbd(VdfData& file, int kbdRow);
+    void putSongToKbd(VdfData& file, int kbdRow);
+    void putSmfToKbd(VdfData& file);
+    void putPackageToKbd(VdfData& file);
 
     // ---- whole-keyboard backup ----
 
@@ -131,45 +131,45 @@ public:
     // file still matches the manifest and whose name and size on the
     // keyboard are unchanged are not received again, so an interrupted
     // backup resumes. Each item is reported through showBackupStep().
-    void BackupKbdExecute(const std::string& folder);
+    void backupKbd(const std::string& folder);
     // "Restore Keyboard": every item of the backup in `folder` back into its
     // own slot. Refuses a folder whose files do not match the manifest, or a
     // keyboard of another model, before anything is sent; clears the
     // deletable targets first and checks the memory, so that no send runs
     // out of memory part-way; ends with "Update List".
-    void RestoreKbdExecute(const std::string& folder);
+    void restoreKbd(const std::string& folder);
 
     // ---- the memory card ----
 
     // "Update Card List": the card folder read again and shown. Failures go
     // to the default error display.
-    void UpdateCardListExecute();
+    void updateCardList();
     // "Send" on the "Card" tab: writes the file behind PC row `pcRow` to the
     // card folder as a whole, or shows "Memory Full" under "ERROR" when the
     // card's free space is smaller than the bytes to write (or unknown). A
     // file of that name on the card is replaced, and listed once.
-    void PutToCardExecute(int pcRow);
+    void putToCard(int pcRow);
     // "Send" on the "Card" tab of the PC file at `path` (the command line's way in).
-    void PutFileToCardExecute(const std::string& path);
+    void putFileToCard(const std::string& path);
     // The card actions that are not provided: each throws its title.
-    [[noreturn]] static void DeleteCardDataExecute();
-    [[noreturn]] static void GetFromCardExecute();
-    [[noreturn]] static void UpdateDiskListExecute();
-    [[noreturn]] static void DeleteDiskDataExecute();
-    [[noreturn]] static void PutToDiskExecute();
-    [[noreturn]] static void GetFromDiskExecute();
+    [[noreturn]] static void deleteCardData();
+    [[noreturn]] static void getFromCard();
+    [[noreturn]] static void updateDiskList();
+    [[noreturn]] static void deleteDiskData();
+    [[noreturn]] static void putToDisk();
+    [[noreturn]] static void getFromDisk();
 
     // The "Drive" setting: the root folder of the card reader's volume;
     // empty when it is not set.
-    std::string GetCardDrive() const;
+    std::string getCardDrive() const;
     // The card folder: the drive + "VORLA_MD/"; empty when no drive is set.
-    std::string GetCardFolder() const;
-    // Rebuilds cardFolders from the card folder: "*.z0*" files, then "*.mid"
+    std::string getCardFolder() const;
+    // Rebuilds cardLists from the card folder: "*.z0*" files, then "*.mid"
     // files; folders and files with no card extension are left out.
-    void ScanCardFiles();
-    void AddCardFile(const std::string& fileName);
-    void ShowCardList();
-    const VdfDataAttributeFolders& cardFolders() const { return cardFolders_; }
+    void scanCardFiles();
+    void addCardFile(const std::string& fileName);
+    void showCardList();
+    const VdfDataAttributeLists& cardLists() const { return cardLists_; }
 
     // How the card's free space is asked (bytes, -1 when unknown); tests put
     // a card of a chosen size in its place.
@@ -178,43 +178,43 @@ public:
 
     // ---- the keyboard action frame ----
 
-    void OpenMidiDialog(bool showProgress) { frame_.openMidiDialog(showProgress); }
-    void CloseMidiDialog() { frame_.closeMidiDialog(); }
-    void CheckMidiError() const { frame_.checkMidiError(); }
-    void BeginKbdOperation();
-    void EndKbdOperation();
-    void WaitKbdReady(int limit) { frame_.waitKbdReady(limit); }
+    void openMidiDialog(bool showProgress) { frame_.openMidiDialog(showProgress); }
+    void closeMidiDialog() { frame_.closeMidiDialog(); }
+    void checkMidiError() const { frame_.checkMidiError(); }
+    void beginKbdOperation();
+    void endKbdOperation();
+    void waitKbdReady(int limit) { frame_.waitKbdReady(limit); }
 
     // ---- the keyboard list ----
 
-    void RefreshKbdData();
-    void ListKbdType(type::id type);
-    void QueryKbdItems(category::id category, type::id type, bool stepProgress,
-                       KbdDataAttributeFolder& folder, std::uint16_t count,
+    void refreshKbdData();
+    void listKbdType(type::id type);
+    void queryKbdItems(category::id category, type::id type, bool stepProgress,
+                       KbdDataAttributeList& records, std::uint16_t count,
                        std::uint16_t firstNumber, std::uint16_t firstPosition);
-    void QueryFreeMemory();
-    void ShowMemoryBar();
-    void ShowKbdList();
+    void queryFreeMemory();
+    void showMemoryBar();
+    void showKbdList();
 
     // ---- the PC list ----
 
     // The "Directory" setting, used as a prefix; empty when it is not set.
-    std::string GetDataDirectory() const;
-    // Rebuilds pcFolders from the data directory. Throws the first file's
+    std::string getDataDirectory() const;
+    // Rebuilds pcLists from the data directory. Throws the first file's
     // failure; the files before it stay listed.
-    void ScanPCFiles();
-    void AddPCFile(const std::string& fileName);
-    void ShowPCList();
+    void scanPcFiles();
+    void addPcFile(const std::string& fileName);
+    void showPcList();
 
     // ---- state ----
 
     type::id currentType() const { return currentType_; }
-    const KbdDataAttributeFolders& kbdFolders() const { return kbdFolders_; }
+    const KbdDataAttributeLists& kbdLists() const { return kbdLists_; }
     bool kbdListed() const { return kbdListed_; }
     std::int32_t kbdModel() const { return kbdModel_; }
     std::int32_t usedDataMemory() const { return usedDataMemory_; }
     std::int32_t usedSongMemory() const { return usedSongMemory_; }
-    const VdfDataAttributeFolders& pcFolders() const { return pcFolders_; }
+    const VdfDataAttributeLists& pcLists() const { return pcLists_; }
     KbdTab activeTab() const { return activeTab_; }
 
     // The item behind row `row` of the keyboard / PC list as shown now; null
@@ -237,7 +237,7 @@ private:
     void runKbdAction(const std::function<void()>& body, bool lockButtons = true);
     // Identifies the keyboard: caption and tabs; "Unknown Keyboard" otherwise.
     const command::Model& identifyKeyboard();
-    IQelMidiDialog& dialog();
+    MidiDialog& dialog();
     void stepProgress(int steps);
     // Runs a file list's scan, then shows the list, also after a failure,
     // which goes to the default error display. Nothing while an action runs.
@@ -255,7 +255,7 @@ private:
 
     // The slots of `type` as last read from the keyboard; null when the type
     // was not read since the list was last emptied.
-    const KbdDataAttributeFolder* listedFolder(type::id type) const;
+    const KbdDataAttributeList* listedSlots(type::id type) const;
     // Reads the lists among `types` that were not read, with the progress
     // window, so that no action decides on a list it never saw.
     void ensureListed(std::initializer_list<type::id> types);
@@ -287,13 +287,13 @@ private:
     // The slots of `type` a package may fill: its last ones.
     std::vector<KbdDataAttributePtr> packageSlots(type::id type) const;
     // The body of "Back Up Keyboard", inside a running action.
-    void backUpKbd(const std::string& folder);
+    void writeBackup(const std::string& folder);
     // A list read failed part-way: the keyboard list no longer stands for
     // the keyboard.
     void forgetKbdListAfterFailure();
-    // Files `attribute` under `type` in `folders`, in place of any record of
+    // Files `attribute` under `type` in `lists`, in place of any record of
     // the same file.
-    static void fileRecord(VdfDataAttributeFolders& folders, type::id type,
+    static void fileRecord(VdfDataAttributeLists& lists, type::id type,
                            VdfDataAttributePtr attribute);
 
     DataManagerView& view_;
@@ -301,13 +301,13 @@ private:
     QString registryLocation_;
 
     type::id currentType_ = type::UserTone;
-    KbdDataAttributeFolders kbdFolders_;
+    KbdDataAttributeLists kbdLists_;
     bool kbdListed_ = false;
     std::int32_t kbdModel_ = 0;
     std::int32_t usedDataMemory_ = 0;
     std::int32_t usedSongMemory_ = 0;
-    VdfDataAttributeFolders pcFolders_;
-    VdfDataAttributeFolders cardFolders_;
+    VdfDataAttributeLists pcLists_;
+    VdfDataAttributeLists cardLists_;
     FreeSpaceQuery freeSpace_;
     KbdTab activeTab_ = KbdTab::Keyboard;
     int progressPosition_ = 0;

@@ -79,27 +79,27 @@ std::pair<std::string, BackupManifest> snapshotToRestore(const std::string& fold
 
 } // namespace
 
-void DataManager::BackupKbdExecute(const std::string& folder) {
-    runKbdAction([this, folder] { backUpKbd(folder); });
+void DataManager::backupKbd(const std::string& folder) {
+    runKbdAction([this, folder] { writeBackup(folder); });
 }
 
-void DataManager::backUpKbd(const std::string& folder) {
+void DataManager::writeBackup(const std::string& folder) {
     {
         // A backup that could not be saved would be for nothing.
         platform::requireWritableFolder(folder);
         // One dialog for the whole run: each item's receive opens and closes
         // it only in name, instead of opening the MIDI ports again.
-        OpenMidiDialog(false);
+        openMidiDialog(false);
         const command::Model& model = identifyKeyboard();
-        RefreshKbdData();
+        refreshKbdData();
         kbdListed_ = true;
-        dialog().SetShowProgress(true); // each item's transfer shows its progress
+        dialog().setShowProgress(true); // each item's transfer shows its progress
 
         SnapshotWriter snapshot(folder, model.code, std::string(model.caption),
                                 QDateTime::currentDateTime());
         for (int t = 0; t <= type::Smf; ++t) {
             const auto type = static_cast<type::id>(t);
-            for (const KbdDataAttributePtr& slot : kbdFolders_.at(type)) {
+            for (const KbdDataAttributePtr& slot : kbdLists_.at(type)) {
                 if (slot->size == 0)
                     continue;
                 BackupEntry entry{type,
@@ -114,7 +114,7 @@ void DataManager::backUpKbd(const std::string& folder) {
                 if (snapshot.keep(entry))
                     continue;
                 const VdfDataAttributePtr saved =
-                    ReceiveKbdItem(type, *slot, snapshot.stagingFolder());
+                    receiveKbdItem(type, *slot, snapshot.stagingFolder());
                 entry.received =
                     QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
                 snapshot.add(entry, saved->path);
@@ -129,20 +129,20 @@ void DataManager::backUpKbd(const std::string& folder) {
         view_.showBackupStep("backed up " + std::to_string(snapshot.itemCount()) + " items into " +
                              snapshot.path() + ", " + std::to_string(snapshot.unchanged()) +
                              " unchanged since the previous backup");
-        CloseMidiDialog();
+        closeMidiDialog();
     }
 }
 
-void DataManager::RestoreKbdExecute(const std::string& folder) {
+void DataManager::restoreKbd(const std::string& folder) {
     runKbdAction([this, folder] {
         const auto [snapshot, manifest] = snapshotToRestore(folder);
 
-        OpenMidiDialog(false);
+        openMidiDialog(false);
         const command::Model& model = identifyKeyboard();
         if (model.code != manifest.model)
             throw Exception("The backup is of " + modelText(manifest.model) + ", the keyboard is " +
                             modelText(model.code));
-        RefreshKbdData();
+        refreshKbdData();
         kbdListed_ = true;
 
         // Every file read, every target found and the memory counted before
@@ -153,7 +153,7 @@ void DataManager::RestoreKbdExecute(const std::string& folder) {
         DestroyQuestion question{DestroyQuestion::Action::Restore, "", {}, false, true};
         for (const BackupEntry& entry : manifest.items) {
             KbdDataAttributePtr target;
-            for (const KbdDataAttributePtr& slot : kbdFolders_.at(entry.type))
+            for (const KbdDataAttributePtr& slot : kbdLists_.at(entry.type))
                 if (slot->number == entry.number)
                     target = slot;
             if (!target)
@@ -183,8 +183,8 @@ void DataManager::RestoreKbdExecute(const std::string& folder) {
             const type::id t = manifest.items[i].type;
             if (!clearedBeforeRestore(t, *targets[i]))
                 continue;
-            DeleteKbdItem(t, targets[i]);
-            WaitKbdReady(100);
+            deleteKbdItem(t, targets[i]);
+            waitKbdReady(100);
         }
 
         // The dialog stays open from here to the end (see the backup).
@@ -193,9 +193,9 @@ void DataManager::RestoreKbdExecute(const std::string& folder) {
             items[i].reset();
             view_.showBackupStep("restored " + describeBackupEntry(manifest.items[i]));
         }
-        dialog().SetShowProgress(false);
-        RefreshKbdData();
-        CloseMidiDialog();
+        dialog().setShowProgress(false);
+        refreshKbdData();
+        closeMidiDialog();
     });
 }
 

@@ -22,14 +22,14 @@ constexpr const char* cardFolderName = "VORLA_MD/";
 
 } // namespace
 
-std::string DataManager::GetCardDrive() const {
+std::string DataManager::getCardDrive() const {
     // Read without creating the key: settings are written by the preferences only.
     const registry::Registry settings(registryLocation_);
     return settings.readString(settings::cardKey, settings::driveValue).value_or("");
 }
 
-std::string DataManager::GetCardFolder() const {
-    std::string drive = GetCardDrive();
+std::string DataManager::getCardFolder() const {
+    std::string drive = getCardDrive();
     // Without a drive, the folder would be taken relative to the working directory.
     if (drive.empty())
         return "";
@@ -38,58 +38,58 @@ std::string DataManager::GetCardFolder() const {
     return drive + cardFolderName;
 }
 
-void DataManager::UpdateCardListExecute() {
-    scanAndShow(&DataManager::ScanCardFiles, &DataManager::ShowCardList);
+void DataManager::updateCardList() {
+    scanAndShow(&DataManager::scanCardFiles, &DataManager::showCardList);
 }
 
-void DataManager::ScanCardFiles() {
-    for (VdfDataAttributeFolder& folder : cardFolders_)
-        folder.clear();
-    const std::string folder = GetCardFolder();
+void DataManager::scanCardFiles() {
+    for (VdfDataAttributeList& list : cardLists_)
+        list.clear();
+    const std::string folder = getCardFolder();
     if (folder.empty())
         return;
     for (const char* pattern : {"*.z0*", "*.mid"})
         for (const std::string& path : platform::findFiles(folder, pattern))
-            AddCardFile(std::filesystem::path(path).filename().string());
+            addCardFile(std::filesystem::path(path).filename().string());
 }
 
-void DataManager::AddCardFile(const std::string& fileName) {
-    const std::string path = GetCardFolder() + fileName;
+void DataManager::addCardFile(const std::string& fileName) {
+    const std::string path = getCardFolder() + fileName;
     const CardData card(path);
     // "*.z0*" also matches names that are no card file ("A.z0x", "B.z0"):
     // they have no type to be filed under.
     if (!card.hasType())
         return;
-    cardFolders_[card.type()].push_back(std::make_shared<VdfDataAttribute>(
+    cardLists_[card.type()].push_back(std::make_shared<VdfDataAttribute>(
         card.category(), card.name(), card.size(), path, card.fileTime()));
 }
 
-void DataManager::ShowCardList() {
+void DataManager::showCardList() {
     std::vector<FileRow> rows;
-    for (const VdfDataAttributePtr& item : cardFolders_[currentType_])
+    for (const VdfDataAttributePtr& item : cardLists_[currentType_])
         rows.push_back({item->name, std::to_string(item->size), formatDosDateTime(item->date)});
     view_.showCardRows(currentType_, rows);
 }
 
-void DataManager::PutToCardExecute(int pcRow) {
+void DataManager::putToCard(int pcRow) {
     const VdfDataAttributePtr source = pcRowItem(pcRow);
     if (!source || source->size == 0)
         return;
-    PutFileToCardExecute(source->path);
+    putFileToCard(source->path);
 }
 
-void DataManager::PutFileToCardExecute(const std::string& path) {
+void DataManager::putFileToCard(const std::string& path) {
     if (busy())
         return;
     try {
-        const std::string drive = GetCardDrive();
+        const std::string drive = getCardDrive();
         if (drive.empty())
             throw Exception("No card drive is set: choose one in the preferences.");
         VdfData file(path);
         if (file.size() == 0)
             return;
         file.loadForSending();
-        CardData card(GetCardFolder(), file);
+        CardData card(getCardFolder(), file);
         // The bytes the card file will hold must fit, not the PC file's.
         const std::int64_t free = freeSpace_(drive);
         if (free < 0 || card.data().size() > static_cast<std::uint64_t>(free)) {
@@ -97,36 +97,36 @@ void DataManager::PutFileToCardExecute(const std::string& path) {
             return;
         }
         card.write();
-        fileRecord(cardFolders_, file.type(),
+        fileRecord(cardLists_, file.type(),
                    std::make_shared<VdfDataAttribute>(card.category(), card.name(), card.size(),
                                                       card.path(), card.fileTime()));
-        ShowCardList();
+        showCardList();
     } catch (const std::exception& error) {
         view_.showDefaultError(error.what());
     }
 }
 
-void DataManager::DeleteCardDataExecute() {
+void DataManager::deleteCardData() {
     throw Exception("Delete Card Data");
 }
 
-void DataManager::GetFromCardExecute() {
+void DataManager::getFromCard() {
     throw Exception("Get Data From Card");
 }
 
-void DataManager::UpdateDiskListExecute() {
+void DataManager::updateDiskList() {
     throw Exception("Update Disk List");
 }
 
-void DataManager::DeleteDiskDataExecute() {
+void DataManager::deleteDiskData() {
     throw Exception("Delete Disk Data");
 }
 
-void DataManager::PutToDiskExecute() {
+void DataManager::putToDisk() {
     throw Exception("Put Data To Disk");
 }
 
-void DataManager::GetFromDiskExecute() {
+void DataManager::getFromDisk() {
     throw Exception("Get Data From Disk");
 }
 

@@ -25,22 +25,22 @@ std::string quoted(const std::string& name) {
 
 // ---- lists read ----
 
-const KbdDataAttributeFolder* DataManager::listedFolder(type::id type) const {
-    const auto found = kbdFolders_.find(type);
-    return found == kbdFolders_.end() ? nullptr : &found->second;
+const KbdDataAttributeList* DataManager::listedSlots(type::id type) const {
+    const auto found = kbdLists_.find(type);
+    return found == kbdLists_.end() ? nullptr : &found->second;
 }
 
 void DataManager::ensureListed(std::initializer_list<type::id> types) {
     std::vector<type::id> missing;
     int slotCount = 0;
     for (type::id t : types)
-        if (!listedFolder(t)) {
+        if (!listedSlots(t)) {
             missing.push_back(t);
             slotCount += kbdSlots::of(t).count;
         }
     if (missing.empty())
         return;
-    OpenMidiDialog(false);
+    openMidiDialog(false);
     ProgressReporter& progress = view_.progress();
     progress.setCaption("Reading the keyboard list...");
     progress.setRange(slotCount);
@@ -48,17 +48,17 @@ void DataManager::ensureListed(std::initializer_list<type::id> types) {
     progress.setPosition(progressPosition_);
     view_.showProgress();
     for (type::id t : missing)
-        ListKbdType(t);
+        listKbdType(t);
     progress.setCaption("");
     view_.hideProgress();
-    CloseMidiDialog();
-    ShowKbdList();
+    closeMidiDialog();
+    showKbdList();
 }
 
 // ---- memory ----
 
 void DataManager::checkFits(const KeyboardMemoryNeed& need, const KeyboardMemoryNeed& freed) {
-    QueryFreeMemory();
+    queryFreeMemory();
     const std::int64_t freeData = std::int64_t{command::dataMemorySize} - usedDataMemory_ +
                                   static_cast<std::int64_t>(freed.data);
     const std::int64_t freeSong = std::int64_t{command::songMemorySize} - usedSongMemory_ +
@@ -100,7 +100,7 @@ bool DataManager::confirmDestroying(const DestroyQuestion& question, type::id co
     case DestroyAnswer::Choice::BackUpFirst:
         if (answer.backupFolder.empty())
             return false;
-        backUpKbd(answer.backupFolder);
+        writeBackup(answer.backupFolder);
         return true;
     case DestroyAnswer::Choice::Proceed:
         if (answer.keepCopy && copyOf && occupied(copyType, *copyOf))
@@ -113,11 +113,11 @@ bool DataManager::confirmDestroying(const DestroyQuestion& question, type::id co
 void DataManager::keepCopy(type::id type, const KbdDataAttribute& slot) {
     std::string folder = replacedFolder_;
     if (folder.empty())
-        folder = GetDataDirectory() + "Replaced/" +
+        folder = getDataDirectory() + "Replaced/" +
                  QDateTime::currentDateTime().toString("yyyy-MM-dd HHmmss").toStdString() + "/";
     else if (folder.back() != '/')
         folder += '/';
-    const VdfDataAttributePtr kept = ReceiveKbdItem(type, slot, folder);
+    const VdfDataAttributePtr kept = receiveKbdItem(type, slot, folder);
     view_.showBackupStep("kept a copy of " + describeSlot(type, slot) + " in " + kept->path);
 }
 
@@ -125,7 +125,7 @@ void DataManager::keepCopy(type::id type, const KbdDataAttribute& slot) {
 
 void DataManager::rereadSlot(type::id type, KbdDataAttribute& slot) {
     try {
-        OpenMidiDialog(false);
+        openMidiDialog(false);
         const KbdData item(slot.category, type, slot.number);
         slot.name = item.name();
         slot.size = item.size();
@@ -133,7 +133,7 @@ void DataManager::rereadSlot(type::id type, KbdDataAttribute& slot) {
     } catch (const std::exception&) {
         slot.known = false;
     }
-    CloseMidiDialog();
+    closeMidiDialog();
 }
 
 void DataManager::rereadAfterFailure(type::id type,
@@ -142,19 +142,19 @@ void DataManager::rereadAfterFailure(type::id type,
         // A Cancel holds until the dialog's window is next shown: one request
         // with the window shown lets the user's Cancel, which ended the send,
         // leave the reading alone (and a new Cancel still stops it).
-        OpenMidiDialog(true);
-        dialog().SetShowProgress(true);
-        dialog().SetCaption("Reading the slot again..");
-        dialog().GetModel();
-        dialog().SetCaption("");
+        openMidiDialog(true);
+        dialog().setShowProgress(true);
+        dialog().setCaption("Reading the slot again..");
+        dialog().getModel();
+        dialog().setCaption("");
     } catch (const std::exception&) {
         // The reads below fail on their own and mark the slots unknown.
     }
-    CloseMidiDialog();
+    closeMidiDialog();
     for (const KbdDataAttributePtr& slot : records)
         if (slot)
             rereadSlot(type, *slot);
-    ShowKbdList();
+    showKbdList();
 }
 
 } // namespace qel

@@ -31,52 +31,52 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 // ---- receiving ----
 
-void DataManager::GetFromKbdExecute(int row) {
+void DataManager::getFromKbd(int row) {
     const KbdDataAttributePtr attribute = kbdRowItem(row);
     if (!attribute || attribute->size == 0)
         return; // no row, a row without an item, or an empty slot
     runKbdAction([this, attribute] {
-        fileRecord(pcFolders_, currentType_,
-                   ReceiveKbdItem(currentType_, *attribute, GetDataDirectory()));
-        ShowPCList();
+        fileRecord(pcLists_, currentType_,
+                   receiveKbdItem(currentType_, *attribute, getDataDirectory()));
+        showPcList();
     });
 }
 
-VdfDataAttributePtr DataManager::ReceiveKbdItem(type::id type, const KbdDataAttribute& attribute,
+VdfDataAttributePtr DataManager::receiveKbdItem(type::id type, const KbdDataAttribute& attribute,
                                                 const std::string& directory) {
     // A transfer whose file could not be saved would be for nothing.
     platform::requireWritableFolder(directory);
     const KbdActionFrame::Step step(frame_, "receiving " + slotName(type, attribute));
-    OpenMidiDialog(true);
+    openMidiDialog(true);
     auto item = std::make_shared<KbdData>(attribute.category, type, attribute.number);
     item->receive();
-    CloseMidiDialog();
+    closeMidiDialog();
     VdfData file(directory, item);
     file.setPath(receivedFilePath(file));
     file.save();
     return std::make_shared<VdfDataAttribute>(file);
 }
 
-void DataManager::fileRecord(VdfDataAttributeFolders& folders, type::id type,
+void DataManager::fileRecord(VdfDataAttributeLists& lists, type::id type,
                              VdfDataAttributePtr attribute) {
     // A replaced file keeps one row; it may have been listed under another type.
-    for (VdfDataAttributeFolder& folder : folders)
-        std::erase_if(folder, [&](const VdfDataAttributePtr& listed) {
+    for (VdfDataAttributeList& list : lists)
+        std::erase_if(list, [&](const VdfDataAttributePtr& listed) {
             return sameFile(listed->path, attribute->path);
         });
-    folders[type].push_back(std::move(attribute));
+    lists[type].push_back(std::move(attribute));
 }
 
 // ---- sending ----
 
-void DataManager::PutToKbdExecute(int pcRow, int kbdRow) {
+void DataManager::putToKbd(int pcRow, int kbdRow) {
     const VdfDataAttributePtr source = pcRowItem(pcRow);
     if (!source)
         return; // no row, or a row without a file
-    PutFileToKbdExecute(source->path, kbdRow);
+    putFileToKbd(source->path, kbdRow);
 }
 
-void DataManager::PutFileToKbdExecute(const std::string& path, int kbdRow) {
+void DataManager::putFileToKbd(const std::string& path, int kbdRow) {
     runKbdAction([this, path, kbdRow] {
         // The file is read whole before anything is deleted on the keyboard:
         // a file that cannot be sent must not cost the slot its content.
@@ -89,28 +89,28 @@ void DataManager::PutFileToKbdExecute(const std::string& path, int kbdRow) {
         file.loadForSending();
         switch (currentType_) {
         case type::Song:
-            PutSongToKbd(file, kbdRow);
+            putSongToKbd(file, kbdRow);
             break;
         case type::Smf:
-            PutSmfToKbd(file);
+            putSmfToKbd(file);
             break;
         case type::Package:
-            PutPackageToKbd(file);
+            putPackageToKbd(file);
             break;
         default:
-            PutItemToKbd(file, kbdRow);
+            putItemToKbd(file, kbdRow);
             break;
         }
     });
 }
 
-void DataManager::PutItemToKbd(VdfData& file, int kbdRow) {
+void DataManager::putItemToKbd(VdfData& file, int kbdRow) {
     ensureListed({currentType_});
     const KbdDataAttributePtr target = sendTarget(kbdRow);
     if (!target)
         return;
     const type::id t = currentType_;
-    OpenMidiDialog(true);
+    openMidiDialog(true);
     KbdData item(target->number, target->position, file);
     if (DataManager::deletable(t)) {
         // The slot is cleared before the send: what it holds now counts as free.
@@ -119,20 +119,20 @@ void DataManager::PutItemToKbd(VdfData& file, int kbdRow) {
     }
     if (!askBeforeReplacing(t, target, file))
         return;
-    dialog().SetCaption("Deleting..");
-    DeleteKbdItem(t, target);
-    WaitKbdReady(100);
-    dialog().SetCaption("");
+    dialog().setCaption("Deleting..");
+    deleteKbdItem(t, target);
+    waitKbdReady(100);
+    dialog().setCaption("");
     sendReread(item, t, {target});
     finishSlotSend(*target, item);
 }
 
-void DataManager::PutSongToKbd(VdfData& file, int kbdRow) {
+void DataManager::putSongToKbd(VdfData& file, int kbdRow) {
     ensureListed({type::Song});
     const KbdDataAttributePtr target = sendTarget(kbdRow);
     if (!target)
         return;
-    OpenMidiDialog(false);
+    openMidiDialog(false);
     KbdData item(target->number, target->position, file);
     // Decided before the slot is cleared: a song that does not fit even into
     // the memory its slot frees leaves the slot as it is.
@@ -140,31 +140,31 @@ void DataManager::PutSongToKbd(VdfData& file, int kbdRow) {
     checkFits(memoryNeeded(item), memoryHeld(type::Song, *target));
     if (!askBeforeReplacing(type::Song, target, file))
         return;
-    DeleteKbdItem(type::Song, target);
-    WaitKbdReady(100);
-    dialog().SetShowProgress(true);
+    deleteKbdItem(type::Song, target);
+    waitKbdReady(100);
+    dialog().setShowProgress(true);
     sendReread(item, type::Song, {target});
     finishSlotSend(*target, item);
 }
 
-void DataManager::PutSmfToKbd(VdfData& file) {
+void DataManager::putSmfToKbd(VdfData& file) {
     ensureListed({type::Smf});
-    const KbdDataAttributeFolder& folder = *listedFolder(type::Smf);
+    const KbdDataAttributeList& smfSlots = *listedSlots(type::Smf);
     const std::size_t searched =
-        folder.size() > smfSlotsKeptForPackages ? folder.size() - smfSlotsKeptForPackages : 0;
-    OpenMidiDialog(true);
+        smfSlots.size() > smfSlotsKeptForPackages ? smfSlots.size() - smfSlotsKeptForPackages : 0;
+    openMidiDialog(true);
     KbdDataAttributePtr target;
     for (std::size_t i = 0; i < searched && !target; ++i) {
-        if (!folder[i]->known || folder[i]->size != 0)
+        if (!smfSlots[i]->known || smfSlots[i]->size != 0)
             continue;
         // The list may be older than the keyboard's content: a slot filled
         // since is never overwritten.
-        rereadSlot(type::Smf, *folder[i]);
-        if (folder[i]->known && folder[i]->size == 0)
-            target = folder[i];
+        rereadSlot(type::Smf, *smfSlots[i]);
+        if (smfSlots[i]->known && smfSlots[i]->size == 0)
+            target = smfSlots[i];
     }
     if (!target) {
-        ShowKbdList();
+        showKbdList();
         throw Exception("Memory Full");
     }
     KbdData item(target->number, target->position, file);
@@ -173,11 +173,11 @@ void DataManager::PutSmfToKbd(VdfData& file) {
     finishSlotSend(*target, item);
 }
 
-void DataManager::PutPackageToKbd(VdfData& file) {
+void DataManager::putPackageToKbd(VdfData& file) {
     static constexpr type::id cleared[] = {type::UserDrumWithWave, type::UserToneWithWave,
                                            type::UserRhythm, type::Smf};
     ensureListed({type::UserDrumWithWave, type::UserToneWithWave, type::UserRhythm, type::Smf});
-    OpenMidiDialog(false);
+    openMidiDialog(false);
     // The package's items carry their own slot numbers.
     KbdData item(0, 0, file);
 
@@ -202,7 +202,7 @@ void DataManager::PutPackageToKbd(VdfData& file) {
             question.lost.push_back(describeSlot(t, *slot));
         }
     }
-    ShowKbdList();
+    showKbdList();
     checkFits(memoryNeeded(item), freed);
     question.text = "Sending the package clears " + std::to_string(toClear.size()) +
                     " items from the keyboard's package slots, and replaces its user tones, "
@@ -217,32 +217,32 @@ void DataManager::PutPackageToKbd(VdfData& file) {
     progress.setCaption("Deleting...");
     view_.showProgress();
     for (const auto& [t, slot] : toClear) {
-        DeleteKbdItem(t, slot);
-        WaitKbdReady(100);
+        deleteKbdItem(t, slot);
+        waitKbdReady(100);
         stepProgress(1);
     }
     progress.setCaption("");
     view_.hideProgress();
 
-    dialog().SetShowProgress(true);
+    dialog().setShowProgress(true);
     try {
         const KbdActionFrame::Step step(frame_, "sending the package");
         item.send();
     } catch (...) {
         for (type::id t = type::UserTone; t <= type::Smf; t = static_cast<type::id>(t + 1))
-            if (listedFolder(t))
+            if (listedSlots(t))
                 rereadAfterFailure(t, packageSlots(t));
         throw;
     }
     // The refresh shows the list's own progress, not the dialog's window per query.
-    dialog().SetShowProgress(false);
-    RefreshKbdData();
-    CloseMidiDialog();
+    dialog().setShowProgress(false);
+    refreshKbdData();
+    closeMidiDialog();
 }
 
 void DataManager::sendReread(KbdData& item, type::id type,
                              const std::vector<KbdDataAttributePtr>& records) {
-    dialog().SetShowProgress(true);
+    dialog().setShowProgress(true);
     try {
         const KbdActionFrame::Step step(frame_, "sending " + std::string(typeLabels[type]) + " " +
                                                     std::to_string(item.position()));
@@ -268,26 +268,26 @@ bool DataManager::askBeforeReplacing(type::id type, const KbdDataAttributePtr& t
 }
 
 std::vector<KbdDataAttributePtr> DataManager::packageSlots(type::id type) const {
-    const KbdDataAttributeFolder* folder = listedFolder(type);
-    if (!folder)
+    const KbdDataAttributeList* listed = listedSlots(type);
+    if (!listed)
         return {};
     // Of the data types a package fills, the drum groups give it their last
     // slot, the others their last ten; songs none.
     const std::size_t count = type == type::UserDrumWithWave ? 1 : type == type::Song ? 0 : 10;
-    const std::size_t first = folder->size() > count ? folder->size() - count : 0;
-    return {folder->begin() + static_cast<std::ptrdiff_t>(first), folder->end()};
+    const std::size_t first = listed->size() > count ? listed->size() - count : 0;
+    return {listed->begin() + static_cast<std::ptrdiff_t>(first), listed->end()};
 }
 
 void DataManager::finishSlotSend(KbdDataAttribute& target, const KbdData& item) {
     target.name = item.name();
     target.size = item.size();
     target.known = true;
-    CloseMidiDialog();
-    ShowKbdList();
-    OpenMidiDialog(false);
-    QueryFreeMemory();
-    CloseMidiDialog();
-    ShowMemoryBar();
+    closeMidiDialog();
+    showKbdList();
+    openMidiDialog(false);
+    queryFreeMemory();
+    closeMidiDialog();
+    showMemoryBar();
 }
 
 KbdDataAttributePtr DataManager::sendTarget(int kbdRow) {

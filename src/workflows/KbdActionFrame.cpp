@@ -2,7 +2,7 @@
 
 #include "core/Exception.h"
 #include "link/MidiDialogFactory.h"
-#include "link/TQelMidiDialog.h"
+#include "link/QelMidiDialog.h"
 #include "model/CurrentMidiDialog.h"
 
 #include <QEventLoop>
@@ -28,8 +28,8 @@ void KbdActionFrame::openMidiDialog(bool showProgress) {
     setCurrentMidiDialog(dialog_.get());
     // A port that failed to open failed before any step.
     checkMidiError();
-    dialog_->SetStep(step_);
-    dialog_->SetShowProgress(showProgress);
+    dialog_->setStep(step_);
+    dialog_->setShowProgress(showProgress);
 }
 
 void KbdActionFrame::closeMidiDialog() {
@@ -42,7 +42,7 @@ void KbdActionFrame::closeMidiDialog() {
 void KbdActionFrame::destroyDialog() {
     if (!dialog_)
         return;
-    IQelMidiDialog* const closing = dialog_.get();
+    MidiDialog* const closing = dialog_.get();
     // A dialog that is still waiting for the keyboard is kept (the factory
     // refuses to destroy it); the next outermost open reuses it and its close
     // destroys it.
@@ -55,7 +55,7 @@ void KbdActionFrame::destroyDialog() {
 void KbdActionFrame::setStep(std::string text) {
     step_ = std::move(text);
     if (dialog_)
-        dialog_->SetStep(step_);
+        dialog_->setStep(step_);
 }
 
 KbdActionFrame::Step::Step(KbdActionFrame& frame, std::string text)
@@ -75,7 +75,7 @@ void KbdActionFrame::checkMidiError() const {
 void KbdActionFrame::waitKbdReady(int limit) {
     if (!dialog_)
         throw Exception("The MIDI connection to the keyboard is not open");
-    IQelMidiDialog& dialog = *dialog_;
+    MidiDialog& dialog = *dialog_;
     const Step waiting(*this, "waiting for the keyboard to be ready");
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + readinessLimit_;
@@ -84,8 +84,8 @@ void KbdActionFrame::waitKbdReady(int limit) {
     // has no window of its own to ask.
     const auto cancelled = [&dialog] { return dialog.cancelRequested(); };
     struct Bounded {
-        IQelMidiDialog& dialog;
-        Bounded(IQelMidiDialog& d, Clock::time_point at) : dialog(d) { d.setDeadline(at); }
+        MidiDialog& dialog;
+        Bounded(MidiDialog& d, Clock::time_point at) : dialog(d) { d.setDeadline(at); }
         ~Bounded() { dialog.setDeadline(Clock::time_point::max()); }
     } bounded(dialog, deadline);
     for (int attempt = 0; attempt < 2 * limit && Clock::now() < deadline; ++attempt) {
@@ -93,8 +93,8 @@ void KbdActionFrame::waitKbdReady(int limit) {
             throw Exception("Cancelled");
         std::int32_t code = 0;
         try {
-            dialog.GetModel();
-            code = dialog.GetErrorCode();
+            dialog.getModel();
+            code = dialog.getErrorCode();
         } catch (const Exception&) {
             // A malformed answer counts as no answer: the keyboard is still busy.
             code = -1;

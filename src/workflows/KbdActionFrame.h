@@ -11,7 +11,7 @@
 // clears the reference, under the outer action: only the outermost close does.
 // Everything runs on the thread that owns the Qt event loop.
 
-#include "link/IQelMidiDialog.h"
+#include "link/MidiDialog.h"
 
 #include <chrono>
 #include <functional>
@@ -23,7 +23,7 @@ namespace qel {
 class KbdActionFrame {
 public:
     // Makes a new MIDI dialog with its ports open; it is never null.
-    using DialogMaker = std::function<std::unique_ptr<IQelMidiDialog>()>;
+    using DialogMaker = std::function<std::unique_ptr<MidiDialog>()>;
 
     explicit KbdActionFrame(DialogMaker makeDialog);
     // Closes a dialog that is still open.
@@ -31,7 +31,7 @@ public:
     KbdActionFrame(const KbdActionFrame&) = delete;
     KbdActionFrame& operator=(const KbdActionFrame&) = delete;
 
-    // OpenMidiDialog. With no dialog open: makes one, makes it the program's
+    // openMidiDialog. With no dialog open: makes one, makes it the program's
     // current dialog, checks its error code (a port that failed to open throws
     // Exception with the dialog's text; the dialog stays open until the
     // matching close), then sets whether it shows its progress window. With a
@@ -39,26 +39,26 @@ public:
     // close is needed.
     void openMidiDialog(bool showProgress);
 
-    // CloseMidiDialog. The close that matches the outermost open destroys the
+    // closeMidiDialog. The close that matches the outermost open destroys the
     // dialog and clears the program's reference; an inner close only counts.
     // A close without an open does nothing.
     void closeMidiDialog();
 
     // The open dialog, or null.
-    IQelMidiDialog* dialog() const { return dialog_.get(); }
+    MidiDialog* dialog() const { return dialog_.get(); }
 
-    // CheckMidiError: throws Exception with the open dialog's text for its
+    // checkMidiError: throws Exception with the open dialog's text for its
     // error code when its last operation failed.
     void checkMidiError() const;
 
-    // WaitKbdReady: asks the keyboard its model until it answers without
+    // waitKbdReady: asks the keyboard its model until it answers without
     // error, at most 2 * limit times, with a pause between two attempts; an
     // attempt that throws counts as failed. Throws Exception "MIDI TIMEOUT"
     // when no attempt succeeded, and at the latest when the readiness limit
     // has passed: attempts that get no answer each wait the reply time-out,
     // and 200 of them would hold the program for half an hour. The last
-    // attempt is cut short at the limit too (IQelMidiDialog::setDeadline).
-    // A cancel request (IQelMidiDialog::cancelRequested) ends the attempt and
+    // attempt is cut short at the limit too (MidiDialog::setDeadline).
+    // A cancel request (MidiDialog::cancelRequested) ends the attempt and
     // the pause it comes in, and throws Exception "Cancelled". Its step is
     // "waiting for the keyboard to be ready". Needs an open dialog.
     void waitKbdReady(int limit);
@@ -114,7 +114,7 @@ private:
     void setStep(std::string text);
 
     DialogMaker makeDialog_;
-    std::unique_ptr<IQelMidiDialog> dialog_;
+    std::unique_ptr<MidiDialog> dialog_;
     std::string step_;
     int openCount_ = 0;
     int actions_ = 0;

@@ -44,10 +44,10 @@ public:
 };
 
 // The model code one request on `dialog` gets, or 0 for no usable answer.
-std::uint16_t askModel(IQelMidiDialog& dialog) {
+std::uint16_t askModel(MidiDialog& dialog) {
     try {
-        const std::uint16_t code = dialog.GetModel();
-        if (dialog.GetErrorCode() != 0 || command::findModel(code) == nullptr)
+        const std::uint16_t code = dialog.getModel();
+        if (dialog.getErrorCode() != 0 || command::findModel(code) == nullptr)
             return 0;
         return code;
     } catch (const std::exception&) {
@@ -64,10 +64,10 @@ std::uint16_t modelOfPair(const MidiDialogEnvironment& environment, const MidiPa
     if (!settings.writeString(settings::midiKey, settings::inputDeviceValue, pair.input) ||
         !settings.writeString(settings::midiKey, settings::outputDeviceValue, pair.output))
         return 0;
-    std::unique_ptr<IQelMidiDialog> dialog = createMidiDialog(environment);
+    std::unique_ptr<MidiDialog> dialog = createMidiDialog(environment);
     std::uint16_t model = 0;
-    if (dialog->GetErrorCode() == 0) {
-        dialog->SetShowProgress(false);
+    if (dialog->getErrorCode() == 0) {
+        dialog->setShowProgress(false);
         const std::uint16_t first = askModel(*dialog);
         if (first != 0 && askModel(*dialog) == first)
             model = first;

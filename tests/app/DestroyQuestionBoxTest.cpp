@@ -181,7 +181,7 @@ TEST(DestroyQuestionBox, ShowsEveryLostLineInAListThatScrolls) {
 // ---- the window asking it ----
 
 TEST(FormMainAsking, AsksWithTheBoxAndItsBackUpUsesTheWindowsFolderChooser) {
-    TFormMain window(MidiDialogEnvironment{}, QString());
+    FormMain window(MidiDialogEnvironment{}, QString());
     QWidget* chooserParent = nullptr;
     window.setFolderChooser([&](QWidget* parent, const QString&) {
         chooserParent = parent;
@@ -196,7 +196,7 @@ TEST(FormMainAsking, AsksWithTheBoxAndItsBackUpUsesTheWindowsFolderChooser) {
 }
 
 TEST(FormMainAsking, ATestCanAnswerInsteadOfTheBox) {
-    TFormMain window(MidiDialogEnvironment{}, QString());
+    FormMain window(MidiDialogEnvironment{}, QString());
     std::vector<DestroyQuestion> asked;
     window.setDestroyAsker([&](const DestroyQuestion& question) {
         asked.push_back(question);

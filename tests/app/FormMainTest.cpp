@@ -121,7 +121,7 @@ protected:
         MidiDialogEnvironment environment;
         environment.driver = driver;
         environment.replyTimeout = 2000ms;
-        window = std::make_unique<TFormMain>(environment, registry);
+        window = std::make_unique<FormMain>(environment, registry);
         window->setPreferencesOpener([this](QWidget*) {
             ++preferencesShown;
             registry::Registry(registry).createKey(settings::midiKey);
@@ -147,11 +147,11 @@ protected:
     std::vector<DestroyQuestion> questions;
     std::function<void()> duringWait;
     int preferencesShown = 0;
-    std::unique_ptr<TFormMain> window;
+    std::unique_ptr<FormMain> window;
 };
 
 TEST_F(MainWindow, StartsWithUserToneAndEverythingThatNeedsAListDisabled) {
-    window->FormCreate();
+    window->formCreate();
     EXPECT_EQ(preferencesShown, 0);
     EXPECT_EQ(window->windowTitle(), "TQ-7400 Music Data Management Software");
     ASSERT_EQ(window->dataTypeBox()->count(), 10) << "ALL USER DATA is not offered";
@@ -180,14 +180,14 @@ protected:
 };
 
 TEST_F(FirstStart, OpensThePreferencesBeforeTheWindowOnlyOnce) {
-    window->FormCreate();
+    window->formCreate();
     EXPECT_EQ(preferencesShown, 1);
-    window->FormCreate(); // the key exists now, even had the user cancelled
+    window->formCreate(); // the key exists now, even had the user cancelled
     EXPECT_EQ(preferencesShown, 1);
 }
 
 TEST_F(FirstStart, TheRealPreferencesCancelledStillMarkTheFirstStartDone) {
-    window = std::make_unique<TFormMain>(MidiDialogEnvironment{}, registry);
+    window = std::make_unique<FormMain>(MidiDialogEnvironment{}, registry);
     bool shown = false;
     std::function<void()> cancel = [&] {
         QWidget* dialog = QApplication::activeModalWidget();
@@ -199,7 +199,7 @@ TEST_F(FirstStart, TheRealPreferencesCancelledStillMarkTheFirstStartDone) {
         qobject_cast<QDialog*>(dialog)->reject();
     };
     QTimer::singleShot(0, cancel);
-    window->FormCreate();
+    window->formCreate();
     EXPECT_TRUE(shown);
     EXPECT_TRUE(registry::Registry(registry).keyExists(settings::midiKey));
     EXPECT_FALSE(registry::Registry(registry)
@@ -216,18 +216,18 @@ TEST_F(FirstStart, ACorruptSettingsFileIsKeptAsideAndReportedOnce) {
     }
     MessageBoxAnswer answer;
     answer.arm();
-    window->FormCreate();
+    window->formCreate();
     ASSERT_TRUE(answer.seen);
     EXPECT_EQ(answer.caption, QApplication::applicationName());
     EXPECT_TRUE(answer.text.contains(".bad")) << answer.text.toStdString();
     EXPECT_TRUE(QFile::exists(registry + ".bad"));
     EXPECT_EQ(preferencesShown, 1) << "the program starts with default settings";
-    window->FormCreate(); // reported once
+    window->formCreate(); // reported once
     EXPECT_EQ(preferencesShown, 1);
 }
 
 TEST_F(MainWindow, DeleteServesTypes3457And8Only) {
-    window->FormCreate();
+    window->formCreate();
     for (int t = 0; t < 10; ++t) {
         chooseType(t);
         EXPECT_EQ(window->action("DeleteKbdData")->isEnabled(),
@@ -237,7 +237,7 @@ TEST_F(MainWindow, DeleteServesTypes3457And8Only) {
 }
 
 TEST_F(MainWindow, UpdateListFillsTheKeyboardTabAndSwitchingTabsRebindsSendAndReceive) {
-    window->FormCreate();
+    window->formCreate();
     window->action("UpdateKbdList")->trigger();
     EXPECT_EQ(window->kbdList()->topLevelItemCount(), 100);
     EXPECT_EQ(window->kbdList()->topLevelItem(0)->text(1), "600");
@@ -266,7 +266,7 @@ TEST_F(MainWindow, UpdateListFillsTheKeyboardTabAndSwitchingTabsRebindsSendAndRe
 }
 
 TEST_F(MainWindow, TheMidiLogShowsTheTrafficOnlyWhileItIsOpen) {
-    window->FormCreate();
+    window->formCreate();
     window->action("UpdateThisType")->trigger();
     window->action("MidiLog")->trigger();
     ASSERT_TRUE(window->midiLogWindow()->isVisible());
@@ -288,7 +288,7 @@ TEST_F(MainWindow, TheMidiLogShowsTheTrafficOnlyWhileItIsOpen) {
 }
 
 TEST_F(MainWindow, DeleteEmptiesTheSelectedSlot) {
-    window->FormCreate();
+    window->formCreate();
     window->action("UpdateKbdList")->trigger();
     chooseType(type::UserRhythm);
     ASSERT_NE(window->kbdList()->topLevelItem(0)->text(3), "0");
@@ -321,7 +321,7 @@ TEST_F(MainWindow, TheTwoErrorDisplays) {
 }
 
 TEST_F(MainWindow, AFailedReceiveShowsItsTextAsAlwaysAndItsStepAsTheDetail) {
-    window->FormCreate();
+    window->formCreate();
     window->show();
     window->action("UpdateKbdList")->trigger();
     chooseType(type::UserRhythm);
@@ -341,7 +341,7 @@ TEST_F(MainWindow, AFailedReceiveShowsItsTextAsAlwaysAndItsStepAsTheDetail) {
 }
 
 TEST_F(MainWindow, AnUnknownKeyboardShowsUnderErrorAndGivesTheButtonsBack) {
-    window->FormCreate();
+    window->formCreate();
     kbdsim::Options options = simulator->options();
     options.modelCode = 9;
     simulator->setOptions(options);
@@ -357,7 +357,7 @@ TEST_F(MainWindow, AnUnknownKeyboardShowsUnderErrorAndGivesTheButtonsBack) {
 }
 
 TEST_F(MainWindow, WhileUpdateListWaitsNothingNestsAndTheWindowClosesAfterwards) {
-    window->FormCreate();
+    window->formCreate();
     window->show();
     int handled = 0;
     duringWait = [&] {
@@ -388,7 +388,7 @@ TEST_F(MainWindow, WhileUpdateListWaitsNothingNestsAndTheWindowClosesAfterwards)
 }
 
 TEST_F(MainWindow, ReceiveAndSendThroughTheButtonsMoveItemsIntoOtherSlots) {
-    window->FormCreate();
+    window->formCreate();
     window->show();
     window->action("UpdateKbdList")->trigger();
     const kbdsim::KeyboardMemory original = simulator->memory();
@@ -424,7 +424,7 @@ TEST_F(MainWindow, ReceiveAndSendThroughTheButtonsMoveItemsIntoOtherSlots) {
 }
 
 TEST_F(MainWindow, SendOnTheDiskTabSaysThatItIsNotProvided) {
-    window->FormCreate();
+    window->formCreate();
     window->action("UpdateKbdList")->trigger();
     window->kbdPages()->setCurrentIndex(2);
     ASSERT_EQ(window->kbdPages()->currentIndex(), 2);
@@ -461,7 +461,7 @@ TEST_P(ExitAfterAFailure, EndsTheProgram) {
         ASSERT_EQ(driver->openInput(0, 256, {}, heldElsewhere), 0u);
         break;
     }
-    window->FormCreate();
+    window->formCreate();
     window->show();
     {
         EveryMessageBox answers;
@@ -495,7 +495,7 @@ INSTANTIATE_TEST_SUITE_P(MainWindow, ExitAfterAFailure,
 TEST_F(MainWindow, ACloseAskedForDuringInitializeHappensOnceItHasEnded) {
     registry::Registry(registry).writeString(settings::midiKey, settings::inputDeviceValue,
                                              "Gone Keyboard");
-    window->FormCreate();
+    window->formCreate();
     window->show();
     // The desktop closes every window (a logout) while Initialize shows that
     // the device is missing. Initialize keeps the buttons as they are, so the
@@ -513,7 +513,7 @@ TEST_F(MainWindow, ACloseAskedForDuringInitializeHappensOnceItHasEnded) {
 }
 
 TEST_F(MainWindow, ACloseThatHappenedIsNotRepeatedAfterTheNextAction) {
-    window->FormCreate();
+    window->formCreate();
     window->show();
     duringWait = [&] { window->close(); };
     window->action("UpdateThisType")->trigger();
@@ -538,7 +538,7 @@ struct DeviceChange {
 class PreferencesClosed : public MainWindow, public testing::WithParamInterface<DeviceChange> {};
 
 TEST_P(PreferencesClosed, ClearTheKeyboardListOnlyWhenTheDevicesChanged) {
-    window->FormCreate();
+    window->formCreate();
     window->action("UpdateKbdList")->trigger();
     chooseType(type::Song);
     const int rows = window->kbdList()->topLevelItemCount();

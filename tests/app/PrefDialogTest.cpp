@@ -71,9 +71,9 @@ protected:
     void store(const char* key, const char* name, const std::string& text) {
         ASSERT_TRUE(stored().writeString(key, name, text));
     }
-    std::unique_ptr<TPrefDialog> open(std::shared_ptr<midi::Driver> driver = threeDevices(),
-                                      std::chrono::milliseconds findTimeout = 1500ms) {
-        return std::make_unique<TPrefDialog>(nullptr, location(), std::move(driver), findTimeout);
+    std::unique_ptr<PrefDialog> open(std::shared_ptr<midi::Driver> driver = threeDevices(),
+                                     std::chrono::milliseconds findTimeout = 1500ms) {
+        return std::make_unique<PrefDialog>(nullptr, location(), std::move(driver), findTimeout);
     }
     // A folder inside the scratch folder, made on disk; its path without a final '/'.
     std::string makeFolder(const std::string& relative) {
@@ -116,7 +116,7 @@ TEST_F(PrefDialogTest, ShowsCentredOnItsOwner) {
     QWidget owner;
     owner.setGeometry(200, 150, 800, 600);
     owner.show();
-    TPrefDialog dialog(&owner, location(), threeDevices());
+    PrefDialog dialog(&owner, location(), threeDevices());
     dialog.show();
     EXPECT_LE((dialog.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(),
               4);
@@ -188,7 +188,7 @@ TEST_F(PrefDialogTest, WithoutDevicesOkStoresNoDeviceAndKeepsTheStoredNames) {
     auto dialog = open(noDevices());
     EXPECT_EQ(dialog->inputList()->count(), 0);
     EXPECT_EQ(dialog->inputList()->currentIndex(), -1);
-    EXPECT_NO_THROW(dialog->OkBtnClick());
+    EXPECT_NO_THROW(dialog->okBtnClick());
     EXPECT_EQ(value(keys::midiKey, keys::inputDeviceValue), "Old In");
     EXPECT_EQ(value(keys::midiKey, keys::outputDeviceValue), std::nullopt);
     EXPECT_TRUE(value(keys::programKey, keys::directoryValue).has_value())
@@ -241,10 +241,10 @@ TEST_F(PrefDialogTest, OkFailsClearlyWhenTheSettingsCannotBeWritten) {
     const std::string blocker = folder / "not-a-folder";
     { std::ofstream(blocker) << "x"; }
     const QString location = QString::fromStdString(blocker + "/registry.json");
-    TPrefDialog dialog(nullptr, location, threeDevices());
+    PrefDialog dialog(nullptr, location, threeDevices());
     EXPECT_EQ(dialog.inputList()->currentText(), "Port A");
     try {
-        dialog.OkBtnClick();
+        dialog.okBtnClick();
         FAIL() << "no exception";
     } catch (const Exception& e) {
         EXPECT_EQ(e.message(), "Can't write the settings: " + location.toStdString());
@@ -293,21 +293,21 @@ TEST_P(DirectoryChooser, GivesTheDirectoryOkStores) {
     store(keys::programKey, keys::directoryValue, base + "/" + c.storedDirectory);
     auto dialog = open();
     OnNextModal driveChooser([&](QWidget* modal) {
-        auto* chooser = dynamic_cast<TPrefDirectoryDialog*>(modal);
+        auto* chooser = dynamic_cast<PrefDirectoryDialog*>(modal);
         ASSERT_NE(chooser, nullptr);
         EXPECT_EQ(chooser->windowTitle(), "Directory");
         if (!c.clicked.empty()) {
             const QModelIndex entry =
                 chooser->folders()->index(QString::fromStdString(base + "/" + c.clicked));
             ASSERT_TRUE(entry.isValid());
-            chooser->DirListClick(entry);
+            chooser->dirListClick(entry);
         }
         (c.confirm ? chooser->okButton() : chooser->cancelButton())->click();
     });
-    dialog->DirectoryBrowseButtonClick();
+    dialog->directoryBrowseButtonClick();
     ASSERT_TRUE(driveChooser.ran());
     EXPECT_EQ(dialog->directoryEdit()->text().toStdString(), base + "/" + c.result);
-    dialog->OkBtnClick();
+    dialog->okBtnClick();
     EXPECT_EQ(value(keys::programKey, keys::directoryValue), base + "/" + c.result);
 }
 
@@ -330,7 +330,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PrefDialogTest, TheChooserOpensAtThePathAndOnlyAClickChooses) {
     const QString data = QString::fromStdString(makeFolder("data/songs"));
     const QString elsewhere = QString::fromStdString(makeFolder("elsewhere"));
-    TPrefDirectoryDialog chooser(nullptr);
+    PrefDirectoryDialog chooser(nullptr);
     chooser.setInitialPath(data);
     EXPECT_EQ(chooser.driveSelector()->drive(), DriveSelector::driveOf(data));
     EXPECT_EQ(chooser.folders()->filePath(chooser.tree()->currentIndex()), data);
@@ -342,7 +342,7 @@ TEST_F(PrefDialogTest, TheChooserOpensAtThePathAndOnlyAClickChooses) {
     EXPECT_EQ(chooser.folders()->filePath(chooser.tree()->rootIndex()), elsewhere);
     EXPECT_EQ(chooser.resultPath(), data + "/");
 
-    chooser.DirListClick(chooser.folders()->index(elsewhere));
+    chooser.dirListClick(chooser.folders()->index(elsewhere));
     EXPECT_EQ(chooser.resultPath(), elsewhere + "/");
 }
 
@@ -350,7 +350,7 @@ TEST_F(PrefDialogTest, TheChooserShowsFoldersOnly) {
     const QString data = QString::fromStdString(makeFolder("data"));
     { std::ofstream(folder / "data/TONE.VDF") << "x"; }
     makeFolder("data/songs");
-    TPrefDirectoryDialog chooser(nullptr);
+    PrefDirectoryDialog chooser(nullptr);
     chooser.setInitialPath(data);
     const QModelIndex at = chooser.folders()->index(data);
     ASSERT_TRUE(at.isValid());
@@ -476,7 +476,7 @@ TEST_P(FindKeyboardFound, ShowsThePairAndTheModelAndSelectsThemOnlyOnOk) {
     store(keys::midiKey, keys::outputDeviceValue, "Port A");
     auto dialog = open(silentPortAndKeyboard(), 1500ms);
     FoundQuestion question(GetParam().answer);
-    dialog->FindKeyboardButtonClick();
+    dialog->findKeyboardButtonClick();
     const QString found = QString::fromStdString("Found a TQ-7400 on \"" + keyboardName +
                                                  "\" / \"" + keyboardName + "\".");
     EXPECT_EQ(question.title, "Find Keyboard");
@@ -502,7 +502,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, FindKeyboardFound,
 
 TEST_F(PrefDialogTest, FindKeyboardSurvivesItsDialogGoingWhileItsQuestionIsUp) {
     auto dialog = open(silentPortAndKeyboard(), 1500ms);
-    TPrefDialog* searching = dialog.get();
+    PrefDialog* searching = dialog.get();
     QElapsedTimer clock;
     clock.start();
     std::function<void()> closeAll = [&] {
@@ -512,7 +512,7 @@ TEST_F(PrefDialogTest, FindKeyboardSurvivesItsDialogGoingWhileItsQuestionIsUp) {
             QTimer::singleShot(5, closeAll);
     };
     QTimer::singleShot(0, closeAll);
-    searching->FindKeyboardButtonClick(); // returns without touching the gone dialog
+    searching->findKeyboardButtonClick(); // returns without touching the gone dialog
     EXPECT_EQ(dialog, nullptr);
 }
 
@@ -522,7 +522,7 @@ TEST_F(PrefDialogTest, FindKeyboardSaysSoWhenNoneAnswersAndKeepsTheSelection) {
     backends.push_back(silentDevice("Port B"));
     store(keys::midiKey, keys::inputDeviceValue, "Port B");
     auto dialog = open(std::make_shared<midi::Driver>(std::move(backends)), 100ms);
-    dialog->FindKeyboardButtonClick();
+    dialog->findKeyboardButtonClick();
     EXPECT_TRUE(dialog->findKeyboardStatus()->text().startsWith(
         "No keyboard answered on any of the 4 input and output pairs"))
         << dialog->findKeyboardStatus()->text().toStdString();
@@ -548,7 +548,7 @@ TEST_F(PrefDialogTest, FindKeyboardStopsWhenItsProgressWindowIsCancelled) {
         EXPECT_FALSE(dialog->okButton()->isEnabled()) << "no OK while the search runs";
         progress->cancel();
     });
-    dialog->FindKeyboardButtonClick();
+    dialog->findKeyboardButtonClick();
     ASSERT_TRUE(cancel.ran());
     EXPECT_EQ(dialog->findKeyboardStatus()->text(),
               "The search was stopped; the selection is unchanged.");
@@ -558,16 +558,16 @@ TEST_F(PrefDialogTest, FindKeyboardStopsWhenItsProgressWindowIsCancelled) {
 
 TEST_F(PrefDialogTest, FindKeyboardSurvivesItsDialogGoingDuringTheSearch) {
     auto dialog = open(threeSilentDevices(), 1500ms);
-    TPrefDialog* searching = dialog.get();
+    PrefDialog* searching = dialog.get();
     OnNextModal closeAll([&](QWidget*) { dialog.reset(); });
-    searching->FindKeyboardButtonClick(); // returns without touching the gone dialog
+    searching->findKeyboardButtonClick(); // returns without touching the gone dialog
     ASSERT_TRUE(closeAll.ran());
     EXPECT_EQ(dialog, nullptr);
 }
 
 TEST_F(PrefDialogTest, FindKeyboardWithoutDevicesSaysThereAreNone) {
     auto dialog = open(noDevices(), 100ms);
-    dialog->FindKeyboardButtonClick();
+    dialog->findKeyboardButtonClick();
     EXPECT_TRUE(dialog->findKeyboardStatus()->text().contains("no MIDI input and output devices"))
         << dialog->findKeyboardStatus()->text().toStdString();
 }

@@ -7,7 +7,7 @@ namespace qel {
 namespace {
 
 TEST(Catalogue, CategoryTablesHoldSeventeenEntriesInValueOrder) {
-    EXPECT_STREQ(categoryNames[category::Timber], "Timber");
+    EXPECT_STREQ(categoryNames[category::Timbre], "Timber");
     EXPECT_STREQ(categoryNames[category::WaveData], "Wave Data");
     EXPECT_STREQ(categoryNames[category::SMF], "SMF");
     EXPECT_STREQ(groupCaptions[category::Voice], "TONE WITH WAVE");

@@ -27,9 +27,9 @@ KeyboardSession::KeyboardSession() : simulator_(std::make_shared<kbdsim::Keyboar
     settings.writeString(key, "OutputDevice", kbdsim::virtualKeyboardName);
 
     dialog_ = createMidiDialog(environment);
-    if (dialog_->GetErrorCode() != 0)
+    if (dialog_->getErrorCode() != 0)
         throw Exception("the virtual keyboard did not open: " +
-                        dialog_->GetErrorText(dialog_->GetErrorCode()));
+                        dialog_->getErrorText(dialog_->getErrorCode()));
     setCurrentMidiDialog(dialog_.get());
 }
 

@@ -5,7 +5,7 @@
 // open dialog for the keyboard data items, and a temporary data directory.
 
 #include "kbdsim/KeyboardSimulator.h"
-#include "link/IQelMidiDialog.h"
+#include "link/MidiDialog.h"
 
 #include <QTemporaryDir>
 #include <memory>
@@ -21,7 +21,7 @@ public:
     KeyboardSession& operator=(const KeyboardSession&) = delete;
 
     kbdsim::KeyboardSimulator& keyboard() { return *simulator_; }
-    IQelMidiDialog& dialog() { return *dialog_; }
+    MidiDialog& dialog() { return *dialog_; }
     // The data directory, ending with '/'.
     const std::string& directory() const { return directory_; }
 
@@ -29,7 +29,7 @@ private:
     QTemporaryDir folder_;
     std::string directory_;
     std::shared_ptr<kbdsim::KeyboardSimulator> simulator_;
-    std::unique_ptr<IQelMidiDialog> dialog_;
+    std::unique_ptr<MidiDialog> dialog_;
 };
 
 } // namespace qel::test

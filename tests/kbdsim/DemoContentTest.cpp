@@ -50,7 +50,7 @@ TEST(SlotLayout, UserSlotBoundaries) {
         {category::Registration, 32, 63},
         {category::Song, 0, 4},
         {category::SMF, 0, 199},
-        {category::Timber, 520, 539},
+        {category::Timbre, 520, 539},
         {category::Voice, 950, 1029},
         {category::Drum, 17, 20},
         {category::Inst, 240, 751},
@@ -72,8 +72,8 @@ TEST(SlotLayout, UserSlotBoundaries) {
 TEST(DemoContent, GroupBlocksReferToTheBlocksOfTheirOwnGroup) {
     KeyboardMemory memory;
     fillDemoContent(memory);
-    EXPECT_EQ(wordAt(*memory.data(category::Tone, 850), 44), "02 08"); // Timber 520
-    const Bytes& timber = *memory.data(category::Timber, 520);
+    EXPECT_EQ(wordAt(*memory.data(category::Tone, 850), 44), "02 08"); // Timbre 520
+    const Bytes& timber = *memory.data(category::Timbre, 520);
     for (std::size_t j = 0; j < 4; ++j) // Voices 950..953
         EXPECT_EQ((timber[16 + 6 * j] << 8 | timber[17 + 6 * j]) & 0x3FFF, 950 + j);
     const Bytes& voice = *memory.data(category::Voice, 951);

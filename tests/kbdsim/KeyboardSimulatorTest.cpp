@@ -87,7 +87,7 @@ TEST(KeyboardSimulator, ReceivingAnItemOfEveryCategoryGivesItsStoredBytes) {
         std::uint16_t number;
     };
     const Case cases[] = {
-        {category::Tone, 750},        {category::Tone, 850},         {category::Timber, 520},
+        {category::Tone, 750},        {category::Tone, 850},         {category::Timbre, 520},
         {category::Drum, 17},         {category::Voice, 950},        {category::Inst, 240},
         {category::Wave, 800},        {category::WaveData, 800},     {category::WaveData, 2080},
         {category::DSP, 100},         {category::Song, 0},           {category::Rhythm, 141},
@@ -203,7 +203,7 @@ TEST(KeyboardSimulator, ListedNamesAgreeWithTheNameBytesInsideTheData) {
     const Case cases[] = {
         {category::Tone, 750, 96, 36, "DEMO TN1"},
         {category::Tone, 850, 96, 36, "DEMO TW1"},
-        {category::Timber, 520, 0, 0, "DEMO TW1"},
+        {category::Timbre, 520, 0, 0, "DEMO TW1"},
         {category::Drum, 17, 0, 0, "DEMO DW1"},
         {category::DSP, 101, 48, 0, "DEMO DS2"},
         {category::DrawbarOrgan, 100, 48, 58, "DEMO DB1"},

@@ -73,7 +73,7 @@ public:
         settings.writeString(midiSettingsKey, "OutputDevice", output);
     }
 
-    std::unique_ptr<IQelMidiDialog> create() { return createMidiDialog(environment); }
+    std::unique_ptr<MidiDialog> create() { return createMidiDialog(environment); }
 
     QTemporaryDir folder;
     std::shared_ptr<ViewLog> view;

@@ -51,7 +51,7 @@ protected:
 
     std::unique_ptr<test::JackServer> server;
     std::unique_ptr<test::Program> simulator;
-    std::unique_ptr<IQelMidiDialog> dialog;
+    std::unique_ptr<MidiDialog> dialog;
 };
 
 TEST_F(DialogOverJack, ListsReceivesAndSendsItemsWithTheStoredPortNames) {
@@ -64,36 +64,36 @@ TEST_F(DialogOverJack, ListsReceivesAndSendsItemsWithTheStoredPortNames) {
     test::DialogBench bench(driver, 5000ms);
     bench.storeDevices(keyboardOut, keyboardIn);
     dialog = bench.create();
-    ASSERT_EQ(dialog->GetErrorCode(), 0) << dialog->GetErrorText(dialog->GetErrorCode());
+    ASSERT_EQ(dialog->getErrorCode(), 0) << dialog->getErrorText(dialog->getErrorCode());
     ASSERT_TRUE(bench.view->errors.empty());
 
     // Listing, as the keyboard list refresh does it.
-    dialog->BeginCommunication();
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
-    EXPECT_EQ(dialog->GetModel(), 3);
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
-    const std::string toneName = dialog->GetDataName(2, 750);
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    dialog->beginCommunication();
+    ASSERT_EQ(dialog->getErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 3);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
+    const std::string toneName = dialog->getDataName(2, 750);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
     EXPECT_EQ(toneName.size(), 8u);
 
     // An SMF of the demo content, several blocks long.
-    const std::int32_t size = dialog->GetDataSize(16, 2);
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    const std::int32_t size = dialog->getDataSize(16, 2);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
     ASSERT_GT(size, 256);
     Bytes item(static_cast<std::size_t>(size));
-    EXPECT_EQ(dialog->ReceiveData(16, 2, item), item.size());
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->receiveData(16, 2, item), item.size());
+    ASSERT_EQ(dialog->getErrorCode(), 0);
     EXPECT_EQ(Bytes(item.begin(), item.begin() + 4), (Bytes{'M', 'T', 'h', 'd'}));
 
     // Sent back into another slot with a name, then read again.
-    dialog->SendData(16, 20, item);
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
-    dialog->SendDataName(16, 20, "JACK RTT");
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
-    EXPECT_EQ(dialog->GetDataName(16, 20), "JACK RTT");
+    dialog->sendData(16, 20, item);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
+    dialog->sendDataName(16, 20, "JACK RTT");
+    ASSERT_EQ(dialog->getErrorCode(), 0);
+    EXPECT_EQ(dialog->getDataName(16, 20), "JACK RTT");
     Bytes back(item.size());
-    EXPECT_EQ(dialog->ReceiveData(16, 20, back), back.size());
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->receiveData(16, 20, back), back.size());
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     EXPECT_EQ(back, item);
 }
 
@@ -122,12 +122,12 @@ TEST_F(DialogOverJack, AServerThatStopsMidTransferEndsItWithAnError) {
             bench.view, [&] { EXPECT_TRUE(server->stop()) << server->output(); });
     };
     dialog = bench.create();
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
-    const std::int32_t size = dialog->GetDataSize(16, 2);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
+    const std::int32_t size = dialog->getDataSize(16, 2);
     ASSERT_GT(size, 256) << "an item of several blocks";
     Bytes item(static_cast<std::size_t>(size));
-    const std::size_t received = dialog->ReceiveData(16, 2, item);
-    EXPECT_NE(dialog->GetErrorCode(), 0);
+    const std::size_t received = dialog->receiveData(16, 2, item);
+    EXPECT_NE(dialog->getErrorCode(), 0);
     EXPECT_LT(received, item.size());
     dialog.reset();
 

@@ -72,11 +72,11 @@ Bytes pattern(std::size_t size) {
 
 TEST_F(VirtualKeyboard, BeginCommunicationAndGetModelSendTheirExactBytes) {
     auto dialog = bench.create();
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
-    dialog->BeginCommunication();
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
-    EXPECT_EQ(dialog->GetModel(), 3);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
+    dialog->beginCommunication();
+    EXPECT_EQ(dialog->getErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 3);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(toHex(sent[0]), "F0 44 11 02 7F 00 00 20 06 00 00 00 00 F7");
     EXPECT_EQ(toHex(sent[1]), "F0 44 11 02 7F 01 00 00 0D 00 00 00 F7");
@@ -88,18 +88,18 @@ TEST_P(RoundTrip, ItemComesBackByteForByte) {
     const std::size_t size = GetParam();
     const Bytes data = pattern(size);
     auto dialog = bench.create();
-    dialog->SendData(smf, 3, data);
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    dialog->sendData(smf, 3, data);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
     EXPECT_EQ(sentOfType(4), (size + 127) / 128) << "data blocks sent";
     ASSERT_TRUE(simulator->memory().data(smf, 3));
     EXPECT_EQ(*simulator->memory().data(smf, 3), data);
 
     sent.clear();
-    EXPECT_EQ(dialog->GetDataSize(smf, 3), static_cast<std::int32_t>(size));
+    EXPECT_EQ(dialog->getDataSize(smf, 3), static_cast<std::int32_t>(size));
     EXPECT_EQ(sent.size(), 1u) << "SMF sizes are asked from the keyboard";
     Bytes back(size + 64, 0xEE);
-    const std::size_t received = dialog->ReceiveData(smf, 3, back);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    const std::size_t received = dialog->receiveData(smf, 3, back);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     ASSERT_EQ(received, size);
     back.resize(received);
     EXPECT_EQ(back, data);
@@ -110,28 +110,28 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RoundTrip, testing::Values(0u, 128u, 130u, 256u)
 TEST_F(VirtualKeyboard, OneMegabyteOfWaveDataComesBackByteForByte) {
     const Bytes data = pattern(1 << 20);
     auto dialog = bench.create();
-    dialog->SetShowProgress(false);
-    dialog->SendData(waveData, 800, data);
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    dialog->setShowProgress(false);
+    dialog->sendData(waveData, 800, data);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
     EXPECT_EQ(sentOfType(4), 8192u);
-    EXPECT_EQ(dialog->GetDataSize(waveData, 800), 1 << 20);
+    EXPECT_EQ(dialog->getDataSize(waveData, 800), 1 << 20);
     Bytes back(1 << 20);
-    EXPECT_EQ(dialog->ReceiveData(waveData, 800, back), back.size());
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->receiveData(waveData, 800, back), back.size());
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     EXPECT_TRUE(back == data);
 }
 
 TEST_F(VirtualKeyboard, CancelEndsASendAtTheBlockBoundaryAndTheKeyboardKeepsItsItem) {
     const Bytes before = pattern(300);
     auto dialog = bench.create();
-    dialog->SendData(smf, 5, before);
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    dialog->sendData(smf, 5, before);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
 
     sent.clear();
     bench.view->cancelAt = 256; // pressed while the third block is on its way
-    dialog->SendData(smf, 5, pattern(1000));
-    EXPECT_EQ(dialog->GetErrorCode(), 25);
-    EXPECT_EQ(dialog->GetErrorText(25), "Cancelled");
+    dialog->sendData(smf, 5, pattern(1000));
+    EXPECT_EQ(dialog->getErrorCode(), 25);
+    EXPECT_EQ(dialog->getErrorText(25), "Cancelled");
     EXPECT_EQ(sentOfType(4), 2u) << "no block after the one that reached the position";
     EXPECT_EQ(sentOfType(7), 0u) << "no end-of-data: the keyboard must not store a torn item";
     EXPECT_FALSE(bench.view->visible);
@@ -141,56 +141,56 @@ TEST_F(VirtualKeyboard, CancelEndsASendAtTheBlockBoundaryAndTheKeyboardKeepsItsI
     // The next transfer runs to its end.
     bench.view->cancelAt = -1;
     const Bytes after = pattern(1000);
-    dialog->SendData(smf, 5, after);
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    dialog->sendData(smf, 5, after);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
     EXPECT_EQ(*simulator->memory().data(smf, 5), after);
 }
 
 TEST_F(VirtualKeyboard, CancelEndsAReceiveAtTheBlockBoundaryAndTheNextReceiveIsWhole) {
     const Bytes data = pattern(1000);
     auto dialog = bench.create();
-    dialog->SendData(smf, 6, data);
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    dialog->sendData(smf, 6, data);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
 
     bench.view->cancelAt = 384;
     Bytes back(1000);
-    EXPECT_EQ(dialog->ReceiveData(smf, 6, back), 384u);
-    EXPECT_EQ(dialog->GetErrorCode(), 25);
+    EXPECT_EQ(dialog->receiveData(smf, 6, back), 384u);
+    EXPECT_EQ(dialog->getErrorCode(), 25);
     EXPECT_FALSE(bench.view->visible);
 
     bench.view->cancelAt = -1;
     Bytes again(1000);
-    EXPECT_EQ(dialog->ReceiveData(smf, 6, again), 1000u);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->receiveData(smf, 6, again), 1000u);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     EXPECT_EQ(again, data);
 }
 
 TEST_F(VirtualKeyboard, SizesAndNamesAskTheKeyboardOnlyWhereTheTablesSaySo) {
     auto dialog = bench.create();
-    EXPECT_EQ(dialog->GetDataSize(2, 750), 70);  // Tone: fixed
-    EXPECT_EQ(dialog->GetDataSize(12, 32), 240); // Registration: fixed
-    EXPECT_EQ(dialog->GetDataName(12, 32), "");  // Registration: no name
-    dialog->SendDataName(12, 32, "ABCDEFGH");
+    EXPECT_EQ(dialog->getDataSize(2, 750), 70);  // Tone: fixed
+    EXPECT_EQ(dialog->getDataSize(12, 32), 240); // Registration: fixed
+    EXPECT_EQ(dialog->getDataName(12, 32), "");  // Registration: no name
+    dialog->sendDataName(12, 32, "ABCDEFGH");
     ASSERT_TRUE(device->settle());
     EXPECT_TRUE(sent.empty());
 
-    EXPECT_EQ(dialog->GetDataName(2, 750), simulator->memory().name(2, 750));
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getDataName(2, 750), simulator->memory().name(2, 750));
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0][7], 96); // the name parameters of a tone
     EXPECT_EQ(sent[1][7], 97);
-    EXPECT_EQ(dialog->GetDataName(2, 750).size(), 8u);
+    EXPECT_EQ(dialog->getDataName(2, 750).size(), 8u);
 }
 
 TEST_F(VirtualKeyboard, SmfNameIsSentAsTwoParametersAndReadBack) {
     auto dialog = bench.create();
-    dialog->SendDataName(smf, 3, "ABCDEFGH");
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    dialog->sendDataName(smf, 3, "ABCDEFGH");
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     ASSERT_TRUE(qel::test::pumpUntil([&] { return sent.size() == 2; }));
     EXPECT_EQ(toHex(sent[0]), "F0 44 11 02 7F 00 10 04 1F 03 00 00 44 06 09 0A 04 F7");
     EXPECT_EQ(toHex(sent[1]), "F0 44 11 02 7F 00 10 05 1F 03 00 00 48 0E 19 2A 04 F7");
-    EXPECT_EQ(dialog->GetDataName(smf, 3), "ABCDEFGH");
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getDataName(smf, 3), "ABCDEFGH");
+    EXPECT_EQ(dialog->getErrorCode(), 0);
 }
 
 TEST_F(VirtualKeyboard, UnansweredRequestEndsWithTheTimeOut) {
@@ -199,9 +199,9 @@ TEST_F(VirtualKeyboard, UnansweredRequestEndsWithTheTimeOut) {
     setFaults(faults);
     bench.environment.replyTimeout = 300ms;
     auto dialog = bench.create();
-    dialog->GetModel();
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
-    EXPECT_EQ(dialog->GetErrorText(22), "MIDI TIMEOUT");
+    dialog->getModel();
+    EXPECT_EQ(dialog->getErrorCode(), 22);
+    EXPECT_EQ(dialog->getErrorText(22), "MIDI TIMEOUT");
 }
 
 TEST_F(VirtualKeyboard, LateReplyIsIgnoredAndTheNextRequestGetsItsOwn) {
@@ -211,15 +211,15 @@ TEST_F(VirtualKeyboard, LateReplyIsIgnoredAndTheNextRequestGetsItsOwn) {
     setFaults(faults);
     bench.environment.replyTimeout = 300ms;
     auto dialog = bench.create();
-    dialog->GetModel();
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    dialog->getModel();
+    EXPECT_EQ(dialog->getErrorCode(), 22);
     ASSERT_TRUE(device->settle()); // the late reply comes now, and goes
     setFaults({});
     kbdsim::Options options = simulator->options();
     options.modelCode = 2;
     simulator->setOptions(options);
-    EXPECT_EQ(dialog->GetModel(), 2);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 2);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
 }
 
 TEST_F(VirtualKeyboard, RejectedBlockEndsTheTransferWith23AndSysExErrorWith24) {
@@ -227,18 +227,18 @@ TEST_F(VirtualKeyboard, RejectedBlockEndsTheTransferWith23AndSysExErrorWith24) {
     kbdsim::Faults faults;
     faults.rejectAtBlock = 1;
     setFaults(faults);
-    dialog->SendData(smf, 4, pattern(3 * 128));
-    EXPECT_EQ(dialog->GetErrorCode(), 23);
-    EXPECT_EQ(dialog->GetErrorText(23), "MESSAGE REJECTED");
+    dialog->sendData(smf, 4, pattern(3 * 128));
+    EXPECT_EQ(dialog->getErrorCode(), 23);
+    EXPECT_EQ(dialog->getErrorText(23), "MESSAGE REJECTED");
     EXPECT_EQ(sentOfType(4), 2u);
     EXPECT_EQ(sentOfType(7), 0u) << "no end-of-data after a failed block";
 
     faults = {};
     faults.sysExErrorAtBlock = 0;
     setFaults(faults);
-    dialog->SendData(smf, 4, pattern(3 * 128));
-    EXPECT_EQ(dialog->GetErrorCode(), 24);
-    EXPECT_EQ(dialog->GetErrorText(24), "SYSEX ERROR");
+    dialog->sendData(smf, 4, pattern(3 * 128));
+    EXPECT_EQ(dialog->getErrorCode(), 24);
+    EXPECT_EQ(dialog->getErrorText(24), "SYSEX ERROR");
     EXPECT_EQ(sentOfType(4), 3u);
 }
 
@@ -251,8 +251,8 @@ TEST_F(VirtualKeyboard, KeyboardThatFallsSilentMidTransferTimesOut) {
     bench.environment.replyTimeout = 300ms;
     auto dialog = bench.create();
     Bytes back(data.size());
-    const std::size_t received = dialog->ReceiveData(smf, 5, back);
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    const std::size_t received = dialog->receiveData(smf, 5, back);
+    EXPECT_EQ(dialog->getErrorCode(), 22);
     EXPECT_EQ(received, 2u * 128u) << "blocks received so far are kept";
     EXPECT_TRUE(std::equal(back.begin(), back.begin() + 256, data.begin()));
 }
@@ -265,7 +265,7 @@ struct FailedBlockCase {
     bool receive; // from the keyboard; to it otherwise
     kbdsim::Faults faults;
     std::int32_t code;
-    const char* step; // GetErrorStep() with the caller's step "moving SMF 5"
+    const char* step; // getErrorStep() with the caller's step "moving SMF 5"
 };
 
 void PrintTo(const FailedBlockCase& c, std::ostream* out) {
@@ -314,20 +314,20 @@ TEST_P(FailedBlock, TheErrorStepNamesTheCallersStepAndTheBlock) {
     setFaults(c.faults);
     bench.environment.replyTimeout = 300ms;
     auto dialog = bench.create();
-    dialog->SetShowProgress(false);
-    dialog->SetStep("moving SMF 5");
+    dialog->setShowProgress(false);
+    dialog->setStep("moving SMF 5");
     if (c.receive) {
         Bytes back(data.size());
-        dialog->ReceiveData(smf, 5, back);
+        dialog->receiveData(smf, 5, back);
     } else {
-        dialog->SendData(smf, 5, data);
+        dialog->sendData(smf, 5, data);
     }
-    EXPECT_EQ(dialog->GetErrorCode(), c.code);
-    EXPECT_EQ(dialog->GetErrorStep(), c.step);
+    EXPECT_EQ(dialog->getErrorCode(), c.code);
+    EXPECT_EQ(dialog->getErrorStep(), c.step);
 
     // Without a step of the caller's, the block alone.
-    dialog->SetStep("");
-    EXPECT_EQ(dialog->GetErrorStep(),
+    dialog->setStep("");
+    EXPECT_EQ(dialog->getErrorStep(),
               std::string(c.step).substr(std::string("moving SMF 5, ").size()));
 }
 
@@ -353,26 +353,26 @@ TEST_F(VirtualKeyboard, AFailureOutsideATransferNamesTheStepAloneAndSuccessLeave
     setFaults(corruptBlock(1));
     bench.environment.replyTimeout = 300ms;
     auto dialog = bench.create();
-    dialog->SetShowProgress(false);
+    dialog->setShowProgress(false);
     simulator->memory().store(smf, 5, pattern(300));
     Bytes back(300);
-    dialog->ReceiveData(smf, 5, back);
-    ASSERT_EQ(dialog->GetErrorStep(), "block 2 of 3");
+    dialog->receiveData(smf, 5, back);
+    ASSERT_EQ(dialog->getErrorStep(), "block 2 of 3");
 
     kbdsim::Faults faults;
     faults.noReply.kind = kbdsim::MessageKind::ModelRequest;
     setFaults(faults);
-    dialog->SetStep("asking the keyboard its model");
-    dialog->GetModel();
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
-    EXPECT_EQ(dialog->GetErrorStep(), "asking the keyboard its model");
-    EXPECT_EQ(dialog->GetErrorText(22), "MIDI TIMEOUT") << "the text itself is unchanged";
+    dialog->setStep("asking the keyboard its model");
+    dialog->getModel();
+    EXPECT_EQ(dialog->getErrorCode(), 22);
+    EXPECT_EQ(dialog->getErrorStep(), "asking the keyboard its model");
+    EXPECT_EQ(dialog->getErrorText(22), "MIDI TIMEOUT") << "the text itself is unchanged";
 
     setFaults({});
-    dialog->SetStep("");
-    EXPECT_EQ(dialog->ReceiveData(smf, 5, back), 300u);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
-    EXPECT_EQ(dialog->GetErrorStep(), "");
+    dialog->setStep("");
+    EXPECT_EQ(dialog->receiveData(smf, 5, back), 300u);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
+    EXPECT_EQ(dialog->getErrorStep(), "");
 }
 
 struct MalformedCase {
@@ -393,12 +393,12 @@ TEST_P(MalformedReply, RaisesTheFormatCheckText) {
     setFaults(faults);
     auto dialog = bench.create();
     try {
-        dialog->GetModel();
+        dialog->getModel();
         FAIL() << "no exception";
     } catch (const Exception& error) {
         EXPECT_EQ(error.message(), GetParam().text);
     }
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -409,9 +409,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(VirtualKeyboard, ErrorTextsOfTimeOutOfUnnamedCodesAndOfDriverCodes) {
     auto dialog = bench.create();
-    EXPECT_EQ(dialog->GetErrorText(22), "MIDI TIMEOUT");
-    EXPECT_EQ(dialog->GetErrorText(65), "");
-    EXPECT_EQ(dialog->GetErrorText(4),
+    EXPECT_EQ(dialog->getErrorText(22), "MIDI TIMEOUT");
+    EXPECT_EQ(dialog->getErrorText(65), "");
+    EXPECT_EQ(dialog->getErrorText(4),
               "MIDI SYSTEM ERROR: The MIDI device is already in use by another program or port.");
 }
 
@@ -419,12 +419,12 @@ TEST_F(VirtualKeyboard, WithoutStoredDevicesTheFirstRequestFailsWithInvalidHandl
     DialogBench empty(bench.environment.driver);
     auto dialog = empty.create();
     EXPECT_EQ(empty.view->errors, std::vector<std::string>{"No Such MIDI Device: "});
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
-    dialog->BeginCommunication();
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
+    dialog->beginCommunication();
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     std::int32_t value = 0;
-    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
-    EXPECT_EQ(dialog->GetErrorCode(), 5);
+    dialog->requestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->getErrorCode(), 5);
     EXPECT_TRUE(sent.empty());
 }
 
@@ -432,15 +432,15 @@ TEST_F(VirtualKeyboard, StoredNamesMatchInAnyLetterCase) {
     bench.storeDevices("tq-7400 VIRTUAL keyboard", "TQ-7400 virtual KEYBOARD");
     auto dialog = bench.create();
     EXPECT_TRUE(bench.view->errors.empty());
-    EXPECT_EQ(dialog->GetModel(), 3);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 3);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
 }
 
 TEST_F(VirtualKeyboard, InputFailingAfterTheOutputOpenedClosesTheOutput) {
     auto first = bench.create(); // holds both directions of the keyboard
-    ASSERT_EQ(first->GetErrorCode(), 0);
+    ASSERT_EQ(first->getErrorCode(), 0);
     auto second = bench.create();
-    EXPECT_EQ(second->GetErrorCode(), static_cast<std::int32_t>(midi::result::Allocated));
+    EXPECT_EQ(second->getErrorCode(), static_cast<std::int32_t>(midi::result::Allocated));
     ASSERT_TRUE(destroyMidiDialog(first));
     std::unique_ptr<midi::OutputDevice> output;
     std::unique_ptr<midi::InputDevice> input;
@@ -450,11 +450,11 @@ TEST_F(VirtualKeyboard, InputFailingAfterTheOutputOpenedClosesTheOutput) {
 
 TEST_F(VirtualKeyboard, MemoryOutlivesTheDialogsOfOneDriver) {
     auto dialog = bench.create();
-    dialog->SendData(smf, 7, pattern(300));
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    dialog->sendData(smf, 7, pattern(300));
+    ASSERT_EQ(dialog->getErrorCode(), 0);
     ASSERT_TRUE(destroyMidiDialog(dialog));
     auto next = bench.create();
-    EXPECT_EQ(next->GetDataSize(smf, 7), 300);
+    EXPECT_EQ(next->getDataSize(smf, 7), 300);
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 
 #include "link/DialogBench.h"
 #include "link/MidiDeviceLocks.h"
-#include "link/TQelMidiDialog.h"
+#include "link/QelMidiDialog.h"
 #include "platform/files/ProcessInfo.h"
 #include "platform/midi/VirtualDevice.h"
 #include "support/CabledDevice.h"
@@ -95,10 +95,10 @@ TEST_P(DeviceHeldElsewhere, DialogFailsAtOnceWithTheHolderAndOpensNoPort) {
     const auto start = std::chrono::steady_clock::now();
     auto dialog = bench.create();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s) << "the refusal must not wait";
-    ASSERT_EQ(dialog->GetErrorCode(), dialogError::deviceInUse);
-    EXPECT_EQ(dialog->GetErrorText(dialogError::deviceInUse), refusalNamingThisProcess());
+    ASSERT_EQ(dialog->getErrorCode(), dialogError::deviceInUse);
+    EXPECT_EQ(dialog->getErrorText(dialogError::deviceInUse), refusalNamingThisProcess());
     EXPECT_TRUE(cablePortsFree());
-    EXPECT_EQ(dialog->GetModel(), 0);
+    EXPECT_EQ(dialog->getModel(), 0);
     EXPECT_EQ(cableReceived, 0) << "a refused dialog sends nothing";
     // Nor does it keep the lock of the device the other program left free.
     const Devices& held = GetParam().devices;
@@ -111,8 +111,8 @@ TEST_P(DeviceHeldElsewhere, DialogFailsAtOnceWithTheHolderAndOpensNoPort) {
 
     otherProgram.release();
     auto later = bench.create();
-    ASSERT_EQ(later->GetErrorCode(), 0);
-    EXPECT_EQ(later->GetModel(), 3);
+    ASSERT_EQ(later->getErrorCode(), 0);
+    EXPECT_EQ(later->getModel(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, DeviceHeldElsewhere,
@@ -122,8 +122,8 @@ INSTANTIATE_TEST_SUITE_P(Devices, DeviceHeldElsewhere,
 
 TEST_F(DialogLocks, OpenDialogKeepsOtherProgramsOffItsDevicesUntilItGoes) {
     auto dialog = bench.create();
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
-    EXPECT_EQ(dialog->GetModel(), 3);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 3);
     MidiDeviceLocks otherProgram;
     EXPECT_EQ(otherProgram.lock(locks.path(), {"Cable", "Other"}), refusalNamingThisProcess());
     EXPECT_EQ(otherProgram.lock(locks.path(), {"Other", "Cable"}), refusalNamingThisProcess());
@@ -135,7 +135,7 @@ TEST_F(DialogLocks, DialogWhosePortFailsToOpenLetsGoOfItsLocks) {
     std::unique_ptr<midi::InputDevice> taken;
     ASSERT_EQ(driver->openInput(0, 256, {}, taken), 0);
     auto dialog = bench.create();
-    EXPECT_EQ(dialog->GetErrorCode(), static_cast<std::int32_t>(midi::result::Allocated));
+    EXPECT_EQ(dialog->getErrorCode(), static_cast<std::int32_t>(midi::result::Allocated));
     MidiDeviceLocks otherProgram;
     EXPECT_EQ(otherProgram.lock(locks.path(), {"Cable", "Cable"}), "");
     taken->close();
@@ -149,8 +149,8 @@ TEST_F(DialogLocks, DeviceInsideTheProgramNeedsNoLock) {
     ASSERT_EQ(otherProgram.lock(locks.path(), {"Inside", "Inside"}), "");
     const std::vector<std::string> lockFiles = locks.names();
     auto dialog = bench.create();
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
-    EXPECT_EQ(dialog->GetModel(), 3);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 3);
     EXPECT_EQ(insideReceived, 1);
     EXPECT_EQ(locks.names(), lockFiles) << "the dialog made a lock file";
 }
@@ -158,8 +158,8 @@ TEST_F(DialogLocks, DeviceInsideTheProgramNeedsNoLock) {
 TEST_F(DialogLocks, LockThatCannotBeMadeDoesNotStopTheDialog) {
     bench.environment.deviceLockFolder = locks / "missing/locks";
     auto dialog = bench.create();
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
-    EXPECT_EQ(dialog->GetModel(), 3);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 3);
 }
 
 } // namespace

@@ -84,9 +84,9 @@ protected:
 TEST_F(ScriptedKeyboard, GetModelSendsTheRequestAndReadsTheValue) {
     answerAlways(hex("F0 44 11 02 7F 00 00 00 0D 00 00 00 03 00 F7"));
     auto dialog = bench.create();
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
-    EXPECT_EQ(dialog->GetModel(), 3);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 3);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(toHex(received[0]), "F0 44 11 02 7F 01 00 00 0D 00 00 00 F7");
     EXPECT_FALSE(bench.view->visible);
@@ -106,8 +106,8 @@ TEST_F(ScriptedKeyboard, UnansweredRequestTimesOutAndItsLateReplyIsIgnored) {
     std::int32_t value = -7;
     QElapsedTimer clock;
     clock.start();
-    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    dialog->requestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->getErrorCode(), 22);
     EXPECT_EQ(value, -7) << "a failed request leaves the value alone";
     EXPECT_GE(clock.elapsed(), 290);
     EXPECT_LT(clock.elapsed(), 30000) << "ended by the time-out, not by the reply";
@@ -115,9 +115,9 @@ TEST_F(ScriptedKeyboard, UnansweredRequestTimesOutAndItsLateReplyIsIgnored) {
 
     // The late reply arrives now, while no operation waits.
     ASSERT_TRUE(device->settle());
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
-    EXPECT_EQ(dialog->GetModel(), 2);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getErrorCode(), 22);
+    EXPECT_EQ(dialog->getModel(), 2);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
 }
 
 // A device whose output takes messages and never reports them done.
@@ -155,12 +155,12 @@ TEST(StuckOutput, EveryWaitForTheOutputEndsWithTheTimeOut) {
     DialogBench bench(std::make_shared<midi::Driver>(std::move(backends)), 200ms);
     bench.storeDevices("Stuck", "Stuck");
     auto dialog = bench.create();
-    ASSERT_EQ(dialog->GetErrorCode(), 0);
+    ASSERT_EQ(dialog->getErrorCode(), 0);
     std::int32_t value = 0;
-    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
-    dialog->SendData(16, 3, Bytes{}); // only the end-of-data command, never done
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    dialog->requestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->getErrorCode(), 22);
+    dialog->sendData(16, 3, Bytes{}); // only the end-of-data command, never done
+    EXPECT_EQ(dialog->getErrorCode(), 22);
 }
 
 TEST_F(ScriptedKeyboard, CallsDuringAWaitAreRefusedWithoutDisturbingIt) {
@@ -172,18 +172,18 @@ TEST_F(ScriptedKeyboard, CallsDuringAWaitAreRefusedWithoutDisturbingIt) {
     std::uint16_t nestedModel = 99;
     bool destroyed = true;
     QTimer::singleShot(20, [&] {
-        // As a click on another window would, while GetModel waits.
-        nestedModel = dialog->GetModel();
-        nestedCode = dialog->GetErrorCode();
+        // As a click on another window would, while getModel waits.
+        nestedModel = dialog->getModel();
+        nestedCode = dialog->getErrorCode();
         destroyed = destroyMidiDialog(dialog);
     });
-    EXPECT_EQ(dialog->GetModel(), 3);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 3);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     EXPECT_EQ(nestedCode, 12);
     EXPECT_EQ(nestedModel, 0);
     EXPECT_FALSE(destroyed);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->GetErrorText(12),
+    EXPECT_EQ(dialog->getErrorText(12),
               "MIDI SYSTEM ERROR: The MIDI device is busy with another operation.");
     EXPECT_EQ(received.size(), 1u) << "the refused call sent nothing";
     EXPECT_TRUE(destroyMidiDialog(dialog));
@@ -198,8 +198,8 @@ TEST_F(ScriptedKeyboard, ReceiveDataNeverWritesPastTheDestination) {
     // 200 bytes of room, with guard bytes on both sides.
     Bytes memory(8 + 200 + 8, 0xEE);
     const std::size_t written =
-        dialog->ReceiveData(16, 3, std::span<std::uint8_t>(memory.data() + 8, 200));
-    EXPECT_EQ(dialog->GetErrorCode(), 24);
+        dialog->receiveData(16, 3, std::span<std::uint8_t>(memory.data() + 8, 200));
+    EXPECT_EQ(dialog->getErrorCode(), 24);
     EXPECT_EQ(written, 128u);
     EXPECT_EQ(Bytes(memory.begin() + 8, memory.begin() + 136), block);
     for (std::size_t i : {0u, 7u, 136u, 207u, 208u, 215u})
@@ -225,8 +225,8 @@ TEST_P(ReceiveEnd, ReplyDecidesHowTheTransferEnds) {
     answerInTurn({valueReply(16, 3, 2), dataBlock(0, Bytes{1, 2}), GetParam().reply});
     auto dialog = bench.create();
     Bytes destination(16, 0);
-    const std::size_t written = dialog->ReceiveData(16, 3, destination);
-    EXPECT_EQ(dialog->GetErrorCode(), GetParam().code);
+    const std::size_t written = dialog->receiveData(16, 3, destination);
+    EXPECT_EQ(dialog->getErrorCode(), GetParam().code);
     EXPECT_EQ(written, 2u);
     EXPECT_EQ(destination[0], 1);
     EXPECT_EQ(destination[1], 2);
@@ -252,8 +252,8 @@ TEST_P(SendAnswer, AnswerToABlockDecidesWhetherTheTransferGoesOn) {
     const auto [command, code] = GetParam();
     answerInTurn({handshake(2), handshake(2), handshake(command), handshake(2)});
     auto dialog = bench.create();
-    dialog->SendData(16, 3, Bytes(4 * 128, 0x11));
-    EXPECT_EQ(dialog->GetErrorCode(), code);
+    dialog->sendData(16, 3, Bytes(4 * 128, 0x11));
+    EXPECT_EQ(dialog->getErrorCode(), code);
     // All four blocks and the end-of-data command, or blocks 0-2 only.
     ASSERT_EQ(received.size(), code == 0 ? 5u : 3u);
     EXPECT_EQ(toHex(received.back()), code == 0 ? "F0 44 11 02 7F 07 10 00 00 03 00 00 F7"
@@ -271,30 +271,30 @@ TEST_F(ScriptedKeyboard, MalformedReplyRaisesTheFormatCheckText) {
     answerAlways(hex("F0 44 11 02 7F 00 00 00 0D 00 00 00 03 00"));
     auto dialog = bench.create();
     try {
-        dialog->GetModel();
+        dialog->getModel();
         FAIL() << "no exception";
     } catch (const Exception& error) {
         EXPECT_EQ(error.message(), "EOX error");
     }
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     // The dialog is still usable afterwards.
     answerAlways(valueReply(0, 0, 1));
-    EXPECT_EQ(dialog->GetModel(), 1);
+    EXPECT_EQ(dialog->getModel(), 1);
 }
 
 TEST_F(ScriptedKeyboard, NoStoredDevicesLeavesThePortsClosed) {
     DialogBench empty(bench.environment.driver); // a registry without MIDI settings
     auto dialog = empty.create();
     EXPECT_EQ(empty.view->errors, std::vector<std::string>{"No Such MIDI Device: "});
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
-    dialog->BeginCommunication();
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
+    dialog->beginCommunication();
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     std::int32_t value = 5;
-    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
-    EXPECT_EQ(dialog->GetErrorCode(), 5);
+    dialog->requestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->getErrorCode(), 5);
     EXPECT_EQ(value, 5);
-    dialog->SendData(16, 3, Bytes(4, 0));
-    EXPECT_EQ(dialog->GetErrorCode(), 5);
+    dialog->sendData(16, 3, Bytes(4, 0));
+    EXPECT_EQ(dialog->getErrorCode(), 5);
     ASSERT_TRUE(device->settle());
     EXPECT_TRUE(received.empty());
 }
@@ -313,15 +313,15 @@ TEST_F(ScriptedKeyboard, DeviceNamesMatchWhateverTheirLetterCase) {
     answerAlways(valueReply(0, 0, 2));
     auto dialog = bench.create();
     EXPECT_TRUE(bench.view->errors.empty());
-    EXPECT_EQ(dialog->GetModel(), 2);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 2);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
 }
 
 TEST_F(ScriptedKeyboard, InputThatFailsToOpenClosesTheOutputAgain) {
     std::unique_ptr<midi::InputDevice> taken;
     ASSERT_EQ(bench.environment.driver->openInput(0, 256, {}, taken), 0u);
     auto dialog = bench.create();
-    EXPECT_EQ(dialog->GetErrorCode(), static_cast<std::int32_t>(midi::result::Allocated));
+    EXPECT_EQ(dialog->getErrorCode(), static_cast<std::int32_t>(midi::result::Allocated));
     std::unique_ptr<midi::OutputDevice> output;
     EXPECT_EQ(bench.environment.driver->openOutput(0, {}, output), 0u)
         << "the dialog must have closed its output";
@@ -329,46 +329,46 @@ TEST_F(ScriptedKeyboard, InputThatFailsToOpenClosesTheOutputAgain) {
 
 TEST_F(ScriptedKeyboard, ErrorTexts) {
     auto dialog = bench.create();
-    EXPECT_EQ(dialog->GetErrorText(22), "MIDI TIMEOUT");
-    EXPECT_EQ(dialog->GetErrorText(23), "MESSAGE REJECTED");
-    EXPECT_EQ(dialog->GetErrorText(24), "SYSEX ERROR");
-    EXPECT_EQ(dialog->GetErrorText(65), "");
-    EXPECT_EQ(dialog->GetErrorText(21), "");
-    EXPECT_EQ(dialog->GetErrorText(2),
+    EXPECT_EQ(dialog->getErrorText(22), "MIDI TIMEOUT");
+    EXPECT_EQ(dialog->getErrorText(23), "MESSAGE REJECTED");
+    EXPECT_EQ(dialog->getErrorText(24), "SYSEX ERROR");
+    EXPECT_EQ(dialog->getErrorText(65), "");
+    EXPECT_EQ(dialog->getErrorText(21), "");
+    EXPECT_EQ(dialog->getErrorText(2),
               "MIDI SYSTEM ERROR: There is no MIDI device with this number.");
-    EXPECT_EQ(dialog->GetErrorText(20), "MIDI SYSTEM ERROR: Unknown MIDI error 20.");
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getErrorText(20), "MIDI SYSTEM ERROR: Unknown MIDI error 20.");
+    EXPECT_EQ(dialog->getErrorCode(), 0);
 }
 
 TEST_F(ScriptedKeyboard, WindowShowsOnlyWhenAskedAndFollowsTheTransfer) {
     answerInTurn({valueReply(16, 3, 130), dataBlock(0, Bytes(128, 1)), dataBlock(1, Bytes(2, 2)),
                   handshake(0)});
     auto dialog = bench.create();
-    dialog->SetCaption("Receiving");
+    dialog->setCaption("Receiving");
     EXPECT_EQ(bench.view->caption, "Receiving");
     Bytes destination(130);
     bool visibleDuring = false;
     QTimer::singleShot(0, [&] { visibleDuring = bench.view->visible; });
-    dialog->ReceiveData(16, 3, destination);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    dialog->receiveData(16, 3, destination);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     EXPECT_TRUE(visibleDuring);
     EXPECT_FALSE(bench.view->visible);
     EXPECT_EQ(bench.view->maximum, 130);
     EXPECT_EQ(bench.view->position, 130);
 
-    dialog->SetShowProgress(false);
-    EXPECT_FALSE(dialog->GetShowProgress());
+    dialog->setShowProgress(false);
+    EXPECT_FALSE(dialog->getShowProgress());
     const int shows = bench.view->shows;
     answerAlways(valueReply(0, 0, 3));
-    dialog->GetModel();
+    dialog->getModel();
     EXPECT_EQ(bench.view->shows, shows);
 }
 
 TEST_F(ScriptedKeyboard, NameShorterThanEightCharactersIsPaddedWithSpaces) {
     auto dialog = bench.create();
-    dialog->SendDataName(16, 3, "AB");
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
-    dialog->SendDataName(12, 3, "ABCDEFGH"); // Registration: no name
+    dialog->sendDataName(16, 3, "AB");
+    EXPECT_EQ(dialog->getErrorCode(), 0);
+    dialog->sendDataName(12, 3, "ABCDEFGH"); // Registration: no name
     ASSERT_TRUE(device->settle());
     ASSERT_EQ(received.size(), 2u);
     // "AB  " and "    " as 32-bit values in 7-bit groups.
@@ -385,8 +385,8 @@ TEST_F(ScriptedKeyboard, EnvironmentLeftPartlyEmptyGetsTheDefaults) {
     partial.registryLocation = bench.environment.registryLocation;
     answerAlways(valueReply(0, 0, 1)); // no window given: a headless one is used
     auto dialog = createMidiDialog(partial);
-    EXPECT_EQ(dialog->GetModel(), 1);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->getModel(), 1);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
 }
 
 struct CategoryCase {
@@ -409,15 +409,15 @@ TEST_P(CategoryTables, SizeAndNameAskTheKeyboardOnlyWhereTheCategoryNeedsIt) {
             {valueReply(received.back()[6], received.back()[7], 0x41424344), {}}};
     };
     auto dialog = bench.create();
-    const std::int32_t size = dialog->GetDataSize(c.category, 1);
+    const std::int32_t size = dialog->getDataSize(c.category, 1);
     EXPECT_EQ(size, c.fixedSize != 0 ? c.fixedSize : 0x41424344);
     ASSERT_EQ(received.size(), c.fixedSize != 0 ? 0u : 1u);
     if (c.fixedSize == 0) {
         EXPECT_EQ(received[0][7], 3) << "the size is parameter 3";
     }
     received.clear();
-    const std::string name = dialog->GetDataName(c.category, 1);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    const std::string name = dialog->getDataName(c.category, 1);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     if (c.nameParameter < 0) {
         EXPECT_EQ(name, "");
         EXPECT_TRUE(received.empty());
@@ -485,9 +485,9 @@ TEST_P(ReceiveCorrupt, EndsWithSysExErrorAndTakesNothingOfTheBlock) {
     answerInTurn(answers);
     auto dialog = bench.create();
     Bytes destination(384, 0xEE);
-    const std::size_t written = dialog->ReceiveData(16, 3, destination);
-    EXPECT_EQ(dialog->GetErrorCode(), 24);
-    EXPECT_EQ(dialog->GetErrorText(24), "SYSEX ERROR");
+    const std::size_t written = dialog->receiveData(16, 3, destination);
+    EXPECT_EQ(dialog->getErrorCode(), 24);
+    EXPECT_EQ(dialog->getErrorText(24), "SYSEX ERROR");
     EXPECT_EQ(written, 128u * c.place) << "only the blocks before the spoiled one";
     for (std::size_t i = written; i < destination.size(); ++i)
         ASSERT_EQ(destination[i], 0xEE) << "byte " << i << " written from the spoiled block";
@@ -556,8 +556,8 @@ TEST_F(ScriptedKeyboard, ACorrectMultiBlockItemIsReceivedWhole) {
                   dataBlock(2, Bytes(item.begin() + 256, item.end())), handshake(0)});
     auto dialog = bench.create();
     Bytes destination(300);
-    EXPECT_EQ(dialog->ReceiveData(16, 3, destination), 300u);
-    EXPECT_EQ(dialog->GetErrorCode(), 0);
+    EXPECT_EQ(dialog->receiveData(16, 3, destination), 300u);
+    EXPECT_EQ(dialog->getErrorCode(), 0);
     EXPECT_EQ(destination, item);
 }
 
@@ -566,7 +566,7 @@ TEST_F(ScriptedKeyboard, ACorrectMultiBlockItemIsReceivedWhole) {
 struct CancelCase {
     const char* name;
     std::size_t cancelAtMessage; // the message (from 1) whose answer never comes
-    std::int32_t (*run)(IQelMidiDialog& dialog);
+    std::int32_t (*run)(MidiDialog& dialog);
 };
 
 void PrintTo(const CancelCase& c, std::ostream* out) {
@@ -604,34 +604,34 @@ TEST_P(CancelledWait, EndsSoonAfterTheCancelRequestWithCancelled) {
     EXPECT_LT(late, test::cancelBound) << "after the cancel request";
     EXPECT_LT(clock.elapsed(), 10000) << "ended by the cancel, not by the time-out";
     EXPECT_EQ(received.size(), c.cancelAtMessage) << "nothing is sent after the cancel";
-    EXPECT_EQ(dialog->GetErrorText(25), "Cancelled");
+    EXPECT_EQ(dialog->getErrorText(25), "Cancelled");
     EXPECT_FALSE(bench.view->visible);
 }
 
 INSTANTIATE_TEST_SUITE_P(Waits, CancelledWait,
                          testing::Values(CancelCase{"ParameterReply", 1,
-                                                    [](IQelMidiDialog& d) {
+                                                    [](MidiDialog& d) {
                                                         std::int32_t value = 0;
-                                                        d.RequestValue(0, 0, Bytes{0x00}, 0, value);
-                                                        return d.GetErrorCode();
+                                                        d.requestValue(0, 0, Bytes{0x00}, 0, value);
+                                                        return d.getErrorCode();
                                                     }},
                                          CancelCase{"SizeQueryOfAReceive", 1,
-                                                    [](IQelMidiDialog& d) {
+                                                    [](MidiDialog& d) {
                                                         Bytes destination(300);
-                                                        d.ReceiveData(16, 3, destination);
-                                                        return d.GetErrorCode();
+                                                        d.receiveData(16, 3, destination);
+                                                        return d.getErrorCode();
                                                     }},
                                          CancelCase{"ReceivedBlock", 3,
-                                                    [](IQelMidiDialog& d) {
+                                                    [](MidiDialog& d) {
                                                         Bytes destination(300);
-                                                        EXPECT_EQ(d.ReceiveData(16, 3, destination),
+                                                        EXPECT_EQ(d.receiveData(16, 3, destination),
                                                                   128u);
-                                                        return d.GetErrorCode();
+                                                        return d.getErrorCode();
                                                     }},
                                          CancelCase{"AnswerToASentBlock", 2,
-                                                    [](IQelMidiDialog& d) {
-                                                        d.SendData(16, 3, Bytes(300, 0x44));
-                                                        return d.GetErrorCode();
+                                                    [](MidiDialog& d) {
+                                                        d.sendData(16, 3, Bytes(300, 0x44));
+                                                        return d.getErrorCode();
                                                     }}),
                          [](const testing::TestParamInfo<CancelCase>& info) {
                              return info.param.name;
@@ -645,8 +645,8 @@ TEST_F(ScriptedKeyboard, CancelInTheWindowEndsTheWaitAtOnce) {
     // The Cancel button's click, handled by the wait's own event loop.
     QTimer::singleShot(100, [this] { bench.view->cancelAt = 0; });
     std::int32_t value = 0;
-    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
-    EXPECT_EQ(dialog->GetErrorCode(), 25);
+    dialog->requestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->getErrorCode(), 25);
     EXPECT_LT(clock.elapsed(), 100 + test::cancelBound.count());
 }
 
@@ -657,19 +657,19 @@ TEST_F(ScriptedKeyboard, NoWaitLastsPastTheDeadlineUntilItIsLifted) {
     QElapsedTimer clock;
     clock.start();
     dialog->setDeadline(std::chrono::steady_clock::now() + 200ms);
-    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    dialog->requestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->getErrorCode(), 22);
     EXPECT_GE(clock.elapsed(), 190);
     EXPECT_LT(clock.elapsed(), 1000) << "the reply time-out is cut short";
     clock.restart();
-    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value); // the deadline has passed
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    dialog->requestValue(0, 0, Bytes{0x00}, 0, value); // the deadline has passed
+    EXPECT_EQ(dialog->getErrorCode(), 22);
     EXPECT_LT(clock.elapsed(), 1000);
 
     dialog->setDeadline(std::chrono::steady_clock::time_point::max());
     clock.restart();
-    dialog->RequestValue(0, 0, Bytes{0x00}, 0, value);
-    EXPECT_EQ(dialog->GetErrorCode(), 22);
+    dialog->requestValue(0, 0, Bytes{0x00}, 0, value);
+    EXPECT_EQ(dialog->getErrorCode(), 22);
     EXPECT_GE(clock.elapsed(), 1450) << "the whole reply time-out again";
 }
 

@@ -64,8 +64,8 @@ struct CountingKeyboard {
     }
 };
 
-std::unique_ptr<IQelMidiDialog> openDialog(const QTemporaryDir& folder,
-                                           std::shared_ptr<midi::Driver> driver) {
+std::unique_ptr<MidiDialog> openDialog(const QTemporaryDir& folder,
+                                       std::shared_ptr<midi::Driver> driver) {
     MidiDialogEnvironment environment;
     environment.driver = std::move(driver);
     environment.registryLocation = folder.path() + "/registry.json";
@@ -76,7 +76,7 @@ std::unique_ptr<IQelMidiDialog> openDialog(const QTemporaryDir& folder,
     settings.writeString("Software\\Vorla\\TQ-7400\\MIDI", "OutputDevice",
                          kbdsim::virtualKeyboardName);
     auto dialog = createMidiDialog(environment);
-    dialog->SetShowProgress(false);
+    dialog->setShowProgress(false);
     return dialog;
 }
 
@@ -92,10 +92,10 @@ template <typename Operation> double medianMicroseconds(int runs, Operation oper
     return times[static_cast<std::size_t>(runs / 2)];
 }
 
-bool check(const IQelMidiDialog& dialog, const char* what) {
-    if (dialog.GetErrorCode() == 0)
+bool check(const MidiDialog& dialog, const char* what) {
+    if (dialog.getErrorCode() == 0)
         return true;
-    std::fprintf(stderr, "%s failed: error %d\n", what, dialog.GetErrorCode());
+    std::fprintf(stderr, "%s failed: error %d\n", what, dialog.getErrorCode());
     return false;
 }
 
@@ -106,16 +106,16 @@ bool unpaced(const QTemporaryDir& folder) {
         return false;
     const int runs = 5000;
     for (int i = 0; i < 200; ++i) // warm-up
-        dialog->GetModel();
-    const double cycle = medianMicroseconds(runs, [&] { dialog->GetModel(); });
+        dialog->getModel();
+    const double cycle = medianMicroseconds(runs, [&] { dialog->getModel(); });
     if (!check(*dialog, "GetModel"))
         return false;
     const Bytes block(128, 0x55);
-    const double send = medianMicroseconds(runs, [&] { dialog->SendData(smf, 3, block); });
+    const double send = medianMicroseconds(runs, [&] { dialog->sendData(smf, 3, block); });
     if (!check(*dialog, "SendData"))
         return false;
     Bytes back(128);
-    const double receive = medianMicroseconds(runs, [&] { dialog->ReceiveData(smf, 3, back); });
+    const double receive = medianMicroseconds(runs, [&] { dialog->receiveData(smf, 3, back); });
     if (!check(*dialog, "ReceiveData") || back != block)
         return false;
     std::printf("parameter request/reply cycle (GetModel):        %8.1f us median of %d\n", cycle,
@@ -147,11 +147,11 @@ bool paced(const QTemporaryDir& folder) {
         std::printf("paced 64 KB %-8s elapsed %7.3f s, wire time %7.3f s, ratio %.4f\n", what,
                     elapsed, wire, elapsed / wire);
     };
-    measure("send", [&] { dialog->SendData(waveData, 800, data); });
+    measure("send", [&] { dialog->sendData(waveData, 800, data); });
     if (!check(*dialog, "paced SendData"))
         return false;
     Bytes back(data.size());
-    measure("receive", [&] { dialog->ReceiveData(waveData, 800, back); });
+    measure("receive", [&] { dialog->receiveData(waveData, 800, back); });
     if (!check(*dialog, "paced ReceiveData") || back != data)
         return false;
     return true;

@@ -10,8 +10,8 @@
 //   link_jack_benchmark [--opens N] [--actions N] [--busy N] [--realtime]
 
 #include "link/DialogBench.h"
-#include "support/JackServer.h"
 #include "platform/midi/MidiDriver.h"
+#include "support/JackServer.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -93,7 +93,7 @@ void measureOpenAndClose(test::DialogBench& bench, int opens) {
     for (int i = 0; i < opens; ++i) {
         const auto start = Clock::now();
         auto dialog = bench.create();
-        const bool opened = dialog->GetErrorCode() == 0;
+        const bool opened = dialog->getErrorCode() == 0;
         dialog.reset();
         times.push_back(milliseconds(Clock::now() - start));
         failures += opened ? 0 : 1;
@@ -128,10 +128,10 @@ void sendAndCloseAtOnce(test::DialogBench& bench, int actions) {
         name.front() = 'A';
         {
             auto dialog = bench.create();
-            dialog->SendData(smf, slot, item);
-            const int sent = dialog->GetErrorCode();
-            dialog->SendDataName(smf, slot, name);
-            const int named = dialog->GetErrorCode();
+            dialog->sendData(smf, slot, item);
+            const int sent = dialog->getErrorCode();
+            dialog->sendDataName(smf, slot, name);
+            const int named = dialog->getErrorCode();
             if (sent != 0 || named != 0) {
                 ++failedActions;
                 std::printf("action %d: the dialog reported error %d / %d\n", action, sent, named);
@@ -139,16 +139,16 @@ void sendAndCloseAtOnce(test::DialogBench& bench, int actions) {
             }
         } // closed at once
         auto check = bench.create();
-        const std::string storedName = check->GetDataName(smf, slot);
+        const std::string storedName = check->getDataName(smf, slot);
         Bytes back(item.size());
-        const std::size_t received = check->ReceiveData(smf, slot, back);
+        const std::size_t received = check->receiveData(smf, slot, back);
         if (storedName == name && received == item.size() && back == item) {
             ++stored;
         } else {
             ++lost;
             std::printf("action %d: slot %u holds \"%s\" (%zu bytes%s), error %d\n", action,
                         unsigned{slot}, storedName.c_str(), received,
-                        back == item ? ", same content" : "", check->GetErrorCode());
+                        back == item ? ", same content" : "", check->getErrorCode());
         }
     }
     std::printf("send a small item, close at once: %d actions in %.1f s; stored %d, lost %d, "

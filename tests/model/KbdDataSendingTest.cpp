@@ -36,7 +36,7 @@ void add(VdfData& group, category::id c, std::size_t count, std::size_t size,
 VdfDataPtr toneGroupFile(std::uint32_t waveDataSize = 6) {
     auto group = std::make_shared<VdfData>(category::Package, type::UserToneWithWave);
     add(*group, category::Tone, 1, 70);
-    add(*group, category::Timber, 1, 40, 0xC0);
+    add(*group, category::Timbre, 1, 40, 0xC0);
     add(*group, category::Voice, 4, 266);
     add(*group, category::Wave, 64, 46);
     add(*group, category::WaveData, 64, waveDataSize);
@@ -67,7 +67,7 @@ TEST(KbdDataForSending, ToneGroupChildrenAreNumberedForTheTargetGroup) {
         std::uint16_t first;
         std::uint16_t firstPosition;
     };
-    for (const Row& row : {Row{category::Tone, 1, 851, 701}, Row{category::Timber, 1, 521, 0},
+    for (const Row& row : {Row{category::Tone, 1, 851, 701}, Row{category::Timbre, 1, 521, 0},
                            Row{category::Voice, 4, 954, 0}, Row{category::Wave, 64, 864, 0},
                            Row{category::WaveData, 64, 864, 0}}) {
         const auto& list = group.children().at(row.c);
@@ -86,8 +86,8 @@ TEST(KbdDataForSending, ReferencesPointAtTheBlocksOfTheTargetGroup) {
     auto file = toneGroupFile();
     KbdData group(850, 700, *file);
     const ByteVector& tone = group.children().at(category::Tone)[0]->data();
-    EXPECT_EQ(word(tone, 44), 0x0208); // Timber 520
-    const ByteVector& timber = group.children().at(category::Timber)[0]->data();
+    EXPECT_EQ(word(tone, 44), 0x0208); // Timbre 520
+    const ByteVector& timber = group.children().at(category::Timbre)[0]->data();
     for (std::size_t j = 0; j < 4; ++j) // Voices 950-953, flag bits C0 kept
         EXPECT_EQ(word(timber, 16 + 6 * j), 0xC000 + 950 + j);
     const ByteVector& voice = group.children().at(category::Voice)[0]->data();
@@ -124,7 +124,7 @@ TEST(KbdDataForSending, ShortBlocksGetOnlyTheReferencesThatFit) {
         std::size_t size;
     };
     for (const Case& c :
-         {Case{category::Tone, 45}, Case{category::Timber, 35}, Case{category::Drum, 1049},
+         {Case{category::Tone, 45}, Case{category::Timbre, 35}, Case{category::Drum, 1049},
           Case{category::Voice, 149}, Case{category::Inst, 3}, Case{category::Drum, 0}}) {
         auto item = fileItem(c.c, type::UserDrumWithWave, ByteVector(c.size, 0xAB));
         KbdData built(18, 0, *item);
@@ -180,7 +180,7 @@ TEST(KbdDataForSending, PackageChildrenGoToTheReservedSlots) {
     EXPECT_EQ(groups[2]->number(), 861);
     EXPECT_EQ(groups[2]->position(), 711);
     // A group inside a package is numbered by the group rule from its own number.
-    EXPECT_EQ(groups[2]->children().at(category::Timber)[0]->number(), 531);
+    EXPECT_EQ(groups[2]->children().at(category::Timbre)[0]->number(), 531);
     EXPECT_EQ(groups[1]->children().at(category::Inst)[0]->number(), 240 + 3 * 128);
     EXPECT_EQ(item.children().at(category::Tone)[1]->number(), 841);
     EXPECT_EQ(item.children().at(category::Tone)[1]->position(), 691);
@@ -250,7 +250,7 @@ TEST_F(KbdDataSendTest, RhythmsAndSmfAreFollowedByTheirNameUnlessEmpty) {
 TEST_F(KbdDataSendTest, AFailingChildStopsTheSend) {
     auto file = toneGroupFile();
     KbdData group(850, 700, *file);
-    dialog.failAtCall = 5; // captions count as calls: the third SendData
+    dialog.failAtCall = 5; // captions count as calls: the third sendData
     EXPECT_THROW(group.send(), Exception);
     EXPECT_EQ(dialog.operations("SendData").size(), 3u);
 }

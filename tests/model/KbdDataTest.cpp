@@ -100,7 +100,7 @@ TEST_F(KbdDataTest, ToneGroup851IsBuiltFromItsBlocks) {
     dialog.sizes[{category::WaveData, 927}] = 24;
     KbdData group(category::Package, type::UserToneWithWave, 851);
     expectChildren(group, {{category::Tone, 1, 851, 701},
-                           {category::Timber, 1, 521, 0},
+                           {category::Timbre, 1, 521, 0},
                            {category::Voice, 4, 954, 0},
                            {category::Wave, 64, 864, 0},
                            {category::WaveData, 64, 864, 0}});
@@ -177,7 +177,7 @@ TEST_F(KbdDataTest, ReceiveGetsNoMoreThanTheItemSize) {
 
 TEST_F(KbdDataTest, LoadedChildCountCountsNonEmptyChildren) {
     dialog.sizes[{category::Tone, 850}] = 70;
-    dialog.sizes[{category::Timber, 520}] = 40;
+    dialog.sizes[{category::Timbre, 520}] = 40;
     dialog.sizes[{category::WaveData, 800}] = 10;
     KbdData group(category::Package, type::UserToneWithWave, 850);
     EXPECT_EQ(group.loadedChildCount(), 3);

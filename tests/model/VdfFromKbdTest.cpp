@@ -91,7 +91,7 @@ TEST_F(VdfFromKbdTest, UnsafeNameBytesBecomeUnderscoresInTheFileNameOnly) {
 TEST_F(VdfFromKbdTest, ToneGroupIsSavedAsAPackageWithDirectoryAndTables) {
     dialog.names[{category::Tone, 850}] = "WAVES 01";
     dialog.sizes[{category::Tone, 850}] = 70;
-    dialog.sizes[{category::Timber, 520}] = 40;
+    dialog.sizes[{category::Timbre, 520}] = 40;
     for (std::uint16_t v = 950; v < 954; ++v)
         dialog.sizes[{category::Voice, v}] = 266;
     for (std::uint16_t w = 800; w < 864; ++w) {

@@ -59,7 +59,7 @@ TEST(VdfSaving, PackageItemsAreWrittenInTheirFileOrderAndOthersAreLeftOut) {
     writeFile(folder / "g.vdf", PackageBuilder(type::UserToneWithWave).build());
     VdfData group(folder / "g.vdf");
     // One item of every category, each one byte long with its category number.
-    const category::id all[] = {category::Tone,         category::Timber,       category::Drum,
+    const category::id all[] = {category::Tone,         category::Timbre,       category::Drum,
                                 category::Voice,        category::Inst,         category::Wave,
                                 category::WaveData,     category::DSP,          category::Rhythm,
                                 category::Registration, category::DrawbarOrgan, category::SMF,

@@ -1,12 +1,12 @@
 // Reading item data for sending: single items, packages cut into their items,
 // tone and drum groups, and the refusal of positions past the end of a file.
 
-#include "model/BigEndian.h"
-#include "support/ScratchFolder.h"
 #include "core/Exception.h"
+#include "model/BigEndian.h"
 #include "model/KbdData.h"
 #include "model/VdfData.h"
 #include "support/PackageBuilder.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -62,8 +62,8 @@ TEST(VdfSending, SizeFieldPastTheEndOfASingleItemIsIllegalFormat) {
     writeFile(folder / "r.vdf",
               singleItemFile(category::Registration, type::Registration, ByteVector(240), 241));
     EXPECT_EQ(sendingError(folder / "r.vdf"), "Illegal Format");
-    writeFile(folder / "huge.vdf",
-              singleItemFile(category::Registration, type::Registration, ByteVector(240), 0xFFFFFFFF));
+    writeFile(folder / "huge.vdf", singleItemFile(category::Registration, type::Registration,
+                                                  ByteVector(240), 0xFFFFFFFF));
     EXPECT_EQ(sendingError(folder / "huge.vdf"), "Illegal Format");
 }
 
@@ -94,12 +94,12 @@ TEST(VdfSending, ToneGroupFileKeepsOnlyItsGroupsItems) {
     writeFile(folder / "tg.vdf", builder.build());
     auto item = loadForSending(folder / "tg.vdf");
     const auto& children = item->children();
-    EXPECT_EQ(keysOf(children), (std::vector<category::id>{category::Tone, category::Timber,
-                                                           category::Voice, category::Wave,
-                                                           category::WaveData}));
+    EXPECT_EQ(keysOf(children),
+              (std::vector<category::id>{category::Tone, category::Timbre, category::Voice,
+                                         category::Wave, category::WaveData}));
     ASSERT_EQ(children.at(category::Tone).size(), 1u);
     EXPECT_EQ(children.at(category::Tone)[0]->data(), itemContent(category::Tone, 0, 0, 70));
-    EXPECT_EQ(children.at(category::Timber)[0]->data(), itemContent(category::Timber, 0, 0, 40));
+    EXPECT_EQ(children.at(category::Timbre)[0]->data(), itemContent(category::Timbre, 0, 0, 40));
     ASSERT_EQ(children.at(category::Voice).size(), 4u);
     EXPECT_EQ(children.at(category::Voice)[3]->data(), itemContent(category::Voice, 0, 3, 266));
     ASSERT_EQ(children.at(category::Wave).size(), 64u);
@@ -142,7 +142,8 @@ TEST(VdfSending, DrumGroupFileTakesInstFlagsFromTheTable) {
     EXPECT_TRUE(insts[127]->waveFlag());
     EXPECT_EQ(children.at(category::Wave).size(), 128u);
     EXPECT_TRUE(children.at(category::Wave)[1]->waveFlag());
-    EXPECT_EQ(children.at(category::WaveData)[2]->data(), itemContent(category::WaveData, 100, 2, 6));
+    EXPECT_EQ(children.at(category::WaveData)[2]->data(),
+              itemContent(category::WaveData, 100, 2, 6));
 }
 
 TEST(VdfSending, GroupFileWithoutAGroupHasNoItems) {
@@ -197,7 +198,8 @@ TEST(VdfSending, PackageKeepsEverySlotEightRhythmsAndTenSongs) {
     EXPECT_EQ(groups[0]->size(), 4u);
     EXPECT_EQ(groups[1]->type(), type::UserToneWithWave);
     EXPECT_EQ(groups[1]->size(), 6u);
-    EXPECT_EQ(groups[1]->children().at(category::Tone)[0]->data(), itemContent(category::Tone, 1, 0, 70));
+    EXPECT_EQ(groups[1]->children().at(category::Tone)[0]->data(),
+              itemContent(category::Tone, 1, 0, 70));
     EXPECT_EQ(groups[1]->children().at(category::WaveData)[1]->data(),
               itemContent(category::WaveData, 1, 1, 6));
     EXPECT_EQ(groups[2]->type(), type::UserDrumWithWave);
@@ -224,10 +226,12 @@ TEST(VdfSending, OddSongAndWaveEntriesArePaddedWithOneZeroByte) {
     EXPECT_EQ(odd.size(), 1002u);
     ASSERT_EQ(odd.data().size(), 1002u);
     EXPECT_EQ(odd.data().back(), 0x00);
-    EXPECT_EQ(ByteVector(odd.data().begin(), odd.data().end() - 1), itemContent(category::SMF, -1, 0, 1001));
+    EXPECT_EQ(ByteVector(odd.data().begin(), odd.data().end() - 1),
+              itemContent(category::SMF, -1, 0, 1001));
     EXPECT_EQ(item->children().at(category::SMF)[1]->size(), 1000u);
     EXPECT_EQ(item->children().at(category::Rhythm)[0]->size(), 16u);
-    const auto& wave = *item->children().at(category::Package)[0]->children().at(category::WaveData)[0];
+    const auto& wave =
+        *item->children().at(category::Package)[0]->children().at(category::WaveData)[0];
     EXPECT_EQ(wave.size(), 8u);
     EXPECT_EQ(wave.data().back(), 0x00);
 }
@@ -289,7 +293,8 @@ TEST(VdfSending, PositionsPastTheEndOfAPackageAreIllegalFormat) {
         if (std::string(d.what) == "rhythm name past the end") {
             // Rhythm 1 of size 4 at the last 4 bytes: its name would reach past the end.
             files::writeBigEndian(file, 64 + 226 + 8, 4, 4);
-            files::writeBigEndian(file, 64 + 226 + 12, static_cast<std::uint32_t>(file.size() - 64 - 4), 4);
+            files::writeBigEndian(file, 64 + 226 + 12,
+                                  static_cast<std::uint32_t>(file.size() - 64 - 4), 4);
         }
         writeFile(folder / "bad.vdf", file);
         EXPECT_EQ(sendingError(folder / "bad.vdf"), "Illegal Format") << d.what;
@@ -319,7 +324,8 @@ TEST(VdfSending, TruncatedPackageIsIllegalFormat) {
 
 TEST(VdfSending, FileRemovedAfterLoadingCannotBeOpened) {
     ScratchFolder folder;
-    writeFile(folder / "r.vdf", singleItemFile(category::Registration, type::Registration, ByteVector(240)));
+    writeFile(folder / "r.vdf",
+              singleItemFile(category::Registration, type::Registration, ByteVector(240)));
     writeFile(folder / "p.vdf", PackageBuilder().build());
     VdfData single(folder / "r.vdf");
     VdfData package(folder / "p.vdf");

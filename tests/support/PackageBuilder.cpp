@@ -132,7 +132,7 @@ ByteVector PackageBuilder::build() const {
         bool tone;
     };
     const GroupPart parts[] = {
-        {4, category::Tone, 1, true},     {5, category::Timber, 1, true},
+        {4, category::Tone, 1, true},     {5, category::Timbre, 1, true},
         {6, category::Voice, 4, true},    {7, category::Wave, 64, true},
         {8, category::Drum, 1, false},    {9, category::Inst, 128, false},
         {10, category::Wave, 128, false},

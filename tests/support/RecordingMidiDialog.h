@@ -3,7 +3,7 @@
 // A MIDI dialog that talks to no keyboard: it answers from a scripted memory
 // of items and records every call, so tests can check call sequences.
 
-#include "link/IQelMidiDialog.h"
+#include "link/MidiDialog.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,14 +15,14 @@
 
 namespace qel::test {
 
-class RecordingMidiDialog : public IQelMidiDialog {
+class RecordingMidiDialog : public MidiDialog {
 public:
     using Key = std::pair<std::uint16_t, std::uint16_t>; // category, number
 
-    std::map<Key, std::int32_t> sizes; // answers of GetDataSize (default 0)
-    std::map<Key, std::string> names;  // answers of GetDataName (default 8 spaces)
-    std::map<Key, ByteVector> items;   // bytes that ReceiveData delivers (default: zeros)
-    std::map<Key, ByteVector> sent;    // bytes that SendData got
+    std::map<Key, std::int32_t> sizes; // answers of getDataSize (default 0)
+    std::map<Key, std::string> names;  // answers of getDataName (default 8 spaces)
+    std::map<Key, ByteVector> items;   // bytes that receiveData delivers (default: zeros)
+    std::map<Key, ByteVector> sent;    // bytes that sendData got
     std::vector<std::string> calls;    // "SendData 2 850", ...
     std::int32_t failAtCall = -1;      // the call with this index fails with failCode
     std::int32_t failCode = 22;
@@ -32,25 +32,25 @@ public:
     bool cancelled = false; // what cancelRequested() answers
     std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
 
-    void BeginCommunication() override { record("BeginCommunication"); }
-    std::uint16_t GetModel() override {
+    void beginCommunication() override { record("BeginCommunication"); }
+    std::uint16_t getModel() override {
         record("GetModel");
         return 3;
     }
-    void SendCommand(std::uint16_t category, std::uint16_t number, const ByteVector&,
+    void sendCommand(std::uint16_t category, std::uint16_t number, const ByteVector&,
                      std::uint16_t parameter, std::int32_t value) override {
         record("SendCommand " + key(category, number) + " " + std::to_string(parameter) + " " +
                std::to_string(value));
     }
-    void RequestValue(std::uint16_t category, std::uint16_t number, const ByteVector&,
+    void requestValue(std::uint16_t category, std::uint16_t number, const ByteVector&,
                       std::uint16_t parameter, std::int32_t&) override {
         record("RequestValue " + key(category, number) + " " + std::to_string(parameter));
     }
-    void SendData(std::uint16_t category, std::uint16_t number, const ByteVector& data) override {
+    void sendData(std::uint16_t category, std::uint16_t number, const ByteVector& data) override {
         if (record("SendData " + key(category, number)))
             sent[{category, number}] = data;
     }
-    std::size_t ReceiveData(std::uint16_t category, std::uint16_t number,
+    std::size_t receiveData(std::uint16_t category, std::uint16_t number,
                             std::span<std::uint8_t> destination) override {
         if (!record("ReceiveData " + key(category, number)))
             return 0;
@@ -67,33 +67,33 @@ public:
             errorCode_ = 24;
         return count;
     }
-    std::int32_t GetDataSize(std::uint16_t category, std::uint16_t number) override {
+    std::int32_t getDataSize(std::uint16_t category, std::uint16_t number) override {
         record("GetDataSize " + key(category, number));
         auto found = sizes.find({category, number});
         return found == sizes.end() ? 0 : found->second;
     }
-    std::string GetDataName(std::uint16_t category, std::uint16_t number) override {
+    std::string getDataName(std::uint16_t category, std::uint16_t number) override {
         record("GetDataName " + key(category, number));
         auto found = names.find({category, number});
         return found == names.end() ? std::string(8, ' ') : found->second;
     }
-    void SendDataName(std::uint16_t category, std::uint16_t number,
+    void sendDataName(std::uint16_t category, std::uint16_t number,
                       const std::string& name) override {
         record("SendDataName " + key(category, number) + " " + name);
     }
-    void SetShowProgress(bool show) override { showProgress = show; }
-    bool GetShowProgress() const override { return showProgress; }
-    void SetCaption(const std::string& text) override {
+    void setShowProgress(bool show) override { showProgress = show; }
+    bool getShowProgress() const override { return showProgress; }
+    void setCaption(const std::string& text) override {
         caption = text;
         calls.push_back("SetCaption " + text);
     }
-    std::int32_t GetErrorCode() const override { return errorCode_; }
-    std::string GetErrorText(std::int32_t code) const override {
+    std::int32_t getErrorCode() const override { return errorCode_; }
+    std::string getErrorText(std::int32_t code) const override {
         return code == 22 ? "MIDI TIMEOUT" : "error " + std::to_string(code);
     }
     // The step is kept, not recorded as a call: it sends nothing.
-    void SetStep(const std::string& text) override { step = text; }
-    std::string GetErrorStep() const override { return step; }
+    void setStep(const std::string& text) override { step = text; }
+    std::string getErrorStep() const override { return step; }
     bool cancelRequested() const override { return cancelled; }
     void setDeadline(std::chrono::steady_clock::time_point at) override { deadline = at; }
 

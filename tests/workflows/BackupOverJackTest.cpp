@@ -66,12 +66,12 @@ TEST(BackupOverJack, AVirtualKeyboardsBackupRestoredIntoTheSimulatorIsByteIdenti
 
     useDevices(registry, kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
     const std::string backup = folder.filePath("backup").toStdString();
-    manager.BackupKbdExecute(backup);
+    manager.backupKbd(backup);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
 
     useDevices(registry, std::string(simulatorName) + " Out:MIDI Out",
                std::string(simulatorName) + " In:MIDI In");
-    manager.RestoreKbdExecute(backup);
+    manager.restoreKbd(backup);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     const auto starting = [&](const char* word) {
         return std::count_if(view.backupSteps.begin(), view.backupSteps.end(),
@@ -123,7 +123,7 @@ TEST(BackupOverJack, TheFirstSnapshotRestoresTheFirstStateAfterAnEditKeepingName
                std::string(simulatorName) + " In:MIDI In");
 
     const std::string backup = folder.filePath("backup").toStdString();
-    manager.BackupKbdExecute(backup);
+    manager.backupKbd(backup);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     const std::optional<std::string> first = snapshots::latest(backup);
     ASSERT_TRUE(first);
@@ -134,15 +134,15 @@ TEST(BackupOverJack, TheFirstSnapshotRestoresTheFirstStateAfterAnEditKeepingName
     ASSERT_GT(bytes.size(), 64u + 16u);
     bytes.back() ^= 0x01;
     test::writeFile(edited, bytes);
-    manager.ChangeDataTypeExecute(type::UserRhythm);
+    manager.changeDataType(type::UserRhythm);
     int row = 0;
     while (manager.kbdRowItem(row) && manager.kbdRowItem(row)->position != 140)
         ++row;
     ASSERT_TRUE(manager.kbdRowItem(row));
-    manager.PutFileToKbdExecute(edited, row);
+    manager.putFileToKbd(edited, row);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
 
-    manager.BackupKbdExecute(backup);
+    manager.backupKbd(backup);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     const std::optional<std::string> second = snapshots::latest(backup);
     ASSERT_TRUE(second);
@@ -157,7 +157,7 @@ TEST(BackupOverJack, TheFirstSnapshotRestoresTheFirstStateAfterAnEditKeepingName
     test::Program empty(KBDSIM_PROGRAM, {"--api", "jack", "--name", simulatorName, "--memory",
                                          QString::fromStdString(emptyImage)});
     ASSERT_TRUE(empty.waitForOutput("tq7400-kbdsim ready", 10s)) << empty.output();
-    manager.RestoreKbdExecute(*first);
+    manager.restoreKbd(*first);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_TRUE(empty.stop()) << empty.output();
     const KeyboardMemory restored = kbdsim::MemoryImage::load(emptyImage);
@@ -195,7 +195,7 @@ protected:
             view, [this] { return createMidiDialog(environment); }, registry);
         manager->frame().setReadinessPause(10ms);
         useDevices(registry, kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
-        manager->BackupKbdExecute(backup);
+        manager->backupKbd(backup);
         ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     }
 
@@ -208,7 +208,7 @@ protected:
         EXPECT_TRUE(simulator.waitForOutput("tq7400-kbdsim ready", 10s)) << simulator.output();
         useDevices(registry, std::string(simulatorName) + " Out:MIDI Out",
                    std::string(simulatorName) + " In:MIDI In");
-        manager->RestoreKbdExecute(backup);
+        manager->restoreKbd(backup);
         EXPECT_TRUE(simulator.stop()) << simulator.output();
         return kbdsim::MemoryImage::load(image);
     }

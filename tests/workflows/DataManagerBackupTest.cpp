@@ -88,8 +88,8 @@ protected:
 
     std::size_t nonEmptySlots() const {
         std::size_t count = 0;
-        for (const auto& [type, folder] : manager->kbdFolders())
-            for (const auto& slot : folder)
+        for (const auto& [type, list] : manager->kbdLists())
+            for (const auto& slot : list)
                 count += slot->size != 0 ? 1 : 0;
         return count;
     }
@@ -125,7 +125,7 @@ protected:
 };
 
 TEST_F(Backup, BackupThenRestoreIntoAnEmptyKeyboardLeavesEverySlotByteIdentical) {
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     const std::optional<std::string> snapshot = snapshots::latest(backupFolder);
     ASSERT_TRUE(snapshot) << "latest names the snapshot";
@@ -140,24 +140,24 @@ TEST_F(Backup, BackupThenRestoreIntoAnEmptyKeyboardLeavesEverySlotByteIdentical)
     expectExactlyTheListedFiles(*snapshot);
 
     EmptyKeyboard target(registry);
-    target.manager->RestoreKbdExecute(backupFolder);
+    target.manager->restoreKbd(backupFolder);
     ASSERT_TRUE(target.view.kbdErrors.empty()) << target.view.kbdErrors.front();
     EXPECT_EQ(target.view.backupSteps.size(), manifest->items.size());
     expectSameSlots(simulator->memory(), target.simulator->memory());
-    EXPECT_EQ(target.manager->kbdFolders().size(), 9u) << "the list was read afterwards";
+    EXPECT_EQ(target.manager->kbdLists().size(), 9u) << "the list was read afterwards";
 }
 
 // An edited item keeps its name and size: only a new snapshot holds its new
 // bytes. Unchanged items cost no disk: they are links to the earlier files.
 TEST_F(Backup, ABackupAfterAChangeOfBytesOnlyIsANewSnapshotLinkingWhatIsUnchanged) {
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     const std::string first = *snapshots::latest(backupFolder);
     const ByteVector before = *simulator->memory().data(category::Rhythm, 152);
     simulator->memory().store(category::Rhythm, 152, ByteVector(400, 0x61));
     simulator->memory().setName(category::Rhythm, 152, "RHY 152 ");
 
     view.backupSteps.clear();
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     const std::string second = *snapshots::latest(backupFolder);
     ASSERT_NE(second, first);
@@ -181,16 +181,16 @@ TEST_F(Backup, ABackupAfterAChangeOfBytesOnlyIsANewSnapshotLinkingWhatIsUnchange
 
     // Each snapshot restores its own state.
     EmptyKeyboard target(registry);
-    target.manager->RestoreKbdExecute(first);
+    target.manager->restoreKbd(first);
     ASSERT_TRUE(target.view.kbdErrors.empty()) << target.view.kbdErrors.front();
     EXPECT_EQ(*target.simulator->memory().data(category::Rhythm, 152), before);
-    target.manager->RestoreKbdExecute(backupFolder);
+    target.manager->restoreKbd(backupFolder);
     ASSERT_TRUE(target.view.kbdErrors.empty()) << target.view.kbdErrors.front();
     expectSameSlots(simulator->memory(), target.simulator->memory());
 }
 
 TEST_F(Backup, ADamagedOrMissingBackupFileIsRefusedByNameBeforeAnythingIsSent) {
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     const std::string snapshot = *snapshots::latest(backupFolder);
     const auto manifest = BackupManifest::read(snapshot);
     ASSERT_TRUE(manifest && manifest->items.size() > 3);
@@ -200,11 +200,11 @@ TEST_F(Backup, ADamagedOrMissingBackupFileIsRefusedByNameBeforeAnythingIsSent) {
     test::writeFile(damaged, bytes);
 
     EmptyKeyboard target(registry);
-    target.manager->RestoreKbdExecute(backupFolder);
+    target.manager->restoreKbd(backupFolder);
     EXPECT_EQ(target.view.kbdErrors, std::vector<std::string>{"The backup file " + damaged +
                                                               " does not match its manifest"});
     std::filesystem::remove(damaged);
-    target.manager->RestoreKbdExecute(backupFolder);
+    target.manager->restoreKbd(backupFolder);
     EXPECT_EQ(target.view.kbdErrors.back(), "The backup file " + damaged + " is missing");
     EXPECT_EQ(target.messages, 0u);
 }
@@ -214,7 +214,7 @@ TEST_F(Backup, AnInterruptedBackupResumesWithoutReceivingTheFinishedItemsAgain) 
     simulator->memory().store(category::SMF, 199, test::smfWithText(12001));
     simulator->memory().setName(category::SMF, 199, "LARGEST ");
     dialogWindow->cancelAt = 4096;
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     const std::string snapshot = test::newestSnapshot(backupFolder);
     const auto partial = BackupManifest::read(snapshot);
@@ -227,7 +227,7 @@ TEST_F(Backup, AnInterruptedBackupResumesWithoutReceivingTheFinishedItemsAgain) 
 
     // An incomplete snapshot is not restored.
     EmptyKeyboard target(registry);
-    target.manager->RestoreKbdExecute(snapshot);
+    target.manager->restoreKbd(snapshot);
     ASSERT_EQ(target.view.kbdErrors.size(), 1u);
     EXPECT_NE(target.view.kbdErrors.front().find("is incomplete"), std::string::npos);
     EXPECT_EQ(target.messages, 0u);
@@ -235,7 +235,7 @@ TEST_F(Backup, AnInterruptedBackupResumesWithoutReceivingTheFinishedItemsAgain) 
     dialogWindow->cancelAt = -1;
     view.backupSteps.clear();
     view.kbdErrors.clear();
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(steps("received"), 1u) << "only the item that was cut off";
     EXPECT_EQ(steps("kept " + std::to_string(finished) + " items received at"), 1u);
@@ -253,13 +253,13 @@ TEST_F(Backup, AResumedRunKeepsOnlyWhatStillHoldsAndLosesNothingWhenStoppedAgain
     simulator->memory().store(category::SMF, 199, test::smfWithText(12001));
     simulator->memory().setName(category::SMF, 199, "LARGEST ");
     dialogWindow->cancelAt = 4096;
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     const std::string snapshot = test::newestSnapshot(backupFolder);
     const std::size_t finished = BackupManifest::read(snapshot)->items.size();
 
     simulator->memory().store(category::Rhythm, 152, ByteVector(402, 0x54)); // other size
     view.backupSteps.clear();
-    manager->BackupKbdExecute(backupFolder); // stopped again, at the same SMF
+    manager->backupKbd(backupFolder); // stopped again, at the same SMF
     EXPECT_EQ(steps("received"), 1u) << "the changed rhythm";
     const auto again = BackupManifest::read(snapshot);
     EXPECT_FALSE(again->complete);
@@ -276,11 +276,11 @@ TEST_F(Backup, AnSmfSlotHoldingNoSmfAndANameWithANulGoBackByteForByte) {
     memory.store(category::SMF, 196, notSmf);
     memory.setName(category::SMF, 196, std::string("A\0B\x1b\xb0 . ", 8));
     memory.setName(category::Rhythm, 152, std::string("\0RH/\\ .Z", 8));
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
 
     EmptyKeyboard target(registry);
-    target.manager->RestoreKbdExecute(backupFolder);
+    target.manager->restoreKbd(backupFolder);
     ASSERT_TRUE(target.view.kbdErrors.empty()) << target.view.kbdErrors.front();
     EXPECT_EQ(*target.simulator->memory().data(category::SMF, 196), notSmf);
     EXPECT_EQ(target.simulator->memory().name(category::SMF, 196),
@@ -313,7 +313,7 @@ TEST_F(Backup, AFullDiskLeavesAnIncompleteSnapshotListingExactlyItsWholeFiles) {
         view.kbdErrors.clear();
         {
             const Limit small(limit);
-            manager->BackupKbdExecute(backupFolder);
+            manager->backupKbd(backupFolder);
         }
         ASSERT_EQ(view.kbdErrors.size(), 1u);
         EXPECT_NE(view.kbdErrors.front().find("(File too large)"), std::string::npos)
@@ -326,19 +326,19 @@ TEST_F(Backup, AFullDiskLeavesAnIncompleteSnapshotListingExactlyItsWholeFiles) {
     }
     // With room again, the backup completes.
     view.kbdErrors.clear();
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(BackupManifest::read(*snapshots::latest(backupFolder))->items.size(),
               nonEmptySlots());
 }
 
 TEST_F(Backup, ARestoreOntoAnotherModelNamesBothModels) {
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     EmptyKeyboard target(registry);
     kbdsim::Options options = target.simulator->options();
     options.modelCode = 2;
     target.simulator->setOptions(options);
-    target.manager->RestoreKbdExecute(backupFolder);
+    target.manager->restoreKbd(backupFolder);
     EXPECT_EQ(target.view.kbdErrors,
               std::vector<std::string>{"The backup is of a TQ-7400 (model 3), the keyboard is a "
                                        "TQ-7000 (model 2)"});
@@ -362,7 +362,7 @@ TEST_P(BadManifests, AreRefusedBeforeAnyTraffic) {
     const std::string json = R"({"model":3,"items":[)" + GetParam().items + "]}";
     test::writeFile(backupFolder + "/manifest.json", ByteVector(json.begin(), json.end()));
     EmptyKeyboard target(registry);
-    target.manager->RestoreKbdExecute(backupFolder);
+    target.manager->restoreKbd(backupFolder);
     ASSERT_EQ(target.view.kbdErrors.size(), 1u);
     EXPECT_EQ(target.view.kbdErrors.front().rfind(
                   "The backup manifest " + backupFolder + "/manifest.json is damaged (", 0),
@@ -384,7 +384,7 @@ INSTANTIATE_TEST_SUITE_P(Backup, BadManifests,
                          [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(Backup, AFolderOfTheOneFolderLayoutStillRestores) {
-    manager->BackupKbdExecute(backupFolder);
+    manager->backupKbd(backupFolder);
     const std::string old = folder.filePath("old").toStdString();
     std::filesystem::copy(*snapshots::latest(backupFolder), old);
     // Manifests written before snapshots had no completion mark nor raw names.
@@ -405,7 +405,7 @@ TEST_F(Backup, AFolderOfTheOneFolderLayoutStillRestores) {
     test::writeFile(old + "/manifest.json", ByteVector(bytes.begin(), bytes.end()));
 
     EmptyKeyboard target(registry);
-    target.manager->RestoreKbdExecute(old);
+    target.manager->restoreKbd(old);
     ASSERT_TRUE(target.view.kbdErrors.empty()) << target.view.kbdErrors.front();
     expectSameSlots(simulator->memory(), target.simulator->memory());
 }

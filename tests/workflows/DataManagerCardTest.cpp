@@ -38,7 +38,7 @@ protected:
 
     std::string putPcFile(const std::string& name, const ByteVector& bytes) {
         writeFile(dataDirectory + name, bytes);
-        manager->UpdatePCListExecute();
+        manager->updatePcList();
         return dataDirectory + name;
     }
 
@@ -58,7 +58,7 @@ TEST_F(Card, TheListFilesCardFilesByExtensionInAnyLetterCase) {
     writeFile(cardFolder + "NOTES.z0x", ByteVector(3)); // no card extension
     std::filesystem::create_directories(cardFolder + "FOLDER.z05");
 
-    manager->KbdPageControlChange(KbdTab::Card);
+    manager->kbdPageControlChange(KbdTab::Card);
     EXPECT_TRUE(view.defaultErrors.empty());
     ASSERT_EQ(view.cardRows.size(), 1u);
     EXPECT_EQ(view.cardType, type::UserTone);
@@ -66,30 +66,30 @@ TEST_F(Card, TheListFilesCardFilesByExtensionInAnyLetterCase) {
     EXPECT_EQ(view.cardRows[0].size, "70");
     EXPECT_FALSE(view.cardRows[0].date.empty());
 
-    manager->ChangeDataTypeExecute(type::Registration);
+    manager->changeDataType(type::Registration);
     ASSERT_EQ(view.cardRows.size(), 1u);
     EXPECT_EQ(view.cardRows[0].name, "REG1");
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->changeDataType(type::Smf);
     ASSERT_EQ(view.cardRows.size(), 2u);
     EXPECT_EQ(view.cardRows[0].name, "SONG1");
     EXPECT_EQ(view.cardRows[1].name, "SONG2");
-    manager->ChangeDataTypeExecute(type::UserDsp);
+    manager->changeDataType(type::UserDsp);
     EXPECT_TRUE(view.cardRows.empty());
     std::size_t listed = 0;
-    for (const auto& folder : manager->cardFolders())
-        listed += folder.size();
+    for (const auto& list : manager->cardLists())
+        listed += list.size();
     EXPECT_EQ(listed, 4u) << "the folder and the unknown extension are left out";
 }
 
 TEST_F(Card, NoDriveSetListsNothingAndSendingSaysWhatIsMissing) {
     registry::Registry(registry).writeString(settings::cardKey, settings::driveValue, "");
     writeFile(cardFolder + "TONE1.z05", ByteVector(70));
-    manager->UpdateCardListExecute();
+    manager->updateCardList();
     EXPECT_TRUE(view.cardRows.empty());
-    EXPECT_EQ(manager->GetCardFolder(), "");
+    EXPECT_EQ(manager->getCardFolder(), "");
 
     putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, ByteVector(70, 1)));
-    manager->PutToCardExecute(0);
+    manager->putToCard(0);
     EXPECT_EQ(view.defaultErrors,
               std::vector<std::string>{"No card drive is set: choose one in the preferences."});
     EXPECT_TRUE(view.kbdErrors.empty());
@@ -105,9 +105,9 @@ class CardRoom : public Card, public testing::WithParamInterface<RoomCase> {};
 TEST_P(CardRoom, TheBytesToWriteMustFitIntoTheFreeSpace) {
     // A rhythm of 1000 data bytes: its card file holds those 1000 bytes.
     putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(1000, 7)));
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     cardWithRoom(GetParam().free);
-    manager->PutToCardExecute(0);
+    manager->putToCard(0);
     if (GetParam().written) {
         EXPECT_TRUE(view.kbdErrors.empty());
         ASSERT_EQ(cardFiles().size(), 1u);
@@ -129,7 +129,7 @@ TEST_F(Card, NoCardInTheReaderIsMemoryFull) {
     registry::Registry(registry).writeString(settings::cardKey, settings::driveValue,
                                              drive + "/not-mounted");
     putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, ByteVector(70, 1)));
-    manager->PutToCardExecute(0); // the platform's own free-space query
+    manager->putToCard(0); // the platform's own free-space query
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
     EXPECT_TRUE(view.defaultErrors.empty());
 }
@@ -138,7 +138,7 @@ TEST_F(Card, ACardWithoutItsFolderCannotTakeTheFile) {
     std::filesystem::remove_all(cardFolder);
     putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, ByteVector(70, 1)));
     cardWithRoom(1 << 20);
-    manager->PutToCardExecute(0);
+    manager->putToCard(0);
     ASSERT_EQ(view.defaultErrors.size(), 1u);
     EXPECT_EQ(view.defaultErrors[0].rfind("Can't create the file: " + cardFolder, 0), 0u)
         << view.defaultErrors[0];
@@ -150,30 +150,30 @@ TEST_F(Card, SendingTheSameFileTwiceKeepsOneCardFileAndOneRow) {
     std::copy_n("MY TONE ", 8, tone.begin() + *nameOffsetInData(category::Tone));
     putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, tone));
     cardWithRoom(1 << 20);
-    manager->KbdPageControlChange(KbdTab::Card);
-    manager->PutToCardExecute(0);
+    manager->kbdPageControlChange(KbdTab::Card);
+    manager->putToCard(0);
     ASSERT_TRUE(view.defaultErrors.empty()) << view.defaultErrors.front();
     tone[0] = 0x7E;
     putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, tone));
-    manager->PutToCardExecute(0);
+    manager->putToCard(0);
     ASSERT_EQ(cardFiles().size(), 1u);
     EXPECT_EQ(readFile(cardFolder + cardFiles()[0]), tone) << "the second send replaced it";
     EXPECT_EQ(view.cardRows.size(), 1u);
-    EXPECT_EQ(manager->cardFolders()[type::UserTone].size(), 1u);
+    EXPECT_EQ(manager->cardLists()[type::UserTone].size(), 1u);
 }
 
 TEST_F(Card, ASongIsWrittenConvertedAndNothingHappensWithoutARowOrForAnEmptyFile) {
     putPcFile("tune.mid",
               test::smfFile(1, 2, 96, {"00 FF 2F 00", "00 90 3C 40 60 80 3C 00 00 FF 2F 00"}));
     putPcFile("empty.vdf", singleItemFile(category::SMF, type::Smf, {}));
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->changeDataType(type::Smf);
     cardWithRoom(1 << 20);
     int emptyRow = manager->pcRowItem(0)->size == 0 ? 0 : 1;
-    manager->PutToCardExecute(emptyRow);
-    manager->PutToCardExecute(-1);
-    manager->PutToCardExecute(5);
+    manager->putToCard(emptyRow);
+    manager->putToCard(-1);
+    manager->putToCard(5);
     EXPECT_TRUE(cardFiles().empty());
-    manager->PutToCardExecute(1 - emptyRow);
+    manager->putToCard(1 - emptyRow);
     ASSERT_TRUE(view.defaultErrors.empty()) << view.defaultErrors.front();
     // Named after the entry name, which pads the file name to eight characters.
     ASSERT_EQ(cardFiles(), std::vector<std::string>{"tune    .mid"});
@@ -188,12 +188,12 @@ struct NotProvided {
 };
 
 TEST(CardActions, TheActionsNotProvidedRaiseTheirTitles) {
-    const NotProvided cases[] = {{&DataManager::DeleteCardDataExecute, "Delete Card Data"},
-                                 {&DataManager::GetFromCardExecute, "Get Data From Card"},
-                                 {&DataManager::UpdateDiskListExecute, "Update Disk List"},
-                                 {&DataManager::DeleteDiskDataExecute, "Delete Disk Data"},
-                                 {&DataManager::PutToDiskExecute, "Put Data To Disk"},
-                                 {&DataManager::GetFromDiskExecute, "Get Data From Disk"}};
+    const NotProvided cases[] = {{&DataManager::deleteCardData, "Delete Card Data"},
+                                 {&DataManager::getFromCard, "Get Data From Card"},
+                                 {&DataManager::updateDiskList, "Update Disk List"},
+                                 {&DataManager::deleteDiskData, "Delete Disk Data"},
+                                 {&DataManager::putToDisk, "Put Data To Disk"},
+                                 {&DataManager::getFromDisk, "Get Data From Disk"}};
     for (const NotProvided& c : cases) {
         try {
             c.action();

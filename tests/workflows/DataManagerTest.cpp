@@ -41,7 +41,7 @@ class Models : public DataManagerTest, public testing::WithParamInterface<ModelC
 TEST_P(Models, TheModelSetsTheCaptionAndTheTabsOrEndsTheRefresh) {
     const ModelCase c = GetParam();
     setOptions([&](kbdsim::Options& options) { options.modelCode = c.code; });
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     if (c.caption) {
         EXPECT_TRUE(view.kbdErrors.empty());
         EXPECT_EQ(view.caption, c.caption);
@@ -73,13 +73,13 @@ INSTANTIATE_TEST_SUITE_P(Codes, Models,
                                          ModelCase{4, nullptr, false, false}));
 
 TEST_F(DataManagerTest, ARefreshReadsEverySlotAndEndsTheProgressAt579Of580) {
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     std::size_t items = 0;
-    for (const auto& [type, folder] : manager->kbdFolders())
-        items += folder.size();
+    for (const auto& [type, list] : manager->kbdLists())
+        items += list.size();
     EXPECT_EQ(items, 577u);
-    EXPECT_EQ(manager->kbdFolders().size(), 9u);
+    EXPECT_EQ(manager->kbdLists().size(), 9u);
     EXPECT_EQ(view.progressBar.maximum, 580);
     EXPECT_EQ(view.progressBar.position, 579);
     EXPECT_FALSE(view.progressShown);
@@ -95,7 +95,7 @@ TEST_F(DataManagerTest, ARefreshReadsEverySlotAndEndsTheProgressAt579Of580) {
     EXPECT_EQ(view.kbdRows[0].size, "70");
 
     // REGISTRATION: positions 0-31 for the numbers 32-63.
-    manager->ChangeDataTypeExecute(type::Registration);
+    manager->changeDataType(type::Registration);
     ASSERT_EQ(view.kbdRows.size(), 32u);
     EXPECT_EQ(view.kbdRows.front().no, "0");
     EXPECT_EQ(view.kbdRows.back().no, "31");
@@ -113,23 +113,23 @@ TEST_F(DataManagerTest, TheSmfListHidesEmptySlotsAndLeavesTheNoColumnEmpty) {
     memory.store(category::SMF, 3, ByteVector(100, 1));
     memory.setName(category::SMF, 3, "THIRD   ");
     memory.store(category::SMF, 150, ByteVector(50, 2));
-    manager->UpdateKbdListExecute();
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->updateKbdList();
+    manager->changeDataType(type::Smf);
     ASSERT_EQ(view.kbdRows.size(), 2u);
     EXPECT_EQ(view.kbdRows[0].no, "");
     EXPECT_EQ(view.kbdRows[0].name, "THIRD   ");
     EXPECT_EQ(view.kbdRows[0].size, "100");
     EXPECT_EQ(manager->kbdRowItem(1)->number, 150) << "hidden slots shift no row";
-    EXPECT_EQ(manager->kbdFolders().at(type::Smf).size(), 200u);
+    EXPECT_EQ(manager->kbdLists().at(type::Smf).size(), 200u);
 }
 
 TEST_F(DataManagerTest, TheMemoryBarShowsTheAreaOfEachType) {
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     const std::int32_t data = manager->usedDataMemory();
     const std::int32_t song = manager->usedSongMemory();
     EXPECT_GT(data, 0);
     for (int t = 0; t < type::selectableCount; ++t) {
-        manager->ChangeDataTypeExecute(static_cast<type::id>(t));
+        manager->changeDataType(static_cast<type::id>(t));
         SCOPED_TRACE(typeLabels[t]);
         switch (t) {
         case type::UserToneWithWave:
@@ -154,55 +154,55 @@ TEST_F(DataManagerTest, TheMemoryBarShowsTheAreaOfEachType) {
 }
 
 TEST_F(DataManagerTest, ATimeOutInTheMiddleOfARefreshEmptiesTheListUntilTheNextGoodOne) {
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     ASSERT_EQ(view.kbdRows.size(), 100u);
     environment.replyTimeout = 300ms;
     setOptions([&](kbdsim::Options& options) {
         options.faults.noReply.ordinal = simulator->messageCount() + 300;
     });
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
     EXPECT_FALSE(view.progressShown);
     EXPECT_EQ(manager->frame().dialog(), nullptr);
     // Half read, the list no longer stands for the keyboard: nothing of the
     // earlier one is left to act on, and Send and Receive wait for a good one.
     for (int t = 0; t < type::selectableCount; ++t) {
-        manager->ChangeDataTypeExecute(static_cast<type::id>(t));
+        manager->changeDataType(static_cast<type::id>(t));
         EXPECT_TRUE(view.kbdRows.empty()) << typeLabels[t];
         EXPECT_EQ(manager->kbdRowItem(0), nullptr) << typeLabels[t];
         EXPECT_FALSE(view.bar.visible) << typeLabels[t];
     }
-    EXPECT_TRUE(manager->kbdFolders().empty());
+    EXPECT_TRUE(manager->kbdLists().empty());
     EXPECT_FALSE(manager->kbdListed());
     EXPECT_FALSE(view.send);
     EXPECT_FALSE(view.receive);
 
     setOptions([&](kbdsim::Options& options) { options.faults.noReply.ordinal = 0; });
-    manager->ChangeDataTypeExecute(type::UserTone);
-    manager->UpdateKbdListExecute();
+    manager->changeDataType(type::UserTone);
+    manager->updateKbdList();
     EXPECT_EQ(view.kbdRows.size(), 100u);
     EXPECT_TRUE(manager->kbdListed());
     EXPECT_TRUE(view.send);
 }
 
 TEST_F(DataManagerTest, ChangingTheDevicesEmptiesTheList) {
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     ASSERT_EQ(view.kbdRows.size(), 100u);
-    manager->ForgetKbdList();
+    manager->forgetKbdList();
     EXPECT_TRUE(view.kbdRows.empty());
     EXPECT_FALSE(view.bar.visible);
     EXPECT_FALSE(view.send);
     EXPECT_FALSE(manager->kbdListed());
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->changeDataType(type::Smf);
     EXPECT_TRUE(view.kbdRows.empty());
     EXPECT_FALSE(view.bar.visible);
 }
 
 TEST_F(DataManagerTest, UpdateThisTypeReadsOnlyTheCurrentType) {
-    manager->ChangeDataTypeExecute(type::UserRhythm);
-    manager->UpdateThisTypeExecute();
+    manager->changeDataType(type::UserRhythm);
+    manager->updateThisType();
     ASSERT_TRUE(view.kbdErrors.empty());
-    EXPECT_EQ(manager->kbdFolders().size(), 1u);
+    EXPECT_EQ(manager->kbdLists().size(), 1u);
     EXPECT_EQ(view.kbdRows.size(), 16u);
     EXPECT_TRUE(view.bar.visible);
     // Begin communication, the model, 16 sizes and 16 names (two halves
@@ -217,16 +217,16 @@ TEST_F(DataManagerTest, NothingStartsWhileAnActionWaitsForTheKeyboard) {
             return;
         // Events handled while the refresh waits: each is refused.
         const std::size_t before = messages;
-        manager->UpdateKbdListExecute();
-        manager->UpdateThisTypeExecute();
-        manager->ChangeDataTypeExecute(type::Song);
-        manager->UpdatePCListExecute();
+        manager->updateKbdList();
+        manager->updateThisType();
+        manager->changeDataType(type::Song);
+        manager->updatePcList();
         EXPECT_EQ(messages, before);
         EXPECT_EQ(manager->currentType(), type::UserTone);
         EXPECT_TRUE(view.locked);
         EXPECT_NE(manager->frame().dialog(), nullptr);
     };
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     EXPECT_GT(attempts, 100);
     EXPECT_TRUE(view.kbdErrors.empty());
     EXPECT_FALSE(view.locked);
@@ -249,7 +249,7 @@ class Deleting : public DataManagerTest {
 protected:
     Deleting() {
         duringWait = nullptr;
-        manager->UpdateKbdListExecute();
+        manager->updateKbdList();
         sent.clear();
     }
     // Parameter values sent to category 0 since the last clear, as (parameter, value).
@@ -278,25 +278,25 @@ TEST_F(Deleting, EachDeletableTypeSendsItsCommandAndReadsOnlyThatTypeAgain) {
                                               {type::Smf, 39}};
     for (const auto& [t, parameter] : types) {
         SCOPED_TRACE(typeLabels[t]);
-        manager->ChangeDataTypeExecute(t);
+        manager->changeDataType(t);
         int row = 0;
         while (manager->kbdRowItem(row) && manager->kbdRowItem(row)->size == 0)
             ++row;
         const KbdDataAttributePtr item = manager->kbdRowItem(row);
         ASSERT_NE(item, nullptr) << "the demo content has an item of this type";
-        const KbdDataAttributePtr otherType = manager->kbdFolders().at(type::UserTone).front();
+        const KbdDataAttributePtr otherType = manager->kbdLists().at(type::UserTone).front();
         sent.clear();
-        manager->DeleteKbdDataExecute(row);
+        manager->deleteKbdData(row);
         ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
         EXPECT_EQ(commands(),
                   (std::vector<std::pair<int, std::int32_t>>{{parameter, item->number}}));
         EXPECT_GE(modelRequests(), 1) << "the readiness poll";
-        EXPECT_EQ(manager->kbdFolders().at(type::UserTone).front(), otherType)
+        EXPECT_EQ(manager->kbdLists().at(type::UserTone).front(), otherType)
             << "other types are not read again";
-        const auto& folder = manager->kbdFolders().at(t);
-        const auto again = std::find_if(folder.begin(), folder.end(),
+        const auto& list = manager->kbdLists().at(t);
+        const auto again = std::find_if(list.begin(), list.end(),
                                         [&](const auto& a) { return a->number == item->number; });
-        ASSERT_NE(again, folder.end());
+        ASSERT_NE(again, list.end());
         EXPECT_EQ((*again)->size, 0);
         EXPECT_TRUE(view.update);
         EXPECT_FALSE(view.locked);
@@ -305,11 +305,11 @@ TEST_F(Deleting, EachDeletableTypeSendsItsCommandAndReadsOnlyThatTypeAgain) {
 
 TEST_F(Deleting, AnEmptyRhythmSlotSendsNoDeleteButStillPollsAndReads) {
     simulator->memory().clear(category::Rhythm, 141);
-    manager->ChangeDataTypeExecute(type::UserRhythm);
-    manager->UpdateThisTypeExecute();
+    manager->changeDataType(type::UserRhythm);
+    manager->updateThisType();
     ASSERT_EQ(manager->kbdRowItem(1)->size, 0);
     sent.clear();
-    manager->DeleteKbdDataExecute(1);
+    manager->deleteKbdData(1);
     EXPECT_TRUE(commands().empty());
     EXPECT_EQ(modelRequests(), 1);
     EXPECT_EQ(view.kbdRows.size(), 16u) << "the type was read again";
@@ -317,20 +317,20 @@ TEST_F(Deleting, AnEmptyRhythmSlotSendsNoDeleteButStillPollsAndReads) {
 
 TEST_F(Deleting, ASongSlotIsDeletedEvenWhenItReadsEmpty) {
     simulator->memory().clear(category::Song, 2);
-    manager->ChangeDataTypeExecute(type::Song);
-    manager->UpdateThisTypeExecute();
+    manager->changeDataType(type::Song);
+    manager->updateThisType();
     ASSERT_EQ(manager->kbdRowItem(2)->size, 0);
     sent.clear();
-    manager->DeleteKbdDataExecute(2);
+    manager->deleteKbdData(2);
     ASSERT_FALSE(commands().empty());
     EXPECT_EQ(commands().front(), (std::pair<int, std::int32_t>{35, 2}));
 }
 
 TEST_F(Deleting, NoRowOrARowWithoutAnItemDoesNothing) {
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->changeDataType(type::Smf);
     sent.clear();
-    manager->DeleteKbdDataExecute(-1);
-    manager->DeleteKbdDataExecute(static_cast<int>(view.kbdRows.size()));
+    manager->deleteKbdData(-1);
+    manager->deleteKbdData(static_cast<int>(view.kbdRows.size()));
     EXPECT_TRUE(sent.empty());
 }
 
@@ -341,30 +341,30 @@ TEST_F(Deleting, AKeyboardThatNeverAnswersWellAfterADeleteEndsWithMidiTimeout) {
         options.faults.malformation = kbdsim::Malformation::Short;
         options.faults.malformedReply.kind = kbdsim::MessageKind::ModelRequest;
     });
-    manager->ChangeDataTypeExecute(type::UserRhythm);
-    manager->DeleteKbdDataExecute(0);
+    manager->changeDataType(type::UserRhythm);
+    manager->deleteKbdData(0);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
     EXPECT_EQ(modelRequests(), 200);
     EXPECT_EQ(manager->frame().dialog(), nullptr);
 }
 
 TEST_F(Deleting, InitializeSystemSendsParameter41WithValue2AndNothingElse) {
-    manager->InitSystemExecute();
+    manager->initSystem();
     EXPECT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     // The command has left when the action ends; the keyboard takes it from the wire.
     ASSERT_TRUE(test::pumpUntil([&] { return !sent.empty(); }));
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(commands(), (std::vector<std::pair<int, std::int32_t>>{{41, 2}}));
     sent.clear();
-    manager->InitMixerExecute();
-    manager->InitParameterExecute();
+    manager->initMixer();
+    manager->initParameter();
     ASSERT_TRUE(test::pumpUntil([&] { return sent.size() == 2; }));
     EXPECT_EQ(commands(), (std::vector<std::pair<int, std::int32_t>>{{41, 0}, {41, 1}}));
 }
 
 TEST_F(Deleting, DeletingTheLastItemsGoesLastFirstAndStopsAtTheFoldersStart) {
     std::vector<std::int32_t> expected;
-    const auto& drums = manager->kbdFolders().at(type::UserDrumWithWave);
+    const auto& drums = manager->kbdLists().at(type::UserDrumWithWave);
     ASSERT_EQ(drums.size(), 4u);
     for (auto item = drums.rbegin(); item != drums.rend(); ++item)
         if ((*item)->size != 0)
@@ -372,7 +372,7 @@ TEST_F(Deleting, DeletingTheLastItemsGoesLastFirstAndStopsAtTheFoldersStart) {
     ASSERT_FALSE(expected.empty()) << "the demo content has drum groups";
     const int progressBefore = view.progressBar.position;
     manager->frame().openMidiDialog(false);
-    manager->DeleteLastKbdItems(type::UserDrumWithWave, 10); // more than the folder holds
+    manager->deleteLastKbdItems(type::UserDrumWithWave, 10); // more than the list holds
     manager->frame().closeMidiDialog();
     std::vector<std::int32_t> deleted;
     for (const auto& [parameter, value] : commands())
@@ -397,10 +397,10 @@ TEST_F(DataManagerTest, ThePcListFilesEachFileUnderTheTypeItsContentDeclares) {
     test::writeFile(dataDirectory + "song.MID", song);
     manager->start();
 
-    EXPECT_EQ(manager->pcFolders()[type::UserTone].size(), 1u);
-    EXPECT_EQ(manager->pcFolders()[type::Package].size(), 1u);
-    EXPECT_EQ(manager->pcFolders()[type::Smf].size(), 1u);
-    EXPECT_EQ(manager->pcFolders()[type::AllUserData].size(), 1u) << "kept, never shown";
+    EXPECT_EQ(manager->pcLists()[type::UserTone].size(), 1u);
+    EXPECT_EQ(manager->pcLists()[type::Package].size(), 1u);
+    EXPECT_EQ(manager->pcLists()[type::Smf].size(), 1u);
+    EXPECT_EQ(manager->pcLists()[type::AllUserData].size(), 1u) << "kept, never shown";
     ASSERT_EQ(view.pcRows.size(), 1u);
     EXPECT_EQ(view.pcRows[0].name, "AAAAAAAA");
     EXPECT_EQ(view.pcRows[0].size, "70");
@@ -417,9 +417,9 @@ TEST_F(DataManagerTest, ThePcListFilesEachFileUnderTheTypeItsContentDeclares) {
                                                     QLocale::LongFormat))
                                        .toStdString());
 
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->changeDataType(type::Smf);
     ASSERT_EQ(view.pcRows.size(), 1u);
-    manager->ChangeDataTypeExecute(type::Package);
+    manager->changeDataType(type::Package);
     ASSERT_EQ(view.pcRows.size(), 1u);
     EXPECT_TRUE(view.defaultErrors.empty());
 }
@@ -433,8 +433,8 @@ TEST_F(DataManagerTest, ABadFileEndsTheScanThroughTheDefaultErrorDisplay) {
                     singleItemFile(category::Tone, type::UserTone, ByteVector(70, 0x42)));
     manager->start();
     EXPECT_EQ(view.defaultErrors, std::vector<std::string>{"Illegal Format"});
-    ASSERT_EQ(manager->pcFolders()[type::UserTone].size(), 1u) << "the files after it are left";
-    ASSERT_EQ(view.pcRows.size(), 1u) << "the list agrees with the folders";
+    ASSERT_EQ(manager->pcLists()[type::UserTone].size(), 1u) << "the files after it are left";
+    ASSERT_EQ(view.pcRows.size(), 1u) << "the list agrees with the lists of files";
     EXPECT_NE(manager->pcRowItem(0), nullptr);
 }
 

@@ -30,16 +30,16 @@ class ReceiveEachType : public Transfers, public testing::WithParamInterface<typ
 
 TEST_P(ReceiveEachType, WritesTheSlotIntoTheDataDirectoryAndListsIt) {
     const type::id t = GetParam();
-    manager->ChangeDataTypeExecute(t);
+    manager->changeDataType(t);
     const int row = firstItemRow();
     ASSERT_GE(row, 0) << "the demo content has an item of this type";
     const KbdDataAttributePtr slot = manager->kbdRowItem(row);
     const std::size_t rowsBefore = view.pcRows.size();
 
-    manager->GetFromKbdExecute(row);
+    manager->getFromKbd(row);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
-    ASSERT_EQ(manager->pcFolders()[t].size(), 1u);
-    const VdfDataAttributePtr record = manager->pcFolders()[t].front();
+    ASSERT_EQ(manager->pcLists()[t].size(), 1u);
+    const VdfDataAttributePtr record = manager->pcLists()[t].front();
     EXPECT_EQ(view.pcRows.size(), rowsBefore + 1);
     EXPECT_EQ(manager->pcRowItem(static_cast<int>(rowsBefore)), record);
     EXPECT_EQ(std::filesystem::path(record->path).parent_path().string() + "/", dataDirectory);
@@ -69,21 +69,21 @@ INSTANTIATE_TEST_SUITE_P(Types, ReceiveEachType,
                          [](const auto& info) { return std::to_string(info.param); });
 
 TEST_F(Transfers, ReceivingAgainReplacesTheFileWithoutAskingAndKeepsOneRow) {
-    manager->ChangeDataTypeExecute(type::UserRhythm);
-    manager->GetFromKbdExecute(0);
-    ASSERT_EQ(manager->pcFolders()[type::UserRhythm].size(), 1u);
-    const std::string path = manager->pcFolders()[type::UserRhythm].front()->path;
+    manager->changeDataType(type::UserRhythm);
+    manager->getFromKbd(0);
+    ASSERT_EQ(manager->pcLists()[type::UserRhythm].size(), 1u);
+    const std::string path = manager->pcLists()[type::UserRhythm].front()->path;
     const ByteVector first = readFile(path);
-    manager->UpdatePCListExecute(); // the scan lists the file too
+    manager->updatePcList(); // the scan lists the file too
     // The same item, changed on the PC: its name is unchanged.
     ByteVector changed = first;
     changed.back() ^= 0x01;
     writeFile(path, changed);
 
-    manager->GetFromKbdExecute(0);
+    manager->getFromKbd(0);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(readFile(path), first);
-    ASSERT_EQ(manager->pcFolders()[type::UserRhythm].size(), 1u);
+    ASSERT_EQ(manager->pcLists()[type::UserRhythm].size(), 1u);
     EXPECT_EQ(view.pcRows.size(), 1u);
     EXPECT_EQ(view.pcRows[0].size, std::to_string(first.size() - 64)) << "the item's size";
 }
@@ -92,33 +92,33 @@ TEST_F(Transfers, ReceivingAgainReplacesTheFileWithoutAskingAndKeepsOneRow) {
 // to the same file name) is never overwritten: the new one gets "(2)", and
 // receiving it again replaces that file, not a third.
 TEST_F(Transfers, ReceivingAnItemWhoseFileNameIsTakenByAnotherItemWritesANumberedFile) {
-    manager->ChangeDataTypeExecute(type::UserRhythm);
-    manager->GetFromKbdExecute(0);
-    const std::string path = manager->pcFolders()[type::UserRhythm].front()->path;
+    manager->changeDataType(type::UserRhythm);
+    manager->getFromKbd(0);
+    const std::string path = manager->pcLists()[type::UserRhythm].front()->path;
     const ByteVector first = readFile(path);
     const ByteVector other = singleItemFile(category::Tone, type::UserTone, ByteVector(70, 0x41));
     writeFile(path, other); // a tone named "AAAAAAAA" now has the rhythm's file
 
-    manager->GetFromKbdExecute(0);
-    manager->GetFromKbdExecute(0);
+    manager->getFromKbd(0);
+    manager->getFromKbd(0);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     const std::string numbered = path.substr(0, path.size() - 4) + " (2).vdf";
     EXPECT_EQ(readFile(path), other);
     EXPECT_EQ(readFile(numbered), first);
     EXPECT_FALSE(std::filesystem::exists(path.substr(0, path.size() - 4) + " (3).vdf"));
-    manager->UpdatePCListExecute();
-    EXPECT_EQ(manager->pcFolders()[type::UserRhythm].size(), 1u);
-    EXPECT_EQ(manager->pcFolders()[type::UserTone].size(), 1u);
+    manager->updatePcList();
+    EXPECT_EQ(manager->pcLists()[type::UserRhythm].size(), 1u);
+    EXPECT_EQ(manager->pcLists()[type::UserTone].size(), 1u);
 }
 
 TEST_F(Transfers, NoRowARowWithoutAnItemOrAnEmptySlotCausesNoTraffic) {
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     ASSERT_EQ(manager->kbdRowItem(5)->size, 0);
     view.send = false; // any button change would show
     for (int row : {-1, 5, 16, 1000})
-        manager->GetFromKbdExecute(row);
-    manager->PutToKbdExecute(-1, 0);
-    manager->PutToKbdExecute(static_cast<int>(view.pcRows.size()), 0);
+        manager->getFromKbd(row);
+    manager->putToKbd(-1, 0);
+    manager->putToKbd(static_cast<int>(view.pcRows.size()), 0);
     EXPECT_TRUE(sent.empty());
     EXPECT_FALSE(view.send);
     EXPECT_TRUE(view.kbdErrors.empty());
@@ -132,32 +132,32 @@ TEST_F(Transfers, TheSmfRowChosenIsTheItemReceivedPastHiddenEmptySlots) {
     memory().setName(category::SMF, 7, "SEVENTH ");
     memory().store(category::SMF, 120, test::smfWithText(40));
     memory().setName(category::SMF, 120, "HUNDRED ");
-    manager->UpdateKbdListExecute();
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->updateKbdList();
+    manager->changeDataType(type::Smf);
     ASSERT_EQ(view.kbdRows.size(), 2u);
-    manager->GetFromKbdExecute(1);
-    ASSERT_EQ(manager->pcFolders()[type::Smf].size(), 1u);
-    EXPECT_EQ(readFile(manager->pcFolders()[type::Smf].front()->path),
+    manager->getFromKbd(1);
+    ASSERT_EQ(manager->pcLists()[type::Smf].size(), 1u);
+    EXPECT_EQ(readFile(manager->pcLists()[type::Smf].front()->path),
               *memory().data(category::SMF, 120));
 }
 
 TEST_F(Transfers, AMissingDataDirectoryIsMadeAndAnUnusableOneFailsWithThePath) {
     const std::string fresh = dataDirectory + "new/folder/";
     registry::Registry(registry).writeString(settings::programKey, settings::directoryValue, fresh);
-    manager->ChangeDataTypeExecute(type::UserDsp);
-    manager->GetFromKbdExecute(0);
+    manager->changeDataType(type::UserDsp);
+    manager->getFromKbd(0);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
-    EXPECT_TRUE(std::filesystem::exists(manager->pcFolders()[type::UserDsp].front()->path));
+    EXPECT_TRUE(std::filesystem::exists(manager->pcLists()[type::UserDsp].front()->path));
 
     // A data directory below a plain file can never be made.
     writeFile(dataDirectory + "plain", ByteVector(1));
     registry::Registry(registry).writeString(settings::programKey, settings::directoryValue,
                                              dataDirectory + "plain/sub/");
-    manager->GetFromKbdExecute(0);
+    manager->getFromKbd(0);
     ASSERT_EQ(view.kbdErrors.size(), 1u);
     EXPECT_EQ(view.kbdErrors[0],
               "Can't create the file in " + dataDirectory + "plain/sub/ (Not a directory)");
-    EXPECT_EQ(manager->pcFolders()[type::UserDsp].size(), 1u) << "the PC list is unchanged";
+    EXPECT_EQ(manager->pcLists()[type::UserDsp].size(), 1u) << "the PC list is unchanged";
     expectActionEnded();
 }
 
@@ -165,13 +165,13 @@ TEST_F(Transfers, AMissingDataDirectoryIsMadeAndAnUnusableOneFailsWithThePath) {
 
 TEST_F(Transfers, AUserToneWithNoRowSelectedLandsInTheFirstSlotWithoutAMemoryCheck) {
     leaveDataMemory(100); // a memory check would refuse anything
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     ByteVector tone = test::itemContent(category::Tone, -1, 3, 70);
     std::copy_n("NEW TONE", 8, tone.begin() + *nameOffsetInData(category::Tone));
     putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, tone));
     sent.clear();
 
-    manager->PutToKbdExecute(0, -1);
+    manager->putToKbd(0, -1);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(view.selectedKbdRow, 0);
     EXPECT_EQ(*memory().data(category::Tone, 750), tone);
@@ -184,13 +184,13 @@ TEST_F(Transfers, AUserToneWithNoRowSelectedLandsInTheFirstSlotWithoutAMemoryChe
 TEST_F(Transfers, AToneGroupThatDoesNotFitFailsWithMemoryFullBeforeAnyChange) {
     putPcFile("group.vdf",
               test::PackageBuilder(type::UserToneWithWave).toneGroup({3000, 3000}).build());
-    manager->ChangeDataTypeExecute(type::UserToneWithWave);
-    ASSERT_EQ(manager->pcFolders()[type::UserToneWithWave].size(), 1u);
+    manager->changeDataType(type::UserToneWithWave);
+    ASSERT_EQ(manager->pcLists()[type::UserToneWithWave].size(), 1u);
     leaveDataMemory(5000);
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     sent.clear();
 
-    manager->PutToKbdExecute(0, 3);
+    manager->putToKbd(0, 3);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
     EXPECT_TRUE(deletes().empty());
     EXPECT_EQ(dataBlocksSent(), 0u);
@@ -198,9 +198,9 @@ TEST_F(Transfers, AToneGroupThatDoesNotFitFailsWithMemoryFullBeforeAnyChange) {
 
     // With room for the wave bytes (the file itself is larger) it is sent.
     memory().clear(category::SMF, 20);
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     view.kbdErrors.clear();
-    manager->PutToKbdExecute(0, 3);
+    manager->putToKbd(0, 3);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(
         memory().data(category::WaveData, kbdsim::layout::toneGroupChildren(853)[4].first)->size(),
@@ -214,11 +214,11 @@ TEST_F(Transfers, ASongThatDoesNotFitEvenIntoItsClearedSlotLeavesTheSlotAsItWas)
     ASSERT_EQ(memory().store(category::Song, 3, ByteVector((free - 600) & ~1u, 0x22)),
               KeyboardMemory::StoreResult::Stored);
     putPcFile("song.vdf", singleItemFile(category::Song, type::Song, ByteVector(4000, 0x33)));
-    manager->UpdateKbdListExecute();
-    manager->ChangeDataTypeExecute(type::Song);
+    manager->updateKbdList();
+    manager->changeDataType(type::Song);
     sent.clear();
 
-    manager->PutToKbdExecute(0, 0);
+    manager->putToKbd(0, 0);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
     EXPECT_TRUE(deletes().empty());
     EXPECT_EQ(dataBlocksSent(), 0u);
@@ -233,21 +233,21 @@ TEST_F(Transfers, AnSmfGoesIntoTheFirstFreeSlotOutsideTheLastTen) {
             memory().store(category::SMF, n, ByteVector(2, 0x44));
     }
     const std::string path = putPcFile("tune.mid", test::smfWithText(30));
-    manager->UpdateKbdListExecute();
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->updateKbdList();
+    manager->changeDataType(type::Smf);
     ASSERT_EQ(manager->pcRowItem(0)->path, path);
     sent.clear();
 
-    manager->PutToKbdExecute(0, -1);
+    manager->putToKbd(0, -1);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
     EXPECT_EQ(dataBlocksSent(), 0u);
     for (std::uint16_t n = 190; n < 200; ++n)
         EXPECT_TRUE(memory().data(category::SMF, n)->empty());
 
     memory().clear(category::SMF, 64);
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     view.kbdErrors.clear();
-    manager->PutToKbdExecute(0, 5); // the keyboard row plays no part
+    manager->putToKbd(0, 5); // the keyboard row plays no part
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(*memory().data(category::SMF, 64), test::smfWithText(30));
     EXPECT_EQ(memory().name(category::SMF, 64), "tune    ");
@@ -266,20 +266,20 @@ TEST_F(Transfers, APackageClearsItsSlotsInOrderThenSendsAndRefreshesEverything) 
     memory().store(category::WaveData, kbdsim::layout::drumGroupChildren(20)[3].first,
                    ByteVector(64, 0x58));
     putPcFile("all.vdf", package);
-    manager->UpdateKbdListExecute();
-    ASSERT_NE(manager->kbdFolders().at(type::UserToneWithWave)[16]->size, 0);
-    ASSERT_NE(manager->kbdFolders().at(type::UserDrumWithWave)[3]->size, 0);
-    manager->ChangeDataTypeExecute(type::Package);
+    manager->updateKbdList();
+    ASSERT_NE(manager->kbdLists().at(type::UserToneWithWave)[16]->size, 0);
+    ASSERT_NE(manager->kbdLists().at(type::UserDrumWithWave)[3]->size, 0);
+    manager->changeDataType(type::Package);
     sent.clear();
 
-    manager->PutToKbdExecute(0, -1);
+    manager->putToKbd(0, -1);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(deletes(), (std::vector<std::pair<int, std::int32_t>>{
                              {38, 20}, {37, 866}, {36, 155}, {36, 150}, {39, 199}, {39, 193}}));
     EXPECT_EQ(view.progressBar.maximum, 580) << "the full refresh came last";
-    EXPECT_EQ(manager->kbdFolders().size(), 9u);
+    EXPECT_EQ(manager->kbdLists().size(), 9u);
     EXPECT_EQ(memory().name(category::Rhythm, 140 + 8), "PKGRHYTM");
-    const auto& rhythms = manager->kbdFolders().at(type::UserRhythm);
+    const auto& rhythms = manager->kbdLists().at(type::UserRhythm);
     EXPECT_EQ(rhythms[8]->name, "PKGRHYTM") << "the list was read again";
     EXPECT_TRUE(memory().data(category::Rhythm, 155)->empty());
     expectActionEnded();
@@ -287,12 +287,12 @@ TEST_F(Transfers, APackageClearsItsSlotsInOrderThenSendsAndRefreshesEverything) 
 
 TEST_F(Transfers, AKeyboardThatStopsAnsweringAfterADeleteEndsWithMidiTimeout) {
     putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(200, 1)));
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     setOptions([](kbdsim::Options& options) {
         options.faults.malformation = kbdsim::Malformation::Short;
         options.faults.malformedReply.kind = kbdsim::MessageKind::ModelRequest;
     });
-    manager->PutToKbdExecute(0, 0);
+    manager->putToKbd(0, 0);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
     EXPECT_EQ(deletes(), (std::vector<std::pair<int, std::int32_t>>{{36, 140}}));
     EXPECT_EQ(dataBlocksSent(), 0u);
@@ -301,11 +301,11 @@ TEST_F(Transfers, AKeyboardThatStopsAnsweringAfterADeleteEndsWithMidiTimeout) {
 
 TEST_F(Transfers, AFileThatCannotBeReadDeletesNothing) {
     putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(200, 1)));
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     // The file shrinks after the list was read: its data is no longer there.
     const ByteVector whole = readFile(dataDirectory + "rh.vdf");
     writeFile(dataDirectory + "rh.vdf", ByteVector(whole.begin(), whole.begin() + 100));
-    manager->PutToKbdExecute(0, 0);
+    manager->putToKbd(0, 0);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Illegal Format"});
     EXPECT_TRUE(sent.empty());
     EXPECT_FALSE(memory().data(category::Rhythm, 140)->empty());
@@ -318,21 +318,21 @@ TEST_F(Transfers, CancelInTheMiddleOfAReceiveWritesNothingAndTheNextReceiveWorks
     ASSERT_EQ(memory().store(category::SMF, 9, test::smfWithText(12000)),
               KeyboardMemory::StoreResult::Stored);
     memory().setName(category::SMF, 9, "LONGSONG");
-    manager->UpdateKbdListExecute();
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->updateKbdList();
+    manager->changeDataType(type::Smf);
     const int row = 3; // after the three demo items
     ASSERT_EQ(manager->kbdRowItem(row)->number, 9);
     dialogWindow->cancelAt = 2048;
 
-    manager->GetFromKbdExecute(row);
+    manager->getFromKbd(row);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_TRUE(dataFiles().empty());
-    EXPECT_TRUE(manager->pcFolders()[type::Smf].empty());
+    EXPECT_TRUE(manager->pcLists()[type::Smf].empty());
     EXPECT_TRUE(view.pcRows.empty());
     expectActionEnded();
 
     dialogWindow->cancelAt = -1;
-    manager->GetFromKbdExecute(row);
+    manager->getFromKbd(row);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_EQ(dataFiles(), std::vector<std::string>{"LONGSONG.mid"});
     EXPECT_EQ(readFile(dataDirectory + "LONGSONG.mid"), *memory().data(category::SMF, 9));
@@ -340,19 +340,19 @@ TEST_F(Transfers, CancelInTheMiddleOfAReceiveWritesNothingAndTheNextReceiveWorks
 
 TEST_F(Transfers, CancelInTheMiddleOfASendLeavesTheSlotAndItsRowAndTheNextSendWorks) {
     putPcFile("long.mid", test::smfWithText(12001)); // even: the keyboard holds exactly it
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->changeDataType(type::Smf);
     const std::size_t rows = view.kbdRows.size();
     dialogWindow->cancelAt = 2048;
 
-    manager->PutToKbdExecute(0, -1);
+    manager->putToKbd(0, -1);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_TRUE(memory().data(category::SMF, 3)->empty()) << "the keyboard stored nothing";
-    EXPECT_EQ(manager->kbdFolders().at(type::Smf)[3]->size, 0) << "the row is not updated";
+    EXPECT_EQ(manager->kbdLists().at(type::Smf)[3]->size, 0) << "the row is not updated";
     EXPECT_EQ(view.kbdRows.size(), rows);
     expectActionEnded();
 
     dialogWindow->cancelAt = -1;
-    manager->PutToKbdExecute(0, -1);
+    manager->putToKbd(0, -1);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_EQ(*memory().data(category::SMF, 3), test::smfWithText(12001));
     EXPECT_EQ(view.kbdRows.size(), rows + 1);
@@ -387,14 +387,14 @@ TEST_F(Transfers, ARoundTripThroughTheProgramsOwnActionsLeavesByteIdenticalItems
                           {type::Smf, 0, -1}};
     for (const Trip& trip : trips) {
         SCOPED_TRACE(typeLabels[trip.type]);
-        manager->ChangeDataTypeExecute(trip.type);
-        manager->GetFromKbdExecute(trip.sourceRow);
+        manager->changeDataType(trip.type);
+        manager->getFromKbd(trip.sourceRow);
         ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
-        ASSERT_EQ(manager->pcFolders()[trip.type].size(), 1u);
-        manager->PutToKbdExecute(0, trip.targetRow);
+        ASSERT_EQ(manager->pcLists()[trip.type].size(), 1u);
+        manager->putToKbd(0, trip.targetRow);
         ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     }
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
 
     EXPECT_EQ(*memory().data(category::Rhythm, 149), *original.data(category::Rhythm, 140));

@@ -31,7 +31,7 @@ protected:
 constexpr std::uint16_t fiveBlockRhythm = 141;
 
 TEST_F(ErrorSteps, AReceiveSpoiledAtTheThirdBlockSaysItsItemAndBlock) {
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     const int row = rowOfPosition(fiveBlockRhythm);
     ASSERT_GE(row, 0);
     ASSERT_EQ(manager->kbdRowItem(row)->size, 520);
@@ -39,29 +39,29 @@ TEST_F(ErrorSteps, AReceiveSpoiledAtTheThirdBlockSaysItsItemAndBlock) {
         options.faults.corruptAtBlock = 2;
         options.faults.blockCorruption = kbdsim::BlockCorruption::Checksum;
     });
-    manager->GetFromKbdExecute(row);
+    manager->getFromKbd(row);
     expectOneError("SYSEX ERROR", "receiving USER RHYTHM 141, block 3 of 5");
     EXPECT_TRUE(dataFiles().empty());
 }
 
 TEST_F(ErrorSteps, AReceiveWhoseKeyboardFallsSilentTimesOutAtItsBlock) {
     environment.replyTimeout = 300ms;
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     const int row = rowOfPosition(fiveBlockRhythm);
     ASSERT_GE(row, 0);
     setOptions([](kbdsim::Options& options) { options.faults.silentAfterBlock = 1; });
-    manager->GetFromKbdExecute(row);
+    manager->getFromKbd(row);
     expectOneError("MIDI TIMEOUT", "receiving USER RHYTHM 141, block 3 of 5");
 }
 
 TEST_F(ErrorSteps, ASendRejectedAtTheThirdBlockSaysItsSlotAndBlock) {
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     const int row = rowOfPosition(fiveBlockRhythm);
     ASSERT_GE(row, 0);
-    manager->GetFromKbdExecute(row);
+    manager->getFromKbd(row);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     setOptions([](kbdsim::Options& options) { options.faults.rejectAtBlock = 2; });
-    manager->PutToKbdExecute(0, row);
+    manager->putToKbd(0, row);
     expectOneError("MESSAGE REJECTED", "sending USER RHYTHM 141, block 3 of 5");
 }
 
@@ -69,11 +69,11 @@ TEST_F(ErrorSteps, AFailureBetweenTransfersNamesTheStepAlone) {
     // The delete goes; the readiness poll after it gets no answer.
     environment.replyTimeout = 300ms;
     manager->frame().setReadinessLimit(1s);
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     const int row = rowOfPosition(fiveBlockRhythm);
     ASSERT_GE(row, 0);
     setOptions([](kbdsim::Options& options) { options.faults.busyPollsAfterDelete = 100000; });
-    manager->DeleteKbdDataExecute(row);
+    manager->deleteKbdData(row);
     expectOneError("MIDI TIMEOUT", "waiting for the keyboard to be ready");
 }
 
@@ -82,16 +82,16 @@ TEST_F(ErrorSteps, AnUnansweredModelRequestSaysSo) {
     setOptions([](kbdsim::Options& options) {
         options.faults.noReply.kind = kbdsim::MessageKind::ModelRequest;
     });
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     expectOneError("MIDI TIMEOUT", "asking the keyboard its model");
 }
 
 TEST_F(ErrorSteps, ACancelledReceiveIsNoFailureOfAStep) {
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     const int row = rowOfPosition(fiveBlockRhythm);
     ASSERT_GE(row, 0);
     dialogWindow->cancelAt = 256;
-    manager->GetFromKbdExecute(row);
+    manager->getFromKbd(row);
     expectOneError("Cancelled", "");
 }
 
@@ -100,7 +100,7 @@ TEST_F(ErrorSteps, ABackupSaysTheItemItFailedIn) {
         options.faults.corruptAtBlock = 1;
         options.faults.blockCorruption = kbdsim::BlockCorruption::PairCount;
     });
-    manager->BackupKbdExecute(folder.filePath("backup").toStdString());
+    manager->backupKbd(folder.filePath("backup").toStdString());
     ASSERT_EQ(view.kbdErrors, std::vector<std::string>{"SYSEX ERROR"});
     const std::string step = view.kbdErrorSteps.front();
     EXPECT_EQ(step.rfind("receiving ", 0), 0u) << step;
@@ -113,13 +113,13 @@ class ListStep : public ErrorSteps, public testing::WithParamInterface<type::id>
 
 TEST_P(ListStep, AListReadThatTimesOutSaysItsType) {
     environment.replyTimeout = 300ms;
-    manager->ChangeDataTypeExecute(GetParam());
+    manager->changeDataType(GetParam());
     // The update asks the model (two messages), then the first slot of the type.
     const std::size_t firstListRequest = messages + 3;
     setOptions([firstListRequest](kbdsim::Options& options) {
         options.faults.noReply.ordinal = firstListRequest;
     });
-    manager->UpdateThisTypeExecute();
+    manager->updateThisType();
     expectOneError("MIDI TIMEOUT", std::string("reading the list of ") + typeLabels[GetParam()]);
     EXPECT_TRUE(view.kbdRows.empty()) << "the failed list is not shown";
 }

@@ -24,7 +24,7 @@ public:
     explicit FakeDialog(std::shared_ptr<int> alive) : alive_(std::move(alive)) { ++*alive_; }
     ~FakeDialog() override { --*alive_; }
 
-    std::uint16_t GetModel() override {
+    std::uint16_t getModel() override {
         ++attempts;
         if (duringWait) {
             QEventLoop loop;
@@ -44,7 +44,7 @@ public:
         code = 0;
         return 3;
     }
-    std::int32_t GetErrorCode() const override { return code; }
+    std::int32_t getErrorCode() const override { return code; }
     bool cancelRequested() const override { return cancelCheck ? cancelCheck() : cancelled; }
 
     std::function<void()> duringWait;
@@ -83,7 +83,7 @@ TEST_F(Frame, OpeningWhileADialogExistsChangesNothingNotEvenTheProgressSetting) 
     frame.openMidiDialog(false);
     frame.openMidiDialog(true);
     EXPECT_EQ(made, 1);
-    EXPECT_FALSE(last->GetShowProgress());
+    EXPECT_FALSE(last->getShowProgress());
     EXPECT_EQ(currentMidiDialog(), last);
 
     frame.closeMidiDialog();
@@ -114,7 +114,7 @@ TEST_F(Frame, ANestedOpenAndCloseDuringAWaitLeavesTheOuterDialogAndReference) {
         frame.waitKbdReady(1);
         frame.closeMidiDialog();
     };
-    outerDialog->GetModel();
+    outerDialog->getModel();
     outerDialog->duringWait = nullptr;
 
     EXPECT_TRUE(nestedRan);
@@ -122,7 +122,7 @@ TEST_F(Frame, ANestedOpenAndCloseDuringAWaitLeavesTheOuterDialogAndReference) {
     EXPECT_EQ(*alive, 1);
     EXPECT_EQ(frame.dialog(), outerDialog);
     EXPECT_EQ(currentMidiDialog(), outerDialog);
-    EXPECT_FALSE(outerDialog->GetShowProgress());
+    EXPECT_FALSE(outerDialog->getShowProgress());
     EXPECT_TRUE(frame.busy());
 
     frame.closeMidiDialog();

@@ -162,12 +162,12 @@ protected:
         else
             setFreeDataMemory(static_cast<std::uint32_t>(free));
         putPcFile(c.type == type::Smf ? "item.mid" : "item.vdf", c.file());
-        manager->ChangeDataTypeExecute(c.type);
-        manager->UpdateKbdListExecute();
+        manager->changeDataType(c.type);
+        manager->updateKbdList();
         ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
         sent.clear();
         before = snapshot();
-        manager->PutToKbdExecute(0, c.row);
+        manager->putToKbd(0, c.row);
     }
     std::map<std::uint32_t, std::pair<ByteVector, std::string>> before;
 };
@@ -195,14 +195,14 @@ INSTANTIATE_TEST_SUITE_P(EachKind, MemoryBoundary, testing::ValuesIn(memoryCases
 TEST_F(KeyboardChanges, ARestoreThatFitsOnlyAfterItsClearingSucceeds) {
     const std::string backup = folder.filePath("backup").toStdString();
     memory().store(category::Rhythm, 150, ByteVector(40000, 0x41));
-    manager->BackupKbdExecute(backup);
+    manager->backupKbd(backup);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     const auto backedUp = snapshot();
 
     // Less free than the backup needs, more once its own slots are cleared.
     setFreeDataMemory(1000);
     sent.clear();
-    manager->RestoreKbdExecute(backup);
+    manager->restoreKbd(backup);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_FALSE(deletes().empty());
     EXPECT_EQ(*memory().data(category::Rhythm, 150), ByteVector(40000, 0x41));
@@ -211,7 +211,7 @@ TEST_F(KeyboardChanges, ARestoreThatFitsOnlyAfterItsClearingSucceeds) {
 TEST_F(KeyboardChanges, ARestoreThatCannotFitLeavesEverySlotAsItWas) {
     const std::string backup = folder.filePath("backup").toStdString();
     memory().store(category::Rhythm, 150, ByteVector(40000, 0x41));
-    manager->BackupKbdExecute(backup);
+    manager->backupKbd(backup);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     // The rhythm is gone, and its room is taken by something else.
     memory().clear(category::Rhythm, 150);
@@ -219,7 +219,7 @@ TEST_F(KeyboardChanges, ARestoreThatCannotFitLeavesEverySlotAsItWas) {
     const auto before = snapshot();
     sent.clear();
 
-    manager->RestoreKbdExecute(backup);
+    manager->restoreKbd(backup);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
     EXPECT_TRUE(deletes().empty());
     EXPECT_EQ(dataBlocksSent(), 0u);
@@ -229,17 +229,17 @@ TEST_F(KeyboardChanges, ARestoreThatCannotFitLeavesEverySlotAsItWas) {
 // ---- sends act only on lists that were read ----
 
 TEST_F(KeyboardChanges, APackageSendAfterUpdateThisTypeReadsTheListsItClearsFirst) {
-    manager->ForgetKbdList();
+    manager->forgetKbdList();
     memory().store(category::Rhythm, 150, ByteVector(100, 0x56));
     memory().store(category::SMF, 195, test::smfWithText(12));
     putPcFile("all.vdf", test::PackageBuilder().rhythm(0, "PKGRHYTM", 400).build());
-    manager->ChangeDataTypeExecute(type::UserTone);
-    manager->UpdateThisTypeExecute();
-    ASSERT_EQ(manager->kbdFolders().size(), 1u);
-    manager->ChangeDataTypeExecute(type::Package);
+    manager->changeDataType(type::UserTone);
+    manager->updateThisType();
+    ASSERT_EQ(manager->kbdLists().size(), 1u);
+    manager->changeDataType(type::Package);
     sent.clear();
 
-    manager->PutToKbdExecute(0, -1);
+    manager->putToKbd(0, -1);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     const auto cleared = deletes();
     EXPECT_NE(std::find(cleared.begin(), cleared.end(), std::pair<int, std::int32_t>{36, 150}),
@@ -251,25 +251,25 @@ TEST_F(KeyboardChanges, APackageSendAfterUpdateThisTypeReadsTheListsItClearsFirs
 }
 
 TEST_F(KeyboardChanges, AnSmfSendWithTheSmfListUnreadReadsItFirst) {
-    manager->ForgetKbdList();
+    manager->forgetKbdList();
     const std::string path = putPcFile("tune.mid", test::smfWithText(30));
-    manager->ChangeDataTypeExecute(type::UserRhythm);
-    manager->UpdateThisTypeExecute();
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->changeDataType(type::UserRhythm);
+    manager->updateThisType();
+    manager->changeDataType(type::Smf);
     ASSERT_EQ(manager->pcRowItem(0)->path, path);
 
-    manager->PutToKbdExecute(0, -1);
+    manager->putToKbd(0, -1);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(*memory().data(category::SMF, 3), test::smfWithText(30)) << "after the demo's three";
 }
 
 TEST_F(KeyboardChanges, AnSmfSlotFilledSinceTheListWasReadIsNeverOverwritten) {
     putPcFile("tune.mid", test::smfWithText(30));
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->changeDataType(type::Smf);
     memory().store(category::SMF, 3, test::smfWithText(40));
     memory().setName(category::SMF, 3, "SOMEONES");
 
-    manager->PutToKbdExecute(0, -1);
+    manager->putToKbd(0, -1);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(*memory().data(category::SMF, 3), test::smfWithText(40));
     EXPECT_EQ(*memory().data(category::SMF, 4), test::smfWithText(30));
@@ -280,13 +280,13 @@ TEST_F(KeyboardChanges, AnSmfSlotFilledSinceTheListWasReadIsNeverOverwritten) {
 TEST_F(KeyboardChanges, ACancelledGroupSendShowsWhatTheSlotReallyHolds) {
     putPcFile("group.vdf",
               test::PackageBuilder(type::UserToneWithWave).toneGroup({3000, 3000}).build());
-    manager->ChangeDataTypeExecute(type::UserToneWithWave);
+    manager->changeDataType(type::UserToneWithWave);
     const int row = firstItemRow();
     ASSERT_GE(row, 0);
     const KbdDataAttribute listed = *manager->kbdRowItem(row);
     dialogWindow->cancelAt = 2000; // inside the first wave
 
-    manager->PutToKbdExecute(0, row);
+    manager->putToKbd(0, row);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     // The group was cleared and partly sent: the row says exactly what the
     // keyboard kept of it.
@@ -317,10 +317,10 @@ TEST_F(KeyboardChanges, AfterTheWindowsCancelTheSlotIsStillReadAgain) {
         return pressedAt >= 0 && dialogWindow->shows == pressedAt;
     };
     putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(20000, 1)));
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     ASSERT_GT(manager->kbdRowItem(0)->size, 0);
 
-    manager->PutToKbdExecute(0, 0);
+    manager->putToKbd(0, 0);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_TRUE(memory().data(category::Rhythm, 140)->empty()) << "cleared, then not stored";
     EXPECT_EQ(view.kbdRows[0].size, "0");
@@ -329,12 +329,12 @@ TEST_F(KeyboardChanges, AfterTheWindowsCancelTheSlotIsStillReadAgain) {
 
 TEST_F(KeyboardChanges, ASlotThatCannotBeReadAfterAFailedSendShowsAsUnknown) {
     putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(2000, 1)));
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     environment.replyTimeout = 300ms;
     // The keyboard stops answering in the middle of the send.
     setOptions([&](kbdsim::Options& options) { options.faults.silentAfterBlock = 3; });
 
-    manager->PutToKbdExecute(0, 2);
+    manager->putToKbd(0, 2);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
     EXPECT_EQ(view.kbdRows[2].name, "?");
     EXPECT_EQ(view.kbdRows[2].size, "?");
@@ -344,14 +344,14 @@ TEST_F(KeyboardChanges, ASlotThatCannotBeReadAfterAFailedSendShowsAsUnknown) {
 // ---- asking first ----
 
 TEST_F(KeyboardChanges, DeleteAsksNamingTheItemAndCancelChangesNothing) {
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     const KbdDataAttributePtr slot = manager->kbdRowItem(0);
     ASSERT_GT(slot->size, 0);
     view.answer = {DestroyAnswer::Choice::Cancel, false, {}};
     const auto before = snapshot();
     sent.clear();
 
-    manager->DeleteKbdDataExecute(0);
+    manager->deleteKbdData(0);
     ASSERT_EQ(view.questions.size(), 1u);
     const DestroyQuestion& question = view.questions.front();
     EXPECT_EQ(question.action, DestroyQuestion::Action::Delete);
@@ -367,11 +367,11 @@ TEST_F(KeyboardChanges, DeleteAsksNamingTheItemAndCancelChangesNothing) {
 }
 
 TEST_F(KeyboardChanges, KeepACopyReceivesTheItemBeforeItIsDeleted) {
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     const ByteVector held = *memory().data(category::Rhythm, 140);
     view.answer = {DestroyAnswer::Choice::Proceed, true, {}};
 
-    manager->DeleteKbdDataExecute(0);
+    manager->deleteKbdData(0);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_TRUE(memory().data(category::Rhythm, 140)->empty());
     std::vector<std::string> copies;
@@ -387,13 +387,13 @@ TEST_F(KeyboardChanges, KeepACopyReceivesTheItemBeforeItIsDeleted) {
 
 TEST_F(KeyboardChanges, SendAsksOnlyBeforeReplacingSomething) {
     putPcFile("rh.vdf", singleItemFile(category::Rhythm, type::UserRhythm, ByteVector(200, 1)));
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     memory().clear(category::Rhythm, 155);
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
 
-    manager->PutToKbdExecute(0, 15); // empty
+    manager->putToKbd(0, 15); // empty
     EXPECT_TRUE(view.questions.empty());
-    manager->PutToKbdExecute(0, 0); // occupied
+    manager->putToKbd(0, 0); // occupied
     ASSERT_EQ(view.questions.size(), 1u);
     EXPECT_EQ(view.questions.front().action, DestroyQuestion::Action::Replace);
     EXPECT_TRUE(view.questions.front().offerCopy);
@@ -402,11 +402,11 @@ TEST_F(KeyboardChanges, SendAsksOnlyBeforeReplacingSomething) {
 
 TEST_F(KeyboardChanges, BackUpFirstBacksTheKeyboardUpThenRestores) {
     const std::string backup = folder.filePath("backup").toStdString();
-    manager->BackupKbdExecute(backup);
+    manager->backupKbd(backup);
     const std::string before = folder.filePath("before-restore").toStdString();
     view.answer = {DestroyAnswer::Choice::BackUpFirst, false, before};
 
-    manager->RestoreKbdExecute(backup);
+    manager->restoreKbd(backup);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     ASSERT_FALSE(view.questions.empty());
     EXPECT_TRUE(view.questions.back().offerBackUp);
@@ -419,7 +419,7 @@ TEST_F(KeyboardChanges, BackUpFirstBacksTheKeyboardUpThenRestores) {
 TEST_F(KeyboardChanges, InitializeAsksAndCancelSendsNothing) {
     view.answer = {DestroyAnswer::Choice::Cancel, false, {}};
     sent.clear();
-    manager->InitSystemExecute();
+    manager->initSystem();
     ASSERT_EQ(view.questions.size(), 1u);
     EXPECT_EQ(view.questions.front().action, DestroyQuestion::Action::Initialize);
     EXPECT_FALSE(view.questions.front().offerCopy);

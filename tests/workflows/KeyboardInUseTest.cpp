@@ -40,13 +40,13 @@ TEST_F(KeyboardBehindACable, AnActionOnAKeyboardHeldElsewhereFailsAtOnceAndSends
     ASSERT_EQ(otherProgram.lock(platform::defaultDeviceLockFolder(), {keyboardName, keyboardName}),
               "");
     const auto start = std::chrono::steady_clock::now();
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s) << "the refusal must not wait";
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{refusalNamingThisProcess()});
     EXPECT_EQ(messages, 0u);
 
     otherProgram.release();
-    manager->UpdateKbdListExecute();
+    manager->updateKbdList();
     EXPECT_EQ(view.kbdErrors.size(), 1u) << view.kbdErrors.back();
     EXPECT_GT(messages, 0u);
 }

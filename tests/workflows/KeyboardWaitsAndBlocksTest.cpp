@@ -36,9 +36,9 @@ class BusyKeyboard : public test::DataManagerTest {
 protected:
     BusyKeyboard() {
         manager->start();
-        manager->UpdateKbdListExecute();
+        manager->updateKbdList();
         EXPECT_TRUE(view.kbdErrors.empty());
-        manager->ChangeDataTypeExecute(type::UserRhythm);
+        manager->changeDataType(type::UserRhythm);
         // The keyboard stays busy after every delete: its model requests go unanswered.
         setOptions([](kbdsim::Options& options) { options.faults.busyPollsAfterDelete = 100000; });
         duringWait = [this] {
@@ -75,7 +75,7 @@ TEST_F(BusyKeyboard, CancelEndsTheReadinessPollSoonAndForGood) {
     };
     const int row = rhythmRow();
     ASSERT_GE(row, 0);
-    manager->DeleteKbdDataExecute(row);
+    manager->deleteKbdData(row);
     const auto late = cancel.sinceFired();
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_GE(late.count(), 0);
@@ -93,7 +93,7 @@ TEST_F(BusyKeyboard, PollsThatGetNoAnswerEndAtTheLimitTheLastOneIncluded) {
     manager->frame().setReadinessLimit(2200ms);
     const int row = rhythmRow();
     ASSERT_GE(row, 0);
-    manager->DeleteKbdDataExecute(row);
+    manager->deleteKbdData(row);
     const auto took =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - deletedAt);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
@@ -116,7 +116,7 @@ class SpoiledBlocks : public test::DataManagerTest,
 protected:
     SpoiledBlocks() {
         manager->start();
-        manager->UpdateKbdListExecute();
+        manager->updateKbdList();
         EXPECT_TRUE(view.kbdErrors.empty());
         // The second block of every item the keyboard sends comes spoiled.
         setOptions([](kbdsim::Options& options) {
@@ -127,29 +127,29 @@ protected:
 };
 
 TEST_P(SpoiledBlocks, ReceiveFailsWithSysExErrorAndWritesNoFile) {
-    manager->ChangeDataTypeExecute(type::Smf);
+    manager->changeDataType(type::Smf);
     int row = 0;
     while (manager->kbdRowItem(row) && manager->kbdRowItem(row)->size <= 128)
         ++row;
     ASSERT_NE(manager->kbdRowItem(row), nullptr) << "the demo has an SMF of two blocks or more";
-    manager->GetFromKbdExecute(row);
+    manager->getFromKbd(row);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"SYSEX ERROR"});
     EXPECT_TRUE(test::ScratchFolder::fileNames(dataDirectory).empty());
-    EXPECT_TRUE(manager->pcFolders()[type::Smf].empty());
+    EXPECT_TRUE(manager->pcLists()[type::Smf].empty());
     EXPECT_EQ(manager->frame().dialog(), nullptr);
 }
 
 TEST_P(SpoiledBlocks, ABackupRecordsNoSpoiledItem) {
     namespace fs = std::filesystem;
     const std::string backup = folder.filePath("backup").toStdString();
-    manager->BackupKbdExecute(backup);
+    manager->backupKbd(backup);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"SYSEX ERROR"});
     const std::string snapshot = test::newestSnapshot(backup);
     const auto manifest = BackupManifest::read(snapshot);
     ASSERT_TRUE(manifest);
     EXPECT_FALSE(manifest->complete);
     std::size_t filled = 0;
-    for (const auto& listed : manager->kbdFolders())
+    for (const auto& listed : manager->kbdLists())
         for (const auto& slot : listed.second)
             filled += slot->size != 0 ? 1 : 0;
     EXPECT_LT(manifest->items.size(), filled) << "the backup ended at the first spoiled item";

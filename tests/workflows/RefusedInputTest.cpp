@@ -75,10 +75,10 @@ TEST_F(Transfers, AFileTheSendWouldRefuseIsRefusedBeforeAnyMidiMessage) {
         SCOPED_TRACE(bad.what);
         const std::string path = dataDirectory + bad.name;
         writeFile(path, bad.bytes);
-        manager->ChangeDataTypeExecute(bad.type);
+        manager->changeDataType(bad.type);
         view.kbdErrors.clear();
         sent.clear();
-        manager->PutFileToKbdExecute(path, 0);
+        manager->putFileToKbd(path, 0);
         ASSERT_EQ(view.kbdErrors.size(), 1u);
         if (bad.type == type::Smf)
             EXPECT_EQ(view.kbdErrors[0].rfind("Can't open the file: " + path + " (", 0), 0u)
@@ -95,7 +95,7 @@ TEST_F(Transfers, AFifoGivenToSendIsRefusedAtOnceWithItsPath) {
     test::ScratchFolder elsewhere;
     const std::string fifo = elsewhere / "pipe.vdf";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     sent.clear();
     // Opening a FIFO for reading waits for a writer. Should the send wait,
     // a writer comes after a second, so that the test ends and fails.
@@ -108,7 +108,7 @@ TEST_F(Transfers, AFifoGivenToSendIsRefusedAtOnceWithItsPath) {
             ::close(fd);
     });
     const auto start = std::chrono::steady_clock::now();
-    manager->PutFileToKbdExecute(fifo, 0);
+    manager->putFileToKbd(fifo, 0);
     const auto took = std::chrono::steady_clock::now() - start;
     done.set_value();
     writer.join();
@@ -130,7 +130,7 @@ TEST_F(Transfers, AReceiveIntoAFolderThatCannotTakeTheFileFailsBeforeAnyMidiMess
     // Root writes into any folder whatever its permissions say.
     if (::geteuid() != 0)
         cases.push_back({readOnly, "Permission denied"});
-    manager->ChangeDataTypeExecute(type::UserRhythm);
+    manager->changeDataType(type::UserRhythm);
     const int row = firstItemRow();
     for (const auto& [folder, reason] : cases) {
         SCOPED_TRACE(folder);
@@ -138,7 +138,7 @@ TEST_F(Transfers, AReceiveIntoAFolderThatCannotTakeTheFileFailsBeforeAnyMidiMess
                                                  folder);
         view.kbdErrors.clear();
         sent.clear();
-        manager->GetFromKbdExecute(row);
+        manager->getFromKbd(row);
         EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Can't create the file in " + folder +
                                                            " (" + reason + ")"});
         EXPECT_TRUE(sent.empty()) << sent.size() << " MIDI messages";

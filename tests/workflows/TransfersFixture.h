@@ -16,7 +16,7 @@ class Transfers : public DataManagerTest {
 protected:
     Transfers() {
         manager->start();
-        manager->UpdateKbdListExecute();
+        manager->updateKbdList();
         EXPECT_TRUE(view.kbdErrors.empty());
         sent.clear();
     }
@@ -43,7 +43,7 @@ protected:
     std::string putPcFile(const std::string& name, const ByteVector& bytes) {
         const std::string path = dataDirectory + name;
         writeFile(path, bytes);
-        manager->UpdatePCListExecute();
+        manager->updatePcList();
         return path;
     }
 

@@ -137,9 +137,9 @@ int main(int argc, char* argv[]) {
     QElapsedTimer clock;
     clock.start();
     if (backup)
-        manager.BackupKbdExecute(folder.filePath("backup").toStdString());
+        manager.backupKbd(folder.filePath("backup").toStdString());
     else
-        manager.UpdateKbdListExecute();
+        manager.updateKbdList();
     const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     ticker.stop();
     if (!view.error.empty()) {

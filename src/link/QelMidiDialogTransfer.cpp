@@ -3,9 +3,9 @@
 
 #include "core/KeyboardTables.h"
 #include "link/DataBlockCheck.h"
+#include "link/QelMidiDialog.h"
 #include "link/SysExDecoder.h"
 #include "link/SysExEncoder.h"
-#include "link/TQelMidiDialog.h"
 
 #include <algorithm>
 #include <climits>
@@ -46,8 +46,7 @@ std::string blockPlace(std::size_t index, std::int64_t itemBytes) {
 
 // ---- data transfer ----
 
-void TQelMidiDialog::SendData(std::uint16_t category, std::uint16_t number,
-                              const ByteVector& data) {
+void QelMidiDialog::sendData(std::uint16_t category, std::uint16_t number, const ByteVector& data) {
     if (refusedWhileWaiting())
         return;
     startOperation();
@@ -81,8 +80,8 @@ void TQelMidiDialog::SendData(std::uint16_t category, std::uint16_t number,
     hideWindow();
 }
 
-void TQelMidiDialog::sendBlock(std::uint16_t category, std::uint16_t number,
-                               const ByteVector& bytes, std::uint16_t block) {
+void QelMidiDialog::sendBlock(std::uint16_t category, std::uint16_t number, const ByteVector& bytes,
+                              std::uint16_t block) {
     ByteVector message;
     SysExHDSEncoder().encode(category, number, block, bytes, message);
     request_ = std::move(message);
@@ -97,7 +96,7 @@ void TQelMidiDialog::sendBlock(std::uint16_t category, std::uint16_t number,
         errorCode_ = dialogError::rejected;
 }
 
-void TQelMidiDialog::sendEndOfData(std::uint16_t category, std::uint16_t number) {
+void QelMidiDialog::sendEndOfData(std::uint16_t category, std::uint16_t number) {
     ByteVector message;
     SysExHCCEncoder().encode(category, number, 0, sysex::EndOfData, message);
     request_ = std::move(message);
@@ -119,8 +118,8 @@ void TQelMidiDialog::sendEndOfData(std::uint16_t category, std::uint16_t number)
         errorCode_ = dialogError::timeout;
 }
 
-std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t number,
-                                        std::span<std::uint8_t> destination) {
+std::size_t QelMidiDialog::receiveData(std::uint16_t category, std::uint16_t number,
+                                       std::span<std::uint8_t> destination) {
     if (refusedWhileWaiting())
         return 0;
     startOperation();
@@ -161,8 +160,8 @@ std::size_t TQelMidiDialog::ReceiveData(std::uint16_t category, std::uint16_t nu
     return written;
 }
 
-bool TQelMidiDialog::receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block,
-                                  std::uint32_t k) {
+bool QelMidiDialog::receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block,
+                                 std::uint32_t k) {
     ByteVector message;
     if (k == 0)
         SysExHDREncoder().encode(category, number, 0, message);
@@ -195,33 +194,33 @@ bool TQelMidiDialog::receiveBlock(std::uint16_t category, std::uint16_t number, 
     return false;
 }
 
-std::int32_t TQelMidiDialog::dataSize(std::uint16_t category, std::uint16_t number) {
+std::int32_t QelMidiDialog::dataSize(std::uint16_t category, std::uint16_t number) {
     const std::int32_t fixed = transfer::fixedSize(category);
     if (fixed != 0)
         return fixed;
     std::int32_t size = 0;
-    RequestValue(category, number, firstIndexByte(), transfer::sizeParameter, size);
+    requestValue(category, number, firstIndexByte(), transfer::sizeParameter, size);
     return size;
 }
 
-std::int32_t TQelMidiDialog::GetDataSize(std::uint16_t category, std::uint16_t number) {
+std::int32_t QelMidiDialog::getDataSize(std::uint16_t category, std::uint16_t number) {
     if (refusedWhileWaiting())
         return 0;
     return dataSize(category, number);
 }
 
-std::string TQelMidiDialog::GetDataName(std::uint16_t category, std::uint16_t number) {
+std::string QelMidiDialog::getDataName(std::uint16_t category, std::uint16_t number) {
     if (refusedWhileWaiting())
         return {};
     const std::uint16_t parameter = transfer::nameParameter(category);
     if (transfer::hasNoName(parameter))
         return {};
     std::int32_t first = 0;
-    RequestValue(category, number, firstIndexByte(), parameter, first);
+    requestValue(category, number, firstIndexByte(), parameter, first);
     if (errorCode_ != 0)
         return {};
     std::int32_t second = 0;
-    RequestValue(category, number, firstIndexByte(), static_cast<std::uint16_t>(parameter + 1),
+    requestValue(category, number, firstIndexByte(), static_cast<std::uint16_t>(parameter + 1),
                  second);
     if (errorCode_ != 0)
         return {};
@@ -231,8 +230,8 @@ std::string TQelMidiDialog::GetDataName(std::uint16_t category, std::uint16_t nu
     return name;
 }
 
-void TQelMidiDialog::SendDataName(std::uint16_t category, std::uint16_t number,
-                                  const std::string& name) {
+void QelMidiDialog::sendDataName(std::uint16_t category, std::uint16_t number,
+                                 const std::string& name) {
     if (refusedWhileWaiting())
         return;
     const std::uint16_t parameter = transfer::nameParameter(category);
@@ -243,10 +242,10 @@ void TQelMidiDialog::SendDataName(std::uint16_t category, std::uint16_t number,
     padded.resize(std::max<std::size_t>(padded.size(), 8), ' ');
     const auto first = static_cast<std::int32_t>(nameWord(padded, 0));
     const auto second = static_cast<std::int32_t>(nameWord(padded, 4));
-    SendCommand(category, number, firstIndexByte(), parameter, first);
+    sendCommand(category, number, firstIndexByte(), parameter, first);
     if (errorCode_ != 0)
         return;
-    SendCommand(category, number, firstIndexByte(), static_cast<std::uint16_t>(parameter + 1),
+    sendCommand(category, number, firstIndexByte(), static_cast<std::uint16_t>(parameter + 1),
                 second);
 }
 

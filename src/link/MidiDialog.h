@@ -5,8 +5,8 @@
 // while the UI thread's events go on being handled.
 //
 // No operation throws for a keyboard or driver failure: each leaves an error
-// code, which the caller reads with GetErrorCode() right after the call and,
-// when it is not 0, turns into an Exception carrying GetErrorText(code). The
+// code, which the caller reads with getErrorCode() right after the call and,
+// when it is not 0, turns into an Exception carrying getErrorText(code). The
 // only exception that leaves an operation is the format check's, for a
 // malformed reply.
 //
@@ -38,59 +38,59 @@
 
 namespace qel {
 
-class IQelMidiDialog {
+class MidiDialog {
 public:
-    virtual ~IQelMidiDialog() = default;
+    virtual ~MidiDialog() = default;
 
     // Sends the begin-communication command. Waits for no reply.
-    virtual void BeginCommunication() = 0;
+    virtual void beginCommunication() = 0;
     // Asks the keyboard's model code (1, 2 or 3 for the known models);
     // meaningful only when the error code is 0 afterwards.
-    virtual std::uint16_t GetModel() = 0;
+    virtual std::uint16_t getModel() = 0;
     // Sets a parameter. Waits for no reply.
-    virtual void SendCommand(std::uint16_t category, std::uint16_t number, const ByteVector& index,
+    virtual void sendCommand(std::uint16_t category, std::uint16_t number, const ByteVector& index,
                              std::uint16_t parameter, std::int32_t value) = 0;
     // Asks a parameter's value; `value` is unchanged when the request fails.
-    virtual void RequestValue(std::uint16_t category, std::uint16_t number, const ByteVector& index,
+    virtual void requestValue(std::uint16_t category, std::uint16_t number, const ByteVector& index,
                               std::uint16_t parameter, std::int32_t& value) = 0;
     // Sends an item in blocks of 128 bytes, a handshake per block, then the
     // end-of-data command.
-    virtual void SendData(std::uint16_t category, std::uint16_t number, const ByteVector& data) = 0;
+    virtual void sendData(std::uint16_t category, std::uint16_t number, const ByteVector& data) = 0;
     // Receives an item into `destination` and returns the number of bytes
     // written. Never writes past the end of `destination`: a keyboard that sends
     // more ends the transfer with error 24.
-    virtual std::size_t ReceiveData(std::uint16_t category, std::uint16_t number,
+    virtual std::size_t receiveData(std::uint16_t category, std::uint16_t number,
                                     std::span<std::uint8_t> destination) = 0;
     // The size of an item in bytes: the fixed size of its category, or asked
     // from the keyboard (0 when that fails).
-    virtual std::int32_t GetDataSize(std::uint16_t category, std::uint16_t number) = 0;
+    virtual std::int32_t getDataSize(std::uint16_t category, std::uint16_t number) = 0;
     // The 8-byte name of an item, or empty for categories without names and on failure.
-    virtual std::string GetDataName(std::uint16_t category, std::uint16_t number) = 0;
+    virtual std::string getDataName(std::uint16_t category, std::uint16_t number) = 0;
     // Sends the first 8 characters of `name` as the item's name (nothing for
     // categories without names).
-    virtual void SendDataName(std::uint16_t category, std::uint16_t number,
+    virtual void sendDataName(std::uint16_t category, std::uint16_t number,
                               const std::string& name) = 0;
     // Whether the progress window shows during operations.
-    virtual void SetShowProgress(bool show) = 0;
-    virtual bool GetShowProgress() const = 0;
+    virtual void setShowProgress(bool show) = 0;
+    virtual bool getShowProgress() const = 0;
     // The progress window's caption.
-    virtual void SetCaption(const std::string& text) = 0;
+    virtual void setCaption(const std::string& text) = 0;
     // The outcome of the last operation.
-    virtual std::int32_t GetErrorCode() const = 0;
+    virtual std::int32_t getErrorCode() const = 0;
     // The text for an error code: "MIDI SYSTEM ERROR: " + the driver's text for
     // 1-20, "MIDI TIMEOUT", "MESSAGE REJECTED", "SYSEX ERROR", "Cancelled" for
     // 22-25, who holds the device for 26, and empty for any other code.
-    virtual std::string GetErrorText(std::int32_t code) const = 0;
+    virtual std::string getErrorText(std::int32_t code) const = 0;
 
     // What the caller does with the operations that follow, in the user's
     // words ("receiving USER RHYTHM 140"); empty for nothing in particular.
-    virtual void SetStep(const std::string& step) = 0;
+    virtual void setStep(const std::string& step) = 0;
     // Where the last operation failed: the caller's step and, when a block
     // transfer failed, its block ("receiving USER RHYTHM 140, block 3 of 5";
     // "block 3" when the item's size is unknown; "after block 5 of 5" when
     // all blocks had gone and the end of the item failed). Empty when neither
     // is known. Meaningful only when the error code is not 0.
-    virtual std::string GetErrorStep() const = 0;
+    virtual std::string getErrorStep() const = 0;
 
     // Whether the user asked the dialog's window to stop: its Cancel since it
     // was last shown, or an interrupt on the terminal. Waits of the dialog's

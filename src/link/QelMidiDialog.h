@@ -2,15 +2,15 @@
 
 // The MIDI dialog itself: owns the two MIDI ports, the reply timer, the request
 // and reply buffers and the window, and runs each keyboard operation to its end
-// inside the call (see IQelMidiDialog for the operations and error codes).
+// inside the call (see MidiDialog for the operations and error codes).
 //
 // While an operation waits for the keyboard it handles the UI thread's events.
 // A call of any operation of this dialog made from one of those events does
 // nothing and ends with error 12 (the MIDI device is busy); the waiting
 // operation then goes on undisturbed.
 //
-// The request/reply cycle and the parameter operations are in TQelMidiDialog.cpp,
-// the block transfer, sizes and names in TQelMidiDialogTransfer.cpp.
+// The request/reply cycle and the parameter operations are in QelMidiDialog.cpp,
+// the block transfer, sizes and names in QelMidiDialogTransfer.cpp.
 
 #include "core/ByteVector.h"
 #include "link/MidiDeviceLocks.h"
@@ -38,7 +38,7 @@ inline constexpr std::int32_t cancelled = 25; // "Cancelled": the user asked to 
 inline constexpr std::int32_t deviceInUse = 26;
 } // namespace dialogError
 
-class TQelMidiDialog {
+class QelMidiDialog {
 public:
     // Reads the device names stored under "Software\Vorla\TQ-7400\MIDI" and opens
     // both ports. A stored name that matches no device (letter case aside) goes
@@ -50,39 +50,39 @@ public:
     // when another program holds either, both ports stay closed and the error
     // code is 26, whose text names that program.
     // Every part of `environment` must be set (see MidiDialogEnvironment::completed).
-    explicit TQelMidiDialog(const MidiDialogEnvironment& environment);
+    explicit QelMidiDialog(const MidiDialogEnvironment& environment);
     // Closes the output port, then the input port.
-    ~TQelMidiDialog();
-    TQelMidiDialog(const TQelMidiDialog&) = delete;
-    TQelMidiDialog& operator=(const TQelMidiDialog&) = delete;
+    ~QelMidiDialog();
+    QelMidiDialog(const QelMidiDialog&) = delete;
+    QelMidiDialog& operator=(const QelMidiDialog&) = delete;
 
-    void BeginCommunication();
-    std::uint16_t GetModel();
-    void SendCommand(std::uint16_t category, std::uint16_t number, const ByteVector& index,
+    void beginCommunication();
+    std::uint16_t getModel();
+    void sendCommand(std::uint16_t category, std::uint16_t number, const ByteVector& index,
                      std::uint16_t parameter, std::int32_t value);
-    void RequestValue(std::uint16_t category, std::uint16_t number, const ByteVector& index,
+    void requestValue(std::uint16_t category, std::uint16_t number, const ByteVector& index,
                       std::uint16_t parameter, std::int32_t& value);
-    void SendData(std::uint16_t category, std::uint16_t number, const ByteVector& data);
-    std::size_t ReceiveData(std::uint16_t category, std::uint16_t number,
+    void sendData(std::uint16_t category, std::uint16_t number, const ByteVector& data);
+    std::size_t receiveData(std::uint16_t category, std::uint16_t number,
                             std::span<std::uint8_t> destination);
-    std::int32_t GetDataSize(std::uint16_t category, std::uint16_t number);
-    std::string GetDataName(std::uint16_t category, std::uint16_t number);
-    void SendDataName(std::uint16_t category, std::uint16_t number, const std::string& name);
-    void SetShowProgress(bool show) { showProgress_ = show; }
-    bool GetShowProgress() const { return showProgress_; }
-    void SetCaption(const std::string& text);
-    std::int32_t GetErrorCode() const { return errorCode_; }
-    std::string GetErrorText(std::int32_t code) const;
-    void SetStep(const std::string& step) { step_ = step; }
-    std::string GetErrorStep() const;
+    std::int32_t getDataSize(std::uint16_t category, std::uint16_t number);
+    std::string getDataName(std::uint16_t category, std::uint16_t number);
+    void sendDataName(std::uint16_t category, std::uint16_t number, const std::string& name);
+    void setShowProgress(bool show) { showProgress_ = show; }
+    bool getShowProgress() const { return showProgress_; }
+    void setCaption(const std::string& text);
+    std::int32_t getErrorCode() const { return errorCode_; }
+    std::string getErrorText(std::int32_t code) const;
+    void setStep(const std::string& step) { step_ = step; }
+    std::string getErrorStep() const;
 
     // True while an operation waits for the keyboard; the dialog must not be
     // destroyed then.
     bool waiting() const { return waiting_; }
 
-    // Whether the user asked the window to stop (see IQelMidiDialog).
+    // Whether the user asked the window to stop (see MidiDialog).
     bool cancelRequested() const;
-    // No wait of a later operation lasts past `deadline` (see IQelMidiDialog).
+    // No wait of a later operation lasts past `deadline` (see MidiDialog).
     void setDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
 
     // How often a wait looks at the window's cancel request when no event
@@ -159,7 +159,7 @@ private:
     bool cancelled_ = false; // the last wait ended on a cancel request
     bool showProgress_ = true;
     std::int32_t errorCode_ = 0;
-    std::string step_;        // the caller's (SetStep)
+    std::string step_;        // the caller's (setStep)
     std::string failedBlock_; // where the last block transfer failed: "block 3 of 5"
     bool waiting_ = false;
     int progressMaximum_ = 100;

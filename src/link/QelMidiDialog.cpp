@@ -1,4 +1,4 @@
-#include "link/TQelMidiDialog.h"
+#include "link/QelMidiDialog.h"
 
 #include "core/Catalogue.h"
 #include "core/KeyboardTables.h"
@@ -28,19 +28,19 @@ int findDevice(const std::vector<std::string>& names, const std::string& name) {
 
 } // namespace
 
-midi::Result TQelMidiDialog::sendRequest() {
+midi::Result QelMidiDialog::sendRequest() {
     const midi::Result result = outputPort_.send();
     if (result == 0 && monitor_)
         monitor_(true, request_);
     return result;
 }
 
-const ByteVector& TQelMidiDialog::firstIndexByte() {
+const ByteVector& QelMidiDialog::firstIndexByte() {
     static const ByteVector index{0x00};
     return index;
 }
 
-TQelMidiDialog::TQelMidiDialog(const MidiDialogEnvironment& environment)
+QelMidiDialog::QelMidiDialog(const MidiDialogEnvironment& environment)
     : view_(environment.makeView()), monitor_(environment.monitor),
       replyTimeout_(environment.replyTimeout), outputPort_(environment.driver),
       inputPort_(environment.driver) {
@@ -57,12 +57,12 @@ TQelMidiDialog::TQelMidiDialog(const MidiDialogEnvironment& environment)
     openStoredDevices(environment);
 }
 
-TQelMidiDialog::~TQelMidiDialog() {
+QelMidiDialog::~QelMidiDialog() {
     outputPort_.close();
     inputPort_.close();
 }
 
-void TQelMidiDialog::openStoredDevices(const MidiDialogEnvironment& environment) {
+void QelMidiDialog::openStoredDevices(const MidiDialogEnvironment& environment) {
     const registry::Registry stored(environment.registryLocation);
     const std::string inputName =
         stored.readString(settings::midiKey, settings::inputDeviceValue).value_or("");
@@ -97,12 +97,12 @@ void TQelMidiDialog::openStoredDevices(const MidiDialogEnvironment& environment)
         deviceLocks_.release(); // no port is open to guard
 }
 
-void TQelMidiDialog::startOperation() {
+void QelMidiDialog::startOperation() {
     errorCode_ = 0;
     failedBlock_.clear();
 }
 
-bool TQelMidiDialog::refusedWhileWaiting() {
+bool QelMidiDialog::refusedWhileWaiting() {
     if (!waiting_)
         return false;
     errorCode_ = static_cast<std::int32_t>(midi::result::HandleBusy);
@@ -112,12 +112,12 @@ bool TQelMidiDialog::refusedWhileWaiting() {
 
 // ---- the request/reply cycle ----
 
-void TQelMidiDialog::armCycleCallbacks() {
+void QelMidiDialog::armCycleCallbacks() {
     outputObserver_.setCallback([this] { onRequestSent(); });
     inputObserver_.setCallback([this] { onReplyReceived(); });
 }
 
-bool TQelMidiDialog::runCycle() {
+bool QelMidiDialog::runCycle() {
     done_ = false;
     timedOut_ = false;
     errorCode_ = static_cast<std::int32_t>(outputPort_.prepare(request_));
@@ -146,11 +146,11 @@ bool TQelMidiDialog::runCycle() {
     return true;
 }
 
-void TQelMidiDialog::waitUntilDone() {
+void QelMidiDialog::waitUntilDone() {
     struct Waiting {
-        TQelMidiDialog& dialog;
+        QelMidiDialog& dialog;
         std::int32_t code;
-        explicit Waiting(TQelMidiDialog& d) : dialog(d), code(d.errorCode_) { d.waiting_ = true; }
+        explicit Waiting(QelMidiDialog& d) : dialog(d), code(d.errorCode_) { d.waiting_ = true; }
         // Calls refused during the wait leave their code; this operation's stays.
         ~Waiting() {
             dialog.waiting_ = false;
@@ -169,19 +169,19 @@ void TQelMidiDialog::waitUntilDone() {
         onCancelled();
 }
 
-void TQelMidiDialog::startReplyTimer() {
+void QelMidiDialog::startReplyTimer() {
     using namespace std::chrono;
     const auto now = steady_clock::now();
     const auto left = deadline_ > now ? duration_cast<milliseconds>(deadline_ - now) : 0ms;
     timer_.start(std::min(replyTimeout_, left));
 }
 
-void TQelMidiDialog::onRequestSent() {
+void QelMidiDialog::onRequestSent() {
     outputObserver_.clearCallback();
     startReplyTimer(); // the time-out counts from the moment the request has left
 }
 
-void TQelMidiDialog::onReplyReceived() {
+void QelMidiDialog::onReplyReceived() {
     timer_.stop();
     inputObserver_.clearCallback();
     // A reply may overtake the output's done notification; that one must not
@@ -193,7 +193,7 @@ void TQelMidiDialog::onReplyReceived() {
     done_ = true;
 }
 
-void TQelMidiDialog::onTimeout() {
+void QelMidiDialog::onTimeout() {
     timer_.stop();
     done_ = true;
     timedOut_ = true;
@@ -202,13 +202,13 @@ void TQelMidiDialog::onTimeout() {
     inputObserver_.clearCallback();
 }
 
-void TQelMidiDialog::onEndSent() {
+void QelMidiDialog::onEndSent() {
     outputObserver_.clearCallback();
     timer_.stop();
     done_ = true;
 }
 
-void TQelMidiDialog::onCancelled() {
+void QelMidiDialog::onCancelled() {
     // Ends the wait as a time-out would: a late reply is ignored.
     timer_.stop();
     done_ = true;
@@ -219,39 +219,39 @@ void TQelMidiDialog::onCancelled() {
 
 // ---- window ----
 
-void TQelMidiDialog::showWindow() {
+void QelMidiDialog::showWindow() {
     if (showProgress_)
         view_->show();
 }
 
-void TQelMidiDialog::hideWindow() {
+void QelMidiDialog::hideWindow() {
     if (showProgress_)
         view_->hide();
 }
 
-bool TQelMidiDialog::cancelRequested() const {
+bool QelMidiDialog::cancelRequested() const {
     return view_->cancelRequested();
 }
 
-void TQelMidiDialog::setProgressMaximum(std::int64_t maximum) {
+void QelMidiDialog::setProgressMaximum(std::int64_t maximum) {
     progressMaximum_ = static_cast<int>(std::clamp<std::int64_t>(maximum, 0, INT_MAX));
     view_->setRange(progressMaximum_);
 }
 
-void TQelMidiDialog::setProgressPosition(std::int64_t position) {
+void QelMidiDialog::setProgressPosition(std::int64_t position) {
     // The bar ignores positions outside its range; a keyboard may send more
     // than it announced.
     progressPosition_ = static_cast<int>(std::clamp<std::int64_t>(position, 0, progressMaximum_));
     view_->setPosition(progressPosition_);
 }
 
-void TQelMidiDialog::SetCaption(const std::string& text) {
+void QelMidiDialog::setCaption(const std::string& text) {
     view_->setCaption(text);
 }
 
 // ---- parameter operations ----
 
-void TQelMidiDialog::BeginCommunication() {
+void QelMidiDialog::beginCommunication() {
     if (refusedWhileWaiting())
         return;
     startOperation();
@@ -262,18 +262,18 @@ void TQelMidiDialog::BeginCommunication() {
         errorCode_ = static_cast<std::int32_t>(sendRequest());
 }
 
-std::uint16_t TQelMidiDialog::GetModel() {
+std::uint16_t QelMidiDialog::getModel() {
     if (refusedWhileWaiting())
         return 0;
     startOperation();
     std::int32_t value = 0;
-    RequestValue(category::Command, 0, firstIndexByte(), command::model, value);
+    requestValue(category::Command, 0, firstIndexByte(), command::model, value);
     return errorCode_ == 0 ? static_cast<std::uint16_t>(value & 0xFFFF) : 0;
 }
 
-void TQelMidiDialog::SendCommand(std::uint16_t category, std::uint16_t number,
-                                 const ByteVector& index, std::uint16_t parameter,
-                                 std::int32_t value) {
+void QelMidiDialog::sendCommand(std::uint16_t category, std::uint16_t number,
+                                const ByteVector& index, std::uint16_t parameter,
+                                std::int32_t value) {
     if (refusedWhileWaiting())
         return;
     startOperation();
@@ -293,9 +293,9 @@ void TQelMidiDialog::SendCommand(std::uint16_t category, std::uint16_t number,
     hideWindow();
 }
 
-void TQelMidiDialog::RequestValue(std::uint16_t category, std::uint16_t number,
-                                  const ByteVector& index, std::uint16_t parameter,
-                                  std::int32_t& value) {
+void QelMidiDialog::requestValue(std::uint16_t category, std::uint16_t number,
+                                 const ByteVector& index, std::uint16_t parameter,
+                                 std::int32_t& value) {
     if (refusedWhileWaiting())
         return;
     startOperation();
@@ -314,13 +314,13 @@ void TQelMidiDialog::RequestValue(std::uint16_t category, std::uint16_t number,
     hideWindow();
 }
 
-std::string TQelMidiDialog::GetErrorStep() const {
+std::string QelMidiDialog::getErrorStep() const {
     if (step_.empty() || failedBlock_.empty())
         return step_ + failedBlock_;
     return step_ + ", " + failedBlock_;
 }
 
-std::string TQelMidiDialog::GetErrorText(std::int32_t code) const {
+std::string QelMidiDialog::getErrorText(std::int32_t code) const {
     if (code >= 1 && code <= 20)
         return "MIDI SYSTEM ERROR: " + midi::errorText(static_cast<midi::Result>(code));
     switch (code) {
