@@ -158,21 +158,30 @@ TEST(StuckOutput, EveryWaitForTheOutputEndsWithTheTimeOut) {
 }
 
 TEST_F(ScriptedKeyboard, CallsDuringAWaitAreRefusedWithoutDisturbingIt) {
-    script = [](const Bytes&) {
-        return std::vector<midi::TimedMessage>{{valueReply(0, 0, 3), 100ms}};
-    };
-    auto dialog = bench.create();
+    // The order is made by events, not by two clocks: the request's arrival at
+    // the keyboard (so getModel is waiting) posts the nested calls, and the
+    // reply, held back an hour, is let through only at the end of their handler.
     std::int32_t nestedCode = -1;
     std::uint16_t nestedModel = 99;
     bool destroyed = true;
-    QTimer::singleShot(20, [&] {
-        // As a click on another window would, while getModel waits.
-        nestedModel = dialog->getModel();
-        nestedCode = dialog->getErrorCode();
-        destroyed = destroyMidiDialog(dialog);
-    });
+    bool nestedRan = false;
+    std::unique_ptr<MidiDialog> dialog;
+    bench.environment.replyTimeout = 30s; // only a failing run waits for it
+    script = [&](const Bytes&) {
+        QTimer::singleShot(0, [&] {
+            // As a click on another window would, while getModel waits.
+            nestedModel = dialog->getModel();
+            nestedCode = dialog->getErrorCode();
+            destroyed = destroyMidiDialog(dialog);
+            nestedRan = true;
+            ASSERT_TRUE(device->settle());
+        });
+        return std::vector<midi::TimedMessage>{{valueReply(0, 0, 3), 1h}};
+    };
+    dialog = bench.create();
     EXPECT_EQ(dialog->getModel(), 3);
     EXPECT_EQ(dialog->getErrorCode(), 0);
+    EXPECT_TRUE(nestedRan);
     EXPECT_EQ(nestedCode, 12);
     EXPECT_EQ(nestedModel, 0);
     EXPECT_FALSE(destroyed);
