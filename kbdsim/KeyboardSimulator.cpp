@@ -53,7 +53,7 @@ MessageKind classify(const Bytes& message) {
     case sysex::DataBlock:
         return MessageKind::DataBlock;
     case sysex::Handshake:
-        if (message.size() != qel::SysExHCCDecoder::minimumLength)
+        if (message.size() != qel::sysex::handshakeLength)
             return MessageKind::Other;
         if (message[sysex::bodyOffset] == sysex::NextBlock)
             return MessageKind::NextBlock;
@@ -166,14 +166,12 @@ std::vector<Bytes> KeyboardSimulator::Impl::answerParameterRequest(const Bytes& 
     const Bytes index(message.begin() + sysex::bodyOffset,
                       message.begin() +
                           static_cast<std::ptrdiff_t>(sysex::bodyOffset + indexCount));
-    Bytes reply;
     try {
-        qel::SysExIPCEncoder().encode(frame.category, frame.number, frame.parameter, index, *value,
-                                      reply);
+        return {qel::sysex::encodeParameterValue(frame.category, frame.number, frame.parameter,
+                                                 index, *value)};
     } catch (const qel::Exception&) {
         return {}; // a parameter the keyboard does not have
     }
-    return {reply};
 }
 
 std::optional<std::uint32_t> KeyboardSimulator::Impl::parameterValue(const Frame& frame) {
@@ -208,7 +206,7 @@ std::optional<std::uint32_t> KeyboardSimulator::Impl::parameterValue(const Frame
 void KeyboardSimulator::Impl::takeParameterValue(const Bytes& message, const Frame& frame) {
     std::int32_t signedValue = 0;
     try {
-        qel::SysExIPCDecoder().decodeValue(message, signedValue);
+        signedValue = qel::sysex::decodeParameterValue(message);
     } catch (const qel::Exception&) {
         return;
     }

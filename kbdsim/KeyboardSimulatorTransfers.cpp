@@ -48,9 +48,7 @@ void corrupt(Bytes& block, BlockCorruption corruption) {
 namespace internal {
 
 Bytes handshake(std::uint16_t category, std::uint16_t number, std::uint8_t command) {
-    Bytes out;
-    qel::SysExHCCEncoder().encode(category, number, 0, command, out);
-    return out;
+    return qel::sysex::encodeHandshake(category, number, command);
 }
 
 } // namespace internal
@@ -82,10 +80,9 @@ Bytes KeyboardSimulator::Impl::sendBlock(Outgoing& item) {
     const std::size_t length = std::min(blockSize, item.data.size() - first);
     const Bytes block(item.data.begin() + static_cast<std::ptrdiff_t>(first),
                       item.data.begin() + static_cast<std::ptrdiff_t>(first + length));
-    Bytes out;
     // An odd last byte goes out padded with a zero: blocks carry whole pairs.
-    qel::SysExHDSEncoder().encode(item.category, item.number,
-                                  static_cast<std::uint16_t>(item.nextBlock), block, out);
+    Bytes out = qel::sysex::encodeDataBlock(item.category, item.number,
+                                            static_cast<std::uint16_t>(item.nextBlock), block);
     if (options.faults.corruptAtBlock == item.nextBlock)
         corrupt(out, options.faults.blockCorruption);
     noteBlockDone(item.nextBlock);
@@ -107,7 +104,7 @@ std::vector<Bytes> KeyboardSimulator::Impl::answerDataBlock(const Bytes& message
 // Returns the handshake command to answer with.
 std::uint8_t KeyboardSimulator::Impl::collectBlock(const Bytes& message, const Frame& frame) {
     // Body: block number (2), pair count (1), three groups per pair, checksum.
-    const std::size_t minimum = qel::SysExHDSDecoder::minimumLength;
+    const std::size_t minimum = qel::sysex::minimumDataBlockLength;
     if (message.size() < minimum || (message.size() - minimum) % 3 != 0)
         return sysex::SysExError;
     const std::size_t pairs = (message.size() - minimum) / 3;
@@ -134,7 +131,7 @@ std::uint8_t KeyboardSimulator::Impl::collectBlock(const Bytes& message, const F
 
     Bytes data;
     try {
-        qel::SysExHDSDecoder().decodeData(message, data);
+        data = qel::sysex::decodeDataBlock(message);
     } catch (const qel::Exception&) {
         return sysex::SysExError;
     }

@@ -101,6 +101,11 @@ public:
     // missing then ends the operation as a time-out (22). The default,
     // time_point::max(), leaves only the reply time-out.
     virtual void setDeadline(std::chrono::steady_clock::time_point deadline) = 0;
+
+    // True while one of this dialog's operations waits for the keyboard (the
+    // call in progress is then an event handled during that wait); the dialog
+    // must not be destroyed then. A dialog that never waits keeps the default.
+    virtual bool waiting() const { return false; }
 };
 
 } // namespace qel

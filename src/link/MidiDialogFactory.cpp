@@ -1,16 +1,15 @@
 #include "link/MidiDialogFactory.h"
 
-#include "link/QelMidiDialogDelegator.h"
+#include "link/QelMidiDialog.h"
 
 namespace qel {
 
 std::unique_ptr<MidiDialog> createMidiDialog(const MidiDialogEnvironment& environment) {
-    return std::make_unique<QelMidiDialogDelegator>(environment);
+    return std::make_unique<QelMidiDialog>(environment.completed());
 }
 
 bool destroyMidiDialog(std::unique_ptr<MidiDialog>& dialog) {
-    if (auto* delegator = dynamic_cast<QelMidiDialogDelegator*>(dialog.get());
-        delegator && delegator->waiting())
+    if (dialog && dialog->waiting())
         return false;
     dialog.reset();
     return true;

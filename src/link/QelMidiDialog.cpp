@@ -255,8 +255,8 @@ void QelMidiDialog::beginCommunication() {
     if (refusedWhileWaiting())
         return;
     startOperation();
-    SysExIPCEncoder().encode(category::Command, 0, command::beginCommunication, firstIndexByte(), 0,
-                             request_);
+    request_ = sysex::encodeParameterValue(category::Command, 0, command::beginCommunication,
+                                           firstIndexByte(), 0);
     errorCode_ = static_cast<std::int32_t>(outputPort_.prepare(request_));
     if (errorCode_ == 0)
         errorCode_ = static_cast<std::int32_t>(sendRequest());
@@ -277,10 +277,8 @@ void QelMidiDialog::sendCommand(std::uint16_t category, std::uint16_t number,
     if (refusedWhileWaiting())
         return;
     startOperation();
-    ByteVector message;
-    SysExIPCEncoder().encode(category, number, parameter, index, static_cast<std::uint32_t>(value),
-                             message);
-    request_ = std::move(message);
+    request_ = sysex::encodeParameterValue(category, number, parameter, index,
+                                           static_cast<std::uint32_t>(value));
     setProgressPosition(0);
     showWindow();
     errorCode_ = static_cast<std::int32_t>(outputPort_.prepare(request_));
@@ -299,9 +297,7 @@ void QelMidiDialog::requestValue(std::uint16_t category, std::uint16_t number,
     if (refusedWhileWaiting())
         return;
     startOperation();
-    ByteVector message;
-    SysExIPREncoder().encode(category, number, parameter, index, message);
-    request_ = std::move(message);
+    request_ = sysex::encodeParameterRequest(category, number, parameter, index);
     setProgressPosition(0);
     showWindow();
     armCycleCallbacks();
@@ -309,7 +305,7 @@ void QelMidiDialog::requestValue(std::uint16_t category, std::uint16_t number,
         hideWindow();
         return;
     }
-    SysExIPCDecoder().decodeValue(reply_, value);
+    value = sysex::decodeParameterValue(reply_);
     setProgressPosition(progressMaximum_);
     hideWindow();
 }

@@ -14,6 +14,7 @@
 
 #include "core/ByteVector.h"
 #include "link/MidiDeviceLocks.h"
+#include "link/MidiDialog.h"
 #include "link/MidiDialogEnvironment.h"
 #include "link/MidiInDev.h"
 #include "link/MidiObserver.h"
@@ -38,7 +39,7 @@ inline constexpr std::int32_t cancelled = 25; // "Cancelled": the user asked to 
 inline constexpr std::int32_t deviceInUse = 26;
 } // namespace dialogError
 
-class QelMidiDialog {
+class QelMidiDialog : public MidiDialog {
 public:
     // Reads the device names stored under "Software\Vorla\TQ-7400\MIDI" and opens
     // both ports. A stored name that matches no device (letter case aside) goes
@@ -52,38 +53,35 @@ public:
     // Every part of `environment` must be set (see MidiDialogEnvironment::completed).
     explicit QelMidiDialog(const MidiDialogEnvironment& environment);
     // Closes the output port, then the input port.
-    ~QelMidiDialog();
+    ~QelMidiDialog() override;
     QelMidiDialog(const QelMidiDialog&) = delete;
     QelMidiDialog& operator=(const QelMidiDialog&) = delete;
 
-    void beginCommunication();
-    std::uint16_t getModel();
+    void beginCommunication() override;
+    std::uint16_t getModel() override;
     void sendCommand(std::uint16_t category, std::uint16_t number, const ByteVector& index,
-                     std::uint16_t parameter, std::int32_t value);
+                     std::uint16_t parameter, std::int32_t value) override;
     void requestValue(std::uint16_t category, std::uint16_t number, const ByteVector& index,
-                      std::uint16_t parameter, std::int32_t& value);
-    void sendData(std::uint16_t category, std::uint16_t number, const ByteVector& data);
+                      std::uint16_t parameter, std::int32_t& value) override;
+    void sendData(std::uint16_t category, std::uint16_t number, const ByteVector& data) override;
     std::size_t receiveData(std::uint16_t category, std::uint16_t number,
-                            std::span<std::uint8_t> destination);
-    std::int32_t getDataSize(std::uint16_t category, std::uint16_t number);
-    std::string getDataName(std::uint16_t category, std::uint16_t number);
-    void sendDataName(std::uint16_t category, std::uint16_t number, const std::string& name);
-    void setShowProgress(bool show) { showProgress_ = show; }
-    bool getShowProgress() const { return showProgress_; }
-    void setCaption(const std::string& text);
-    std::int32_t getErrorCode() const { return errorCode_; }
-    std::string getErrorText(std::int32_t code) const;
-    void setStep(const std::string& step) { step_ = step; }
-    std::string getErrorStep() const;
-
-    // True while an operation waits for the keyboard; the dialog must not be
-    // destroyed then.
-    bool waiting() const { return waiting_; }
-
-    // Whether the user asked the window to stop (see MidiDialog).
-    bool cancelRequested() const;
-    // No wait of a later operation lasts past `deadline` (see MidiDialog).
-    void setDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
+                            std::span<std::uint8_t> destination) override;
+    std::int32_t getDataSize(std::uint16_t category, std::uint16_t number) override;
+    std::string getDataName(std::uint16_t category, std::uint16_t number) override;
+    void sendDataName(std::uint16_t category, std::uint16_t number,
+                      const std::string& name) override;
+    void setShowProgress(bool show) override { showProgress_ = show; }
+    bool getShowProgress() const override { return showProgress_; }
+    void setCaption(const std::string& text) override;
+    std::int32_t getErrorCode() const override { return errorCode_; }
+    std::string getErrorText(std::int32_t code) const override;
+    void setStep(const std::string& step) override { step_ = step; }
+    std::string getErrorStep() const override;
+    bool waiting() const override { return waiting_; }
+    bool cancelRequested() const override;
+    void setDeadline(std::chrono::steady_clock::time_point deadline) override {
+        deadline_ = deadline;
+    }
 
     // How often a wait looks at the window's cancel request when no event
     // comes: a terminal's interrupt only sets a flag, which no event announces.

@@ -6,6 +6,7 @@
 #include "link/QelMidiDialog.h"
 #include "link/SysExDecoder.h"
 #include "link/SysExEncoder.h"
+#include "link/SysExFrame.h"
 
 #include <algorithm>
 #include <climits>
@@ -82,14 +83,11 @@ void QelMidiDialog::sendData(std::uint16_t category, std::uint16_t number, const
 
 void QelMidiDialog::sendBlock(std::uint16_t category, std::uint16_t number, const ByteVector& bytes,
                               std::uint16_t block) {
-    ByteVector message;
-    SysExHDSEncoder().encode(category, number, block, bytes, message);
-    request_ = std::move(message);
+    request_ = sysex::encodeDataBlock(category, number, block, bytes);
     armCycleCallbacks();
     if (!runCycle())
         return;
-    std::uint8_t command = 0;
-    SysExHCCDecoder().decodeCommand(reply_, command);
+    const std::uint8_t command = sysex::decodeHandshake(reply_);
     if (command == sysex::SysExError)
         errorCode_ = dialogError::sysEx;
     else if (command == sysex::Rejected)
@@ -97,9 +95,7 @@ void QelMidiDialog::sendBlock(std::uint16_t category, std::uint16_t number, cons
 }
 
 void QelMidiDialog::sendEndOfData(std::uint16_t category, std::uint16_t number) {
-    ByteVector message;
-    SysExHCCEncoder().encode(category, number, 0, sysex::EndOfData, message);
-    request_ = std::move(message);
+    request_ = sysex::encodeHandshake(category, number, sysex::EndOfData);
     outputObserver_.setCallback([this] { onEndSent(); });
     inputObserver_.clearCallback();
     done_ = false;
@@ -162,12 +158,8 @@ std::size_t QelMidiDialog::receiveData(std::uint16_t category, std::uint16_t num
 
 bool QelMidiDialog::receiveBlock(std::uint16_t category, std::uint16_t number, ByteVector& block,
                                  std::uint32_t k) {
-    ByteVector message;
-    if (k == 0)
-        SysExHDREncoder().encode(category, number, 0, message);
-    else
-        SysExHCCEncoder().encode(category, number, 0, sysex::NextBlock, message);
-    request_ = std::move(message);
+    request_ = k == 0 ? sysex::encodeDataRequest(category, number)
+                      : sysex::encodeHandshake(category, number, sysex::NextBlock);
     armCycleCallbacks();
     if (!runCycle())
         return false;
@@ -179,13 +171,12 @@ bool QelMidiDialog::receiveBlock(std::uint16_t category, std::uint16_t number, B
             errorCode_ = dialogError::sysEx;
             return false;
         }
-        block.clear();
-        SysExHDSDecoder().decodeData(reply_, block);
+        block = sysex::decodeDataBlock(reply_);
         return true;
     }
     std::uint8_t command = sysex::Rejected;
     if (type == sysex::Handshake)
-        SysExHCCDecoder().decodeCommand(reply_, command);
+        command = sysex::decodeHandshake(reply_);
     if (command == sysex::EndOfData)
         return false;
     // A SysEx error is reported as such; anything else the receive loop cannot

@@ -4,233 +4,124 @@
 #include "link/ParameterWidths.h"
 #include "link/SysExFrame.h"
 
-#include <stdexcept>
 #include <string>
 
-namespace qel {
+namespace qel::sysex {
 
-// ---- SysExEncoder ----------------------------------------------------------
+namespace {
 
-SysExEncoder::SysExEncoder(std::uint8_t code) : code_(code) {
-    for (std::uint8_t byte : {sysex::start, sysex::manufacturer, std::uint8_t{0x11},
-                              std::uint8_t{0x02}, std::uint8_t{0x7F}})
-        header_.push_back(byte);
-}
-
-void SysExEncoder::subClassResponsibility() {
-    throw std::runtime_error("subClassResponsibility");
-}
-
-void SysExEncoder::encode(std::uint16_t, std::uint16_t, std::uint16_t, const ByteVector&,
-                          ByteVector&) {
-    subClassResponsibility();
-}
-
-void SysExEncoder::encode(std::uint16_t, std::uint16_t, std::uint16_t, const ByteVector&,
-                          std::uint32_t, ByteVector&) {
-    subClassResponsibility();
-}
-
-void SysExEncoder::encode(std::uint16_t, std::uint16_t, std::uint16_t, ByteVector&) {
-    subClassResponsibility();
-}
-
-void SysExEncoder::encode(std::uint16_t, std::uint16_t, std::uint16_t, std::uint8_t, ByteVector&) {
-    subClassResponsibility();
-}
-
-void SysExEncoder::putHead(ByteVector& out) const {
-    out.push_back(0x00);
-}
-
-void SysExEncoder::putFirstPart(ByteVector&) const {}
-
-void SysExEncoder::putSecondPart(ByteVector&) const {}
-
-void SysExEncoder::build(ByteVector& out) const {
-    ByteVector message = header_;
-    message.push_back(code_);
+// The fields every message carries, in frame order, up to the head byte. The
+// item number that follows the head byte is appended by putNumber().
+ByteVector frameStart(std::uint8_t type, std::uint16_t category, std::uint16_t parameter) {
     // Category and parameter travel as their low 8 bits.
-    message.push_back(static_cast<std::uint8_t>(category_ & 0xFF));
-    message.push_back(static_cast<std::uint8_t>(parameter_ & 0xFF));
-    putHead(message);
-    // The item number is 14 bits, low group first; bits 14 and 15 are dropped.
-    message.push_back(static_cast<std::uint8_t>(number_ & 0x7F));
-    message.push_back(static_cast<std::uint8_t>((number_ >> 7) & 0x7F));
-    putFirstPart(message);
-    putSecondPart(message);
-    message.push_back(sysex::end);
-    out.swap(message);
+    return {start,
+            manufacturer,
+            0x11,
+            0x02,
+            0x7F,
+            type,
+            static_cast<std::uint8_t>(category & 0xFF),
+            static_cast<std::uint8_t>(parameter & 0xFF)};
 }
 
-// ---- SysExNullEncoder ------------------------------------------------------
-
-void SysExNullEncoder::putHead(ByteVector&) const {}
-
-// ---- SysExIPEncoder --------------------------------------------------------
-
-void SysExIPEncoder::encode(std::uint16_t category, std::uint16_t number, std::uint16_t parameter,
-                            const ByteVector& index, ByteVector& out) {
-    if (index.empty() || index.size() > 4)
-        throw Exception("A parameter message needs one to four index bytes, not " +
-                        std::to_string(index.size()));
-    category_ = category;
-    number_ = number;
-    parameter_ = parameter;
-    index_ = &index;
-    try {
-        build(out);
-    } catch (...) {
-        index_ = nullptr;
-        throw;
-    }
-    index_ = nullptr;
+// The item number is 14 bits, low group first; bits 14 and 15 are dropped.
+void putNumber(ByteVector& out, std::uint16_t number) {
+    out.push_back(static_cast<std::uint8_t>(number & 0x7F));
+    out.push_back(static_cast<std::uint8_t>((number >> 7) & 0x7F));
 }
 
-std::uint8_t SysExIPEncoder::valueWidth() const {
-    const std::uint8_t width = parameterWidths::width(category_, parameter_);
+// Width in bits of a parameter; throws Exception when the keyboard has none.
+std::uint8_t valueWidth(std::uint16_t category, std::uint16_t parameter) {
+    const std::uint8_t width = parameterWidths::width(category, parameter);
     if (width == 0)
-        throw Exception("The keyboard has no parameter " + std::to_string(parameter_) +
-                        " in category " + std::to_string(category_));
+        throw Exception("The keyboard has no parameter " + std::to_string(parameter) +
+                        " in category " + std::to_string(category));
     return width;
 }
 
-void SysExIPEncoder::putHead(ByteVector& out) const {
-    const auto indexCount = static_cast<unsigned>(index_->size());
-    const unsigned width = valueWidth();
+// A parameter message up to and including its index bytes.
+ByteVector parameterMessage(std::uint8_t type, std::uint16_t category, std::uint16_t number,
+                            std::uint16_t parameter, const ByteVector& index) {
+    if (index.empty() || index.size() > 4)
+        throw Exception("A parameter message needs one to four index bytes, not " +
+                        std::to_string(index.size()));
+    const unsigned width = valueWidth(category, parameter);
+    const auto indexCount = static_cast<unsigned>(index.size());
+    ByteVector out = frameStart(type, category, parameter);
+    // Head: index count - 1 in bits 5-6, width - 1 in bits 0-4.
     out.push_back(static_cast<std::uint8_t>((((indexCount - 1) << 5) & 0x60) | (width - 1)));
+    putNumber(out, number);
+    out.insert(out.end(), index.begin(), index.end());
+    return out;
 }
 
-void SysExIPEncoder::putFirstPart(ByteVector& out) const {
-    out.insert(out.end(), index_->begin(), index_->end());
-}
+} // namespace
 
-// ---- SysExIPCEncoder -------------------------------------------------------
-
-SysExIPCEncoder::SysExIPCEncoder() : SysExIPEncoder(sysex::ParameterValue) {}
-
-void SysExIPCEncoder::encode(std::uint16_t category, std::uint16_t number, std::uint16_t parameter,
-                             const ByteVector& index, std::uint32_t value, ByteVector& out) {
-    value_ = value;
-    SysExIPEncoder::encode(category, number, parameter, index, out);
-}
-
-void SysExIPCEncoder::putSecondPart(ByteVector& out) const {
-    const std::size_t groups = parameterWidths::groupCount(valueWidth());
+ByteVector encodeParameterValue(std::uint16_t category, std::uint16_t number,
+                                std::uint16_t parameter, const ByteVector& index,
+                                std::uint32_t value) {
+    ByteVector out = parameterMessage(ParameterValue, category, number, parameter, index);
+    const std::size_t groups = parameterWidths::groupCount(valueWidth(category, parameter));
     for (std::size_t i = 0; i < groups; ++i)
-        out.push_back(static_cast<std::uint8_t>((value_ >> (7 * i)) & 0x7F));
+        out.push_back(static_cast<std::uint8_t>((value >> (7 * i)) & 0x7F));
+    out.push_back(end);
+    return out;
 }
 
-// ---- SysExIPREncoder -------------------------------------------------------
-
-SysExIPREncoder::SysExIPREncoder() : SysExIPEncoder(sysex::ParameterRequest) {}
-
-void SysExIPREncoder::encode(std::uint16_t category, std::uint16_t number, std::uint16_t parameter,
-                             const ByteVector& index, ByteVector& out) {
-    SysExIPEncoder::encode(category, number, parameter, index, out);
+ByteVector encodeParameterRequest(std::uint16_t category, std::uint16_t number,
+                                  std::uint16_t parameter, const ByteVector& index) {
+    ByteVector out = parameterMessage(ParameterRequest, category, number, parameter, index);
+    out.push_back(end);
+    return out;
 }
 
-// ---- SysExHDEncoder --------------------------------------------------------
-
-void SysExHDEncoder::encode(std::uint16_t category, std::uint16_t number, ByteVector& out) {
-    category_ = category;
-    number_ = number;
-    build(out);
-}
-
-// ---- SysExHDSEncoder -------------------------------------------------------
-
-SysExHDSEncoder::SysExHDSEncoder() : SysExHDEncoder(sysex::DataBlock) {}
-
-void SysExHDSEncoder::encode(std::uint16_t category, std::uint16_t number, std::uint16_t block,
-                             const ByteVector& data, ByteVector& out) {
+ByteVector encodeDataBlock(std::uint16_t category, std::uint16_t number, std::uint16_t block,
+                           const ByteVector& data) {
     if (data.size() > maximumBlockSize)
         throw Exception("A data block holds at most " + std::to_string(maximumBlockSize) +
                         " bytes, not " + std::to_string(data.size()));
-    data_ = data;
     // The block format carries whole byte pairs only.
-    if (data_.size() % 2 != 0)
-        data_.push_back(0x00);
-    block_ = block;
-    SysExHDEncoder::encode(category, number, out);
-}
-
-void SysExHDSEncoder::putHead(ByteVector& out) const {
+    ByteVector pairs = data;
+    if (pairs.size() % 2 != 0)
+        pairs.push_back(0x00);
+    ByteVector out = frameStart(DataBlock, category, 0);
     out.push_back(0x4F);
-}
-
-void SysExHDSEncoder::putFirstPart(ByteVector& out) const {
-    out.push_back(static_cast<std::uint8_t>(block_ & 0x7F));
-    out.push_back(static_cast<std::uint8_t>((block_ >> 7) & 0x7F));
-    out.push_back(static_cast<std::uint8_t>(data_.size() / 2));
-}
-
-void SysExHDSEncoder::putSecondPart(ByteVector& out) const {
+    putNumber(out, number);
+    out.push_back(static_cast<std::uint8_t>(block & 0x7F));
+    out.push_back(static_cast<std::uint8_t>((block >> 7) & 0x7F));
+    out.push_back(static_cast<std::uint8_t>(pairs.size() / 2));
     unsigned sum = 0;
     auto put = [&](unsigned group) {
         out.push_back(static_cast<std::uint8_t>(group));
         sum = (sum + group) & 0x7F;
     };
-    for (std::size_t i = 0; i + 1 < data_.size(); i += 2) {
-        const auto word = static_cast<std::uint16_t>(data_[i] << 8 | data_[i + 1]);
+    for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
+        const auto word = static_cast<std::uint16_t>(pairs[i] << 8 | pairs[i + 1]);
         put(word & 0x7F);
         put((word >> 7) & 0x7F);
         // The top group is the sign-extended shift: 0x7E/0x7F for words from 0x8000.
         put(static_cast<unsigned>(static_cast<std::int16_t>(word) >> 14) & 0x7F);
     }
     out.push_back(static_cast<std::uint8_t>((0u - sum) & 0x7F));
+    out.push_back(end);
+    return out;
 }
 
-// ---- SysExHDREncoder -------------------------------------------------------
-
-SysExHDREncoder::SysExHDREncoder() : SysExHDEncoder(sysex::DataRequest) {}
-
-void SysExHDREncoder::encode(std::uint16_t category, std::uint16_t number, std::uint16_t,
-                             ByteVector& out) {
-    SysExHDEncoder::encode(category, number, out);
-}
-
-void SysExHDREncoder::putFirstPart(ByteVector&) const {}
-
-void SysExHDREncoder::putSecondPart(ByteVector&) const {}
-
-// ---- SysExHCCEncoder -------------------------------------------------------
-
-SysExHCCEncoder::SysExHCCEncoder() : SysExHDEncoder(sysex::Handshake) {}
-
-void SysExHCCEncoder::encode(std::uint16_t category, std::uint16_t number, std::uint16_t,
-                             std::uint8_t command, ByteVector& out) {
-    command_ = command;
-    SysExHDEncoder::encode(category, number, out);
-}
-
-void SysExHCCEncoder::putHead(ByteVector& out) const {
+ByteVector encodeDataRequest(std::uint16_t category, std::uint16_t number) {
+    ByteVector out = frameStart(DataRequest, category, 0);
     out.push_back(0x00);
+    putNumber(out, number);
+    out.push_back(end);
+    return out;
 }
 
-void SysExHCCEncoder::putFirstPart(ByteVector& out) const {
-    out.push_back(command_);
+ByteVector encodeHandshake(std::uint16_t category, std::uint16_t number, std::uint8_t command) {
+    ByteVector out = frameStart(Handshake, category, 0);
+    out.push_back(0x00);
+    putNumber(out, number);
+    out.push_back(command);
+    out.push_back(end);
+    return out;
 }
 
-void SysExHCCEncoder::putSecondPart(ByteVector&) const {}
-
-// ---- factory ---------------------------------------------------------------
-
-std::unique_ptr<SysExEncoder> makeEncoder(std::uint8_t code) {
-    switch (code) {
-    case sysex::ParameterValue:
-        return std::make_unique<SysExIPCEncoder>();
-    case sysex::ParameterRequest:
-        return std::make_unique<SysExIPREncoder>();
-    case sysex::DataBlock:
-        return std::make_unique<SysExHDSEncoder>();
-    case sysex::DataRequest:
-        return std::make_unique<SysExHDREncoder>();
-    case sysex::Handshake:
-        return std::make_unique<SysExHCCEncoder>();
-    default:
-        return std::make_unique<SysExNullEncoder>(code);
-    }
-}
-
-} // namespace qel
+} // namespace qel::sysex

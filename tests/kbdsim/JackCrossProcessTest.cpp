@@ -3,12 +3,12 @@
 // time-out as platform/JackServer.h explains, a name of its own) by a client
 // on the driver layer's JackClient.
 
-#include "support/ChildProcess.h"
 #include "PcSide.h"
+#include "core/Catalogue.h"
 #include "kbdsim/DemoContent.h"
 #include "kbdsim/MemoryImage.h"
-#include "core/Catalogue.h"
 #include "platform/midi/JackClient.h"
+#include "support/ChildProcess.h"
 #include "support/MessageInbox.h"
 
 #include <csignal>
@@ -61,8 +61,7 @@ public:
                 return std::nullopt;
             if (qel::messageType(*reply) == qel::sysex::Handshake)
                 return commandOf(*reply) == 0 ? std::optional<Bytes>(item) : std::nullopt;
-            Bytes data;
-            qel::SysExHDSDecoder().decodeData(*reply, data);
+            const Bytes data = qel::sysex::decodeDataBlock(*reply);
             item.insert(item.end(), data.begin(), data.end());
             request = handshake(cat, number, 1);
         }
@@ -155,9 +154,7 @@ TEST_F(KbdsimOverJack, AnswersTheModelCodeAndSendsAWholeItemOfSeveralBlocks) {
 
     const auto model = pc.exchange(parameterRequest(category::Command, 0, 0));
     ASSERT_TRUE(model) << readFile(simulatorLog);
-    std::int32_t code = 0;
-    qel::SysExIPCDecoder().decodeValue(*model, code);
-    EXPECT_EQ(code, 2);
+    EXPECT_EQ(qel::sysex::decodeParameterValue(*model), 2);
 
     // SMF 2 of the demo content: several full 208-byte blocks and a last short one.
     const Bytes expected = makeDemoSmf(40);

@@ -399,8 +399,8 @@ TEST(KeyboardSimulator, ParametersItDoesNotServeGetNoReply) {
 
 TEST(KeyboardSimulator, ARequestWithFourIndexBytesIsAnsweredWithThemEchoed) {
     KeyboardSimulator keyboard;
-    Bytes request;
-    qel::SysExIPREncoder().encode(category::Command, 0, 0, Bytes{1, 2, 3, 4}, request);
+    const Bytes request =
+        qel::sysex::encodeParameterRequest(category::Command, 0, 0, Bytes{1, 2, 3, 4});
     EXPECT_EQ(toHex(*onlyReply(keyboard, request)),
               "F0 44 11 02 7F 00 00 00 6D 00 00 01 02 03 04 03 00 F7");
 }

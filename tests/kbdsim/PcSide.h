@@ -17,35 +17,25 @@ namespace kbdsim::test {
 
 inline Bytes parameterRequest(std::uint16_t category, std::uint16_t number,
                               std::uint16_t parameter) {
-    Bytes out;
-    qel::SysExIPREncoder().encode(category, number, parameter, Bytes{0}, out);
-    return out;
+    return qel::sysex::encodeParameterRequest(category, number, parameter, Bytes{0});
 }
 
 inline Bytes parameterValue(std::uint16_t category, std::uint16_t number, std::uint16_t parameter,
                             std::uint32_t value) {
-    Bytes out;
-    qel::SysExIPCEncoder().encode(category, number, parameter, Bytes{0}, value, out);
-    return out;
+    return qel::sysex::encodeParameterValue(category, number, parameter, Bytes{0}, value);
 }
 
 inline Bytes dataRequest(std::uint16_t category, std::uint16_t number) {
-    Bytes out;
-    qel::SysExHDREncoder().encode(category, number, 0, out);
-    return out;
+    return qel::sysex::encodeDataRequest(category, number);
 }
 
 inline Bytes handshake(std::uint16_t category, std::uint16_t number, std::uint8_t command) {
-    Bytes out;
-    qel::SysExHCCEncoder().encode(category, number, 0, command, out);
-    return out;
+    return qel::sysex::encodeHandshake(category, number, command);
 }
 
 inline Bytes dataBlock(std::uint16_t category, std::uint16_t number, std::uint16_t block,
                        const Bytes& data) {
-    Bytes out;
-    qel::SysExHDSEncoder().encode(category, number, block, data, out);
-    return out;
+    return qel::sysex::encodeDataBlock(category, number, block, data);
 }
 
 // The single reply to a message; nothing when there is none or more than one.
@@ -62,15 +52,11 @@ inline std::optional<std::uint32_t> askValue(KeyboardSimulator& keyboard, std::u
     const auto reply = onlyReply(keyboard, parameterRequest(category, number, parameter));
     if (!reply)
         return std::nullopt;
-    std::int32_t value = 0;
-    qel::SysExIPCDecoder().decodeValue(*reply, value);
-    return static_cast<std::uint32_t>(value);
+    return static_cast<std::uint32_t>(qel::sysex::decodeParameterValue(*reply));
 }
 
 inline std::uint8_t commandOf(const Bytes& reply) {
-    std::uint8_t command = 0xFF;
-    qel::SysExHCCDecoder().decodeCommand(reply, command);
-    return command;
+    return qel::sysex::decodeHandshake(reply);
 }
 
 // Receives an item as the PC does: a data request, then next-block commands
@@ -90,8 +76,7 @@ inline std::optional<Bytes> receiveItem(KeyboardSimulator& keyboard, std::uint16
                                                               : std::nullopt;
         if (type != qel::sysex::DataBlock)
             return std::nullopt;
-        Bytes data;
-        qel::SysExHDSDecoder().decodeData(*reply, data);
+        const Bytes data = qel::sysex::decodeDataBlock(*reply);
         item.insert(item.end(), data.begin(), data.end());
         request = handshake(category, number, qel::sysex::NextBlock);
     }

@@ -18,9 +18,7 @@ using test::hex;
 const ByteVector example = hex("F0 44 11 02 7F 04 02 00 4F 01 00 00 00 02 34 24 00 01 00 7E 29 F7");
 
 ByteVector block(std::uint16_t number, const ByteVector& data) {
-    ByteVector out;
-    SysExHDSEncoder().encode(2, 1, number, data, out);
-    return out;
+    return sysex::encodeDataBlock(2, 1, number, data);
 }
 
 TEST(DataBlockCheck, TheWorkedExampleAndAnEmptyBlockPass) {

@@ -25,21 +25,15 @@ using qel::test::toHex;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes handshake(std::uint8_t command) {
-    Bytes out;
-    SysExHCCEncoder().encode(16, 3, 0, command, out);
-    return out;
+    return sysex::encodeHandshake(16, 3, command);
 }
 
 Bytes dataBlock(std::uint16_t block, const Bytes& data) {
-    Bytes out;
-    SysExHDSEncoder().encode(16, 3, block, data, out);
-    return out;
+    return sysex::encodeDataBlock(16, 3, block, data);
 }
 
 Bytes valueReply(std::uint16_t category, std::uint16_t parameter, std::uint32_t value) {
-    Bytes out;
-    SysExIPCEncoder().encode(category, 0, parameter, Bytes{0x00}, value, out);
-    return out;
+    return sysex::encodeParameterValue(category, 0, parameter, Bytes{0x00}, value);
 }
 
 // A keyboard whose answers the test scripts: each message it gets is passed
@@ -164,21 +158,30 @@ TEST(StuckOutput, EveryWaitForTheOutputEndsWithTheTimeOut) {
 }
 
 TEST_F(ScriptedKeyboard, CallsDuringAWaitAreRefusedWithoutDisturbingIt) {
-    script = [](const Bytes&) {
-        return std::vector<midi::TimedMessage>{{valueReply(0, 0, 3), 100ms}};
-    };
-    auto dialog = bench.create();
+    // The order is made by events, not by two clocks: the request's arrival at
+    // the keyboard (so getModel is waiting) posts the nested calls, and the
+    // reply, held back an hour, is let through only at the end of their handler.
     std::int32_t nestedCode = -1;
     std::uint16_t nestedModel = 99;
     bool destroyed = true;
-    QTimer::singleShot(20, [&] {
-        // As a click on another window would, while getModel waits.
-        nestedModel = dialog->getModel();
-        nestedCode = dialog->getErrorCode();
-        destroyed = destroyMidiDialog(dialog);
-    });
+    bool nestedRan = false;
+    std::unique_ptr<MidiDialog> dialog;
+    bench.environment.replyTimeout = 30s; // only a failing run waits for it
+    script = [&](const Bytes&) {
+        QTimer::singleShot(0, [&] {
+            // As a click on another window would, while getModel waits.
+            nestedModel = dialog->getModel();
+            nestedCode = dialog->getErrorCode();
+            destroyed = destroyMidiDialog(dialog);
+            nestedRan = true;
+            ASSERT_TRUE(device->settle());
+        });
+        return std::vector<midi::TimedMessage>{{valueReply(0, 0, 3), 1h}};
+    };
+    dialog = bench.create();
     EXPECT_EQ(dialog->getModel(), 3);
     EXPECT_EQ(dialog->getErrorCode(), 0);
+    EXPECT_TRUE(nestedRan);
     EXPECT_EQ(nestedCode, 12);
     EXPECT_EQ(nestedModel, 0);
     EXPECT_FALSE(destroyed);
@@ -372,11 +375,8 @@ TEST_F(ScriptedKeyboard, NameShorterThanEightCharactersIsPaddedWithSpaces) {
     ASSERT_TRUE(device->settle());
     ASSERT_EQ(received.size(), 2u);
     // "AB  " and "    " as 32-bit values in 7-bit groups.
-    Bytes first, second;
-    SysExIPCEncoder().encode(16, 3, 4, Bytes{0x00}, 0x41422020u, first);
-    SysExIPCEncoder().encode(16, 3, 5, Bytes{0x00}, 0x20202020u, second);
-    EXPECT_EQ(received[0], first);
-    EXPECT_EQ(received[1], second);
+    EXPECT_EQ(received[0], sysex::encodeParameterValue(16, 3, 4, Bytes{0x00}, 0x41422020u));
+    EXPECT_EQ(received[1], sysex::encodeParameterValue(16, 3, 5, Bytes{0x00}, 0x20202020u));
 }
 
 TEST_F(ScriptedKeyboard, EnvironmentLeftPartlyEmptyGetsTheDefaults) {

@@ -257,9 +257,7 @@ protected:
         std::vector<std::pair<int, std::int32_t>> found;
         for (const ByteVector& message : sent)
             if (message.size() > 8 && message[5] == 0x00 && message[6] == 0 && message[7] != 32) {
-                std::int32_t value = 0;
-                SysExIPCDecoder().decodeValue(message, value);
-                found.push_back({message[7], value});
+                found.push_back({message[7], sysex::decodeParameterValue(message)});
             }
         return found;
     }

@@ -56,9 +56,7 @@ protected:
         for (const ByteVector& message : sent)
             if (message.size() > 8 && message[5] == 0x00 && message[6] == 0 && message[7] >= 35 &&
                 message[7] <= 39) {
-                std::int32_t value = 0;
-                SysExIPCDecoder().decodeValue(message, value);
-                found.push_back({message[7], value});
+                found.push_back({message[7], sysex::decodeParameterValue(message)});
             }
         return found;
     }
