@@ -8,6 +8,7 @@
 #include "link/MidiDialogFactory.h"
 #include "support/EventPump.h"
 #include "support/Hex.h"
+#include "support/SentMessages.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -51,11 +52,7 @@ protected:
     }
 
     // Messages of one type among those the keyboard received.
-    std::size_t sentOfType(std::uint8_t type) const {
-        return static_cast<std::size_t>(
-            std::count_if(sent.begin(), sent.end(),
-                          [type](const Bytes& m) { return m.size() > 5 && m[5] == type; }));
-    }
+    std::size_t sentOfType(std::uint8_t type) const { return test::countOfType(sent, type); }
 
     std::vector<Bytes> sent;
     std::shared_ptr<kbdsim::KeyboardSimulator> simulator;

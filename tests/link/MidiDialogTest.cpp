@@ -6,6 +6,7 @@
 #include "link/DialogBench.h"
 #include "link/MidiDialogFactory.h"
 #include "link/SysExEncoder.h"
+#include "link/SysExFrame.h"
 #include "platform/midi/VirtualDevice.h"
 #include "support/EventPump.h"
 #include "support/Hex.h"
@@ -587,9 +588,11 @@ TEST_P(CancelledWait, EndsSoonAfterTheCancelRequestWithCancelled) {
             cancel.fire();
             return {};
         }
-        if (message[5] == 1) // a parameter request: the size of 300 bytes
-            return {{valueReply(message[6], message[7], 300), {}}};
-        if (message[5] == 4) // a block of the PC's: acknowledged
+        if (message[sysex::typeOffset] == sysex::ParameterRequest) // the size: 300 bytes
+            return {
+                {valueReply(message[sysex::categoryOffset], message[sysex::parameterOffset], 300),
+                 {}}};
+        if (message[sysex::typeOffset] == sysex::DataBlock) // a block of the PC's: acknowledged
             return {{handshake(2), {}}};
         const auto k = static_cast<std::uint16_t>(received.size() - 2);
         return {{dataBlock(k, Bytes(128, 0x33)), {}}};

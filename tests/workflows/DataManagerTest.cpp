@@ -7,11 +7,11 @@
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
-#include "link/SysExDecoder.h"
 #include "platform/registry/Registry.h"
 #include "support/EventPump.h"
 #include "support/PackageBuilder.h"
 #include "support/ScratchFolder.h"
+#include "support/SentMessages.h"
 #include "workflows/DataManagerFixture.h"
 
 #include <QTemporaryDir>
@@ -252,18 +252,16 @@ protected:
         manager->updateKbdList();
         sent.clear();
     }
-    // Parameter values sent to category 0 since the last clear, as (parameter, value).
+    // Commands sent since the last clear, but the begin of a communication,
+    // as (parameter, value).
     std::vector<std::pair<int, std::int32_t>> commands() const {
-        std::vector<std::pair<int, std::int32_t>> found;
-        for (const ByteVector& message : sent)
-            if (message.size() > 8 && message[5] == 0x00 && message[6] == 0 && message[7] != 32) {
-                found.push_back({message[7], sysex::decodeParameterValue(message)});
-            }
-        return found;
+        return test::commandsSent(
+            sent, [](int parameter) { return parameter != command::beginCommunication; });
     }
     int modelRequests() const {
         return static_cast<int>(std::count_if(sent.begin(), sent.end(), [](const ByteVector& m) {
-            return m.size() > 8 && m[5] == 0x01 && m[6] == 0 && m[7] == 0;
+            const auto read = test::readSent(m);
+            return read && read->isModelRequest();
         }));
     }
 };

@@ -3,10 +3,10 @@
 // cancel, and a spoiled item is never saved, neither by "Receive" nor by a
 // backup.
 
-#include "link/SysExFrame.h"
 #include "support/NewestSnapshot.h"
 #include "support/RemoteCancel.h"
 #include "support/ScratchFolder.h"
+#include "support/SentMessages.h"
 #include "workflows/BackupManifest.h"
 #include "workflows/DataManagerFixture.h"
 
@@ -22,14 +22,13 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 bool isModelRequest(const ByteVector& message) {
-    return message.size() > 7 && message[sysex::typeOffset] == sysex::ParameterRequest &&
-           message[sysex::categoryOffset] == 0 && message[sysex::parameterOffset] == 0;
+    const auto read = test::readSent(message);
+    return read && read->isModelRequest();
 }
 
 bool isDeleteCommand(const ByteVector& message) {
-    return message.size() > 7 && message[sysex::typeOffset] == sysex::ParameterValue &&
-           message[sysex::categoryOffset] == 0 && message[sysex::parameterOffset] >= 35 &&
-           message[sysex::parameterOffset] <= 39;
+    const auto read = test::readSent(message);
+    return read && read->isCommand() && test::isDeleteParameter(read->parameter);
 }
 
 class BusyKeyboard : public test::DataManagerTest {

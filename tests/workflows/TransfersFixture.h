@@ -3,8 +3,8 @@
 // The bench of the transfer tests: a data manager whose keyboard list was
 // read, and what the keyboard was sent since (deletes, data blocks).
 
-#include "link/SysExDecoder.h"
 #include "support/ScratchFolder.h"
+#include "support/SentMessages.h"
 #include "support/TestFiles.h"
 #include "workflows/DataManagerFixture.h"
 
@@ -49,23 +49,12 @@ protected:
 
     std::vector<std::string> dataFiles() const { return ScratchFolder::fileNames(dataDirectory); }
 
-    // Delete commands (parameters 35 to 39) sent since the last clear, as
-    // (parameter, number).
+    // The delete commands sent since the last clear, as (parameter, number).
     std::vector<std::pair<int, std::int32_t>> deletes() const {
-        std::vector<std::pair<int, std::int32_t>> found;
-        for (const ByteVector& message : sent)
-            if (message.size() > 8 && message[5] == 0x00 && message[6] == 0 && message[7] >= 35 &&
-                message[7] <= 39) {
-                found.push_back({message[7], sysex::decodeParameterValue(message)});
-            }
-        return found;
+        return test::commandsSent(sent, test::isDeleteParameter);
     }
 
-    std::size_t dataBlocksSent() const {
-        return static_cast<std::size_t>(
-            std::count_if(sent.begin(), sent.end(),
-                          [](const ByteVector& m) { return m.size() > 5 && m[5] == 4; }));
-    }
+    std::size_t dataBlocksSent() const { return test::countOfType(sent, sysex::DataBlock); }
 
     // The buttons and locks as a finished action leaves them on the "Keyboard" tab.
     void expectActionEnded() {
