@@ -2,6 +2,7 @@
 
 #include "platform/midi/JackSharedFiles.h"
 #include "platform/midi/MessageRing.h"
+#include "platform/midi/SysExAssembler.h"
 
 #include <algorithm>
 #include <array>
@@ -33,9 +34,6 @@ constexpr std::size_t maximumIdlePorts = 4;
 constexpr std::size_t minimumOutputQueueBytes = std::size_t{1} << 17;
 constexpr std::size_t minimumInputQueueBytes = std::size_t{1} << 20;
 constexpr std::size_t lengthBytes = MessageRing::lengthBytes;
-// A System Exclusive message that grows past this without its end is dropped:
-// the sender is broken, and memory must stay bounded.
-constexpr std::size_t longestAssembledMessage = std::size_t{1} << 20;
 
 } // namespace
 
@@ -74,7 +72,7 @@ struct InputState : PortState {
     JackClient::MessageHandler onMessage;
     std::atomic<std::uint64_t> lost{0}; // process thread
     std::vector<std::uint8_t> event;    // delivery thread
-    std::vector<std::uint8_t> partial;  // delivery thread: a System Exclusive message so far
+    SysExAssembler assembler;           // delivery thread
 };
 
 class ClientCore {
@@ -219,42 +217,13 @@ public:
         while (const auto size = input.queue.nextSize()) {
             input.event.resize(*size);
             input.queue.pop(input.event.data());
-            assemble(input, input.event);
+            handOver(input, input.assembler.add(input.event).message);
         }
     }
 
-    // JACK carries a long System Exclusive message as one event, but a sender
-    // may split it: the pieces after the first start with a data byte.
-    // Real-time messages may come between the pieces and pass on alone.
-    void assemble(InputState& input, const std::vector<std::uint8_t>& event) {
-        const std::uint8_t status = event.front();
-        if (status >= 0xF8) {
-            handOver(input, event);
-            return;
-        }
-        if (!input.partial.empty()) {
-            if (status < 0x80) {
-                input.partial.insert(input.partial.end(), event.begin(), event.end());
-                if (input.partial.size() > longestAssembledMessage) {
-                    input.partial.clear();
-                } else if (input.partial.back() == 0xF7) {
-                    handOver(input, input.partial);
-                    input.partial.clear();
-                }
-                return;
-            }
-            input.partial.clear(); // a new message ends an unfinished one, which is dropped
-        }
-        if (status == 0xF0 && event.back() != 0xF7) {
-            input.partial = event;
-            return;
-        }
-        handOver(input, event);
-    }
-
-    static void handOver(InputState& input, const std::vector<std::uint8_t>& message) {
-        if (input.onMessage)
-            input.onMessage(std::span<const std::uint8_t>(message.data(), message.size()));
+    static void handOver(InputState& input, std::span<const std::uint8_t> message) {
+        if (input.onMessage && !message.empty())
+            input.onMessage(message);
     }
 
     // ---- callers' threads ----
