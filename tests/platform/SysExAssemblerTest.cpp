@@ -4,7 +4,6 @@
 
 #include "platform/midi/SysExAssembler.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -77,6 +76,12 @@ TEST(SysExAssembler, WholeAndSplitMessages) {
             {"two split messages one after the other",
              {{0xF0, 0x01}, {0x02, 0xF7}, {0xF0, 0x03}, {0x04, 0xF7}},
              {{{0xF0, 0x01, 0x02, 0xF7}, {0xF0, 0x03, 0x04, 0xF7}}, {}}},
+            {"the closing F7 alone as the last piece",
+             {{0xF0, 0x01, 0x02}, {0xF7}},
+             {{{0xF0, 0x01, 0x02, 0xF7}}, {}}},
+            {"the closing F7 alone after a real-time byte",
+             {{0xF0, 0x01}, {0xF8}, {0xF7}, {0xF0, 0x02, 0xF7}},
+             {{{0xF8}, {0xF0, 0x01, 0xF7}, {0xF0, 0x02, 0xF7}}, {}}},
             {"an empty event changes nothing",
              {{0xF0, 0x01}, {}, {0x02, 0xF7}},
              {{{0xF0, 0x01, 0x02, 0xF7}}, {}}},
@@ -137,15 +142,43 @@ TEST(SysExAssembler, AnOverlongMessageIsDroppedAndTheNextOneArrives) {
 
     Outcome overlong =
         feed(assembler, {{0xF0, 0x01, 0x02}, {0x03, 0x04, 0x05}, {0x06, 0x07, 0xF7}});
-    EXPECT_TRUE(overlong.messages.empty() ||
-                std::find(overlong.messages.begin(), overlong.messages.end(),
-                          Bytes{0xF0, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0xF7}) ==
-                    overlong.messages.end());
+    EXPECT_EQ(overlong.messages, std::vector<Bytes>{});
     EXPECT_EQ(overlong.dropped, std::vector<Dropped>{Dropped::Overlong});
     EXPECT_FALSE(assembler.assembling());
 
     EXPECT_EQ(feed(assembler, {{0xF0, 0x0A}, {0x0B, 0xF7}}),
               (Outcome{{{0xF0, 0x0A, 0x0B, 0xF7}}, {}}));
+}
+
+// Once a message has been dropped as overlong, the rest of it up to its F7
+// is no message: nothing of it is handed on, and what follows it is read
+// normally.
+TEST(SysExAssembler, TheRestOfAnOverlongMessageIsSkippedToItsEnd) {
+    check(
+        {
+            {"dropped in the middle, rest in pieces",
+             {{0xF0, 0x01, 0x02, 0x03},
+              {0x04, 0x05, 0x06, 0x07, 0x08},
+              {0x09, 0x0A},
+              {0x0B, 0xF7},
+              {0xF0, 0x0C, 0xF7}},
+             {{{0xF0, 0x0C, 0xF7}}, {Dropped::Overlong}}},
+            {"the rest ends with a lone F7",
+             {{0xF0, 0x01, 0x02, 0x03}, {0x04, 0x05, 0x06, 0x07, 0x08}, {0xF7}, {0x90, 0x3C, 0x40}},
+             {{{0x90, 0x3C, 0x40}}, {Dropped::Overlong}}},
+            {"real-time bytes inside the rest still pass",
+             {{0xF0, 0x01, 0x02, 0x03}, {0x04, 0x05, 0x06, 0x07, 0x08}, {0xF8}, {0x09, 0xF7}},
+             {{{0xF8}}, {Dropped::Overlong}}},
+            {"a new status byte ends the skipping",
+             {{0xF0, 0x01, 0x02, 0x03}, {0x04, 0x05, 0x06, 0x07, 0x08}, {0xF0, 0x0D}, {0x0E, 0xF7}},
+             {{{0xF0, 0x0D, 0x0E, 0xF7}}, {Dropped::Overlong}}},
+            {"a first piece already too long",
+             {{0xF0, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08},
+              {0x09, 0xF7},
+              {0xF0, 0x0F, 0xF7}},
+             {{{0xF0, 0x0F, 0xF7}}, {Dropped::Overlong}}},
+        },
+        8);
 }
 
 // The message handed on stays readable until the next event is added, also

@@ -22,28 +22,48 @@ SysExAssembler::Step SysExAssembler::add(std::span<const std::uint8_t> event) {
     const std::uint8_t status = event.front();
     if (status >= firstRealTime)
         return {event};
+    // A piece of a System Exclusive message starts with a data byte, or is
+    // only its closing F7.
+    const bool continues = status < firstStatus || status == endOfExclusive;
+    if (skipping_) {
+        if (continues) {
+            skipping_ = event.back() != endOfExclusive;
+            return {};
+        }
+        skipping_ = false; // a new message begins
+    }
     Dropped dropped = Dropped::Nothing;
     if (!partial_.empty()) {
-        if (status < firstStatus) {
+        if (continues) {
             partial_.insert(partial_.end(), event.begin(), event.end());
-            if (partial_.size() > longest_) {
-                partial_.clear();
-                return {{}, Dropped::Overlong};
-            }
-            if (partial_.back() == endOfExclusive) {
-                complete_ = true;
-                return {partial_};
-            }
-            return {};
+            return finishPiece();
         }
         partial_.clear();
         dropped = Dropped::Unfinished;
     }
     if (status == systemExclusive && event.back() != endOfExclusive) {
         partial_.assign(event.begin(), event.end());
-        return {{}, dropped};
+        Step step = finishPiece();
+        if (step.dropped == Dropped::Nothing)
+            step.dropped = dropped;
+        return step;
     }
     return {event, dropped};
+}
+
+SysExAssembler::Step SysExAssembler::finishPiece() {
+    if (partial_.size() > longest_) {
+        // The rest of this message is skipped up to its end, so that no
+        // piece of it is taken for a message of its own.
+        skipping_ = partial_.back() != endOfExclusive;
+        partial_.clear();
+        return {{}, Dropped::Overlong};
+    }
+    if (partial_.back() == endOfExclusive) {
+        complete_ = true;
+        return {partial_};
+    }
+    return {};
 }
 
 } // namespace qel::midi

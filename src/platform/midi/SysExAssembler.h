@@ -2,10 +2,11 @@
 
 // Turns the events of one MIDI input into whole messages. JACK carries a long
 // System Exclusive message as one event, but a sender may split it: the
-// pieces after the first start with a data byte. Real-time messages (0xF8 and
-// above) may come between the pieces and pass on alone. Any other status byte
-// ends an unfinished System Exclusive message, which is dropped; so is one
-// that grows past a bound without its end, to keep memory bounded.
+// pieces after the first start with a data byte, or are only the closing F7.
+// Real-time messages (0xF8 and above) may come between the pieces and pass on
+// alone. Any other status byte ends an unfinished System Exclusive message,
+// which is dropped; so is one that grows past a bound without its end, to keep
+// memory bounded, and the rest of it is skipped up to its F7.
 //
 // Not thread-safe: one thread feeds it (the JACK client's delivery thread).
 
@@ -45,9 +46,14 @@ public:
     bool assembling() const { return !partial_.empty() && !complete_; }
 
 private:
+    // After a piece was added to partial_: hands it on when it is whole, or
+    // drops it when it is too long.
+    Step finishPiece();
+
     std::size_t longest_;
     std::vector<std::uint8_t> partial_; // a System Exclusive message so far
     bool complete_ = false;             // partial_ was handed on whole by the last add()
+    bool skipping_ = false;             // inside a dropped overlong message
 };
 
 } // namespace qel::midi
