@@ -479,6 +479,10 @@ static void quietenLibjack() {
     });
 }
 
+bool JackClient::builtIn() {
+    return true;
+}
+
 JackClient::JackClient(Token, Options options)
     : core_(std::make_unique<jack::ClientCore>(std::move(options))) {}
 
