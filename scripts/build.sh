@@ -3,7 +3,8 @@
 #   scripts/build.sh             plain build in build/
 #   scripts/build.sh --sanitize  AddressSanitizer + UBSan build in build-sanitize/
 #   scripts/build.sh --tsan      ThreadSanitizer build in build-tsan/
-#   scripts/build.sh [--sanitize|--tsan] -- TARGET...   build only these targets
+#   scripts/build.sh --no-jack   build without JACK (no libjack needed) in build-nojack/
+#   scripts/build.sh [--sanitize|--tsan|--no-jack] -- TARGET...   build only these targets
 # QEL_WERROR=ON turns warnings into errors (kept in the build folder's cache).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,6 +18,10 @@ if [[ "${1:-}" == "--sanitize" ]]; then
 elif [[ "${1:-}" == "--tsan" ]]; then
     dir=build-tsan
     options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQEL_TSAN=ON)
+    shift
+elif [[ "${1:-}" == "--no-jack" ]]; then
+    dir=build-nojack
+    options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQEL_WITH_JACK=OFF)
     shift
 fi
 [[ -n "${QEL_WERROR:-}" ]] && options+=(-DQEL_WERROR="$QEL_WERROR")

@@ -9,6 +9,7 @@
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
 #include "model/VdfData.h"
+#include "platform/files/StandardStreams.h"
 #include "platform/files/WritableFolder.h"
 #include "platform/registry/Registry.h"
 #include "workflows/FileDateText.h"
@@ -20,7 +21,6 @@
 #include <QJsonObject>
 #include <filesystem>
 #include <iostream>
-#include <unistd.h>
 
 namespace qel::cli {
 
@@ -124,7 +124,7 @@ DataManager& CommandRunner::manager() {
     if (manager_)
         return *manager_;
     prepareSettings();
-    const bool progress = !options_.quiet && !options_.json && isatty(STDERR_FILENO);
+    const bool progress = !options_.quiet && !options_.json && platform::standardErrorIsTerminal();
     view_ = std::make_unique<TerminalView>(progress, !options_.json);
     MidiDialogEnvironment environment = makeProgramMidiEnvironment(
         driver_, [progress] { return std::make_unique<TerminalDialogView>(progress); });

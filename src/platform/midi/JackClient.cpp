@@ -1,10 +1,11 @@
 #include "platform/midi/JackClient.h"
 
 #include "platform/midi/JackSharedFiles.h"
+#include "platform/midi/MessageRing.h"
+#include "platform/midi/SysExAssembler.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <jack/jack.h>
@@ -32,87 +33,7 @@ constexpr std::size_t maximumIdlePorts = 4;
 // machine is busy, and what does not fit is lost.
 constexpr std::size_t minimumOutputQueueBytes = std::size_t{1} << 17;
 constexpr std::size_t minimumInputQueueBytes = std::size_t{1} << 20;
-constexpr std::size_t lengthBytes = sizeof(std::uint32_t);
-// A System Exclusive message that grows past this without its end is dropped:
-// the sender is broken, and memory must stay bounded.
-constexpr std::size_t longestAssembledMessage = std::size_t{1} << 20;
-
-// Whole messages from one thread to one other, each as a length word and its
-// bytes, in a buffer allocated once. Neither side locks or allocates, so the
-// process thread can be either side.
-class MessageRing {
-public:
-    // The buffer is left uninitialised: pages are touched only as messages
-    // fill them, which keeps opening a port cheap.
-    explicit MessageRing(std::size_t capacity)
-        : size_(std::bit_ceil(capacity)),
-          bytes_(std::make_unique_for_overwrite<std::uint8_t[]>(size_)) {}
-
-    std::size_t capacity() const { return size_; }
-
-    // Producer. False when the whole message does not fit now.
-    bool push(const std::uint8_t* data, std::uint32_t size) {
-        const std::size_t head = head_.load(std::memory_order_relaxed);
-        const std::size_t tail = tail_.load(std::memory_order_acquire);
-        if (size_ - (head - tail) < lengthBytes + size)
-            return false;
-        std::uint8_t length[lengthBytes];
-        std::memcpy(length, &size, lengthBytes);
-        copyIn(head, length, lengthBytes);
-        copyIn(head + lengthBytes, data, size);
-        head_.store(head + lengthBytes + size, std::memory_order_release);
-        return true;
-    }
-
-    // Producer. True when a message of `size` bytes would fit now.
-    bool hasRoomFor(std::size_t size) const {
-        const std::size_t head = head_.load(std::memory_order_relaxed);
-        const std::size_t tail = tail_.load(std::memory_order_acquire);
-        return size_ - (head - tail) >= lengthBytes + size;
-    }
-
-    // Consumer. The size of the next message, if there is one.
-    std::optional<std::uint32_t> nextSize() const {
-        const std::size_t tail = tail_.load(std::memory_order_relaxed);
-        const std::size_t head = head_.load(std::memory_order_acquire);
-        if (head == tail)
-            return std::nullopt;
-        std::uint8_t length[lengthBytes];
-        copyOut(tail, length, lengthBytes);
-        std::uint32_t size = 0;
-        std::memcpy(&size, length, lengthBytes);
-        return size;
-    }
-
-    // Consumer. Copies the next message (nextSize() bytes) to `destination`
-    // and removes it; with a null destination it is only removed.
-    void pop(std::uint8_t* destination) {
-        const std::size_t tail = tail_.load(std::memory_order_relaxed);
-        const std::uint32_t size = *nextSize();
-        if (destination)
-            copyOut(tail + lengthBytes, destination, size);
-        tail_.store(tail + lengthBytes + size, std::memory_order_release);
-    }
-
-private:
-    void copyIn(std::size_t position, const std::uint8_t* data, std::size_t size) {
-        const std::size_t offset = position & (size_ - 1);
-        const std::size_t first = std::min(size, size_ - offset);
-        std::memcpy(bytes_.get() + offset, data, first);
-        std::memcpy(bytes_.get(), data + first, size - first);
-    }
-    void copyOut(std::size_t position, std::uint8_t* data, std::size_t size) const {
-        const std::size_t offset = position & (size_ - 1);
-        const std::size_t first = std::min(size, size_ - offset);
-        std::memcpy(data, bytes_.get() + offset, first);
-        std::memcpy(data + first, bytes_.get(), size - first);
-    }
-
-    std::size_t size_;
-    std::unique_ptr<std::uint8_t[]> bytes_;
-    std::atomic<std::size_t> head_{0}; // bytes ever written
-    std::atomic<std::size_t> tail_{0}; // bytes ever read
-};
+constexpr std::size_t lengthBytes = MessageRing::lengthBytes;
 
 } // namespace
 
@@ -151,7 +72,7 @@ struct InputState : PortState {
     JackClient::MessageHandler onMessage;
     std::atomic<std::uint64_t> lost{0}; // process thread
     std::vector<std::uint8_t> event;    // delivery thread
-    std::vector<std::uint8_t> partial;  // delivery thread: a System Exclusive message so far
+    SysExAssembler assembler;           // delivery thread
 };
 
 class ClientCore {
@@ -296,42 +217,13 @@ public:
         while (const auto size = input.queue.nextSize()) {
             input.event.resize(*size);
             input.queue.pop(input.event.data());
-            assemble(input, input.event);
+            handOver(input, input.assembler.add(input.event).message);
         }
     }
 
-    // JACK carries a long System Exclusive message as one event, but a sender
-    // may split it: the pieces after the first start with a data byte.
-    // Real-time messages may come between the pieces and pass on alone.
-    void assemble(InputState& input, const std::vector<std::uint8_t>& event) {
-        const std::uint8_t status = event.front();
-        if (status >= 0xF8) {
-            handOver(input, event);
-            return;
-        }
-        if (!input.partial.empty()) {
-            if (status < 0x80) {
-                input.partial.insert(input.partial.end(), event.begin(), event.end());
-                if (input.partial.size() > longestAssembledMessage) {
-                    input.partial.clear();
-                } else if (input.partial.back() == 0xF7) {
-                    handOver(input, input.partial);
-                    input.partial.clear();
-                }
-                return;
-            }
-            input.partial.clear(); // a new message ends an unfinished one, which is dropped
-        }
-        if (status == 0xF0 && event.back() != 0xF7) {
-            input.partial = event;
-            return;
-        }
-        handOver(input, event);
-    }
-
-    static void handOver(InputState& input, const std::vector<std::uint8_t>& message) {
-        if (input.onMessage)
-            input.onMessage(std::span<const std::uint8_t>(message.data(), message.size()));
+    static void handOver(InputState& input, std::span<const std::uint8_t> message) {
+        if (input.onMessage && !message.empty())
+            input.onMessage(message);
     }
 
     // ---- callers' threads ----
@@ -585,6 +477,10 @@ static void quietenLibjack() {
         jack_set_error_function([](const char*) {});
         jack_set_info_function([](const char*) {});
     });
+}
+
+bool JackClient::builtIn() {
+    return true;
 }
 
 JackClient::JackClient(Token, Options options)

@@ -78,6 +78,10 @@ public:
         return open(name, error, Options{});
     }
 
+    // False in a build without JACK (QEL_WITH_JACK=OFF): there open() always
+    // fails, saying so, and nothing else of this file can be reached.
+    static bool builtIn();
+
     // Deactivates and closes the JACK client, then frees what it used. All its
     // ports are closed by then (they keep the client alive). After the server
     // has gone the JACK handle is left to the JACK library, which deletes the

@@ -3,6 +3,7 @@
 #include "platform/midi/EventPoster.h"
 #include "platform/midi/InputGate.h"
 #include "platform/midi/JackBackend.h"
+#include "platform/midi/JackClient.h"
 #include "platform/midi/RtMidiErrorTrap.h"
 
 #include <algorithm>
@@ -259,12 +260,13 @@ System chooseSystem() {
     const std::string choice = chosen ? chosen : "";
     if (choice == "none")
         return System::None;
+    const System jack = JackClient::builtIn() ? System::Jack : System::None;
     if (choice == "jack")
-        return System::Jack;
+        return jack;
     const bool alsa = ::access("/dev/snd/seq", R_OK | W_OK) == 0 && compiled(RtMidi::LINUX_ALSA);
     if (choice == "alsa")
         return alsa ? System::Alsa : System::None;
-    return alsa ? System::Alsa : System::Jack;
+    return alsa ? System::Alsa : jack;
 }
 
 } // namespace

@@ -4,7 +4,8 @@
 // reached through RtMidi, or a JACK server where no sequencer exists
 // (containers, test machines) or where the environment variable QEL_MIDI_API
 // says so ("alsa", "jack" or "none"). JACK is served by the JACK backend of
-// JackBackend.h, not by RtMidi. Without any reachable MIDI system the device
+// JackBackend.h, not by RtMidi; in a build without JACK (JackClient::builtIn()
+// false) it is never chosen. Without any reachable MIDI system the device
 // lists are empty; nothing here throws. An RtMidi output device refuses
 // messages over 8 KB with InvalidParameter.
 
