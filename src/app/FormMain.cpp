@@ -6,9 +6,8 @@
 #include "app/PrefDialog.h"
 #include "app/ProgressForm.h"
 #include "core/Exception.h"
-#include "core/SettingsKeys.h"
 #include "link/MidiDialogFactory.h"
-#include "platform/registry/Registry.h"
+#include "platform/registry/SettingsReader.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -94,9 +93,9 @@ FormMain::FormMain(MidiDialogEnvironment environment, QString registryLocation)
     environment.monitor = [log = midiLog_](bool sent, const ByteVector& message) {
         log->record(sent, message);
     };
-    environment.registryLocation = registryLocation;
+    environment_ = environment;
     manager_ = std::make_unique<DataManager>(
-        *this, [environment] { return createMidiDialog(environment); }, registryLocation);
+        *this, [this] { return createMidiDialog(environment_); }, settings_);
 
     // The preferences dialog, owned by the window while it is shown.
     openPreferences_ = [driver = environment.driver, registryLocation](QWidget* owner) {
@@ -133,7 +132,8 @@ void FormMain::formCreate() {
     // A settings file that could not be read was set aside: say so once.
     if (const auto warning = stored.takeWarning())
         showDefaultError(*warning);
-    if (!stored.keyExists(settings::midiKey))
+    useSettings(registry::readSettings(stored));
+    if (!settings_.midiKeyExists)
         openPrefDialog();
     dataTypeBox_->setCurrentIndex(0);
     manager_->start();
@@ -337,25 +337,25 @@ void FormMain::onTabChanged(int index) {
     manager_->kbdPageControlChange(static_cast<KbdTab>(index));
 }
 
-namespace {
-
-// The input and output devices stored now.
-std::pair<std::string, std::string> storedDevices(const QString& registryLocation) {
-    const registry::Registry stored(registryLocation);
-    return {stored.readString(settings::midiKey, settings::inputDeviceValue).value_or(""),
-            stored.readString(settings::midiKey, settings::outputDeviceValue).value_or("")};
+void FormMain::useSettings(Settings settings) {
+    settings_ = std::move(settings);
+    environment_.inputDevice = settings_.inputDevice;
+    environment_.outputDevice = settings_.outputDevice;
+    manager_->setDataDirectory(settings_.dataDirectory);
+    manager_->setCardDrive(settings_.cardDrive);
 }
-
-} // namespace
 
 void FormMain::openPrefDialog() {
     if (manager_->busy() || !openPreferences_)
         return;
-    const auto before = storedDevices(registryLocation_);
     openPreferences_(this);
+    // The preferences wrote what the user chose (OK) into the store.
+    const Settings before = settings_;
+    useSettings(registry::readSettings(registry::Registry(registryLocation_)));
     // Other devices may lead to another keyboard: the list read from the old
     // one no longer says what the next Send would replace.
-    if (storedDevices(registryLocation_) != before)
+    if (settings_.inputDevice != before.inputDevice ||
+        settings_.outputDevice != before.outputDevice)
         manager_->forgetKbdList();
 }
 

@@ -37,13 +37,14 @@ class ProgressForm;
 class FormMain : public QMainWindow, public DataManagerView {
 public:
     // A window whose keyboard actions make their MIDI dialogs in `environment`
-    // (the program's one driver; the dialog's window is added here), with the
-    // settings in the registry document `registryLocation`.
+    // (the program's one driver; the dialog's window and the devices chosen
+    // are added here), with the settings in the registry document
+    // `registryLocation`, read at formCreate() and after the preferences.
     FormMain(MidiDialogEnvironment environment, QString registryLocation);
     ~FormMain() override;
 
-    // formCreate: the preferences first when the program has never been set
-    // up, then the PC list. No MIDI traffic.
+    // formCreate: reads the settings, shows the preferences first when the
+    // program has never been set up, then the PC list. No MIDI traffic.
     void formCreate();
 
     // How the preferences are shown (modal; returns when closed): the
@@ -127,6 +128,13 @@ private:
     // keyboard action runs any more.
     void closeIfWanted();
 
+    // Takes `settings` as the ones in use: the devices the next dialogs open,
+    // the data directory and the card drive.
+    void useSettings(Settings settings);
+
+    // What every MIDI dialog of the window is made in.
+    MidiDialogEnvironment environment_;
+    Settings settings_;
     std::unique_ptr<DataManager> manager_;
     std::function<void(QWidget*)> openPreferences_;
     FolderChooser chooseFolder_ = [](QWidget* parent, const QString& title) {

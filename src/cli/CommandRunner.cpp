@@ -5,13 +5,12 @@
 #include "cli/StandardOutput.h"
 #include "core/Exception.h"
 #include "core/NameText.h"
-#include "core/SettingsKeys.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
 #include "model/VdfData.h"
 #include "platform/files/StandardStreams.h"
 #include "platform/files/WritableFolder.h"
-#include "platform/registry/Registry.h"
+#include "platform/registry/SettingsReader.h"
 #include "workflows/FileDateText.h"
 #include "workflows/ProgramMidi.h"
 
@@ -76,39 +75,34 @@ int CommandRunner::run() {
 // ---- set-up ----
 
 void CommandRunner::prepareSettings() {
-    if (!registry_.isEmpty())
+    if (driver_)
         return;
-    if (!settingsFolder_.isValid())
-        throw Exception("Can't create a temporary folder: " + settingsFolder_.error());
-    registry_ = QString::fromStdString(settingsFolder_.path() + "registry.json");
     const QString stored = registry::Registry::defaultLocation();
-    if (QFile::exists(stored) && !QFile::copy(stored, registry_))
+    QFile storedFile(stored);
+    if (storedFile.exists() && !storedFile.open(QIODevice::ReadOnly))
         throw Exception("Can't open the file: " + stored.toStdString());
-    registry::Registry settings(registry_);
+    // Read only: a run of the command line never changes the stored settings,
+    // not even to set an unusable file aside.
+    settings_ =
+        registry::readSettings(registry::Registry(stored, registry::Registry::Access::ReadOnly));
     std::optional<std::string> input = options_.input, output = options_.output;
     if (options_.virtualKeyboard)
         input = output = kbdsim::virtualKeyboardName;
     // A run that uses the virtual keyboard alone reaches no MIDI system of the
     // machine; `devices` lists them all.
-    const auto used = [&](const std::optional<std::string>& given, const char* value) {
-        return given ? *given : settings.readString(settings::midiKey, value).value_or("");
-    };
     const bool virtualOnly = options_.command != "devices" &&
-                             isVirtualKeyboard(used(input, settings::inputDeviceValue)) &&
-                             isVirtualKeyboard(used(output, settings::outputDeviceValue));
+                             isVirtualKeyboard(input.value_or(settings_.inputDevice)) &&
+                             isVirtualKeyboard(output.value_or(settings_.outputDevice));
     driver_ = makeProgramMidiDriver(options_.paced,
                                     virtualOnly ? SystemDevices::LeftOut : SystemDevices::Included);
     if (input)
-        settings.writeString(settings::midiKey, settings::inputDeviceValue,
-                             deviceName(driver_->inputNames(), *input, "input"));
+        settings_.inputDevice = deviceName(driver_->inputNames(), *input, "input");
     if (output)
-        settings.writeString(settings::midiKey, settings::outputDeviceValue,
-                             deviceName(driver_->outputNames(), *output, "output"));
+        settings_.outputDevice = deviceName(driver_->outputNames(), *output, "output");
     if (options_.dataDirectory)
-        settings.writeString(settings::programKey, settings::directoryValue,
-                             withSlash(*options_.dataDirectory));
+        settings_.dataDirectory = withSlash(*options_.dataDirectory);
     if (options_.cardDrive)
-        settings.writeString(settings::cardKey, settings::driveValue, *options_.cardDrive);
+        settings_.cardDrive = *options_.cardDrive;
 }
 
 std::string CommandRunner::deviceName(const std::vector<std::string>& names,
@@ -128,9 +122,10 @@ DataManager& CommandRunner::manager() {
     view_ = std::make_unique<TerminalView>(progress, !options_.json);
     MidiDialogEnvironment environment = makeProgramMidiEnvironment(
         driver_, [progress] { return std::make_unique<TerminalDialogView>(progress); });
-    environment.registryLocation = registry_;
+    environment.inputDevice = settings_.inputDevice;
+    environment.outputDevice = settings_.outputDevice;
     manager_ = std::make_unique<DataManager>(
-        *view_, [environment] { return createMidiDialog(environment); }, registry_);
+        *view_, [environment] { return createMidiDialog(environment); }, settings_);
     if (options_.keepCopy) {
         manager_->setReplacedFolder(*options_.keepCopy);
         view_->setKeepCopies(true);

@@ -1,13 +1,13 @@
 #pragma once
 
 // Runs one command of the command line over the data manager, the same
-// workflows the window runs, with a terminal for a view. Settings given on
-// the command line go into a private copy of the stored settings, which is
-// never written back.
+// workflows the window runs, with a terminal for a view. The stored settings
+// are read once; settings given on the command line take the place of theirs
+// for this run only, and nothing is written back.
 
 #include "cli/CommandLine.h"
 #include "cli/TerminalView.h"
-#include "platform/files/TemporaryFiles.h"
+#include "core/Settings.h"
 #include "platform/midi/MidiDriver.h"
 #include "workflows/DataManager.h"
 
@@ -41,7 +41,8 @@ private:
     void card();
     void info();
 
-    // The private settings with the command line's choices written in.
+    // The stored settings with the command line's choices in their place, and
+    // the MIDI driver.
     void prepareSettings();
     // The exact name of the device `wanted` names (letter case aside) among `names`.
     static std::string deviceName(const std::vector<std::string>& names, const std::string& wanted,
@@ -60,8 +61,7 @@ private:
 
     CliOptions options_;
     std::ostream& out_;
-    platform::PrivateTemporaryFolder settingsFolder_;
-    QString registry_;
+    Settings settings_;
     std::shared_ptr<midi::Driver> driver_;
     std::unique_ptr<TerminalView> view_;
     std::unique_ptr<DataManager> manager_;

@@ -2,7 +2,6 @@
 
 #include "link/HeadlessMidiDialogView.h"
 #include "platform/files/DeviceLock.h"
-#include "platform/registry/Registry.h"
 
 namespace qel {
 
@@ -11,8 +10,6 @@ MidiDialogEnvironment MidiDialogEnvironment::completed() const {
     if (!environment.driver)
         environment.driver =
             std::make_shared<midi::Driver>(std::vector<std::unique_ptr<midi::Backend>>{});
-    if (environment.registryLocation.isEmpty())
-        environment.registryLocation = registry::Registry::defaultLocation();
     if (environment.deviceLockFolder.empty())
         environment.deviceLockFolder = platform::defaultDeviceLockFolder();
     if (!environment.makeView)

@@ -12,9 +12,10 @@
 
 namespace qel {
 
-// A new dialog with its ports open on the stored devices. Always returns a
-// dialog: the caller reads getErrorCode() at once, a nonzero code meaning a
-// port failed to open (see QelMidiDialog for a stored device that does not exist).
+// A new dialog with its ports open on the devices `environment` names. Always
+// returns a dialog: the caller reads getErrorCode() at once, a nonzero code
+// meaning a port failed to open (see QelMidiDialog for a named device that
+// does not exist).
 std::unique_ptr<MidiDialog> createMidiDialog(const MidiDialogEnvironment& environment);
 
 // Destroys the dialog (closing its ports) and empties `dialog`; does nothing for

@@ -2,12 +2,10 @@
 
 #include "core/Catalogue.h"
 #include "core/KeyboardTables.h"
-#include "core/SettingsKeys.h"
 #include "link/SysExDecoder.h"
 #include "link/SysExEncoder.h"
 #include "link/SysExFrame.h"
 #include "platform/midi/MidiResult.h"
-#include "platform/registry/Registry.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -54,7 +52,7 @@ QelMidiDialog::QelMidiDialog(const MidiDialogEnvironment& environment)
     view_->setPosition(progressPosition_);
     inputNames_ = environment.driver->inputNames();
     outputNames_ = environment.driver->outputNames();
-    openStoredDevices(environment);
+    openNamedDevices(environment);
 }
 
 QelMidiDialog::~QelMidiDialog() {
@@ -62,12 +60,9 @@ QelMidiDialog::~QelMidiDialog() {
     inputPort_.close();
 }
 
-void QelMidiDialog::openStoredDevices(const MidiDialogEnvironment& environment) {
-    const registry::Registry stored(environment.registryLocation);
-    const std::string inputName =
-        stored.readString(settings::midiKey, settings::inputDeviceValue).value_or("");
-    const std::string outputName =
-        stored.readString(settings::midiKey, settings::outputDeviceValue).value_or("");
+void QelMidiDialog::openNamedDevices(const MidiDialogEnvironment& environment) {
+    const std::string& inputName = environment.inputDevice;
+    const std::string& outputName = environment.outputDevice;
     inputIndex_ = findDevice(inputNames_, inputName);
     outputIndex_ = findDevice(outputNames_, outputName);
     if (inputIndex_ < 0 || outputIndex_ < 0) {

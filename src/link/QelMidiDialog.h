@@ -41,8 +41,8 @@ inline constexpr std::int32_t deviceInUse = 26;
 
 class QelMidiDialog : public MidiDialog {
 public:
-    // Reads the device names stored under "Software\Vorla\TQ-7400\MIDI" and opens
-    // both ports. A stored name that matches no device (letter case aside) goes
+    // Opens both ports on the devices the environment names. A name that
+    // matches no device (letter case aside) goes
     // to the window's error display as "No Such MIDI Device: <name>"; both ports
     // then stay closed and the error code stays 0. A port that fails to open
     // leaves its code; when the input fails, the output is closed again.
@@ -92,9 +92,9 @@ private:
     static const ByteVector& firstIndexByte();
     // Sends request_ (prepared on the output port) and shows it to the monitor.
     midi::Result sendRequest();
-    // Creation steps after the device lists: find the stored devices, lock
+    // Creation steps after the device lists: find the named devices, lock
     // them, open the ports.
-    void openStoredDevices(const MidiDialogEnvironment& environment);
+    void openNamedDevices(const MidiDialogEnvironment& environment);
     // A call made while another operation waits: refused with error 12.
     bool refusedWhileWaiting();
     // The start of an operation: no error, no failed block yet.

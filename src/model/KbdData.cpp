@@ -2,7 +2,8 @@
 
 #include "core/Exception.h"
 #include "core/KeyboardTables.h"
-#include "model/CurrentMidiDialog.h"
+#include "link/MidiDialog.h"
+#include "model/MidiError.h"
 
 #include <limits>
 #include <span>
@@ -35,9 +36,8 @@ std::string registrationName(std::uint16_t number) {
 
 } // namespace
 
-KbdData::KbdData(category::id category, type::id type, std::uint16_t number)
+KbdData::KbdData(MidiDialog& dialog, category::id category, type::id type, std::uint16_t number)
     : category_(category), type_(type), number_(number) {
-    MidiDialog& dialog = requireMidiDialog();
     HiddenProgress hidden(dialog);
     switch (category_) {
     case category::Song:
@@ -49,7 +49,7 @@ KbdData::KbdData(category::id category, type::id type, std::uint16_t number)
         name_ = registrationName(number_);
         break;
     case category::Package:
-        buildGroup();
+        buildGroup(dialog);
         break;
     default:
         size_ = askSize(dialog);
@@ -71,7 +71,7 @@ std::int32_t KbdData::askSize(MidiDialog& dialog) const {
     return size;
 }
 
-void KbdData::buildGroup() {
+void KbdData::buildGroup(MidiDialog& dialog) {
     const auto rows = groupLayout::rows(type_);
     if (rows.empty())
         return;
@@ -83,7 +83,7 @@ void KbdData::buildGroup() {
         const std::uint16_t firstPosition =
             row.category == rows.front().category ? kbdSlots::positionOf(type_, number_) : 0;
         for (std::uint16_t i = 0; i < row.count; ++i) {
-            auto child = std::make_shared<KbdData>(row.category, type_,
+            auto child = std::make_shared<KbdData>(dialog, row.category, type_,
                                                    static_cast<std::uint16_t>(first + i));
             child->setPosition(static_cast<std::uint16_t>(firstPosition + i));
             list.push_back(std::move(child));
@@ -100,13 +100,13 @@ void KbdData::buildGroup() {
     size_ = static_cast<std::int32_t>(total);
 }
 
-const ByteVector& KbdData::receive() {
+const ByteVector& KbdData::receive(MidiDialog& dialog) {
     data_.clear();
     if (isComposite()) {
         for (auto& [category, list] : children_)
             for (const KbdDataPtr& child : list)
                 if (child->size() != 0)
-                    child->receive();
+                    child->receive(dialog);
         return data_;
     }
     if (size_ == 0)
@@ -114,7 +114,6 @@ const ByteVector& KbdData::receive() {
     if (size_ < 0 || size_ > maximumItemSize)
         throw Exception("The keyboard reported an impossible size of " + std::to_string(size_) +
                         " bytes for " + categoryName(category_) + " " + std::to_string(number_));
-    MidiDialog& dialog = requireMidiDialog();
     // Blocks carry whole byte pairs: an item of odd size arrives with one
     // byte of padding, which has room here and is dropped afterwards.
     const auto size = static_cast<std::size_t>(size_);
@@ -132,18 +131,17 @@ const ByteVector& KbdData::receive() {
     return data_;
 }
 
-void KbdData::send() {
+void KbdData::send(MidiDialog& dialog) {
     if (isComposite()) {
         if (size_ == 0)
             return;
         for (auto& [category, list] : children_)
             for (const KbdDataPtr& child : list)
-                child->send();
+                child->send(dialog);
         return;
     }
     if (skipSend_)
         return;
-    MidiDialog& dialog = requireMidiDialog();
     dialog.setShowProgress(true);
     dialog.setCaption(sendCaption());
     dialog.sendData(category_, number_, data_);

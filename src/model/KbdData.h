@@ -5,9 +5,10 @@
 // packages are composite items (category 0x8000) without bytes of their own;
 // they own child items, each a complete KbdData, and transfer them one by one.
 //
-// Every transfer goes through the open MIDI dialog (see CurrentMidiDialog.h).
-// A failed dialog operation throws Exception with the dialog's error text; a
-// failing composite transfer stops at the failing child.
+// Every transfer goes through the MIDI dialog the caller hands in, which must
+// be open for the whole call. A failed dialog operation throws Exception with
+// the dialog's error text; a failing composite transfer stops at the failing
+// child.
 
 #include "core/ByteVector.h"
 #include "core/Catalogue.h"
@@ -35,7 +36,7 @@ public:
     // Reads a slot from the keyboard: its size and name, or for a tone group
     // (type 3) or drum group (type 4) of category 0x8000, all its children.
     // Song and registration names are made from the number, not asked.
-    KbdData(category::id category, type::id type, std::uint16_t number);
+    KbdData(MidiDialog& dialog, category::id category, type::id type, std::uint16_t number);
 
     // Builds an item to send into slot `number` from a file item prepared with
     // VdfData::loadForSending(). Children of tone groups, drum groups and
@@ -46,11 +47,11 @@ public:
     // Reads the item's bytes (for a composite item, its children's) from the
     // keyboard. Items of size 0 cause no traffic. Throws Exception when the
     // keyboard reports an impossible size or sends fewer bytes than it announced.
-    const ByteVector& receive();
+    const ByteVector& receive(MidiDialog& dialog);
 
     // Writes the item (or its children) to the keyboard. A composite item of
     // size 0 sends nothing; rhythms and SMF are followed by their name.
-    void send();
+    void send(MidiDialog& dialog);
 
     // Number of children, over all categories, whose size is not 0.
     std::uint16_t loadedChildCount() const;
@@ -79,7 +80,7 @@ public:
 private:
     // The item's size: its category's fixed size, or asked from the keyboard.
     std::int32_t askSize(MidiDialog& dialog) const;
-    void buildGroup();
+    void buildGroup(MidiDialog& dialog);
     void buildChildrenForSending(VdfData& source);
     void buildGroupChildrenForSending(VdfData& source);
     void buildPackageChildrenForSending(VdfData& source);

@@ -2,11 +2,9 @@
 
 #include "core/Exception.h"
 #include "core/KeyboardTables.h"
-#include "core/SettingsKeys.h"
 #include "model/VdfData.h"
 #include "platform/files/FreeSpace.h"
 #include "platform/files/WildcardSearch.h"
-#include "platform/registry/Registry.h"
 #include "workflows/FileDateText.h"
 
 #include <filesystem>
@@ -14,9 +12,9 @@
 namespace qel {
 
 DataManager::DataManager(DataManagerView& view, KbdActionFrame::DialogMaker makeDialog,
-                         QString registryLocation)
-    : view_(view), frame_(std::move(makeDialog)), registryLocation_(std::move(registryLocation)),
-      freeSpace_(platform::freeSpace) {}
+                         const Settings& settings)
+    : view_(view), frame_(std::move(makeDialog)), dataDirectory_(settings.dataDirectory),
+      cardDrive_(settings.cardDrive), freeSpace_(platform::freeSpace) {}
 
 bool DataManager::deletable(type::id type) {
     return command::deleteParameter(type).has_value();
@@ -52,7 +50,6 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
         }
         if (failed) {
             view_.hideProgress();
-            closeMidiDialog();
             if (listing_)
                 forgetKbdListAfterFailure();
             // The list shows what the lists now hold, so that no row is
@@ -68,10 +65,11 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
 void DataManager::updateKbdList() {
     runKbdAction([this] {
         listing_ = true;
-        openMidiDialog(false);
-        identifyKeyboard();
-        refreshKbdData();
-        closeMidiDialog();
+        {
+            const KbdSession session(frame_, false);
+            identifyKeyboard();
+            refreshKbdData();
+        }
         kbdListed_ = true;
     });
 }
@@ -85,9 +83,8 @@ void DataManager::forgetKbdList() {
 
 void DataManager::identifyKbd() {
     runKbdAction([this] {
-        openMidiDialog(false);
+        const KbdSession session(frame_, false);
         identifyKeyboard();
-        closeMidiDialog();
     });
 }
 
@@ -96,7 +93,7 @@ void DataManager::updateThisType() {
         return; // packages are never listed from the keyboard
     runKbdAction([this] {
         listing_ = true;
-        openMidiDialog(false);
+        const KbdSession session(frame_, false);
         identifyKeyboard();
         listKbdType(currentType_);
         queryFreeMemory();
@@ -104,7 +101,6 @@ void DataManager::updateThisType() {
         kbdListed_ = true;
         showKbdList();
         showMemoryBar();
-        closeMidiDialog();
     });
 }
 
@@ -124,7 +120,7 @@ void DataManager::deleteKbdData(int row) {
                                    t, attribute))
                 return;
         }
-        openMidiDialog(true);
+        const KbdSession session(frame_, true);
         dialog().setCaption("Deleting..");
         deleteKbdItem(currentType_, attribute);
         waitKbdReady(100);
@@ -133,7 +129,6 @@ void DataManager::deleteKbdData(int row) {
         showKbdList();
         queryFreeMemory();
         showMemoryBar();
-        closeMidiDialog();
     });
 }
 
@@ -184,11 +179,10 @@ void DataManager::initializeKbd(command::InitKind kind) {
                 return;
             const KbdActionFrame::Step step(frame_,
                                             std::string("resetting the keyboard's ") + settings);
-            openMidiDialog(false);
+            const KbdSession session(frame_, false);
             dialog().sendCommand(category::Command, 0, firstIndex, command::initialize,
                                  static_cast<std::int32_t>(kind));
             checkMidiError();
-            closeMidiDialog();
         },
         false);
 }
@@ -332,7 +326,7 @@ void DataManager::queryKbdItems(category::id category, type::id type, bool step,
     records.clear();
     for (std::uint16_t i = 0; i < count; ++i) {
         const auto number = static_cast<std::uint16_t>(firstNumber + i);
-        const KbdData item(category, type, number);
+        const KbdData item(dialog(), category, type, number);
         auto attribute = std::make_shared<KbdDataAttribute>();
         attribute->category = category;
         attribute->name = item.name();
@@ -413,12 +407,6 @@ KbdDataAttributePtr DataManager::kbdRowItem(int row) const {
 }
 
 // ---- the PC list ----
-
-std::string DataManager::getDataDirectory() const {
-    // Read without creating the key: settings are written by the preferences only.
-    const registry::Registry settings(registryLocation_);
-    return settings.readString(settings::programKey, settings::directoryValue).value_or("");
-}
 
 void DataManager::scanPcFiles() {
     for (VdfDataAttributeList& list : pcLists_)

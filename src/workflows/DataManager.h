@@ -14,11 +14,13 @@
 
 #include "core/Catalogue.h"
 #include "core/KeyboardTables.h"
+#include "core/Settings.h"
 #include "model/KbdData.h"
 #include "model/KeyboardMemoryNeed.h"
 #include "model/VdfDataAttribute.h"
 #include "workflows/DataManagerView.h"
 #include "workflows/KbdActionFrame.h"
+#include "workflows/KbdSession.h"
 
 #include <QString>
 #include <cstdint>
@@ -34,10 +36,10 @@ using KbdDataAttributeLists = std::map<type::id, KbdDataAttributeList>;
 
 class DataManager {
 public:
-    // `makeDialog` makes the MIDI dialog of each keyboard action;
-    // `registryLocation` is the settings document.
+    // `makeDialog` makes the MIDI dialog of each keyboard action; the data
+    // directory and the card drive are those of `settings`.
     DataManager(DataManagerView& view, KbdActionFrame::DialogMaker makeDialog,
-                QString registryLocation);
+                const Settings& settings);
     DataManager(const DataManager&) = delete;
     DataManager& operator=(const DataManager&) = delete;
 
@@ -161,7 +163,9 @@ public:
 
     // The "Drive" setting: the root folder of the card reader's volume;
     // empty when it is not set.
-    std::string getCardDrive() const;
+    std::string getCardDrive() const { return cardDrive_; }
+    // Takes a new "Drive" setting (the preferences changed it). Lists nothing again.
+    void setCardDrive(std::string drive) { cardDrive_ = std::move(drive); }
     // The card folder: the drive + "VORLA_MD/"; empty when no drive is set.
     std::string getCardFolder() const;
     // Rebuilds cardLists from the card folder: "*.z0*" files, then "*.mid"
@@ -178,8 +182,6 @@ public:
 
     // ---- the keyboard action frame ----
 
-    void openMidiDialog(bool showProgress) { frame_.openMidiDialog(showProgress); }
-    void closeMidiDialog() { frame_.closeMidiDialog(); }
     void checkMidiError() const { frame_.checkMidiError(); }
     void beginKbdOperation();
     void endKbdOperation();
@@ -199,7 +201,9 @@ public:
     // ---- the PC list ----
 
     // The "Directory" setting, used as a prefix; empty when it is not set.
-    std::string getDataDirectory() const;
+    std::string getDataDirectory() const { return dataDirectory_; }
+    // Takes a new "Directory" setting (the preferences changed it). Lists nothing again.
+    void setDataDirectory(std::string directory) { dataDirectory_ = std::move(directory); }
     // Rebuilds pcLists from the data directory. Throws the first file's
     // failure; the files before it stay listed.
     void scanPcFiles();
@@ -246,7 +250,7 @@ private:
     void enableTabButtons();
     // After a slot variant sent `item` into `target`: the row shows it, and
     // the memory figures are asked again.
-    void finishSlotSend(KbdDataAttribute& target, const KbdData& item);
+    void finishSlotSend(KbdSession& session, KbdDataAttribute& target, const KbdData& item);
     // The keyboard row a slot variant sends into: `kbdRow`, or the first row
     // (selected on screen) when `kbdRow` is negative.
     KbdDataAttributePtr sendTarget(int kbdRow);
@@ -298,7 +302,8 @@ private:
 
     DataManagerView& view_;
     KbdActionFrame frame_;
-    QString registryLocation_;
+    std::string dataDirectory_;
+    std::string cardDrive_;
 
     type::id currentType_ = type::UserTone;
     KbdDataAttributeLists kbdLists_;

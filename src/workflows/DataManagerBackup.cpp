@@ -89,7 +89,7 @@ void DataManager::writeBackup(const std::string& folder) {
         platform::requireWritableFolder(folder);
         // One dialog for the whole run: each item's receive opens and closes
         // it only in name, instead of opening the MIDI ports again.
-        openMidiDialog(false);
+        const KbdSession session(frame_, false);
         const command::Model& model = identifyKeyboard();
         refreshKbdData();
         kbdListed_ = true;
@@ -129,7 +129,6 @@ void DataManager::writeBackup(const std::string& folder) {
         view_.showBackupStep("backed up " + std::to_string(snapshot.itemCount()) + " items into " +
                              snapshot.path() + ", " + std::to_string(snapshot.unchanged()) +
                              " unchanged since the previous backup");
-        closeMidiDialog();
     }
 }
 
@@ -137,7 +136,7 @@ void DataManager::restoreKbd(const std::string& folder) {
     runKbdAction([this, folder] {
         const auto [snapshot, manifest] = snapshotToRestore(folder);
 
-        openMidiDialog(false);
+        const KbdSession session(frame_, false);
         const command::Model& model = identifyKeyboard();
         if (model.code != manifest.model)
             throw Exception("The backup is of " + modelText(manifest.model) + ", the keyboard is " +
@@ -195,7 +194,6 @@ void DataManager::restoreKbd(const std::string& folder) {
         }
         dialog().setShowProgress(false);
         refreshKbdData();
-        closeMidiDialog();
     });
 }
 

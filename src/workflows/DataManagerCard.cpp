@@ -3,11 +3,9 @@
 // keyboard action frame.
 
 #include "core/Exception.h"
-#include "core/SettingsKeys.h"
 #include "model/CardData.h"
 #include "model/VdfData.h"
 #include "platform/files/WildcardSearch.h"
-#include "platform/registry/Registry.h"
 #include "workflows/DataManager.h"
 #include "workflows/FileDateText.h"
 
@@ -21,12 +19,6 @@ namespace {
 constexpr const char* cardFolderName = "VORLA_MD/";
 
 } // namespace
-
-std::string DataManager::getCardDrive() const {
-    // Read without creating the key: settings are written by the preferences only.
-    const registry::Registry settings(registryLocation_);
-    return settings.readString(settings::cardKey, settings::driveValue).value_or("");
-}
 
 std::string DataManager::getCardFolder() const {
     std::string drive = getCardDrive();

@@ -40,7 +40,7 @@ void DataManager::ensureListed(std::initializer_list<type::id> types) {
         }
     if (missing.empty())
         return;
-    openMidiDialog(false);
+    KbdSession session(frame_, false);
     ProgressReporter& progress = view_.progress();
     progress.setCaption("Reading the keyboard list...");
     progress.setRange(slotCount);
@@ -51,7 +51,7 @@ void DataManager::ensureListed(std::initializer_list<type::id> types) {
         listKbdType(t);
     progress.setCaption("");
     view_.hideProgress();
-    closeMidiDialog();
+    session.close();
     showKbdList();
 }
 
@@ -125,15 +125,14 @@ void DataManager::keepCopy(type::id type, const KbdDataAttribute& slot) {
 
 void DataManager::rereadSlot(type::id type, KbdDataAttribute& slot) {
     try {
-        openMidiDialog(false);
-        const KbdData item(slot.category, type, slot.number);
+        const KbdSession session(frame_, false);
+        const KbdData item(session.dialog(), slot.category, type, slot.number);
         slot.name = item.name();
         slot.size = item.size();
         slot.known = true;
     } catch (const std::exception&) {
         slot.known = false;
     }
-    closeMidiDialog();
 }
 
 void DataManager::rereadAfterFailure(type::id type,
@@ -142,7 +141,7 @@ void DataManager::rereadAfterFailure(type::id type,
         // A Cancel holds until the dialog's window is next shown: one request
         // with the window shown lets the user's Cancel, which ended the send,
         // leave the reading alone (and a new Cancel still stops it).
-        openMidiDialog(true);
+        const KbdSession session(frame_, true);
         dialog().setShowProgress(true);
         dialog().setCaption("Reading the slot again..");
         dialog().getModel();
@@ -150,7 +149,6 @@ void DataManager::rereadAfterFailure(type::id type,
     } catch (const std::exception&) {
         // The reads below fail on their own and mark the slots unknown.
     }
-    closeMidiDialog();
     for (const KbdDataAttributePtr& slot : records)
         if (slot)
             rereadSlot(type, *slot);

@@ -47,10 +47,13 @@ VdfDataAttributePtr DataManager::receiveKbdItem(type::id type, const KbdDataAttr
     // A transfer whose file could not be saved would be for nothing.
     platform::requireWritableFolder(directory);
     const KbdActionFrame::Step step(frame_, "receiving " + slotName(type, attribute));
-    openMidiDialog(true);
-    auto item = std::make_shared<KbdData>(attribute.category, type, attribute.number);
-    item->receive();
-    closeMidiDialog();
+    auto item = [&] {
+        const KbdSession session(frame_, true);
+        auto received =
+            std::make_shared<KbdData>(session.dialog(), attribute.category, type, attribute.number);
+        received->receive(session.dialog());
+        return received;
+    }();
     VdfData file(directory, item);
     file.setPath(receivedFilePath(file));
     file.save();
@@ -110,7 +113,7 @@ void DataManager::putItemToKbd(VdfData& file, int kbdRow) {
     if (!target)
         return;
     const type::id t = currentType_;
-    openMidiDialog(true);
+    KbdSession session(frame_, true);
     KbdData item(target->number, target->position, file);
     if (DataManager::deletable(t)) {
         // The slot is cleared before the send: what it holds now counts as free.
@@ -124,7 +127,7 @@ void DataManager::putItemToKbd(VdfData& file, int kbdRow) {
     waitKbdReady(100);
     dialog().setCaption("");
     sendReread(item, t, {target});
-    finishSlotSend(*target, item);
+    finishSlotSend(session, *target, item);
 }
 
 void DataManager::putSongToKbd(VdfData& file, int kbdRow) {
@@ -132,7 +135,7 @@ void DataManager::putSongToKbd(VdfData& file, int kbdRow) {
     const KbdDataAttributePtr target = sendTarget(kbdRow);
     if (!target)
         return;
-    openMidiDialog(false);
+    KbdSession session(frame_, false);
     KbdData item(target->number, target->position, file);
     // Decided before the slot is cleared: a song that does not fit even into
     // the memory its slot frees leaves the slot as it is.
@@ -144,7 +147,7 @@ void DataManager::putSongToKbd(VdfData& file, int kbdRow) {
     waitKbdReady(100);
     dialog().setShowProgress(true);
     sendReread(item, type::Song, {target});
-    finishSlotSend(*target, item);
+    finishSlotSend(session, *target, item);
 }
 
 void DataManager::putSmfToKbd(VdfData& file) {
@@ -152,7 +155,7 @@ void DataManager::putSmfToKbd(VdfData& file) {
     const KbdDataAttributeList& smfSlots = *listedSlots(type::Smf);
     const std::size_t searched =
         smfSlots.size() > smfSlotsKeptForPackages ? smfSlots.size() - smfSlotsKeptForPackages : 0;
-    openMidiDialog(true);
+    KbdSession session(frame_, true);
     KbdDataAttributePtr target;
     for (std::size_t i = 0; i < searched && !target; ++i) {
         if (!smfSlots[i]->known || smfSlots[i]->size != 0)
@@ -170,14 +173,14 @@ void DataManager::putSmfToKbd(VdfData& file) {
     KbdData item(target->number, target->position, file);
     checkFits(memoryNeeded(item), {});
     sendReread(item, type::Smf, {target});
-    finishSlotSend(*target, item);
+    finishSlotSend(session, *target, item);
 }
 
 void DataManager::putPackageToKbd(VdfData& file) {
     static constexpr type::id cleared[] = {type::UserDrumWithWave, type::UserToneWithWave,
                                            type::UserRhythm, type::Smf};
     ensureListed({type::UserDrumWithWave, type::UserToneWithWave, type::UserRhythm, type::Smf});
-    openMidiDialog(false);
+    const KbdSession session(frame_, false);
     // The package's items carry their own slot numbers.
     KbdData item(0, 0, file);
 
@@ -227,7 +230,7 @@ void DataManager::putPackageToKbd(VdfData& file) {
     dialog().setShowProgress(true);
     try {
         const KbdActionFrame::Step step(frame_, "sending the package");
-        item.send();
+        item.send(dialog());
     } catch (...) {
         for (type::id t = type::UserTone; t <= type::Smf; t = static_cast<type::id>(t + 1))
             if (listedSlots(t))
@@ -237,7 +240,6 @@ void DataManager::putPackageToKbd(VdfData& file) {
     // The refresh shows the list's own progress, not the dialog's window per query.
     dialog().setShowProgress(false);
     refreshKbdData();
-    closeMidiDialog();
 }
 
 void DataManager::sendReread(KbdData& item, type::id type,
@@ -246,7 +248,7 @@ void DataManager::sendReread(KbdData& item, type::id type,
     try {
         const KbdActionFrame::Step step(frame_, "sending " + std::string(typeLabels[type]) + " " +
                                                     std::to_string(item.position()));
-        item.send();
+        item.send(dialog());
     } catch (...) {
         rereadAfterFailure(type, records);
         throw;
@@ -278,15 +280,17 @@ std::vector<KbdDataAttributePtr> DataManager::packageSlots(type::id type) const 
     return {listed->begin() + static_cast<std::ptrdiff_t>(first), listed->end()};
 }
 
-void DataManager::finishSlotSend(KbdDataAttribute& target, const KbdData& item) {
+void DataManager::finishSlotSend(KbdSession& session, KbdDataAttribute& target,
+                                 const KbdData& item) {
     target.name = item.name();
     target.size = item.size();
     target.known = true;
-    closeMidiDialog();
+    session.close();
     showKbdList();
-    openMidiDialog(false);
-    queryFreeMemory();
-    closeMidiDialog();
+    {
+        const KbdSession memory(frame_, false);
+        queryFreeMemory();
+    }
     showMemoryBar();
 }
 

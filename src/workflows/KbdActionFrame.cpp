@@ -3,7 +3,7 @@
 #include "core/Exception.h"
 #include "link/MidiDialogFactory.h"
 #include "link/QelMidiDialog.h"
-#include "model/CurrentMidiDialog.h"
+#include "model/MidiError.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -13,11 +13,6 @@ namespace qel {
 
 KbdActionFrame::KbdActionFrame(DialogMaker makeDialog) : makeDialog_(std::move(makeDialog)) {}
 
-KbdActionFrame::~KbdActionFrame() {
-    if (dialog_ && currentMidiDialog() == dialog_.get())
-        setCurrentMidiDialog(nullptr);
-}
-
 void KbdActionFrame::openMidiDialog(bool showProgress) {
     ++openCount_;
     if (dialog_)
@@ -25,7 +20,6 @@ void KbdActionFrame::openMidiDialog(bool showProgress) {
     dialog_ = makeDialog_();
     if (!dialog_)
         throw Exception("The MIDI connection to the keyboard could not be made");
-    setCurrentMidiDialog(dialog_.get());
     // A port that failed to open failed before any step.
     checkMidiError();
     dialog_->setStep(step_);
@@ -42,14 +36,10 @@ void KbdActionFrame::closeMidiDialog() {
 void KbdActionFrame::destroyDialog() {
     if (!dialog_)
         return;
-    MidiDialog* const closing = dialog_.get();
     // A dialog that is still waiting for the keyboard is kept (the factory
     // refuses to destroy it); the next outermost open reuses it and its close
     // destroys it.
-    if (!destroyMidiDialog(dialog_))
-        return;
-    if (currentMidiDialog() == closing)
-        setCurrentMidiDialog(nullptr);
+    destroyMidiDialog(dialog_);
 }
 
 void KbdActionFrame::setStep(std::string text) {
@@ -113,13 +103,11 @@ void KbdActionFrame::waitKbdReady(int limit) {
     throw Exception("MIDI TIMEOUT", step_);
 }
 
-KbdActionFrame::Action::Action(KbdActionFrame& frame) : frame_(frame), depth_(frame.openCount_) {
+KbdActionFrame::Action::Action(KbdActionFrame& frame) : frame_(frame) {
     ++frame_.actions_;
 }
 
 KbdActionFrame::Action::~Action() {
-    while (frame_.openCount_ > depth_)
-        frame_.closeMidiDialog();
     --frame_.actions_;
 }
 

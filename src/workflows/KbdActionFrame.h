@@ -1,14 +1,14 @@
 #pragma once
 
 // The frame every keyboard action runs in. It owns the one MIDI dialog while
-// an action runs and keeps the program's reference to it (CurrentMidiDialog.h)
-// in step with it; it says whether an action is running; and it polls the
-// keyboard until it is ready again after a change.
+// an action runs (opened and closed through KbdSession, KbdSession.h); it
+// says whether an action is running; and it polls the keyboard until it is
+// ready again after a change.
 //
 // Keyboard actions wait inside the MIDI dialog, and events handled during a
-// wait may start code that opens and closes the dialog again. The frame counts
-// opens and closes, so such a nested pair never destroys the dialog, nor
-// clears the reference, under the outer action: only the outermost close does.
+// wait may start code that opens a session again. The frame counts the open
+// sessions, so such a nested session never destroys the dialog under the
+// outer action: only the outermost session makes and destroys it.
 // Everything runs on the thread that owns the Qt event loop.
 
 #include "link/MidiDialog.h"
@@ -27,22 +27,9 @@ public:
 
     explicit KbdActionFrame(DialogMaker makeDialog);
     // Closes a dialog that is still open.
-    ~KbdActionFrame();
+    ~KbdActionFrame() = default;
     KbdActionFrame(const KbdActionFrame&) = delete;
     KbdActionFrame& operator=(const KbdActionFrame&) = delete;
-
-    // openMidiDialog. With no dialog open: makes one, makes it the program's
-    // current dialog, checks its error code (a port that failed to open throws
-    // Exception with the dialog's text; the dialog stays open until the
-    // matching close), then sets whether it shows its progress window. With a
-    // dialog open: changes nothing, not even that setting. Either way one more
-    // close is needed.
-    void openMidiDialog(bool showProgress);
-
-    // closeMidiDialog. The close that matches the outermost open destroys the
-    // dialog and clears the program's reference; an inner close only counts.
-    // A close without an open does nothing.
-    void closeMidiDialog();
 
     // The open dialog, or null.
     MidiDialog* dialog() const { return dialog_.get(); }
@@ -96,7 +83,6 @@ public:
 
     // Marks an action as running for its lifetime, so that the program can
     // refuse to start a second one, or to close the window, until it ends.
-    // Closes the dialog if the action left it open.
     class Action {
     public:
         explicit Action(KbdActionFrame& frame);
@@ -106,10 +92,20 @@ public:
 
     private:
         KbdActionFrame& frame_;
-        int depth_; // the dialog's open count when the action began
     };
 
 private:
+    friend class KbdSession;
+
+    // With no dialog open: makes one, checks its error code (a port that
+    // failed to open throws Exception with the dialog's text; the dialog
+    // stays until the matching close), then sets whether it shows its
+    // progress window. With a dialog open: changes nothing, not even that
+    // setting. Either way one more close is needed.
+    void openMidiDialog(bool showProgress);
+    // The close that matches the outermost open destroys the dialog; an inner
+    // close only counts. A close without an open does nothing.
+    void closeMidiDialog();
     void destroyDialog();
     void setStep(std::string text);
 

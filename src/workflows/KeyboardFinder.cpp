@@ -1,13 +1,10 @@
 #include "workflows/KeyboardFinder.h"
 
 #include "core/KeyboardTables.h"
-#include "core/SettingsKeys.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
-#include "platform/registry/Registry.h"
 
 #include <QString>
-#include <QTemporaryDir>
 #include <exception>
 
 namespace qel {
@@ -59,11 +56,9 @@ std::uint16_t askModel(MidiDialog& dialog) {
 // twice with the same known code. The second request rules out a reply that
 // was still on its way from an earlier pair and arrived at this pair's input
 // (an answer that comes once only is not the pair's own).
-std::uint16_t modelOfPair(const MidiDialogEnvironment& environment, const MidiPair& pair) {
-    registry::Registry settings(environment.registryLocation);
-    if (!settings.writeString(settings::midiKey, settings::inputDeviceValue, pair.input) ||
-        !settings.writeString(settings::midiKey, settings::outputDeviceValue, pair.output))
-        return 0;
+std::uint16_t modelOfPair(MidiDialogEnvironment environment, const MidiPair& pair) {
+    environment.inputDevice = pair.input;
+    environment.outputDevice = pair.output;
     std::unique_ptr<MidiDialog> dialog = createMidiDialog(environment);
     std::uint16_t model = 0;
     if (dialog->getErrorCode() == 0) {
@@ -118,13 +113,8 @@ KeyboardSearch findKeyboard(const std::shared_ptr<midi::Driver>& driver,
         progress->setPosition(0);
     }
 
-    // The search's own settings document, gone with the search.
-    QTemporaryDir folder;
-    if (!folder.isValid())
-        return search; // nowhere to name a pair: no pair can be asked
     MidiDialogEnvironment environment;
     environment.driver = driver;
-    environment.registryLocation = folder.filePath("registry.json");
     environment.replyTimeout = replyTimeout;
     environment.makeView = [] { return std::make_unique<SilentView>(); };
 

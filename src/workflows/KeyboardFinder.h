@@ -4,8 +4,8 @@
 // input and an output device is asked for the keyboard's model code through a
 // MIDI dialog of its own, with a short reply time-out, until one answers.
 //
-// The dialogs are made on a registry document of the search's own that names
-// the pair being tried, so the user's stored devices stay as they are whatever
+// Each dialog is made in an environment of the search's own that names the
+// pair being tried, so the user's chosen devices stay as they are whatever
 // the search finds; storing the pair found is the caller's choice.
 //
 // Runs on the thread that owns the driver's devices (the UI thread), and, like

@@ -27,7 +27,8 @@ std::shared_ptr<midi::Driver> makeProgramMidiDriver(bool paced = false,
                                                     SystemDevices system = SystemDevices::Included);
 
 // The environment every MIDI dialog of the run is made in: `driver`, the
-// current user's settings, and the window `makeView` makes (headless when empty).
+// devices named yet (the caller names them from its settings), and the window
+// `makeView` makes (headless when empty).
 MidiDialogEnvironment
 makeProgramMidiEnvironment(std::shared_ptr<midi::Driver> driver,
                            std::function<std::unique_ptr<MidiDialogView>()> makeView = {});

@@ -559,12 +559,15 @@ TEST_P(PreferencesClosed, ClearTheKeyboardListOnlyWhenTheDevicesChanged) {
         EXPECT_EQ(window->kbdList()->topLevelItemCount(), rows);
         EXPECT_TRUE(window->sendButton()->isEnabled());
     }
-    // The next successful Update List brings it all back.
-    registry::Registry settings(registry);
-    settings.writeString(settings::midiKey, settings::inputDeviceValue,
-                         kbdsim::virtualKeyboardName);
-    settings.writeString(settings::midiKey, settings::outputDeviceValue,
-                         kbdsim::virtualKeyboardName);
+    // The next successful Update List, on the keyboard chosen again, brings it all back.
+    window->setPreferencesOpener([this](QWidget*) {
+        registry::Registry settings(registry);
+        settings.writeString(settings::midiKey, settings::inputDeviceValue,
+                             kbdsim::virtualKeyboardName);
+        settings.writeString(settings::midiKey, settings::outputDeviceValue,
+                             kbdsim::virtualKeyboardName);
+    });
+    window->action("OpenPrefDialog")->trigger();
     window->action("UpdateKbdList")->trigger();
     EXPECT_EQ(window->kbdList()->topLevelItemCount(), rows);
     EXPECT_TRUE(window->sendButton()->isEnabled());

@@ -30,9 +30,9 @@ TEST(FileNameRoundTrip, SmfNamedWithADegreeSignIsReceivedListedAndSentBackUnderI
     ASSERT_TRUE(memory.setName(category::SMF, 2, name));
 
     // Received into a file whose name is valid UTF-8: "°SMF-002.mid".
-    auto item = std::make_shared<KbdData>(category::SMF, type::Smf, 2);
+    auto item = std::make_shared<KbdData>(session.dialog(), category::SMF, type::Smf, 2);
     EXPECT_EQ(item->name(), name);
-    item->receive();
+    item->receive(session.dialog());
     VdfData received(session.directory(), item);
     received.save();
     const std::string fileName = "\xC2\xB0SMF-002.mid";
@@ -53,11 +53,11 @@ TEST(FileNameRoundTrip, SmfNamedWithADegreeSignIsReceivedListedAndSentBackUnderI
     EXPECT_EQ(listed.category(), category::SMF);
     listed.loadForSending();
     KbdData target(7, 7, listed);
-    target.send();
+    target.send(session.dialog());
     // Asked through the keyboard, whose replies come after what it was sent.
-    KbdData readBack(category::SMF, type::Smf, 7);
+    KbdData readBack(session.dialog(), category::SMF, type::Smf, 7);
     EXPECT_EQ(readBack.name(), name);
-    EXPECT_EQ(readBack.receive(), song);
+    EXPECT_EQ(readBack.receive(session.dialog()), song);
 }
 
 } // namespace

@@ -73,9 +73,9 @@ protected:
 
     // Receives the group numbered `number` from the keyboard and saves it as a file.
     SavedGroup saveGroup(type::id t, std::uint16_t number, const std::string& name) {
-        auto group = std::make_shared<KbdData>(category::Package, t, number);
+        auto group = std::make_shared<KbdData>(session.dialog(), category::Package, t, number);
         EXPECT_EQ(group->name(), name);
-        group->receive();
+        group->receive(session.dialog());
         const std::uint16_t loaded = group->loadedChildCount();
         VdfData received(session.directory(), group);
         received.save();
@@ -88,9 +88,9 @@ protected:
         VdfData file(path);
         file.loadForSending();
         KbdData target(number, position, file);
-        target.send();
-        auto readBack = std::make_unique<KbdData>(category::Package, t, number);
-        readBack->receive();
+        target.send(session.dialog());
+        auto readBack = std::make_unique<KbdData>(session.dialog(), category::Package, t, number);
+        readBack->receive(session.dialog());
         return readBack;
     }
 
@@ -104,10 +104,10 @@ TEST_F(KbdItemRoundTrip, UserDspIsSavedAsShowroomVdf) {
     ASSERT_EQ(session.keyboard().memory().store(category::DSP, 104, dsp),
               KeyboardMemory::StoreResult::Stored);
 
-    auto item = std::make_shared<KbdData>(category::DSP, type::UserDsp, 104);
+    auto item = std::make_shared<KbdData>(session.dialog(), category::DSP, type::UserDsp, 104);
     EXPECT_EQ(item->name(), "SHOWROOM");
     EXPECT_EQ(item->size(), 36);
-    item->receive();
+    item->receive(session.dialog());
     VdfData file(session.directory(), item);
     file.save();
 
@@ -126,8 +126,8 @@ TEST_F(KbdItemRoundTrip, SmfIsSavedAsMidFileOfExactlyItsBytes) {
     ASSERT_EQ(memory.store(category::SMF, 12, song), KeyboardMemory::StoreResult::Stored);
     memory.setName(category::SMF, 12, "TWONOTES");
 
-    auto item = std::make_shared<KbdData>(category::SMF, type::Smf, 12);
-    item->receive();
+    auto item = std::make_shared<KbdData>(session.dialog(), category::SMF, type::Smf, 12);
+    item->receive(session.dialog());
     VdfData file(session.directory(), item);
     file.save();
     EXPECT_EQ(readFile(session.directory() + "TWONOTES.mid"), song);

@@ -3,8 +3,6 @@
 #include "core/Exception.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
-#include "model/CurrentMidiDialog.h"
-#include "platform/registry/Registry.h"
 
 #include <vector>
 
@@ -19,22 +17,17 @@ KeyboardSession::KeyboardSession() : simulator_(std::make_shared<kbdsim::Keyboar
     backends.push_back(kbdsim::makeVirtualKeyboardBackend(simulator_));
     MidiDialogEnvironment environment;
     environment.driver = std::make_shared<midi::Driver>(std::move(backends));
-    environment.registryLocation = folder_.filePath("registry.json");
+    environment.inputDevice = kbdsim::virtualKeyboardName;
+    environment.outputDevice = kbdsim::virtualKeyboardName;
     environment.replyTimeout = std::chrono::milliseconds(2000);
-    registry::Registry settings(environment.registryLocation);
-    const std::string key = "Software\\Vorla\\TQ-7400\\MIDI";
-    settings.writeString(key, "InputDevice", kbdsim::virtualKeyboardName);
-    settings.writeString(key, "OutputDevice", kbdsim::virtualKeyboardName);
 
     dialog_ = createMidiDialog(environment);
     if (dialog_->getErrorCode() != 0)
         throw Exception("the virtual keyboard did not open: " +
                         dialog_->getErrorText(dialog_->getErrorCode()));
-    setCurrentMidiDialog(dialog_.get());
 }
 
 KeyboardSession::~KeyboardSession() {
-    setCurrentMidiDialog(nullptr);
     destroyMidiDialog(dialog_);
 }
 

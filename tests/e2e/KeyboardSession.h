@@ -1,8 +1,8 @@
 #pragma once
 
 // One keyboard action against the in-process virtual keyboard: a MIDI dialog
-// opened on it through stored device names in a temporary registry, made the
-// open dialog for the keyboard data items, and a temporary data directory.
+// opened on it by the device names of its environment, which the keyboard
+// data items are handed, and a temporary data directory.
 
 #include "kbdsim/KeyboardSimulator.h"
 #include "link/MidiDialog.h"

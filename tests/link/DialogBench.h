@@ -1,11 +1,10 @@
 #pragma once
 
 // What the MIDI dialog tests share: a window that records what it was told, a
-// registry in a temporary folder, and an environment with a short time-out.
+// temporary folder, and an environment with a short time-out.
 
 #include "link/MidiDialogEnvironment.h"
 #include "link/MidiDialogFactory.h"
-#include "platform/registry/Registry.h"
 
 #include <QTemporaryDir>
 #include <functional>
@@ -50,9 +49,7 @@ private:
     std::shared_ptr<ViewLog> log_;
 };
 
-inline const char* const midiSettingsKey = "Software\\Vorla\\TQ-7400\\MIDI";
-
-// A temporary registry, a recording window and a time-out of `timeout`. The
+// A temporary folder, a recording window and a time-out of `timeout`. The
 // default leaves a loaded machine time to answer; tests of the time-out itself
 // set a short one and never rely on a reply arriving "late enough".
 class DialogBench {
@@ -61,16 +58,14 @@ public:
                          std::chrono::milliseconds timeout = std::chrono::milliseconds(2000))
         : view(std::make_shared<ViewLog>()) {
         environment.driver = std::move(driver);
-        environment.registryLocation = folder.path() + "/registry.json";
         environment.replyTimeout = timeout;
         environment.makeView = [log = view] { return std::make_unique<RecordingView>(log); };
     }
 
-    // Stores the device names the dialog opens.
-    void storeDevices(const std::string& input, const std::string& output) {
-        registry::Registry settings(environment.registryLocation);
-        settings.writeString(midiSettingsKey, "InputDevice", input);
-        settings.writeString(midiSettingsKey, "OutputDevice", output);
+    // Names the devices the dialog opens.
+    void useDevices(const std::string& input, const std::string& output) {
+        environment.inputDevice = input;
+        environment.outputDevice = output;
     }
 
     std::unique_ptr<MidiDialog> create() { return createMidiDialog(environment); }

@@ -62,7 +62,7 @@ TEST_F(DialogOverJack, ListsReceivesAndSendsItemsWithTheStoredPortNames) {
     EXPECT_NE(std::find(outputs.begin(), outputs.end(), keyboardIn), outputs.end());
 
     test::DialogBench bench(driver, 5000ms);
-    bench.storeDevices(keyboardOut, keyboardIn);
+    bench.useDevices(keyboardOut, keyboardIn);
     dialog = bench.create();
     ASSERT_EQ(dialog->getErrorCode(), 0) << dialog->getErrorText(dialog->getErrorCode());
     ASSERT_TRUE(bench.view->errors.empty());
@@ -103,7 +103,7 @@ TEST_F(DialogOverJack, ListsReceivesAndSendsItemsWithTheStoredPortNames) {
 TEST_F(DialogOverJack, AServerThatStopsMidTransferEndsItWithAnError) {
     auto driver = midi::makeSystemDevicesOnlyDriver();
     test::DialogBench bench(driver, 3000ms);
-    bench.storeDevices(keyboardOut, keyboardIn);
+    bench.useDevices(keyboardOut, keyboardIn);
     class StoppingView : public test::RecordingView {
     public:
         StoppingView(std::shared_ptr<test::ViewLog> log, std::function<void()> stop)

@@ -27,7 +27,7 @@ constexpr std::uint16_t waveData = 8;
 class VirtualKeyboard : public testing::Test {
 protected:
     VirtualKeyboard() : simulator(makeSimulator()), bench(makeDriver()) {
-        bench.storeDevices(kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
+        bench.useDevices(kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
     }
 
     static std::shared_ptr<kbdsim::KeyboardSimulator> makeSimulator() {
@@ -426,7 +426,7 @@ TEST_F(VirtualKeyboard, WithoutStoredDevicesTheFirstRequestFailsWithInvalidHandl
 }
 
 TEST_F(VirtualKeyboard, StoredNamesMatchInAnyLetterCase) {
-    bench.storeDevices("tq-7400 VIRTUAL keyboard", "TQ-7400 virtual KEYBOARD");
+    bench.useDevices("tq-7400 VIRTUAL keyboard", "TQ-7400 virtual KEYBOARD");
     auto dialog = bench.create();
     EXPECT_TRUE(bench.view->errors.empty());
     EXPECT_EQ(dialog->getModel(), 3);

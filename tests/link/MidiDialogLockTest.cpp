@@ -39,7 +39,7 @@ class DialogLocks : public testing::Test {
 protected:
     DialogLocks() : bench(makeDriver()) {
         bench.environment.deviceLockFolder = locks.path();
-        bench.storeDevices("Cable", "Cable");
+        bench.useDevices("Cable", "Cable");
     }
 
     std::shared_ptr<midi::Driver> makeDriver() {
@@ -142,7 +142,7 @@ TEST_F(DialogLocks, DialogWhosePortFailsToOpenLetsGoOfItsLocks) {
 }
 
 TEST_F(DialogLocks, DeviceInsideTheProgramNeedsNoLock) {
-    bench.storeDevices("Inside", "Inside");
+    bench.useDevices("Inside", "Inside");
     // Even names locked by another program do not keep a dialog off it: no
     // other program can reach a device inside this one.
     MidiDeviceLocks otherProgram;

@@ -42,7 +42,7 @@ Bytes valueReply(std::uint16_t category, std::uint16_t parameter, std::uint32_t 
 class ScriptedKeyboard : public testing::Test {
 protected:
     ScriptedKeyboard() : bench(makeDriver()) {
-        bench.storeDevices("Scripted Keyboard", "Scripted Keyboard");
+        bench.useDevices("Scripted Keyboard", "Scripted Keyboard");
     }
 
     std::shared_ptr<midi::Driver> makeDriver() {
@@ -148,7 +148,7 @@ TEST(StuckOutput, EveryWaitForTheOutputEndsWithTheTimeOut) {
     std::vector<std::unique_ptr<midi::Backend>> backends;
     backends.push_back(std::make_unique<StuckOutputBackend>());
     DialogBench bench(std::make_shared<midi::Driver>(std::move(backends)), 200ms);
-    bench.storeDevices("Stuck", "Stuck");
+    bench.useDevices("Stuck", "Stuck");
     auto dialog = bench.create();
     ASSERT_EQ(dialog->getErrorCode(), 0);
     std::int32_t value = 0;
@@ -286,8 +286,8 @@ TEST_F(ScriptedKeyboard, MalformedReplyRaisesTheFormatCheckText) {
     EXPECT_EQ(dialog->getModel(), 1);
 }
 
-TEST_F(ScriptedKeyboard, NoStoredDevicesLeavesThePortsClosed) {
-    DialogBench empty(bench.environment.driver); // a registry without MIDI settings
+TEST_F(ScriptedKeyboard, NoNamedDevicesLeavesThePortsClosed) {
+    DialogBench empty(bench.environment.driver); // an environment naming no devices
     auto dialog = empty.create();
     EXPECT_EQ(empty.view->errors, std::vector<std::string>{"No Such MIDI Device: "});
     EXPECT_EQ(dialog->getErrorCode(), 0);
@@ -304,16 +304,16 @@ TEST_F(ScriptedKeyboard, NoStoredDevicesLeavesThePortsClosed) {
 }
 
 TEST_F(ScriptedKeyboard, UnknownDeviceNameIsShownInputFirst) {
-    bench.storeDevices("Gone In", "Gone Out");
+    bench.useDevices("Gone In", "Gone Out");
     auto dialog = bench.create();
     EXPECT_EQ(bench.view->errors, std::vector<std::string>{"No Such MIDI Device: Gone In"});
-    bench.storeDevices("scripted keyboard", "Gone Out");
+    bench.useDevices("scripted keyboard", "Gone Out");
     auto second = bench.create();
     EXPECT_EQ(bench.view->errors.back(), "No Such MIDI Device: Gone Out");
 }
 
 TEST_F(ScriptedKeyboard, DeviceNamesMatchWhateverTheirLetterCase) {
-    bench.storeDevices("SCRIPTED keyboard", "scripted KEYBOARD");
+    bench.useDevices("SCRIPTED keyboard", "scripted KEYBOARD");
     answerAlways(valueReply(0, 0, 2));
     auto dialog = bench.create();
     EXPECT_TRUE(bench.view->errors.empty());
@@ -383,7 +383,8 @@ TEST_F(ScriptedKeyboard, NameShorterThanEightCharactersIsPaddedWithSpaces) {
 TEST_F(ScriptedKeyboard, EnvironmentLeftPartlyEmptyGetsTheDefaults) {
     MidiDialogEnvironment partial;
     partial.driver = bench.environment.driver;
-    partial.registryLocation = bench.environment.registryLocation;
+    partial.inputDevice = bench.environment.inputDevice;
+    partial.outputDevice = bench.environment.outputDevice;
     answerAlways(valueReply(0, 0, 1)); // no window given: a headless one is used
     auto dialog = createMidiDialog(partial);
     EXPECT_EQ(dialog->getModel(), 1);

@@ -10,7 +10,6 @@
 #include "link/HeadlessMidiDialogView.h"
 #include "link/MidiDialogFactory.h"
 #include "platform/midi/VirtualDevice.h"
-#include "platform/registry/Registry.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -64,17 +63,12 @@ struct CountingKeyboard {
     }
 };
 
-std::unique_ptr<MidiDialog> openDialog(const QTemporaryDir& folder,
-                                       std::shared_ptr<midi::Driver> driver) {
+std::unique_ptr<MidiDialog> openDialog(std::shared_ptr<midi::Driver> driver) {
     MidiDialogEnvironment environment;
     environment.driver = std::move(driver);
-    environment.registryLocation = folder.path() + "/registry.json";
+    environment.inputDevice = kbdsim::virtualKeyboardName;
+    environment.outputDevice = kbdsim::virtualKeyboardName;
     environment.makeView = [] { return std::make_unique<HeadlessMidiDialogView>(); };
-    registry::Registry settings(environment.registryLocation);
-    settings.writeString("Software\\Vorla\\TQ-7400\\MIDI", "InputDevice",
-                         kbdsim::virtualKeyboardName);
-    settings.writeString("Software\\Vorla\\TQ-7400\\MIDI", "OutputDevice",
-                         kbdsim::virtualKeyboardName);
     auto dialog = createMidiDialog(environment);
     dialog->setShowProgress(false);
     return dialog;
@@ -99,9 +93,9 @@ bool check(const MidiDialog& dialog, const char* what) {
     return false;
 }
 
-bool unpaced(const QTemporaryDir& folder) {
+bool unpaced() {
     CountingKeyboard keyboard(false);
-    auto dialog = openDialog(folder, keyboard.driver());
+    auto dialog = openDialog(keyboard.driver());
     if (!check(*dialog, "open"))
         return false;
     const int runs = 5000;
@@ -127,9 +121,9 @@ bool unpaced(const QTemporaryDir& folder) {
     return true;
 }
 
-bool paced(const QTemporaryDir& folder) {
+bool paced() {
     CountingKeyboard keyboard(true);
-    auto dialog = openDialog(folder, keyboard.driver());
+    auto dialog = openDialog(keyboard.driver());
     if (!check(*dialog, "open"))
         return false;
     Bytes data(64 * 1024);
@@ -161,11 +155,10 @@ bool paced(const QTemporaryDir& folder) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
-    QTemporaryDir folder;
     const bool skipPaced = argc > 1 && std::string(argv[1]) == "--no-paced";
-    if (!unpaced(folder))
+    if (!unpaced())
         return 1;
-    if (!skipPaced && !paced(folder))
+    if (!skipPaced && !paced())
         return 1;
     return 0;
 }

@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
         BusyLoops busy(settings.busy);
         {
             test::DialogBench bench(midi::makeSystemDevicesOnlyDriver(), 5000ms);
-            bench.storeDevices(simulatorName + " Out:MIDI Out", simulatorName + " In:MIDI In");
+            bench.useDevices(simulatorName + " Out:MIDI Out", simulatorName + " In:MIDI In");
             measureOpenAndClose(bench, settings.opens);
             sendAndCloseAtOnce(bench, settings.actions);
         }

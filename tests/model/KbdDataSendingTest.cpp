@@ -3,7 +3,6 @@
 // puts on the wire.
 
 #include "core/Exception.h"
-#include "model/CurrentMidiDialog.h"
 #include "model/KbdData.h"
 #include "model/VdfData.h"
 #include "support/Hex.h"
@@ -144,9 +143,7 @@ TEST(KbdDataForSending, DrumWavesOfInstsWithoutUserWaveAreSkipped) {
     EXPECT_FALSE(group.children().at(category::WaveData)[1]->skipSend());
 
     RecordingMidiDialog dialog;
-    setCurrentMidiDialog(&dialog);
-    group.send();
-    setCurrentMidiDialog(nullptr);
+    group.send(dialog);
     const auto sends = dialog.operations("SendData 7 ");
     EXPECT_EQ(sends.size(), 127u);
     EXPECT_EQ(std::count(sends.begin(), sends.end(), "SendData 7 2209"), 0);
@@ -189,8 +186,6 @@ TEST(KbdDataForSending, PackageChildrenGoToTheReservedSlots) {
 
 class KbdDataSendTest : public ::testing::Test {
 protected:
-    void SetUp() override { setCurrentMidiDialog(&dialog); }
-    void TearDown() override { setCurrentMidiDialog(nullptr); }
     RecordingMidiDialog dialog;
 };
 
@@ -198,7 +193,7 @@ TEST_F(KbdDataSendTest, ToneGroupSendsItsBlocksInCategoryOrderWithItsCaption) {
     auto file = toneGroupFile();
     KbdData group(850, 700, *file);
     dialog.showProgress = false;
-    group.send();
+    group.send(dialog);
     const auto sends = dialog.operations("SendData");
     ASSERT_EQ(sends.size(), 134u);
     EXPECT_EQ(sends[0], "SendData 2 850");
@@ -214,7 +209,7 @@ TEST_F(KbdDataSendTest, ToneGroupSendsItsBlocksInCategoryOrderWithItsCaption) {
 TEST_F(KbdDataSendTest, AnEmptyGroupSendsNothing) {
     auto file = toneGroupFile(0);
     KbdData group(850, 700, *file);
-    group.send();
+    group.send(dialog);
     EXPECT_TRUE(dialog.calls.empty());
 }
 
@@ -241,7 +236,7 @@ TEST_F(KbdDataSendTest, RhythmsAndSmfAreFollowedByTheirNameUnlessEmpty) {
         auto file = fileItem(c.c, c.t, ByteVector(c.size), false);
         file->setName("MYBEAT  ");
         KbdData item(140, 140, *file);
-        item.send();
+        item.send(dialog);
         EXPECT_EQ(dialog.operations(), c.operations) << c.c;
         EXPECT_EQ(dialog.caption, c.caption);
     }
@@ -251,7 +246,7 @@ TEST_F(KbdDataSendTest, AFailingChildStopsTheSend) {
     auto file = toneGroupFile();
     KbdData group(850, 700, *file);
     dialog.failAtCall = 5; // captions count as calls: the third sendData
-    EXPECT_THROW(group.send(), Exception);
+    EXPECT_THROW(group.send(dialog), Exception);
     EXPECT_EQ(dialog.operations("SendData").size(), 3u);
 }
 

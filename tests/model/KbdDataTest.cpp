@@ -1,7 +1,6 @@
 #include "model/KbdData.h"
 
 #include "core/Exception.h"
-#include "model/CurrentMidiDialog.h"
 #include "support/Hex.h"
 #include "support/RecordingMidiDialog.h"
 
@@ -14,9 +13,6 @@ using test::RecordingMidiDialog;
 
 class KbdDataTest : public ::testing::Test {
 protected:
-    void SetUp() override { setCurrentMidiDialog(&dialog); }
-    void TearDown() override { setCurrentMidiDialog(nullptr); }
-
     RecordingMidiDialog dialog;
 };
 
@@ -33,7 +29,7 @@ TEST_F(KbdDataTest, SongAndRegistrationNamesAreMadeFromTheNumber) {
     };
     for (const Case& c : cases) {
         dialog.calls.clear();
-        KbdData item(c.category, type::Song, c.number);
+        KbdData item(dialog, c.category, type::Song, c.number);
         EXPECT_EQ(item.name(), c.name);
         // Only the size is asked; the name never travels.
         EXPECT_EQ(dialog.operations(),
@@ -46,7 +42,7 @@ TEST_F(KbdDataTest, OtherSlotsAskSizeThenNameWithTheProgressWindowHidden) {
     dialog.sizes[{category::DSP, 100}] = 36;
     dialog.names[{category::DSP, 100}] = "SHOWROOM";
     dialog.showProgress = true;
-    KbdData item(category::DSP, type::UserDsp, 100);
+    KbdData item(dialog, category::DSP, type::UserDsp, 100);
     EXPECT_EQ(item.size(), 36);
     EXPECT_EQ(item.name(), "SHOWROOM");
     EXPECT_EQ(dialog.operations(),
@@ -58,17 +54,12 @@ TEST_F(KbdDataTest, AFailedQueryThrowsTheDialogText) {
     dialog.failAtCall = 1; // the name query
     dialog.showProgress = true;
     try {
-        KbdData item(category::Tone, type::UserTone, 750);
+        KbdData item(dialog, category::Tone, type::UserTone, 750);
         FAIL() << "no exception";
     } catch (const Exception& e) {
         EXPECT_EQ(e.message(), "MIDI TIMEOUT");
     }
     EXPECT_TRUE(dialog.showProgress);
-}
-
-TEST_F(KbdDataTest, NoOpenDialogIsAnException) {
-    setCurrentMidiDialog(nullptr);
-    EXPECT_THROW(KbdData(category::Tone, type::UserTone, 750), Exception);
 }
 
 struct Expected {
@@ -98,7 +89,7 @@ TEST_F(KbdDataTest, ToneGroup851IsBuiltFromItsBlocks) {
     dialog.names[{category::Tone, 851}] = "SYNWAVE1";
     dialog.sizes[{category::WaveData, 864}] = 1000;
     dialog.sizes[{category::WaveData, 927}] = 24;
-    KbdData group(category::Package, type::UserToneWithWave, 851);
+    KbdData group(dialog, category::Package, type::UserToneWithWave, 851);
     expectChildren(group, {{category::Tone, 1, 851, 701},
                            {category::Timbre, 1, 521, 0},
                            {category::Voice, 4, 954, 0},
@@ -111,7 +102,7 @@ TEST_F(KbdDataTest, ToneGroup851IsBuiltFromItsBlocks) {
 }
 
 TEST_F(KbdDataTest, DrumGroup18IsBuiltFromItsBlocks) {
-    KbdData group(category::Package, type::UserDrumWithWave, 18);
+    KbdData group(dialog, category::Package, type::UserDrumWithWave, 18);
     expectChildren(group, {{category::Drum, 1, 18, 801},
                            {category::Inst, 128, 368, 0},
                            {category::Wave, 128, 2208, 0},
@@ -128,9 +119,9 @@ TEST_F(KbdDataTest, ReceiveSkipsEmptyItemsAndReadsTheRest) {
         tone[i] = static_cast<std::uint8_t>(i);
     dialog.items[{category::Tone, 850}] = tone;
     dialog.items[{category::WaveData, 801}] = test::hex("01 02 03 04");
-    KbdData group(category::Package, type::UserToneWithWave, 850);
+    KbdData group(dialog, category::Package, type::UserToneWithWave, 850);
     dialog.calls.clear();
-    EXPECT_TRUE(group.receive().empty());
+    EXPECT_TRUE(group.receive(dialog).empty());
     EXPECT_EQ(dialog.operations(),
               (std::vector<std::string>{"BeginCommunication", "ReceiveData 2 850",
                                         "BeginCommunication", "ReceiveData 8 801"}));
@@ -139,23 +130,23 @@ TEST_F(KbdDataTest, ReceiveSkipsEmptyItemsAndReadsTheRest) {
 }
 
 TEST_F(KbdDataTest, AnEmptySlotCausesNoTraffic) {
-    KbdData item(category::SMF, type::Smf, 5);
+    KbdData item(dialog, category::SMF, type::Smf, 5);
     dialog.calls.clear();
-    EXPECT_TRUE(item.receive().empty());
+    EXPECT_TRUE(item.receive(dialog).empty());
     EXPECT_TRUE(dialog.calls.empty());
 }
 
 TEST_F(KbdDataTest, ReceiveRefusesShortTransfersAndImpossibleSizes) {
     dialog.sizes[{category::SMF, 1}] = 10;
     dialog.items[{category::SMF, 1}] = test::hex("01 02 03");
-    KbdData shortItem(category::SMF, type::Smf, 1);
-    EXPECT_THROW(shortItem.receive(), Exception);
+    KbdData shortItem(dialog, category::SMF, type::Smf, 1);
+    EXPECT_THROW(shortItem.receive(dialog), Exception);
     EXPECT_TRUE(shortItem.data().empty());
 
     for (std::int32_t size : {-1, KbdData::maximumItemSize + 1}) {
         dialog.sizes[{category::SMF, 2}] = size;
-        KbdData item(category::SMF, type::Smf, 2);
-        EXPECT_THROW(item.receive(), Exception) << size;
+        KbdData item(dialog, category::SMF, type::Smf, 2);
+        EXPECT_THROW(item.receive(dialog), Exception) << size;
     }
 }
 
@@ -163,15 +154,16 @@ TEST_F(KbdDataTest, GroupSizesThatCannotBeTrueAreRefused) {
     for (std::int32_t size : {-5, 0x7FFFFFFF}) {
         dialog.sizes[{category::WaveData, 800}] = size;
         dialog.sizes[{category::WaveData, 801}] = size;
-        EXPECT_THROW(KbdData(category::Package, type::UserToneWithWave, 850), Exception) << size;
+        EXPECT_THROW(KbdData(dialog, category::Package, type::UserToneWithWave, 850), Exception)
+            << size;
     }
 }
 
 TEST_F(KbdDataTest, ReceiveGetsNoMoreThanTheItemSize) {
     dialog.sizes[{category::SMF, 1}] = 4;
     dialog.items[{category::SMF, 1}] = test::hex("01 02 03 04 05 06");
-    KbdData item(category::SMF, type::Smf, 1);
-    EXPECT_THROW(item.receive(), Exception); // the dialog ends the transfer with 24
+    KbdData item(dialog, category::SMF, type::Smf, 1);
+    EXPECT_THROW(item.receive(dialog), Exception); // the dialog ends the transfer with 24
     EXPECT_EQ(item.data().size(), 4u);
 }
 
@@ -179,7 +171,7 @@ TEST_F(KbdDataTest, LoadedChildCountCountsNonEmptyChildren) {
     dialog.sizes[{category::Tone, 850}] = 70;
     dialog.sizes[{category::Timbre, 520}] = 40;
     dialog.sizes[{category::WaveData, 800}] = 10;
-    KbdData group(category::Package, type::UserToneWithWave, 850);
+    KbdData group(dialog, category::Package, type::UserToneWithWave, 850);
     EXPECT_EQ(group.loadedChildCount(), 3);
 }
 

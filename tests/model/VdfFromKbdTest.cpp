@@ -1,7 +1,6 @@
 // Files made from items received from the keyboard: path, header, and for tone
 // and drum groups the package directory and tables in front of the item bytes.
 
-#include "model/CurrentMidiDialog.h"
 #include "model/KbdData.h"
 #include "model/VdfData.h"
 #include "support/Hex.h"
@@ -30,13 +29,11 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         directory = folder.path().toStdString() + "/";
-        setCurrentMidiDialog(&dialog);
     }
-    void TearDown() override { setCurrentMidiDialog(nullptr); }
 
     KbdDataPtr received(category::id c, type::id t, std::uint16_t number) {
-        auto item = std::make_shared<KbdData>(c, t, number);
-        item->receive();
+        auto item = std::make_shared<KbdData>(dialog, c, t, number);
+        item->receive(dialog);
         return item;
     }
 

@@ -1,12 +1,16 @@
 #include "platform/registry/Registry.h"
 
+#include "platform/registry/SettingsReader.h"
 #include "support/ProcessSettings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <array>
 #include <gtest/gtest.h>
+#include <optional>
+#include <vector>
 
 using qel::registry::Registry;
 
@@ -190,6 +194,72 @@ TEST_F(RegistryTest, WriteToAnImpossibleLocationFailsAndChangesNothing) {
     EXPECT_FALSE(registry.writeString(midiKey, "InputDevice", "X"));
     EXPECT_FALSE(registry.createKey(midiKey));
     EXPECT_FALSE(registry.keyExists(midiKey));
+}
+
+TEST_F(RegistryTest, AReadOnlyRegistryReadsButNeverChangesItsDocument) {
+    ASSERT_TRUE(Registry(location()).writeString(midiKey, "InputDevice", "In"));
+    const QByteArray good = readDocument(location());
+    const QByteArray junk = "not json {";
+    for (const QByteArray& bytes : {good, junk}) {
+        const std::string what = bytes.toStdString();
+        writeDocument(bytes);
+        Registry registry(location(), Registry::Access::ReadOnly);
+        EXPECT_EQ(registry.keyExists(midiKey), bytes == good) << what;
+        EXPECT_EQ(registry.readString(midiKey, "InputDevice"),
+                  bytes == good ? std::optional<std::string>("In") : std::nullopt)
+            << what;
+        EXPECT_FALSE(registry.writeString(midiKey, "InputDevice", "X")) << what;
+        EXPECT_FALSE(registry.createKey("Software\\Other")) << what;
+        EXPECT_EQ(registry.takeWarning().has_value(), bytes == junk) << what;
+        EXPECT_EQ(readDocument(location()), bytes) << what << ": left where it was, unchanged";
+        EXPECT_FALSE(QFile::exists(location() + ".bad")) << what;
+    }
+}
+
+TEST_F(RegistryTest, TheSettingsAreReadAsOneValueWithoutCreatingAnyKey) {
+    struct Case {
+        const char* name;
+        std::vector<std::array<std::string, 3>> values; // key, value name, text
+        bool createMidiKey;
+        qel::Settings expected;
+    };
+    const std::string programKey = "Software\\Vorla\\TQ-7400";
+    const std::string cardKey = "Software\\Vorla\\TQ-7400\\Card";
+    const Case cases[] = {
+        {"nothing stored", {}, false, {}},
+        {"the MIDI key alone", {}, true, {"", "", "", "", true}},
+        {"everything",
+         {{midiKey, "InputDevice", "In A"},
+          {midiKey, "OutputDevice", "Out B"},
+          {programKey, "Directory", "/data/"},
+          {cardKey, "Drive", "/media/card"}},
+         false,
+         {"In A", "Out B", "/data/", "/media/card", true}},
+        {"a directory but no devices",
+         {{programKey, "Directory", "/data/"}},
+         false,
+         {"", "", "/data/", "", false}},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(location());
+        {
+            Registry writer(location());
+            if (c.createMidiKey) {
+                ASSERT_TRUE(writer.createKey(midiKey));
+            }
+            for (const auto& [key, value, text] : c.values) {
+                ASSERT_TRUE(writer.writeString(key, value, text));
+            }
+        }
+        const QByteArray before = readDocument(location());
+        const qel::Settings read = qel::registry::readSettings(Registry(location()));
+        EXPECT_EQ(read.inputDevice, c.expected.inputDevice) << c.name;
+        EXPECT_EQ(read.outputDevice, c.expected.outputDevice) << c.name;
+        EXPECT_EQ(read.dataDirectory, c.expected.dataDirectory) << c.name;
+        EXPECT_EQ(read.cardDrive, c.expected.cardDrive) << c.name;
+        EXPECT_EQ(read.midiKeyExists, c.expected.midiKeyExists) << c.name;
+        EXPECT_EQ(readDocument(location()), before) << c.name << ": reading writes nothing";
+    }
 }
 
 TEST(RegistryLocation, DefaultLocationIsAJsonFileInTheUserConfigFolder) {

@@ -25,23 +25,21 @@ using kbdsim::KeyboardMemory;
 
 constexpr const char* simulatorName = "TQ-7400 Simulator";
 
-void useDevices(const QString& registry, const std::string& input, const std::string& output) {
-    registry::Registry settings(registry);
-    settings.writeString(settings::midiKey, settings::inputDeviceValue, input);
-    settings.writeString(settings::midiKey, settings::outputDeviceValue, output);
+void useDevices(MidiDialogEnvironment& environment, const std::string& input,
+                const std::string& output) {
+    environment.inputDevice = input;
+    environment.outputDevice = output;
 }
 
 // The MIDI environment of a data manager that reaches the JACK ports, and the
 // in-process keyboard `source` when there is one.
-MidiDialogEnvironment jackEnvironment(const QString& registry,
-                                      std::shared_ptr<kbdsim::KeyboardSimulator> source = nullptr) {
+MidiDialogEnvironment jackEnvironment(std::shared_ptr<kbdsim::KeyboardSimulator> source = nullptr) {
     std::vector<std::unique_ptr<midi::Backend>> backends;
     backends.push_back(midi::makeJackBackend());
     if (source)
         backends.push_back(kbdsim::makeVirtualKeyboardBackend(std::move(source)));
     MidiDialogEnvironment environment;
     environment.driver = std::make_shared<midi::Driver>(std::move(backends));
-    environment.registryLocation = registry;
     environment.replyTimeout = 5000ms;
     return environment;
 }
@@ -56,20 +54,19 @@ TEST(BackupOverJack, AVirtualKeyboardsBackupRestoredIntoTheSimulatorIsByteIdenti
                                              "--memory", QString::fromStdString(image)});
     ASSERT_TRUE(simulator.waitForOutput("tq7400-kbdsim ready", 10s)) << simulator.output();
 
-    const QString registry = folder.filePath("settings.json");
     auto source = std::make_shared<kbdsim::KeyboardSimulator>();
-    MidiDialogEnvironment environment = jackEnvironment(registry, source);
+    MidiDialogEnvironment environment = jackEnvironment(source);
     test::RecordingView view;
     DataManager manager(
-        view, [&] { return createMidiDialog(environment); }, registry);
+        view, [&] { return createMidiDialog(environment); }, Settings{});
     manager.frame().setReadinessPause(10ms);
 
-    useDevices(registry, kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
+    useDevices(environment, kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
     const std::string backup = folder.filePath("backup").toStdString();
     manager.backupKbd(backup);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
 
-    useDevices(registry, std::string(simulatorName) + " Out:MIDI Out",
+    useDevices(environment, std::string(simulatorName) + " Out:MIDI Out",
                std::string(simulatorName) + " In:MIDI In");
     manager.restoreKbd(backup);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
@@ -113,13 +110,12 @@ TEST(BackupOverJack, TheFirstSnapshotRestoresTheFirstStateAfterAnEditKeepingName
                                             QString::fromStdString(keyboardImage)});
     ASSERT_TRUE(keyboard.waitForOutput("tq7400-kbdsim ready", 10s)) << keyboard.output();
 
-    const QString registry = folder.filePath("settings.json");
-    MidiDialogEnvironment environment = jackEnvironment(registry);
+    MidiDialogEnvironment environment = jackEnvironment();
     test::RecordingView view;
     DataManager manager(
-        view, [&] { return createMidiDialog(environment); }, registry);
+        view, [&] { return createMidiDialog(environment); }, Settings{});
     manager.frame().setReadinessPause(10ms);
-    useDevices(registry, std::string(simulatorName) + " Out:MIDI Out",
+    useDevices(environment, std::string(simulatorName) + " Out:MIDI Out",
                std::string(simulatorName) + " In:MIDI In");
 
     const std::string backup = folder.filePath("backup").toStdString();
@@ -190,11 +186,11 @@ protected:
         if (!server.problem().empty())
             GTEST_SKIP() << server.problem();
         source->memory().store(category::Rhythm, 150, ByteVector(40000, 0x41));
-        environment = jackEnvironment(registry, source);
+        environment = jackEnvironment(source);
         manager = std::make_unique<DataManager>(
-            view, [this] { return createMidiDialog(environment); }, registry);
+            view, [this] { return createMidiDialog(environment); }, Settings{});
         manager->frame().setReadinessPause(10ms);
-        useDevices(registry, kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
+        useDevices(environment, kbdsim::virtualKeyboardName, kbdsim::virtualKeyboardName);
         manager->backupKbd(backup);
         ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     }
@@ -206,7 +202,7 @@ protected:
         test::Program simulator(KBDSIM_PROGRAM, {"--api", "jack", "--name", simulatorName,
                                                  "--memory", QString::fromStdString(image)});
         EXPECT_TRUE(simulator.waitForOutput("tq7400-kbdsim ready", 10s)) << simulator.output();
-        useDevices(registry, std::string(simulatorName) + " Out:MIDI Out",
+        useDevices(environment, std::string(simulatorName) + " Out:MIDI Out",
                    std::string(simulatorName) + " In:MIDI In");
         manager->restoreKbd(backup);
         EXPECT_TRUE(simulator.stop()) << simulator.output();
@@ -215,7 +211,6 @@ protected:
 
     test::JackServer server{test::uniqueServerName("qel-restore")};
     QTemporaryDir folder;
-    const QString registry = folder.filePath("settings.json");
     const std::string backup = folder.filePath("backup").toStdString();
     const std::string image = folder.filePath("simulator.img").toStdString();
     std::shared_ptr<kbdsim::KeyboardSimulator> source =

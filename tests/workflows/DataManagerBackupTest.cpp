@@ -27,7 +27,7 @@ using namespace std::chrono_literals;
 // A second keyboard, empty, with a data manager of its own.
 class EmptyKeyboard {
 public:
-    explicit EmptyKeyboard(const QString& registry) {
+    explicit EmptyKeyboard(const Settings& settings) {
         kbdsim::Options options;
         options.content = kbdsim::StartContent::Blank;
         simulator = std::make_shared<kbdsim::KeyboardSimulator>(options);
@@ -35,10 +35,11 @@ public:
         backends.push_back(kbdsim::makeVirtualKeyboardBackend(
             simulator, [this](const std::vector<std::uint8_t>&) { ++messages; }));
         environment.driver = std::make_shared<midi::Driver>(std::move(backends));
-        environment.registryLocation = registry;
+        environment.inputDevice = settings.inputDevice;
+        environment.outputDevice = settings.outputDevice;
         environment.replyTimeout = 2000ms;
         manager = std::make_unique<DataManager>(
-            view, [this] { return createMidiDialog(environment); }, registry);
+            view, [this] { return createMidiDialog(environment); }, settings);
         manager->frame().setReadinessPause(1ms);
     }
 
@@ -139,7 +140,7 @@ TEST_F(Backup, BackupThenRestoreIntoAnEmptyKeyboardLeavesEverySlotByteIdentical)
     EXPECT_EQ(steps("received"), manifest->items.size());
     expectExactlyTheListedFiles(*snapshot);
 
-    EmptyKeyboard target(registry);
+    EmptyKeyboard target(settings);
     target.manager->restoreKbd(backupFolder);
     ASSERT_TRUE(target.view.kbdErrors.empty()) << target.view.kbdErrors.front();
     EXPECT_EQ(target.view.backupSteps.size(), manifest->items.size());
@@ -180,7 +181,7 @@ TEST_F(Backup, ABackupAfterAChangeOfBytesOnlyIsANewSnapshotLinkingWhatIsUnchange
     expectExactlyTheListedFiles(second);
 
     // Each snapshot restores its own state.
-    EmptyKeyboard target(registry);
+    EmptyKeyboard target(settings);
     target.manager->restoreKbd(first);
     ASSERT_TRUE(target.view.kbdErrors.empty()) << target.view.kbdErrors.front();
     EXPECT_EQ(*target.simulator->memory().data(category::Rhythm, 152), before);
@@ -199,7 +200,7 @@ TEST_F(Backup, ADamagedOrMissingBackupFileIsRefusedByNameBeforeAnythingIsSent) {
     bytes.back() ^= 0x01;
     test::writeFile(damaged, bytes);
 
-    EmptyKeyboard target(registry);
+    EmptyKeyboard target(settings);
     target.manager->restoreKbd(backupFolder);
     EXPECT_EQ(target.view.kbdErrors, std::vector<std::string>{"The backup file " + damaged +
                                                               " does not match its manifest"});
@@ -226,7 +227,7 @@ TEST_F(Backup, AnInterruptedBackupResumesWithoutReceivingTheFinishedItemsAgain) 
     ASSERT_GT(finished, 5u);
 
     // An incomplete snapshot is not restored.
-    EmptyKeyboard target(registry);
+    EmptyKeyboard target(settings);
     target.manager->restoreKbd(snapshot);
     ASSERT_EQ(target.view.kbdErrors.size(), 1u);
     EXPECT_NE(target.view.kbdErrors.front().find("is incomplete"), std::string::npos);
@@ -279,7 +280,7 @@ TEST_F(Backup, AnSmfSlotHoldingNoSmfAndANameWithANulGoBackByteForByte) {
     manager->backupKbd(backupFolder);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
 
-    EmptyKeyboard target(registry);
+    EmptyKeyboard target(settings);
     target.manager->restoreKbd(backupFolder);
     ASSERT_TRUE(target.view.kbdErrors.empty()) << target.view.kbdErrors.front();
     EXPECT_EQ(*target.simulator->memory().data(category::SMF, 196), notSmf);
@@ -334,7 +335,7 @@ TEST_F(Backup, AFullDiskLeavesAnIncompleteSnapshotListingExactlyItsWholeFiles) {
 
 TEST_F(Backup, ARestoreOntoAnotherModelNamesBothModels) {
     manager->backupKbd(backupFolder);
-    EmptyKeyboard target(registry);
+    EmptyKeyboard target(settings);
     kbdsim::Options options = target.simulator->options();
     options.modelCode = 2;
     target.simulator->setOptions(options);
@@ -361,7 +362,7 @@ TEST_P(BadManifests, AreRefusedBeforeAnyTraffic) {
     std::filesystem::create_directories(backupFolder);
     const std::string json = R"({"model":3,"items":[)" + GetParam().items + "]}";
     test::writeFile(backupFolder + "/manifest.json", ByteVector(json.begin(), json.end()));
-    EmptyKeyboard target(registry);
+    EmptyKeyboard target(settings);
     target.manager->restoreKbd(backupFolder);
     ASSERT_EQ(target.view.kbdErrors.size(), 1u);
     EXPECT_EQ(target.view.kbdErrors.front().rfind(
@@ -404,7 +405,7 @@ TEST_F(Backup, AFolderOfTheOneFolderLayoutStillRestores) {
     const QByteArray bytes = QJsonDocument(root).toJson();
     test::writeFile(old + "/manifest.json", ByteVector(bytes.begin(), bytes.end()));
 
-    EmptyKeyboard target(registry);
+    EmptyKeyboard target(settings);
     target.manager->restoreKbd(old);
     ASSERT_TRUE(target.view.kbdErrors.empty()) << target.view.kbdErrors.front();
     expectSameSlots(simulator->memory(), target.simulator->memory());

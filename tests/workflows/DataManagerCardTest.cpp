@@ -24,7 +24,7 @@ protected:
         drive = folder.filePath("card").toStdString();
         cardFolder = drive + "/VORLA_MD/";
         std::filesystem::create_directories(cardFolder);
-        registry::Registry(registry).writeString(settings::cardKey, settings::driveValue, drive);
+        manager->setCardDrive(drive);
         manager->start();
     }
 
@@ -82,7 +82,7 @@ TEST_F(Card, TheListFilesCardFilesByExtensionInAnyLetterCase) {
 }
 
 TEST_F(Card, NoDriveSetListsNothingAndSendingSaysWhatIsMissing) {
-    registry::Registry(registry).writeString(settings::cardKey, settings::driveValue, "");
+    manager->setCardDrive("");
     writeFile(cardFolder + "TONE1.z05", ByteVector(70));
     manager->updateCardList();
     EXPECT_TRUE(view.cardRows.empty());
@@ -126,8 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Boundary, CardRoom,
                                          RoomCase{-1, false}));
 
 TEST_F(Card, NoCardInTheReaderIsMemoryFull) {
-    registry::Registry(registry).writeString(settings::cardKey, settings::driveValue,
-                                             drive + "/not-mounted");
+    manager->setCardDrive(drive + "/not-mounted");
     putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, ByteVector(70, 1)));
     manager->putToCard(0); // the platform's own free-space query
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});

@@ -6,11 +6,10 @@
 // error displays.
 
 #include "core/KeyboardTables.h"
-#include "core/SettingsKeys.h"
+#include "core/Settings.h"
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
-#include "platform/registry/Registry.h"
 #include "workflows/DataManager.h"
 
 #include <QTemporaryDir>
@@ -137,15 +136,12 @@ struct RecordingView : DataManagerView {
 class DataManagerTest : public testing::Test {
 protected:
     DataManagerTest() {
-        registry = folder.filePath("settings.json");
         dataDirectory = folder.filePath("data").toStdString() + "/";
         std::filesystem::create_directories(dataDirectory);
-        registry::Registry settings(registry);
-        settings.writeString(settings::midiKey, settings::inputDeviceValue,
-                             kbdsim::virtualKeyboardName);
-        settings.writeString(settings::midiKey, settings::outputDeviceValue,
-                             kbdsim::virtualKeyboardName);
-        settings.writeString(settings::programKey, settings::directoryValue, dataDirectory);
+        settings.inputDevice = kbdsim::virtualKeyboardName;
+        settings.outputDevice = kbdsim::virtualKeyboardName;
+        settings.dataDirectory = dataDirectory;
+        settings.midiKeyExists = true;
 
         std::vector<std::unique_ptr<midi::Backend>> backends;
         backends.push_back(kbdsim::makeVirtualKeyboardBackend(
@@ -156,13 +152,14 @@ protected:
                     duringWait();
             }));
         environment.driver = std::make_shared<midi::Driver>(std::move(backends));
-        environment.registryLocation = registry;
+        environment.inputDevice = settings.inputDevice;
+        environment.outputDevice = settings.outputDevice;
         environment.replyTimeout = 2000ms;
         environment.makeView = [log = dialogWindow] {
             return std::make_unique<CancellingDialogView>(log);
         };
         manager = std::make_unique<DataManager>(
-            view, [this] { return createMidiDialog(environment); }, registry);
+            view, [this] { return createMidiDialog(environment); }, settings);
         manager->frame().setReadinessPause(1ms);
     }
 
@@ -173,7 +170,8 @@ protected:
     }
 
     QTemporaryDir folder;
-    QString registry;
+    // The settings the manager was made with.
+    Settings settings;
     std::string dataDirectory;
     std::shared_ptr<kbdsim::KeyboardSimulator> simulator =
         std::make_shared<kbdsim::KeyboardSimulator>();

@@ -3,11 +3,9 @@
 // the locks and the two error displays.
 
 #include "core/KeyboardTables.h"
-#include "core/SettingsKeys.h"
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
-#include "platform/registry/Registry.h"
 #include "support/EventPump.h"
 #include "support/PackageBuilder.h"
 #include "support/ScratchFolder.h"
@@ -367,9 +365,10 @@ TEST_F(Deleting, DeletingTheLastItemsGoesLastFirstAndStopsAtTheFoldersStart) {
             expected.push_back((*item)->number);
     ASSERT_FALSE(expected.empty()) << "the demo content has drum groups";
     const int progressBefore = view.progressBar.position;
-    manager->frame().openMidiDialog(false);
-    manager->deleteLastKbdItems(type::UserDrumWithWave, 10); // more than the list holds
-    manager->frame().closeMidiDialog();
+    {
+        const KbdSession session(manager->frame(), false);
+        manager->deleteLastKbdItems(type::UserDrumWithWave, 10); // more than the list holds
+    }
     std::vector<std::int32_t> deleted;
     for (const auto& [parameter, value] : commands())
         if (parameter == 38)
@@ -435,8 +434,7 @@ TEST_F(DataManagerTest, ABadFileEndsTheScanThroughTheDefaultErrorDisplay) {
 }
 
 TEST_F(DataManagerTest, AMissingDataDirectoryGivesAnEmptyList) {
-    registry::Registry(registry).writeString(settings::programKey, settings::directoryValue,
-                                             dataDirectory + "gone/");
+    manager->setDataDirectory(dataDirectory + "gone/");
     manager->start();
     EXPECT_TRUE(view.defaultErrors.empty());
     EXPECT_TRUE(view.pcRows.empty());

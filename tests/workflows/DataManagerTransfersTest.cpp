@@ -143,7 +143,7 @@ TEST_F(Transfers, TheSmfRowChosenIsTheItemReceivedPastHiddenEmptySlots) {
 
 TEST_F(Transfers, AMissingDataDirectoryIsMadeAndAnUnusableOneFailsWithThePath) {
     const std::string fresh = dataDirectory + "new/folder/";
-    registry::Registry(registry).writeString(settings::programKey, settings::directoryValue, fresh);
+    manager->setDataDirectory(fresh);
     manager->changeDataType(type::UserDsp);
     manager->getFromKbd(0);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
@@ -151,8 +151,7 @@ TEST_F(Transfers, AMissingDataDirectoryIsMadeAndAnUnusableOneFailsWithThePath) {
 
     // A data directory below a plain file can never be made.
     writeFile(dataDirectory + "plain", ByteVector(1));
-    registry::Registry(registry).writeString(settings::programKey, settings::directoryValue,
-                                             dataDirectory + "plain/sub/");
+    manager->setDataDirectory(dataDirectory + "plain/sub/");
     manager->getFromKbd(0);
     ASSERT_EQ(view.kbdErrors.size(), 1u);
     EXPECT_EQ(view.kbdErrors[0],

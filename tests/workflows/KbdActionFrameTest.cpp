@@ -1,12 +1,13 @@
-// The keyboard action frame: one dialog per action, nested opens and closes
-// that leave the outer action's dialog alone, and the readiness poll.
+// The keyboard action frame and its sessions: one dialog per action, nested
+// sessions that leave the outer action's dialog alone, no dialog left behind
+// on any path, and the readiness poll.
 
 #include "workflows/KbdActionFrame.h"
 
 #include "core/Exception.h"
-#include "model/CurrentMidiDialog.h"
 #include "support/RecordingMidiDialog.h"
 #include "support/RemoteCancel.h"
+#include "workflows/KbdSession.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -80,28 +81,35 @@ protected:
 };
 
 TEST_F(Frame, OpeningWhileADialogExistsChangesNothingNotEvenTheProgressSetting) {
-    frame.openMidiDialog(false);
-    frame.openMidiDialog(true);
-    EXPECT_EQ(made, 1);
-    EXPECT_FALSE(last->getShowProgress());
-    EXPECT_EQ(currentMidiDialog(), last);
-
-    frame.closeMidiDialog();
-    EXPECT_EQ(*alive, 1) << "the inner close must not destroy the dialog";
-    EXPECT_EQ(currentMidiDialog(), last);
-
-    frame.closeMidiDialog();
+    {
+        const KbdSession outer(frame, false);
+        {
+            const KbdSession inner(frame, true);
+            EXPECT_EQ(made, 1);
+            EXPECT_FALSE(last->getShowProgress());
+            EXPECT_EQ(&inner.dialog(), last);
+            EXPECT_EQ(&outer.dialog(), last);
+        }
+        EXPECT_EQ(*alive, 1) << "the inner session must not destroy the dialog";
+        EXPECT_EQ(frame.dialog(), last);
+    }
     EXPECT_EQ(*alive, 0);
-    EXPECT_EQ(currentMidiDialog(), nullptr);
     EXPECT_EQ(frame.dialog(), nullptr);
 
-    frame.closeMidiDialog(); // one close too many does nothing
+    KbdSession early(frame, true);
+    EXPECT_EQ(made, 2);
+    early.close();
     EXPECT_EQ(*alive, 0);
+    EXPECT_THROW(early.dialog(), Exception);
+    early.close(); // one close too many does nothing
+    EXPECT_EQ(*alive, 0);
+    const KbdSession next(frame, false);
+    EXPECT_EQ(*alive, 1) << "the early close did not count for a later session";
 }
 
 TEST_F(Frame, ANestedOpenAndCloseDuringAWaitLeavesTheOuterDialogAndReference) {
     KbdActionFrame::Action outer(frame);
-    frame.openMidiDialog(false);
+    KbdSession outerSession(frame, false);
     FakeDialog* const outerDialog = last;
     bool nestedRan = false;
     outerDialog->duringWait = [&] {
@@ -110,9 +118,8 @@ TEST_F(Frame, ANestedOpenAndCloseDuringAWaitLeavesTheOuterDialogAndReference) {
         nestedRan = true;
         // Code started by an event handled while the outer action waits.
         KbdActionFrame::Action nested(frame);
-        frame.openMidiDialog(true);
+        const KbdSession session(frame, true);
         frame.waitKbdReady(1);
-        frame.closeMidiDialog();
     };
     outerDialog->getModel();
     outerDialog->duringWait = nullptr;
@@ -121,31 +128,34 @@ TEST_F(Frame, ANestedOpenAndCloseDuringAWaitLeavesTheOuterDialogAndReference) {
     EXPECT_EQ(made, 1);
     EXPECT_EQ(*alive, 1);
     EXPECT_EQ(frame.dialog(), outerDialog);
-    EXPECT_EQ(currentMidiDialog(), outerDialog);
+    EXPECT_EQ(&outerSession.dialog(), outerDialog);
     EXPECT_FALSE(outerDialog->getShowProgress());
     EXPECT_TRUE(frame.busy());
 
-    frame.closeMidiDialog();
+    outerSession.close();
     EXPECT_EQ(*alive, 0);
-    EXPECT_EQ(currentMidiDialog(), nullptr);
+    EXPECT_EQ(frame.dialog(), nullptr);
 }
 
-TEST_F(Frame, APortThatFailedToOpenThrowsItsTextAndTheActionClosesTheDialog) {
+TEST_F(Frame, APortThatFailedToOpenThrowsItsTextAndLeavesNoDialog) {
     openError = 22;
     {
         KbdActionFrame::Action action(frame);
         EXPECT_TRUE(frame.busy());
         try {
-            frame.openMidiDialog(true);
+            const KbdSession session(frame, true);
             FAIL() << "no exception";
         } catch (const Exception& error) {
             EXPECT_EQ(error.message(), "MIDI TIMEOUT");
         }
-        EXPECT_EQ(currentMidiDialog(), last) << "open until the action's close";
+        EXPECT_EQ(*alive, 0);
+        EXPECT_EQ(frame.dialog(), nullptr);
     }
     EXPECT_FALSE(frame.busy());
-    EXPECT_EQ(*alive, 0);
-    EXPECT_EQ(currentMidiDialog(), nullptr);
+    openError = 0;
+    const KbdSession next(frame, false);
+    EXPECT_EQ(made, 2) << "the next session makes a dialog of its own";
+    EXPECT_EQ(frame.dialog(), last);
 }
 
 struct ReadinessCase {
@@ -165,7 +175,7 @@ class Readiness : public Frame, public testing::WithParamInterface<ReadinessCase
 
 TEST_P(Readiness, PollsUntilTheKeyboardAnswersOrTwiceTheLimit) {
     const ReadinessCase c = GetParam();
-    frame.openMidiDialog(false);
+    KbdSession session(frame, false);
     last->failures = c.failures;
     last->throwInstead = c.throwInstead;
     if (c.ready) {
@@ -179,7 +189,7 @@ TEST_P(Readiness, PollsUntilTheKeyboardAnswersOrTwiceTheLimit) {
         }
     }
     EXPECT_EQ(last->attempts, c.attempts);
-    frame.closeMidiDialog();
+    session.close();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -200,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Frame, TheReadinessPauseRunsTheEventLoop) {
     EXPECT_EQ(KbdActionFrame([] { return nullptr; }).readinessPause(),
               std::chrono::milliseconds(500));
-    frame.openMidiDialog(false);
+    KbdSession session(frame, false);
     last->failures = 1;
     bool fired = false;
     // Due at once: it can only run if the pause lets the event loop run.
@@ -209,12 +219,12 @@ TEST_F(Frame, TheReadinessPauseRunsTheEventLoop) {
     frame.waitKbdReady(100);
     EXPECT_TRUE(fired);
     EXPECT_EQ(last->attempts, 2);
-    frame.closeMidiDialog();
+    session.close();
 }
 
 TEST_F(Frame, ACancelDuringThePauseEndsThePollSoonWithCancelled) {
     test::RemoteCancel cancel;
-    frame.openMidiDialog(false);
+    KbdSession session(frame, false);
     last->failures = 1000;
     last->cancelCheck = [&cancel] { return cancel.requested(); };
     frame.setReadinessPause(20s);
@@ -232,11 +242,11 @@ TEST_F(Frame, ACancelDuringThePauseEndsThePollSoonWithCancelled) {
     EXPECT_EQ(last->attempts, 1);
     EXPECT_EQ(last->deadline, std::chrono::steady_clock::time_point::max())
         << "the poll's deadline is lifted when it ends";
-    frame.closeMidiDialog();
+    session.close();
 }
 
 TEST_F(Frame, APollThatEndsCancelledIsNotTriedAgain) {
-    frame.openMidiDialog(false);
+    KbdSession session(frame, false);
     last->failures = 1000;
     last->failureCode = 25;
     EXPECT_THROW(
@@ -257,13 +267,13 @@ TEST_F(Frame, APollThatEndsCancelledIsNotTriedAgain) {
     last->cancelled = true;
     EXPECT_THROW(frame.waitKbdReady(100), Exception);
     EXPECT_EQ(last->attempts, 0);
-    frame.closeMidiDialog();
+    session.close();
 }
 
 // Unanswered polls each wait their reply time-out, cut short by the deadline
 // the frame gives the dialog, as the MIDI dialog does.
 TEST_F(Frame, UnansweredPollsEndAtTheReadinessLimitTheLastOneIncluded) {
-    frame.openMidiDialog(false);
+    KbdSession session(frame, false);
     last->failures = 1000;
     std::vector<std::chrono::steady_clock::time_point> deadlines;
     last->duringWait = [&] {
@@ -292,7 +302,7 @@ TEST_F(Frame, UnansweredPollsEndAtTheReadinessLimitTheLastOneIncluded) {
     EXPECT_GE(deadlines.front() - start, 1000ms);
     EXPECT_LT(deadlines.front() - start, 1100ms) << "counted from the start of the poll";
     EXPECT_EQ(last->deadline, std::chrono::steady_clock::time_point::max());
-    frame.closeMidiDialog();
+    session.close();
 }
 
 TEST(PauseRunningEvents, EndsSoonAfterItsStopConditionHolds) {
@@ -315,14 +325,14 @@ TEST(PauseRunningEvents, LastsAtLeastItsDurationAndHandlesEvents) {
 TEST_F(Frame, AnActionThatThrowsLeavesNoDialogBehind) {
     try {
         KbdActionFrame::Action action(frame);
-        frame.openMidiDialog(false);
-        frame.openMidiDialog(false);
+        const KbdSession outer(frame, false);
+        const KbdSession inner(frame, false);
         throw Exception("Memory Full");
     } catch (const Exception&) {
     }
     EXPECT_FALSE(frame.busy());
     EXPECT_EQ(*alive, 0);
-    EXPECT_EQ(currentMidiDialog(), nullptr);
+    EXPECT_EQ(frame.dialog(), nullptr);
 }
 
 } // namespace

@@ -25,7 +25,7 @@ TEST(ProgramMidi, TheEnvironmentKeepsTheDriverItIsGiven) {
     EXPECT_EQ(environment.driver, driver);
     EXPECT_EQ(environment.replyTimeout, std::chrono::milliseconds(10000));
     EXPECT_TRUE(static_cast<bool>(environment.makeView));
-    EXPECT_FALSE(environment.registryLocation.isEmpty());
+    EXPECT_FALSE(environment.deviceLockFolder.empty());
 }
 
 } // namespace

@@ -134,8 +134,7 @@ TEST_F(Transfers, AReceiveIntoAFolderThatCannotTakeTheFileFailsBeforeAnyMidiMess
     const int row = firstItemRow();
     for (const auto& [folder, reason] : cases) {
         SCOPED_TRACE(folder);
-        registry::Registry(registry).writeString(settings::programKey, settings::directoryValue,
-                                                 folder);
+        manager->setDataDirectory(folder);
         view.kbdErrors.clear();
         sent.clear();
         manager->getFromKbd(row);

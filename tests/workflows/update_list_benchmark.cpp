@@ -8,13 +8,11 @@
 // keyboard whose every slot holds an item.
 // A program to run by hand (build target update_list_benchmark), not a test.
 
-#include "core/SettingsKeys.h"
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/SlotLayout.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
 #include "platform/midi/VirtualDevice.h"
-#include "platform/registry/Registry.h"
 #include "workflows/DataManager.h"
 
 #include <QCoreApplication>
@@ -87,14 +85,6 @@ int main(int argc, char* argv[]) {
     const bool backup = argc > 1 && std::string(argv[1]) == "backup";
     QCoreApplication application(argc, argv);
     QTemporaryDir folder;
-    const QString registry = folder.filePath("settings.json");
-    {
-        registry::Registry settings(registry);
-        settings.writeString(settings::midiKey, settings::inputDeviceValue,
-                             kbdsim::virtualKeyboardName);
-        settings.writeString(settings::midiKey, settings::outputDeviceValue,
-                             kbdsim::virtualKeyboardName);
-    }
     kbdsim::Options options;
     options.pacing.enabled = true;
     auto simulator = std::make_shared<kbdsim::KeyboardSimulator>(options);
@@ -119,11 +109,12 @@ int main(int argc, char* argv[]) {
         [](std::size_t count) { return kbdsim::Pacing::wireTime(count); }));
     MidiDialogEnvironment environment;
     environment.driver = std::make_shared<midi::Driver>(std::move(backends));
-    environment.registryLocation = registry;
+    environment.inputDevice = kbdsim::virtualKeyboardName;
+    environment.outputDevice = kbdsim::virtualKeyboardName;
 
     CountingView view;
     DataManager manager(
-        view, [&] { return createMidiDialog(environment); }, registry);
+        view, [&] { return createMidiDialog(environment); }, Settings{});
 
     QElapsedTimer sinceTick;
     qint64 longestGap = 0;

@@ -81,7 +81,8 @@ struct Registry::Document {
 
 Registry::Registry() : Registry(defaultLocation()) {}
 
-Registry::Registry(QString documentPath) : path_(std::move(documentPath)) {}
+Registry::Registry(QString documentPath, Access access)
+    : path_(std::move(documentPath)), access_(access) {}
 
 QString Registry::defaultLocation() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -107,7 +108,8 @@ Registry::Document Registry::load() const {
     const auto problem = problemOf(bytes, document.keys);
     if (!problem)
         return document;
-    if (const auto aside = setAside(path_)) {
+    const auto aside = access_ == Access::ReadWrite ? setAside(path_) : std::nullopt;
+    if (aside) {
         warning_ = (intro + *problem + "); it was kept as " + *aside +
                     " and the program starts with default settings.")
                        .toStdString();
@@ -135,7 +137,7 @@ bool Registry::createKey(const std::string& key) {
     Document document = load();
     if (findName(document.keys, text(key)))
         return true;
-    if (!document.writable)
+    if (!document.writable || access_ == Access::ReadOnly)
         return false;
     document.keys.insert(text(key), QJsonObject{});
     return saveKeys(path_, document.keys);
@@ -157,7 +159,7 @@ std::optional<std::string> Registry::readString(const std::string& key,
 bool Registry::writeString(const std::string& key, const std::string& name,
                            const std::string& value) {
     Document document = load();
-    if (!document.writable)
+    if (!document.writable || access_ == Access::ReadOnly)
         return false;
     QJsonObject& keys = document.keys;
     const QString keyName = findName(keys, text(key)).value_or(text(key));

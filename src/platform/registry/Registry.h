@@ -23,8 +23,12 @@ class Registry {
 public:
     // The registry of the current user, in the per-user configuration folder.
     Registry();
+    // Whether the registry may change its file. A read-only registry writes
+    // nothing and leaves an unusable document where it is.
+    enum class Access { ReadWrite, ReadOnly };
+
     // A registry kept in the file `documentPath` (tests point it at a temporary folder).
-    explicit Registry(QString documentPath);
+    explicit Registry(QString documentPath, Access access = Access::ReadWrite);
 
     // The file the current user's registry is kept in.
     static QString defaultLocation();
@@ -57,6 +61,7 @@ private:
     Document load() const;
 
     QString path_;
+    Access access_ = Access::ReadWrite;
     mutable bool loaded_ = false;
     mutable std::optional<std::string> warning_;
 };

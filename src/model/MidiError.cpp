@@ -1,26 +1,9 @@
-#include "model/CurrentMidiDialog.h"
+#include "model/MidiError.h"
 
 #include "core/Exception.h"
 #include "link/QelMidiDialog.h"
 
 namespace qel {
-namespace {
-MidiDialog* openDialog = nullptr;
-} // namespace
-
-MidiDialog* currentMidiDialog() {
-    return openDialog;
-}
-
-void setCurrentMidiDialog(MidiDialog* dialog) {
-    openDialog = dialog;
-}
-
-MidiDialog& requireMidiDialog() {
-    if (openDialog == nullptr)
-        throw Exception("The MIDI connection to the keyboard is not open");
-    return *openDialog;
-}
 
 void checkMidiError(const MidiDialog& dialog) {
     const std::int32_t code = dialog.getErrorCode();
