@@ -298,4 +298,89 @@ KbdDataAttributePtr DataManager::sendTarget(int kbdRow) {
     return kbdRowItem(kbdRow);
 }
 
+void DataManager::deleteKbdData(int row) {
+    const KbdDataAttributePtr attribute = kbdRowItem(row);
+    if (!attribute)
+        return; // no row selected, or none with an item behind it
+    runKbdAction([this, attribute] {
+        const type::id t = currentType_;
+        if (deletable(t) && occupied(t, *attribute)) {
+            const std::string slot = describeSlot(t, *attribute);
+            if (!confirmDestroying({DestroyQuestion::Action::Delete,
+                                    "Delete " + slot + " from the keyboard?",
+                                    {slot},
+                                    true,
+                                    false},
+                                   t, attribute))
+                return;
+        }
+        openMidiDialog(true);
+        dialog().setCaption("Deleting..");
+        deleteKbdItem(currentType_, attribute);
+        waitKbdReady(100);
+        dialog().setCaption("");
+        listKbdType(currentType_);
+        showKbdList();
+        queryFreeMemory();
+        showMemoryBar();
+        closeMidiDialog();
+    });
+}
+
+void DataManager::deleteKbdItem(type::id type, const KbdDataAttributePtr& attribute) {
+    const auto parameter = command::deleteParameter(type);
+    if (!parameter || !attribute)
+        return;
+    // A song slot is cleared whatever size it reads.
+    if (type != type::Song && attribute->size == 0)
+        return;
+    const KbdActionFrame::Step step(frame_, "clearing " + slotName(type, *attribute));
+    static const ByteVector firstIndex{0x00};
+    dialog().sendCommand(category::Command, 0, firstIndex, *parameter, attribute->number);
+    checkMidiError();
+}
+
+void DataManager::deleteLastKbdItems(type::id type, std::uint16_t count) {
+    const KbdDataAttributeList* listed = listedSlots(type);
+    if (!listed)
+        throw Exception(std::string("The keyboard list of ") + typeLabels[type] +
+                        " was not read: nothing was deleted");
+    // Copies: a refresh of the type during the polls must not pull the
+    // records from under the loop.
+    const KbdDataAttributeList items = *listed;
+    for (std::size_t k = 0; k < count && k < items.size(); ++k) {
+        const KbdDataAttributePtr& attribute = items[items.size() - 1 - k];
+        if (attribute->size != 0) {
+            deleteKbdItem(type, attribute);
+            waitKbdReady(100);
+        }
+        stepProgress(1);
+    }
+}
+
+void DataManager::initializeKbd(command::InitKind kind) {
+    runKbdAction(
+        [this, kind] {
+            static const ByteVector firstIndex{0x00};
+            const char* settings = kind == command::InitKind::Mixer       ? "mixer settings"
+                                   : kind == command::InitKind::Parameter ? "parameters"
+                                                                          : "system settings";
+            if (!confirmDestroying(
+                    {DestroyQuestion::Action::Initialize,
+                     std::string("Reset the keyboard's ") + settings + " to their factory values?",
+                     {std::string("the keyboard's ") + settings},
+                     false,
+                     false}))
+                return;
+            const KbdActionFrame::Step step(frame_,
+                                            std::string("resetting the keyboard's ") + settings);
+            openMidiDialog(false);
+            dialog().sendCommand(category::Command, 0, firstIndex, command::initialize,
+                                 static_cast<std::int32_t>(kind));
+            checkMidiError();
+            closeMidiDialog();
+        },
+        false);
+}
+
 } // namespace qel

@@ -25,47 +25,7 @@ std::string quoted(const std::string& name) {
 
 // ---- lists read ----
 
-const KbdDataAttributeList* DataManager::listedSlots(type::id type) const {
-    const auto found = kbdLists_.find(type);
-    return found == kbdLists_.end() ? nullptr : &found->second;
-}
-
-void DataManager::ensureListed(std::initializer_list<type::id> types) {
-    std::vector<type::id> missing;
-    int slotCount = 0;
-    for (type::id t : types)
-        if (!listedSlots(t)) {
-            missing.push_back(t);
-            slotCount += kbdSlots::of(t).count;
-        }
-    if (missing.empty())
-        return;
-    openMidiDialog(false);
-    ProgressReporter& progress = view_.progress();
-    progress.setCaption("Reading the keyboard list...");
-    progress.setRange(slotCount);
-    progressPosition_ = 0;
-    progress.setPosition(progressPosition_);
-    view_.showProgress();
-    for (type::id t : missing)
-        listKbdType(t);
-    progress.setCaption("");
-    view_.hideProgress();
-    closeMidiDialog();
-    showKbdList();
-}
-
 // ---- memory ----
-
-void DataManager::checkFits(const KeyboardMemoryNeed& need, const KeyboardMemoryNeed& freed) {
-    queryFreeMemory();
-    const std::int64_t freeData = std::int64_t{command::dataMemorySize} - usedDataMemory_ +
-                                  static_cast<std::int64_t>(freed.data);
-    const std::int64_t freeSong = std::int64_t{command::songMemorySize} - usedSongMemory_ +
-                                  static_cast<std::int64_t>(freed.song);
-    if (!fitsInto(need, freeData, freeSong))
-        throw Exception("Memory Full");
-}
 
 // ---- asking first ----
 
