@@ -1,23 +1,23 @@
 #include "workflows/DataManager.h"
 
 #include "core/Exception.h"
-#include "platform/files/FreeSpace.h"
 
 namespace qel {
 
 DataManager::DataManager(DataManagerView& view, KbdActionFrame::DialogMaker makeDialog,
                          QString registryLocation)
-    : view_(view), frame_(std::move(makeDialog)), registryLocation_(std::move(registryLocation)),
-      freeSpace_(platform::freeSpace) {}
+    : state_(view, std::move(makeDialog), std::move(registryLocation)) {
+    transfers_.setBackUp([this](const std::string& folder) { backup_.writeBackup(folder); });
+}
 
 bool DataManager::deletable(type::id type) {
-    return command::deleteParameter(type).has_value();
+    return Transfers::deletable(type);
 }
 
 void DataManager::start() {
-    view_.showMemoryBar(false, 0, 0);
-    view_.enableSendReceive(false, false);
-    view_.enableKbdDelete(false);
+    state_.view.showMemoryBar(false, 0, 0);
+    state_.view.enableSendReceive(false, false);
+    state_.view.enableKbdDelete(false);
     updatePcList();
 }
 
@@ -27,7 +27,7 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
     if (lockButtons)
         beginKbdOperation();
     {
-        KbdActionFrame::Action action(frame_);
+        KbdActionFrame::Action action(state_.frame);
         bool failed = true;
         std::string failure;
         std::string step;
@@ -41,91 +41,80 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
             failure = error.what();
         }
         if (failed) {
-            view_.hideProgress();
+            state_.view.hideProgress();
             closeMidiDialog();
-            if (listing_)
-                forgetKbdListAfterFailure();
+            if (state_.listing)
+                kbdListing_.forgetKbdListAfterFailure();
             // The list shows what the lists now hold, so that no row is
             // left without an item behind it.
-            showKbdList();
-            view_.showKbdError(failure, step);
+            kbdListing_.showKbdList();
+            state_.view.showKbdError(failure, step);
         }
     }
     if (lockButtons)
         endKbdOperation();
 }
 
+// ---- the keyboard list ----
+
 void DataManager::updateKbdList() {
-    runKbdAction([this] {
-        listing_ = true;
-        openMidiDialog(false);
-        identifyKeyboard();
-        refreshKbdData();
-        closeMidiDialog();
-        kbdListed_ = true;
-    });
+    runKbdAction([this] { kbdListing_.updateKbdList(); });
 }
 
 void DataManager::forgetKbdList() {
     if (busy())
         return;
-    forgetKbdListAfterFailure();
+    kbdListing_.forgetKbdListAfterFailure();
     enableTabButtons();
 }
 
 void DataManager::identifyKbd() {
-    runKbdAction([this] {
-        openMidiDialog(false);
-        identifyKeyboard();
-        closeMidiDialog();
-    });
+    runKbdAction([this] { kbdListing_.identifyKbd(); });
 }
 
 void DataManager::updateThisType() {
-    if (currentType_ >= type::Package)
+    if (state_.currentType >= type::Package)
         return; // packages are never listed from the keyboard
-    runKbdAction([this] {
-        listing_ = true;
-        openMidiDialog(false);
-        identifyKeyboard();
-        listKbdType(currentType_);
-        queryFreeMemory();
-        listing_ = false;
-        kbdListed_ = true;
-        showKbdList();
-        showMemoryBar();
-        closeMidiDialog();
-    });
+    runKbdAction([this] { kbdListing_.updateThisType(); });
 }
+
+// ---- the file lists ----
 
 void DataManager::updatePcList() {
-    scanAndShow(&DataManager::scanPcFiles, &DataManager::showPcList);
+    scanAndShow([this] { kbdListing_.scanPcFiles(); }, [this] { kbdListing_.showPcList(); });
 }
 
-void DataManager::scanAndShow(void (DataManager::*scan)(), void (DataManager::*show)()) {
+void DataManager::updateCardList() {
+    scanAndShow([this] { card_.scanCardFiles(); }, [this] { card_.showCardList(); });
+}
+
+void DataManager::scanAndShow(const std::function<void()>& scan,
+                              const std::function<void()>& show) {
     if (busy())
         return;
     try {
-        (this->*scan)();
+        scan();
     } catch (const std::exception& error) {
         // The files before the failing one stay listed; the list shows them
         // so that it agrees with its lists.
-        (this->*show)();
-        view_.showDefaultError(error.what());
+        show();
+        state_.view.showDefaultError(error.what());
         return;
     }
-    (this->*show)();
+    show();
 }
+
+// ---- the window ----
 
 void DataManager::changeDataType(type::id type) {
     if (busy() || type >= type::selectableCount)
         return;
-    currentType_ = type;
-    showPcList();
-    showKbdList();
-    showCardList();
-    showMemoryBar();
-    view_.enableKbdDelete(deletable(currentType_));
+    state_.currentType = type;
+    kbdListing_.showPcList();
+    kbdListing_.showKbdList();
+    card_.showCardList();
+    kbdListing_.showMemoryBar();
+    state_.view.enableKbdDelete(deletable(state_.currentType));
 }
 
 void DataManager::kbdPageControlChange(KbdTab tab) {
@@ -138,27 +127,83 @@ void DataManager::kbdPageControlChange(KbdTab tab) {
 void DataManager::enableTabButtons() {
     switch (activeTab_) {
     case KbdTab::Keyboard:
-        view_.enableSendReceive(kbdListed_, kbdListed_);
+        state_.view.enableSendReceive(state_.kbdListed, state_.kbdListed);
         break;
     case KbdTab::Card:
     case KbdTab::Disk:
-        view_.enableSendReceive(true, false);
+        state_.view.enableSendReceive(true, false);
         break;
     }
 }
 
 void DataManager::beginKbdOperation() {
-    view_.enableSendReceive(false, false);
-    view_.enableKbdUpdate(false);
-    view_.enableKbdDelete(false);
-    view_.lockForKbdOperation(true);
+    state_.view.enableSendReceive(false, false);
+    state_.view.enableKbdUpdate(false);
+    state_.view.enableKbdDelete(false);
+    state_.view.lockForKbdOperation(true);
 }
 
 void DataManager::endKbdOperation() {
-    view_.lockForKbdOperation(false);
+    state_.view.lockForKbdOperation(false);
     enableTabButtons();
-    view_.enableKbdUpdate(true);
-    view_.enableKbdDelete(deletable(currentType_));
+    state_.view.enableKbdUpdate(true);
+    state_.view.enableKbdDelete(deletable(state_.currentType));
+}
+
+// ---- transfers ----
+
+void DataManager::getFromKbd(int row) {
+    const KbdDataAttributePtr attribute = kbdRowItem(row);
+    if (!attribute || attribute->size == 0)
+        return; // no row, a row without an item, or an empty slot
+    runKbdAction([this, attribute] { transfers_.receiveIntoPcList(*attribute); });
+}
+
+void DataManager::putToKbd(int pcRow, int kbdRow) {
+    const VdfDataAttributePtr source = pcRowItem(pcRow);
+    if (!source)
+        return; // no row, or a row without a file
+    putFileToKbd(source->path, kbdRow);
+}
+
+void DataManager::putFileToKbd(const std::string& path, int kbdRow) {
+    runKbdAction([this, path, kbdRow] { transfers_.sendFile(path, kbdRow); });
+}
+
+void DataManager::deleteKbdData(int row) {
+    const KbdDataAttributePtr attribute = kbdRowItem(row);
+    if (!attribute)
+        return; // no row selected, or none with an item behind it
+    runKbdAction([this, attribute] { transfers_.deleteSlot(attribute); });
+}
+
+void DataManager::initializeKbd(command::InitKind kind) {
+    runKbdAction([this, kind] { transfers_.initializeKbd(kind); }, false);
+}
+
+// ---- backup ----
+
+void DataManager::backupKbd(const std::string& folder) {
+    runKbdAction([this, folder] { backup_.writeBackup(folder); });
+}
+
+void DataManager::restoreKbd(const std::string& folder) {
+    runKbdAction([this, folder] { backup_.restore(folder); });
+}
+
+// ---- the memory card ----
+
+void DataManager::putToCard(int pcRow) {
+    const VdfDataAttributePtr source = pcRowItem(pcRow);
+    if (!source || source->size == 0)
+        return;
+    putFileToCard(source->path);
+}
+
+void DataManager::putFileToCard(const std::string& path) {
+    if (busy())
+        return;
+    card_.putFileToCard(path);
 }
 
 } // namespace qel

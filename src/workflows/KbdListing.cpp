@@ -1,22 +1,20 @@
-#include "workflows/DataManager.h"
+#include "workflows/KbdListing.h"
 
 #include "core/Exception.h"
 #include "core/KeyboardTables.h"
 #include "core/SettingsKeys.h"
 #include "model/VdfData.h"
-#include "platform/files/FreeSpace.h"
 #include "platform/files/WildcardSearch.h"
 #include "platform/registry/Registry.h"
-#include "workflows/FileDateText.h"
 
 #include <filesystem>
 
 namespace qel {
 
-// ---- actions ----
+// The lists of the keyboard, the memory figures and the PC's files.
 
-const command::Model& DataManager::identifyKeyboard() {
-    const KbdActionFrame::Step step(frame_, "asking the keyboard its model");
+const command::Model& KbdListing::identifyKeyboard() {
+    const KbdActionFrame::Step step(state_.frame, "asking the keyboard its model");
     dialog().beginCommunication();
     checkMidiError();
     const std::uint16_t code = dialog().getModel();
@@ -24,70 +22,92 @@ const command::Model& DataManager::identifyKeyboard() {
     const command::Model* model = command::findModel(code);
     if (model == nullptr)
         throw Exception("Unknown Keyboard");
-    kbdModel_ = model->code;
-    view_.setKeyboardCaption(std::string(model->caption));
+    state_.kbdModel = model->code;
+    state_.view.setKeyboardCaption(std::string(model->caption));
     if (model->card)
-        view_.showCardTab();
+        state_.view.showCardTab();
     if (model->disk)
-        view_.showDiskTab();
+        state_.view.showDiskTab();
     return *model;
 }
 
 // ---- the frame ----
 
-MidiDialog& DataManager::dialog() {
-    MidiDialog* open = frame_.dialog();
-    if (open == nullptr)
-        throw Exception("The MIDI connection to the keyboard is not open");
-    return *open;
-}
-
 // ---- the keyboard list ----
 
-void DataManager::refreshKbdData() {
-    listing_ = true;
-    kbdLists_.clear();
-    view_.progress().setRange(2 + kbdSlots::totalCount());
-    progressPosition_ = 0;
-    view_.progress().setPosition(progressPosition_);
-    view_.showProgress();
+void KbdListing::updateKbdList() {
+    state_.listing = true;
+    openMidiDialog(false);
+    identifyKeyboard();
+    refreshKbdData();
+    closeMidiDialog();
+    state_.kbdListed = true;
+}
+
+void KbdListing::identifyKbd() {
+    openMidiDialog(false);
+    identifyKeyboard();
+    closeMidiDialog();
+}
+
+void KbdListing::updateThisType() {
+    state_.listing = true;
+    openMidiDialog(false);
+    identifyKeyboard();
+    listKbdType(state_.currentType);
+    queryFreeMemory();
+    state_.listing = false;
+    state_.kbdListed = true;
+    showKbdList();
+    showMemoryBar();
+    closeMidiDialog();
+}
+
+void KbdListing::refreshKbdData() {
+    state_.listing = true;
+    state_.kbdLists.clear();
+    state_.view.progress().setRange(2 + kbdSlots::totalCount());
+    state_.progressPosition = 0;
+    state_.view.progress().setPosition(state_.progressPosition);
+    state_.view.showProgress();
     for (int t = 0; t <= type::Smf; ++t)
         listKbdType(static_cast<type::id>(t));
     queryFreeMemory();
     checkMidiError();
     stepProgress(2);
-    view_.hideProgress();
-    listing_ = false;
-    kbdListed_ = true;
+    state_.view.hideProgress();
+    state_.listing = false;
+    state_.kbdListed = true;
     showKbdList();
     showMemoryBar();
 }
 
-void DataManager::listKbdType(type::id type) {
+void KbdListing::listKbdType(type::id type) {
     const kbdSlots::TypeRow& row = kbdSlots::of(type);
     // Nested in a refresh, the refresh ends the list read.
-    const bool outer = !listing_;
-    listing_ = true;
-    const KbdActionFrame::Step step(frame_, std::string("reading the list of ") + typeLabels[type]);
-    queryKbdItems(categoryOf(type), type, true, kbdLists_[type], row.count, row.firstNumber,
+    const bool outer = !state_.listing;
+    state_.listing = true;
+    const KbdActionFrame::Step step(state_.frame,
+                                    std::string("reading the list of ") + typeLabels[type]);
+    queryKbdItems(categoryOf(type), type, true, state_.kbdLists[type], row.count, row.firstNumber,
                   row.firstPosition);
     if (outer)
-        listing_ = false;
+        state_.listing = false;
 }
 
-void DataManager::forgetKbdListAfterFailure() {
-    listing_ = false;
-    kbdLists_.clear();
-    kbdListed_ = false;
-    usedDataMemory_ = 0;
-    usedSongMemory_ = 0;
+void KbdListing::forgetKbdListAfterFailure() {
+    state_.listing = false;
+    state_.kbdLists.clear();
+    state_.kbdListed = false;
+    state_.usedDataMemory = 0;
+    state_.usedSongMemory = 0;
     showKbdList();
     showMemoryBar();
 }
 
-void DataManager::queryKbdItems(category::id category, type::id type, bool step,
-                                KbdDataAttributeList& records, std::uint16_t count,
-                                std::uint16_t firstNumber, std::uint16_t firstPosition) {
+void KbdListing::queryKbdItems(category::id category, type::id type, bool step,
+                               KbdDataAttributeList& records, std::uint16_t count,
+                               std::uint16_t firstNumber, std::uint16_t firstPosition) {
     records.clear();
     for (std::uint16_t i = 0; i < count; ++i) {
         const auto number = static_cast<std::uint16_t>(firstNumber + i);
@@ -104,83 +124,67 @@ void DataManager::queryKbdItems(category::id category, type::id type, bool step,
     }
 }
 
-void DataManager::queryFreeMemory() {
-    const KbdActionFrame::Step step(frame_, "reading the free memory");
+void KbdListing::queryFreeMemory() {
+    const KbdActionFrame::Step step(state_.frame, "reading the free memory");
     static const ByteVector firstIndex{0x00};
     std::int32_t free = 0;
     dialog().requestValue(category::Command, 0, firstIndex, command::freeDataMemory, free);
     checkMidiError();
-    usedDataMemory_ = command::dataMemorySize - free;
+    state_.usedDataMemory = command::dataMemorySize - free;
     dialog().requestValue(category::Command, 0, firstIndex, command::freeSongMemory, free);
     checkMidiError();
-    usedSongMemory_ = command::songMemorySize - free;
+    state_.usedSongMemory = command::songMemorySize - free;
 }
 
-void DataManager::showMemoryBar() {
+void KbdListing::showMemoryBar() {
     // Figures that were never read, or no longer stand for the keyboard, are
     // not shown as an empty memory.
-    if (!kbdListed_) {
-        view_.showMemoryBar(false, 0, 0);
+    if (!state_.kbdListed) {
+        state_.view.showMemoryBar(false, 0, 0);
         return;
     }
-    switch (currentType_) {
+    switch (state_.currentType) {
     case type::UserToneWithWave:
     case type::UserDrumWithWave:
     case type::UserRhythm:
     case type::Smf:
     case type::Package:
-        view_.showMemoryBar(true, command::dataMemorySize, usedDataMemory_);
+        state_.view.showMemoryBar(true, command::dataMemorySize, state_.usedDataMemory);
         break;
     case type::Song:
-        view_.showMemoryBar(true, command::songMemorySize, usedSongMemory_);
+        state_.view.showMemoryBar(true, command::songMemorySize, state_.usedSongMemory);
         break;
     default:
-        view_.showMemoryBar(false, 0, 0);
+        state_.view.showMemoryBar(false, 0, 0);
         break;
     }
 }
 
-void DataManager::showKbdList() {
-    kbdRows_.clear();
-    std::vector<KbdRow> rows;
-    const bool smf = currentType_ == type::Smf;
+void KbdListing::showKbdList() {
+    std::vector<KbdDataAttributePtr> rows;
+    const bool smf = state_.currentType == type::Smf;
     static const KbdDataAttributeList none;
-    const auto listed = kbdLists_.find(currentType_);
-    for (const KbdDataAttributePtr& item : listed == kbdLists_.end() ? none : listed->second) {
+    const auto listed = state_.kbdLists.find(state_.currentType);
+    for (const KbdDataAttributePtr& item :
+         listed == state_.kbdLists.end() ? none : listed->second) {
         // The SMF list leaves out empty slots, and numbers none of its rows.
         if (smf && item->known && item->size == 0)
             continue;
-        // A slot that could not be read after a failed change is not shown
-        // as holding anything in particular.
-        rows.push_back({smf ? std::string() : std::to_string(item->position),
-                        item->known ? item->name : "?",
-                        item->known ? std::to_string(item->size) : "?"});
-        kbdRows_.push_back(item);
+        rows.push_back(item);
     }
-    view_.showKbdRows(currentType_, rows);
-}
-
-void DataManager::stepProgress(int steps) {
-    progressPosition_ += steps;
-    view_.progress().setPosition(progressPosition_);
-}
-
-KbdDataAttributePtr DataManager::kbdRowItem(int row) const {
-    if (row < 0 || static_cast<std::size_t>(row) >= kbdRows_.size())
-        return nullptr;
-    return kbdRows_[static_cast<std::size_t>(row)];
+    state_.kbdSlots.setRows(state_.currentType, std::move(rows));
 }
 
 // ---- the PC list ----
 
-std::string DataManager::getDataDirectory() const {
+std::string KbdListing::getDataDirectory() const {
     // Read without creating the key: settings are written by the preferences only.
-    const registry::Registry settings(registryLocation_);
+    const registry::Registry settings(state_.registryLocation);
     return settings.readString(settings::programKey, settings::directoryValue).value_or("");
 }
 
-void DataManager::scanPcFiles() {
-    for (VdfDataAttributeList& list : pcLists_)
+void KbdListing::scanPcFiles() {
+    for (VdfDataAttributeList& list : state_.pcLists)
         list.clear();
     const std::string directory = getDataDirectory();
     // An empty setting searches the current directory.
@@ -190,34 +194,22 @@ void DataManager::scanPcFiles() {
             addPcFile(std::filesystem::path(path).filename().string());
 }
 
-void DataManager::addPcFile(const std::string& fileName) {
+void KbdListing::addPcFile(const std::string& fileName) {
     const std::string path = getDataDirectory() + fileName;
     const VdfData item(path);
-    pcLists_[item.type()].push_back(std::make_shared<VdfDataAttribute>(item));
+    state_.pcLists[item.type()].push_back(std::make_shared<VdfDataAttribute>(item));
 }
 
-void DataManager::showPcList() {
-    pcRows_.clear();
-    std::vector<FileRow> rows;
-    for (const VdfDataAttributePtr& item : pcLists_[currentType_]) {
-        rows.push_back({item->name, std::to_string(item->size), formatDosDateTime(item->date)});
-        pcRows_.push_back(item);
-    }
-    view_.showPcRows(currentType_, rows);
+void KbdListing::showPcList() {
+    state_.pcFiles.setRows(state_.currentType, state_.pcLists[state_.currentType]);
 }
 
-VdfDataAttributePtr DataManager::pcRowItem(int row) const {
-    if (row < 0 || static_cast<std::size_t>(row) >= pcRows_.size())
-        return nullptr;
-    return pcRows_[static_cast<std::size_t>(row)];
+const KbdDataAttributeList* KbdListing::listedSlots(type::id type) const {
+    const auto found = state_.kbdLists.find(type);
+    return found == state_.kbdLists.end() ? nullptr : &found->second;
 }
 
-const KbdDataAttributeList* DataManager::listedSlots(type::id type) const {
-    const auto found = kbdLists_.find(type);
-    return found == kbdLists_.end() ? nullptr : &found->second;
-}
-
-void DataManager::ensureListed(std::initializer_list<type::id> types) {
+void KbdListing::ensureListed(std::initializer_list<type::id> types) {
     std::vector<type::id> missing;
     int slotCount = 0;
     for (type::id t : types)
@@ -228,25 +220,25 @@ void DataManager::ensureListed(std::initializer_list<type::id> types) {
     if (missing.empty())
         return;
     openMidiDialog(false);
-    ProgressReporter& progress = view_.progress();
+    ProgressReporter& progress = state_.view.progress();
     progress.setCaption("Reading the keyboard list...");
     progress.setRange(slotCount);
-    progressPosition_ = 0;
-    progress.setPosition(progressPosition_);
-    view_.showProgress();
+    state_.progressPosition = 0;
+    progress.setPosition(state_.progressPosition);
+    state_.view.showProgress();
     for (type::id t : missing)
         listKbdType(t);
     progress.setCaption("");
-    view_.hideProgress();
+    state_.view.hideProgress();
     closeMidiDialog();
     showKbdList();
 }
 
-void DataManager::checkFits(const KeyboardMemoryNeed& need, const KeyboardMemoryNeed& freed) {
+void KbdListing::checkFits(const KeyboardMemoryNeed& need, const KeyboardMemoryNeed& freed) {
     queryFreeMemory();
-    const std::int64_t freeData = std::int64_t{command::dataMemorySize} - usedDataMemory_ +
+    const std::int64_t freeData = std::int64_t{command::dataMemorySize} - state_.usedDataMemory +
                                   static_cast<std::int64_t>(freed.data);
-    const std::int64_t freeSong = std::int64_t{command::songMemorySize} - usedSongMemory_ +
+    const std::int64_t freeSong = std::int64_t{command::songMemorySize} - state_.usedSongMemory +
                                   static_cast<std::int64_t>(freed.song);
     if (!fitsInto(need, freeData, freeSong))
         throw Exception("Memory Full");

@@ -8,7 +8,7 @@
 #include "core/Exception.h"
 #include "core/NameText.h"
 #include "model/KbdData.h"
-#include "workflows/DataManager.h"
+#include "workflows/Transfers.h"
 
 #include <QDateTime>
 
@@ -27,20 +27,24 @@ std::string quoted(const std::string& name) {
 
 // ---- memory ----
 
+bool Transfers::deletable(type::id type) {
+    return command::deleteParameter(type).has_value();
+}
+
 // ---- asking first ----
 
-std::string DataManager::slotName(type::id type, const KbdDataAttribute& slot) {
+std::string Transfers::slotName(type::id type, const KbdDataAttribute& slot) {
     return std::string(typeLabels[type]) + " " + std::to_string(slot.position);
 }
 
-std::string DataManager::describeSlot(type::id type, const KbdDataAttribute& slot) {
+std::string Transfers::describeSlot(type::id type, const KbdDataAttribute& slot) {
     if (!slot.known)
         return slotName(type, slot) + " (contents unknown)";
     return slotName(type, slot) + " " + quoted(slot.name) + " " + std::to_string(slot.size) +
            " bytes";
 }
 
-bool DataManager::occupied(type::id type, const KbdDataAttribute& slot) {
+bool Transfers::occupied(type::id type, const KbdDataAttribute& slot) {
     if (!slot.known)
         return true;
     if (slot.size <= 0)
@@ -51,16 +55,16 @@ bool DataManager::occupied(type::id type, const KbdDataAttribute& slot) {
     return true;
 }
 
-bool DataManager::confirmDestroying(const DestroyQuestion& question, type::id copyType,
-                                    const KbdDataAttributePtr& copyOf) {
-    const DestroyAnswer answer = view_.askBeforeDestroying(question);
+bool Transfers::confirmDestroying(const DestroyQuestion& question, type::id copyType,
+                                  const KbdDataAttributePtr& copyOf) {
+    const DestroyAnswer answer = state_.view.askBeforeDestroying(question);
     switch (answer.choice) {
     case DestroyAnswer::Choice::Cancel:
         return false;
     case DestroyAnswer::Choice::BackUpFirst:
         if (answer.backupFolder.empty())
             return false;
-        writeBackup(answer.backupFolder);
+        backUp_(answer.backupFolder);
         return true;
     case DestroyAnswer::Choice::Proceed:
         if (answer.keepCopy && copyOf && occupied(copyType, *copyOf))
@@ -70,7 +74,7 @@ bool DataManager::confirmDestroying(const DestroyQuestion& question, type::id co
     return false;
 }
 
-void DataManager::keepCopy(type::id type, const KbdDataAttribute& slot) {
+void Transfers::keepCopy(type::id type, const KbdDataAttribute& slot) {
     std::string folder = replacedFolder_;
     if (folder.empty())
         folder = getDataDirectory() + "Replaced/" +
@@ -78,12 +82,12 @@ void DataManager::keepCopy(type::id type, const KbdDataAttribute& slot) {
     else if (folder.back() != '/')
         folder += '/';
     const VdfDataAttributePtr kept = receiveKbdItem(type, slot, folder);
-    view_.showBackupStep("kept a copy of " + describeSlot(type, slot) + " in " + kept->path);
+    state_.view.showBackupStep("kept a copy of " + describeSlot(type, slot) + " in " + kept->path);
 }
 
 // ---- after a failed change ----
 
-void DataManager::rereadSlot(type::id type, KbdDataAttribute& slot) {
+void Transfers::rereadSlot(type::id type, KbdDataAttribute& slot) {
     try {
         openMidiDialog(false);
         const KbdData item(slot.category, type, slot.number);
@@ -96,8 +100,7 @@ void DataManager::rereadSlot(type::id type, KbdDataAttribute& slot) {
     closeMidiDialog();
 }
 
-void DataManager::rereadAfterFailure(type::id type,
-                                     const std::vector<KbdDataAttributePtr>& records) {
+void Transfers::rereadAfterFailure(type::id type, const std::vector<KbdDataAttributePtr>& records) {
     try {
         // A Cancel holds until the dialog's window is next shown: one request
         // with the window shown lets the user's Cancel, which ended the send,
@@ -114,7 +117,7 @@ void DataManager::rereadAfterFailure(type::id type,
     for (const KbdDataAttributePtr& slot : records)
         if (slot)
             rereadSlot(type, *slot);
-    showKbdList();
+    kbdListing_.showKbdList();
 }
 
 } // namespace qel

@@ -1,13 +1,14 @@
 // The data manager's transfers between the PC and the keyboard: "Receive"
 // (one keyboard item into a file) and "Send" (one file into the keyboard).
 
+#include "workflows/Transfers.h"
+
 #include "core/Exception.h"
 #include "core/KeyboardTables.h"
 #include "model/KbdData.h"
 #include "model/ReceivedFilePath.h"
 #include "model/VdfData.h"
 #include "platform/files/WritableFolder.h"
-#include "workflows/DataManager.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -20,33 +21,21 @@ namespace {
 // Rows of the SMF list that a send never fills: the package slots.
 constexpr std::size_t smfSlotsKeptForPackages = 10;
 
-bool sameFile(const std::string& a, const std::string& b) {
-    if (a == b)
-        return true;
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
-}
-
 } // namespace
 
 // ---- receiving ----
 
-void DataManager::getFromKbd(int row) {
-    const KbdDataAttributePtr attribute = kbdRowItem(row);
-    if (!attribute || attribute->size == 0)
-        return; // no row, a row without an item, or an empty slot
-    runKbdAction([this, attribute] {
-        fileRecord(pcLists_, currentType_,
-                   receiveKbdItem(currentType_, *attribute, getDataDirectory()));
-        showPcList();
-    });
+void Transfers::receiveIntoPcList(const KbdDataAttribute& attribute) {
+    fileRecord(state_.pcLists, state_.currentType,
+               receiveKbdItem(state_.currentType, attribute, getDataDirectory()));
+    kbdListing_.showPcList();
 }
 
-VdfDataAttributePtr DataManager::receiveKbdItem(type::id type, const KbdDataAttribute& attribute,
-                                                const std::string& directory) {
+VdfDataAttributePtr Transfers::receiveKbdItem(type::id type, const KbdDataAttribute& attribute,
+                                              const std::string& directory) {
     // A transfer whose file could not be saved would be for nothing.
     platform::requireWritableFolder(directory);
-    const KbdActionFrame::Step step(frame_, "receiving " + slotName(type, attribute));
+    const KbdActionFrame::Step step(state_.frame, "receiving " + slotName(type, attribute));
     openMidiDialog(true);
     auto item = std::make_shared<KbdData>(attribute.category, type, attribute.number);
     item->receive();
@@ -57,65 +46,46 @@ VdfDataAttributePtr DataManager::receiveKbdItem(type::id type, const KbdDataAttr
     return std::make_shared<VdfDataAttribute>(file);
 }
 
-void DataManager::fileRecord(VdfDataAttributeLists& lists, type::id type,
-                             VdfDataAttributePtr attribute) {
-    // A replaced file keeps one row; it may have been listed under another type.
-    for (VdfDataAttributeList& list : lists)
-        std::erase_if(list, [&](const VdfDataAttributePtr& listed) {
-            return sameFile(listed->path, attribute->path);
-        });
-    lists[type].push_back(std::move(attribute));
-}
-
 // ---- sending ----
 
-void DataManager::putToKbd(int pcRow, int kbdRow) {
-    const VdfDataAttributePtr source = pcRowItem(pcRow);
-    if (!source)
-        return; // no row, or a row without a file
-    putFileToKbd(source->path, kbdRow);
+void Transfers::sendFile(const std::string& path, int kbdRow) {
+    // The file is read whole before anything is deleted on the keyboard:
+    // a file that cannot be sent must not cost the slot its content.
+    VdfData file(path);
+    if (file.size() == 0)
+        return;
+    if (file.type() != state_.currentType)
+        throw Exception("The file " + path +
+                        " no longer holds what the PC list shows: update the PC list");
+    file.loadForSending();
+    switch (state_.currentType) {
+    case type::Song:
+        putSongToKbd(file, kbdRow);
+        break;
+    case type::Smf:
+        putSmfToKbd(file);
+        break;
+    case type::Package:
+        putPackageToKbd(file);
+        break;
+    default:
+        putItemToKbd(file, kbdRow);
+        break;
+    }
 }
 
-void DataManager::putFileToKbd(const std::string& path, int kbdRow) {
-    runKbdAction([this, path, kbdRow] {
-        // The file is read whole before anything is deleted on the keyboard:
-        // a file that cannot be sent must not cost the slot its content.
-        VdfData file(path);
-        if (file.size() == 0)
-            return;
-        if (file.type() != currentType_)
-            throw Exception("The file " + path +
-                            " no longer holds what the PC list shows: update the PC list");
-        file.loadForSending();
-        switch (currentType_) {
-        case type::Song:
-            putSongToKbd(file, kbdRow);
-            break;
-        case type::Smf:
-            putSmfToKbd(file);
-            break;
-        case type::Package:
-            putPackageToKbd(file);
-            break;
-        default:
-            putItemToKbd(file, kbdRow);
-            break;
-        }
-    });
-}
-
-void DataManager::putItemToKbd(VdfData& file, int kbdRow) {
-    ensureListed({currentType_});
+void Transfers::putItemToKbd(VdfData& file, int kbdRow) {
+    kbdListing_.ensureListed({state_.currentType});
     const KbdDataAttributePtr target = sendTarget(kbdRow);
     if (!target)
         return;
-    const type::id t = currentType_;
+    const type::id t = state_.currentType;
     openMidiDialog(true);
     KbdData item(target->number, target->position, file);
-    if (DataManager::deletable(t)) {
+    if (deletable(t)) {
         // The slot is cleared before the send: what it holds now counts as free.
         rereadSlot(t, *target);
-        checkFits(memoryNeeded(item), memoryHeld(t, *target));
+        kbdListing_.checkFits(memoryNeeded(item), memoryHeld(t, *target));
     }
     if (!askBeforeReplacing(t, target, file))
         return;
@@ -127,8 +97,8 @@ void DataManager::putItemToKbd(VdfData& file, int kbdRow) {
     finishSlotSend(*target, item);
 }
 
-void DataManager::putSongToKbd(VdfData& file, int kbdRow) {
-    ensureListed({type::Song});
+void Transfers::putSongToKbd(VdfData& file, int kbdRow) {
+    kbdListing_.ensureListed({type::Song});
     const KbdDataAttributePtr target = sendTarget(kbdRow);
     if (!target)
         return;
@@ -137,7 +107,7 @@ void DataManager::putSongToKbd(VdfData& file, int kbdRow) {
     // Decided before the slot is cleared: a song that does not fit even into
     // the memory its slot frees leaves the slot as it is.
     rereadSlot(type::Song, *target);
-    checkFits(memoryNeeded(item), memoryHeld(type::Song, *target));
+    kbdListing_.checkFits(memoryNeeded(item), memoryHeld(type::Song, *target));
     if (!askBeforeReplacing(type::Song, target, file))
         return;
     deleteKbdItem(type::Song, target);
@@ -147,9 +117,9 @@ void DataManager::putSongToKbd(VdfData& file, int kbdRow) {
     finishSlotSend(*target, item);
 }
 
-void DataManager::putSmfToKbd(VdfData& file) {
-    ensureListed({type::Smf});
-    const KbdDataAttributeList& smfSlots = *listedSlots(type::Smf);
+void Transfers::putSmfToKbd(VdfData& file) {
+    kbdListing_.ensureListed({type::Smf});
+    const KbdDataAttributeList& smfSlots = *kbdListing_.listedSlots(type::Smf);
     const std::size_t searched =
         smfSlots.size() > smfSlotsKeptForPackages ? smfSlots.size() - smfSlotsKeptForPackages : 0;
     openMidiDialog(true);
@@ -164,19 +134,20 @@ void DataManager::putSmfToKbd(VdfData& file) {
             target = smfSlots[i];
     }
     if (!target) {
-        showKbdList();
+        kbdListing_.showKbdList();
         throw Exception("Memory Full");
     }
     KbdData item(target->number, target->position, file);
-    checkFits(memoryNeeded(item), {});
+    kbdListing_.checkFits(memoryNeeded(item), {});
     sendReread(item, type::Smf, {target});
     finishSlotSend(*target, item);
 }
 
-void DataManager::putPackageToKbd(VdfData& file) {
+void Transfers::putPackageToKbd(VdfData& file) {
     static constexpr type::id cleared[] = {type::UserDrumWithWave, type::UserToneWithWave,
                                            type::UserRhythm, type::Smf};
-    ensureListed({type::UserDrumWithWave, type::UserToneWithWave, type::UserRhythm, type::Smf});
+    kbdListing_.ensureListed(
+        {type::UserDrumWithWave, type::UserToneWithWave, type::UserRhythm, type::Smf});
     openMidiDialog(false);
     // The package's items carry their own slot numbers.
     KbdData item(0, 0, file);
@@ -202,50 +173,50 @@ void DataManager::putPackageToKbd(VdfData& file) {
             question.lost.push_back(describeSlot(t, *slot));
         }
     }
-    showKbdList();
-    checkFits(memoryNeeded(item), freed);
+    kbdListing_.showKbdList();
+    kbdListing_.checkFits(memoryNeeded(item), freed);
     question.text = "Sending the package clears " + std::to_string(toClear.size()) +
                     " items from the keyboard's package slots, and replaces its user tones, "
                     "DSP settings, organs and registrations there.";
     if (!confirmDestroying(question))
         return;
 
-    ProgressReporter& progress = view_.progress();
+    ProgressReporter& progress = state_.view.progress();
     progress.setRange(static_cast<int>(toClear.size()));
-    progressPosition_ = 0;
-    progress.setPosition(progressPosition_);
+    state_.progressPosition = 0;
+    progress.setPosition(state_.progressPosition);
     progress.setCaption("Deleting...");
-    view_.showProgress();
+    state_.view.showProgress();
     for (const auto& [t, slot] : toClear) {
         deleteKbdItem(t, slot);
         waitKbdReady(100);
         stepProgress(1);
     }
     progress.setCaption("");
-    view_.hideProgress();
+    state_.view.hideProgress();
 
     dialog().setShowProgress(true);
     try {
-        const KbdActionFrame::Step step(frame_, "sending the package");
+        const KbdActionFrame::Step step(state_.frame, "sending the package");
         item.send();
     } catch (...) {
         for (type::id t = type::UserTone; t <= type::Smf; t = static_cast<type::id>(t + 1))
-            if (listedSlots(t))
+            if (kbdListing_.listedSlots(t))
                 rereadAfterFailure(t, packageSlots(t));
         throw;
     }
     // The refresh shows the list's own progress, not the dialog's window per query.
     dialog().setShowProgress(false);
-    refreshKbdData();
+    kbdListing_.refreshKbdData();
     closeMidiDialog();
 }
 
-void DataManager::sendReread(KbdData& item, type::id type,
-                             const std::vector<KbdDataAttributePtr>& records) {
+void Transfers::sendReread(KbdData& item, type::id type,
+                           const std::vector<KbdDataAttributePtr>& records) {
     dialog().setShowProgress(true);
     try {
-        const KbdActionFrame::Step step(frame_, "sending " + std::string(typeLabels[type]) + " " +
-                                                    std::to_string(item.position()));
+        const KbdActionFrame::Step step(state_.frame, "sending " + std::string(typeLabels[type]) +
+                                                          " " + std::to_string(item.position()));
         item.send();
     } catch (...) {
         rereadAfterFailure(type, records);
@@ -253,8 +224,8 @@ void DataManager::sendReread(KbdData& item, type::id type,
     }
 }
 
-bool DataManager::askBeforeReplacing(type::id type, const KbdDataAttributePtr& target,
-                                     const VdfData& file) {
+bool Transfers::askBeforeReplacing(type::id type, const KbdDataAttributePtr& target,
+                                   const VdfData& file) {
     if (!occupied(type, *target))
         return true;
     const std::string slot = describeSlot(type, *target);
@@ -267,8 +238,8 @@ bool DataManager::askBeforeReplacing(type::id type, const KbdDataAttributePtr& t
     return confirmDestroying(question, type, target);
 }
 
-std::vector<KbdDataAttributePtr> DataManager::packageSlots(type::id type) const {
-    const KbdDataAttributeList* listed = listedSlots(type);
+std::vector<KbdDataAttributePtr> Transfers::packageSlots(type::id type) const {
+    const KbdDataAttributeList* listed = kbdListing_.listedSlots(type);
     if (!listed)
         return {};
     // Of the data types a package fills, the drum groups give it their last
@@ -278,70 +249,65 @@ std::vector<KbdDataAttributePtr> DataManager::packageSlots(type::id type) const 
     return {listed->begin() + static_cast<std::ptrdiff_t>(first), listed->end()};
 }
 
-void DataManager::finishSlotSend(KbdDataAttribute& target, const KbdData& item) {
+void Transfers::finishSlotSend(KbdDataAttribute& target, const KbdData& item) {
     target.name = item.name();
     target.size = item.size();
     target.known = true;
     closeMidiDialog();
-    showKbdList();
+    kbdListing_.showKbdList();
     openMidiDialog(false);
-    queryFreeMemory();
+    kbdListing_.queryFreeMemory();
     closeMidiDialog();
-    showMemoryBar();
+    kbdListing_.showMemoryBar();
 }
 
-KbdDataAttributePtr DataManager::sendTarget(int kbdRow) {
+KbdDataAttributePtr Transfers::sendTarget(int kbdRow) {
     if (kbdRow < 0) {
         kbdRow = 0;
-        view_.selectKbdRow(kbdRow);
+        state_.view.selectKbdRow(kbdRow);
     }
-    return kbdRowItem(kbdRow);
+    return state_.kbdSlots.item(kbdRow);
 }
 
-void DataManager::deleteKbdData(int row) {
-    const KbdDataAttributePtr attribute = kbdRowItem(row);
-    if (!attribute)
-        return; // no row selected, or none with an item behind it
-    runKbdAction([this, attribute] {
-        const type::id t = currentType_;
-        if (deletable(t) && occupied(t, *attribute)) {
-            const std::string slot = describeSlot(t, *attribute);
-            if (!confirmDestroying({DestroyQuestion::Action::Delete,
-                                    "Delete " + slot + " from the keyboard?",
-                                    {slot},
-                                    true,
-                                    false},
-                                   t, attribute))
-                return;
-        }
-        openMidiDialog(true);
-        dialog().setCaption("Deleting..");
-        deleteKbdItem(currentType_, attribute);
-        waitKbdReady(100);
-        dialog().setCaption("");
-        listKbdType(currentType_);
-        showKbdList();
-        queryFreeMemory();
-        showMemoryBar();
-        closeMidiDialog();
-    });
+void Transfers::deleteSlot(const KbdDataAttributePtr& attribute) {
+    const type::id t = state_.currentType;
+    if (deletable(t) && occupied(t, *attribute)) {
+        const std::string slot = describeSlot(t, *attribute);
+        if (!confirmDestroying({DestroyQuestion::Action::Delete,
+                                "Delete " + slot + " from the keyboard?",
+                                {slot},
+                                true,
+                                false},
+                               t, attribute))
+            return;
+    }
+    openMidiDialog(true);
+    dialog().setCaption("Deleting..");
+    deleteKbdItem(state_.currentType, attribute);
+    waitKbdReady(100);
+    dialog().setCaption("");
+    kbdListing_.listKbdType(state_.currentType);
+    kbdListing_.showKbdList();
+    kbdListing_.queryFreeMemory();
+    kbdListing_.showMemoryBar();
+    closeMidiDialog();
 }
 
-void DataManager::deleteKbdItem(type::id type, const KbdDataAttributePtr& attribute) {
+void Transfers::deleteKbdItem(type::id type, const KbdDataAttributePtr& attribute) {
     const auto parameter = command::deleteParameter(type);
     if (!parameter || !attribute)
         return;
     // A song slot is cleared whatever size it reads.
     if (type != type::Song && attribute->size == 0)
         return;
-    const KbdActionFrame::Step step(frame_, "clearing " + slotName(type, *attribute));
+    const KbdActionFrame::Step step(state_.frame, "clearing " + slotName(type, *attribute));
     static const ByteVector firstIndex{0x00};
     dialog().sendCommand(category::Command, 0, firstIndex, *parameter, attribute->number);
     checkMidiError();
 }
 
-void DataManager::deleteLastKbdItems(type::id type, std::uint16_t count) {
-    const KbdDataAttributeList* listed = listedSlots(type);
+void Transfers::deleteLastKbdItems(type::id type, std::uint16_t count) {
+    const KbdDataAttributeList* listed = kbdListing_.listedSlots(type);
     if (!listed)
         throw Exception(std::string("The keyboard list of ") + typeLabels[type] +
                         " was not read: nothing was deleted");
@@ -358,29 +324,25 @@ void DataManager::deleteLastKbdItems(type::id type, std::uint16_t count) {
     }
 }
 
-void DataManager::initializeKbd(command::InitKind kind) {
-    runKbdAction(
-        [this, kind] {
-            static const ByteVector firstIndex{0x00};
-            const char* settings = kind == command::InitKind::Mixer       ? "mixer settings"
-                                   : kind == command::InitKind::Parameter ? "parameters"
-                                                                          : "system settings";
-            if (!confirmDestroying(
-                    {DestroyQuestion::Action::Initialize,
-                     std::string("Reset the keyboard's ") + settings + " to their factory values?",
-                     {std::string("the keyboard's ") + settings},
-                     false,
-                     false}))
-                return;
-            const KbdActionFrame::Step step(frame_,
-                                            std::string("resetting the keyboard's ") + settings);
-            openMidiDialog(false);
-            dialog().sendCommand(category::Command, 0, firstIndex, command::initialize,
-                                 static_cast<std::int32_t>(kind));
-            checkMidiError();
-            closeMidiDialog();
-        },
-        false);
+void Transfers::initializeKbd(command::InitKind kind) {
+    static const ByteVector firstIndex{0x00};
+    const char* settings = kind == command::InitKind::Mixer       ? "mixer settings"
+                           : kind == command::InitKind::Parameter ? "parameters"
+                                                                  : "system settings";
+    if (!confirmDestroying(
+            {DestroyQuestion::Action::Initialize,
+             std::string("Reset the keyboard's ") + settings + " to their factory values?",
+             {std::string("the keyboard's ") + settings},
+             false,
+             false}))
+        return;
+    const KbdActionFrame::Step step(state_.frame,
+                                    std::string("resetting the keyboard's ") + settings);
+    openMidiDialog(false);
+    dialog().sendCommand(category::Command, 0, firstIndex, command::initialize,
+                         static_cast<std::int32_t>(kind));
+    checkMidiError();
+    closeMidiDialog();
 }
 
 } // namespace qel
