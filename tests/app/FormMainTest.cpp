@@ -10,6 +10,7 @@
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "platform/registry/Registry.h"
+#include "support/NewestSnapshot.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace qel::app {
@@ -578,6 +580,75 @@ INSTANTIATE_TEST_SUITE_P(
                     DeviceChange{"OtherInput", "Other In", kbdsim::virtualKeyboardName, true},
                     DeviceChange{"OtherOutput", kbdsim::virtualKeyboardName, "Other Out", true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the actions the window does not provide ----
+
+TEST_F(MainWindow, TheActionsNotProvidedSayTheirTitles) {
+    struct NotProvided {
+        FormMain::Action action;
+        const char* message;
+    };
+    const NotProvided cases[] = {{FormMain::Action::DeleteCardData, "Delete Card Data."},
+                                 {FormMain::Action::GetFromCard, "Get Data From Card."},
+                                 {FormMain::Action::UpdateDiskList, "Update Disk List."},
+                                 {FormMain::Action::DeleteDiskData, "Delete Disk Data."},
+                                 {FormMain::Action::PutToDisk, "Put Data To Disk."},
+                                 {FormMain::Action::GetFromDisk, "Get Data From Disk."}};
+    window->formCreate();
+    for (const NotProvided& c : cases) {
+        // Some are disabled on screen; what they say when used is the same.
+        window->action(c.action)->setEnabled(true);
+        MessageBoxAnswer answer;
+        answer.arm();
+        window->action(c.action)->trigger();
+        ASSERT_TRUE(answer.seen) << c.message;
+        EXPECT_EQ(answer.caption, QApplication::applicationName());
+        EXPECT_EQ(answer.text, c.message);
+    }
+    EXPECT_TRUE(messages.empty()) << "no MIDI traffic";
+}
+
+// ---- backup and restore through the window ----
+
+TEST_F(MainWindow, BackUpAndRestoreRunThroughTheWindowsActionsIntoTheChosenFolder) {
+    const std::string backupFolder = folder.filePath("backups").toStdString();
+    QStringList titles;
+    window->setFolderChooser([&](QWidget*, const QString& title) {
+        titles.push_back(title);
+        return QString::fromStdString(backupFolder);
+    });
+    window->formCreate();
+    const auto original = simulator->memory().storedSlots();
+    ASSERT_FALSE(original.empty()) << "the demo content has items to back up";
+
+    window->action(FormMain::Action::BackupKbd)->trigger();
+    const std::string snapshot = test::newestSnapshot(backupFolder);
+    EXPECT_TRUE(std::filesystem::exists(snapshot + "/manifest.json")) << snapshot;
+    EXPECT_EQ(titles, QStringList{"Back Up Keyboard Into"});
+
+    // The keyboard changes; the restore puts every backed-up item back.
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
+    chooseType(type::UserRhythm);
+    ASSERT_NE(window->kbdList()->model()->index(0, 3).data().toString(), "0");
+    window->kbdList()->setCurrentIndex(window->kbdList()->model()->index(0, 0));
+    window->action(FormMain::Action::DeleteKbdData)->trigger();
+    ASSERT_EQ(window->kbdList()->model()->index(0, 3).data().toString(), "0");
+    const kbdsim::Bytes* deleted = simulator->memory().data(category::Rhythm, 140);
+    ASSERT_TRUE(deleted == nullptr || deleted->empty());
+    messages.clear();
+
+    window->action(FormMain::Action::RestoreKbd)->trigger();
+    EXPECT_EQ(titles.back(), "Restore Keyboard From");
+    EXPECT_FALSE(messages.empty()) << "the restore sent the backup";
+    const auto restored = simulator->memory().storedSlots();
+    ASSERT_EQ(restored.size(), original.size());
+    for (const auto& [key, slot] : original) {
+        ASSERT_TRUE(restored.contains(key)) << key;
+        EXPECT_EQ(restored.at(key).data, slot.data) << key;
+    }
+    EXPECT_NE(window->kbdList()->model()->index(0, 3).data().toString(), "0")
+        << "the list read again shows the restored rhythm";
+}
 
 } // namespace
 } // namespace qel::app
