@@ -46,8 +46,6 @@ public:
     void setOnChange(std::function<void(const QString&)> onChange);
 
     QComboBox* list() const { return list_; }
-    // Null without browsing.
-    QPushButton* browseButton() const { return browseButton_; }
 
 private:
     QComboBox* list_;                     // owned by this widget

@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
@@ -24,7 +25,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace qel::app {
@@ -35,55 +36,59 @@ QIcon typeIcon(int type) {
     return QIcon(QString(":/icons/type%1.png").arg(type));
 }
 
-QTreeWidget* makeList(const QStringList& columns) {
-    auto* list = new QTreeWidget;
-    list->setColumnCount(static_cast<int>(columns.size()));
-    list->setHeaderLabels(columns);
+// A list model as the window shows it: the data type's icon in the first column.
+class TypeIconModel : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::DecorationRole && index.column() == 0) {
+            const QVariant type = QIdentityProxyModel::data(index, ItemTypeRole);
+            return type.isValid() ? QVariant(typeIcon(type.toInt())) : QVariant();
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
+// The handler of an action the window does not provide: it says so, with
+// the action's title.
+std::function<void()> notProvided(const char* title) {
+    return [title] { throw Exception(title); };
+}
+
+// The index of the selected row of `list`; -1 when none is selected.
+int selectedRow(const QTreeView* list) {
+    const QModelIndexList selected = list->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.front().row();
+}
+
+} // namespace
+
+QTreeView* FormMain::makeList(TypedListModel* model) {
+    auto* list = new QTreeView;
+    auto* shown = new TypeIconModel(list);
+    // A list that shows the same type again keeps its selected row, so that
+    // the next Send or Receive goes where the user pointed; after a type
+    // change nothing is selected. Connected before the view follows the
+    // model, so that the row is taken before the view forgets it.
+    auto kept = std::make_shared<std::pair<int, type::id>>(-1, model->type());
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, list, [list, model, kept] {
+        *kept = {list->model() ? selectedRow(list) : -1, model->type()};
+    });
+    connect(model, &QAbstractItemModel::modelReset, list, [list, model, kept] {
+        if (kept->first >= 0 && kept->second == model->type() && kept->first < model->rowCount())
+            list->setCurrentIndex(list->model()->index(kept->first, 0));
+    });
+    shown->setSourceModel(model);
+    list->setModel(shown);
     list->setRootIsDecorated(false);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setUniformRowHeights(true);
     list->setColumnWidth(0, 28);
-    for (int column = 1; column < list->columnCount(); ++column)
+    for (int column = 1; column < model->columnCount(); ++column)
         list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     return list;
 }
-
-// The columns of a file list (PC or card) after its icon column.
-std::vector<QStringList> fileRowTexts(const std::vector<FileRow>& rows) {
-    std::vector<QStringList> shown;
-    for (const FileRow& row : rows)
-        shown.push_back({"", QString::fromLatin1(row.name.c_str()),
-                         QString::fromStdString(row.size), QString::fromStdString(row.date)});
-    return shown;
-}
-
-// The index of the selected row of `list`; -1 when none is selected.
-int selectedRow(const QTreeWidget* list) {
-    const QList<QTreeWidgetItem*> selected = list->selectedItems();
-    return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.front());
-}
-
-void fillRows(QTreeWidget* list, int type, const std::vector<QStringList>& rows) {
-    // A list that shows the same type again keeps its selected row, so that
-    // the next Send or Receive goes where the user pointed; after a type
-    // change nothing is selected.
-    const QVariant shownType = list->property("qelType");
-    const int kept = shownType.isValid() && shownType.toInt() == type ? selectedRow(list) : -1;
-    list->clear();
-    QList<QTreeWidgetItem*> items;
-    for (const QStringList& row : rows) {
-        auto* item = new QTreeWidgetItem(row);
-        item->setIcon(0, typeIcon(type));
-        items.push_back(item);
-    }
-    list->addTopLevelItems(items);
-    list->setProperty("qelType", type);
-    if (kept >= 0 && kept < list->topLevelItemCount())
-        list->setCurrentItem(list->topLevelItem(kept));
-}
-
-} // namespace
 
 FormMain::FormMain(MidiDialogEnvironment environment, QString registryLocation)
     : registryLocation_(registryLocation) {
@@ -141,8 +146,9 @@ void FormMain::formCreate() {
 
 // ---- actions ----
 
-QAction* FormMain::addAction(const QString& name, const QString& caption, const QString& hint,
-                             const QString& icon, std::function<void()> handler) {
+QAction* FormMain::addAction(Action id, const QString& name, const QString& caption,
+                             const QString& hint, const QString& icon,
+                             std::function<void()> handler) {
     auto* action = new QAction(caption, this);
     action->setObjectName(name);
     if (!hint.isEmpty())
@@ -151,79 +157,88 @@ QAction* FormMain::addAction(const QString& name, const QString& caption, const 
         action->setIcon(QIcon(":/icons/" + icon + ".png"));
     if (handler)
         connect(action, &QAction::triggered, this, [this, handler] { guarded(handler); });
-    actions_[name] = action;
+    actions_[static_cast<std::size_t>(id)] = action;
     return action;
-}
-
-QAction* FormMain::action(const QString& name) const {
-    auto found = actions_.find(name);
-    return found == actions_.end() ? nullptr : found->second;
 }
 
 void FormMain::createActions() {
     DataManager& m = *manager_;
-    addAction("UpdateKbdList", "UpdateList", "Update List", "update", [&m] { m.updateKbdList(); });
-    addAction("UpdateThisType", "Update This Type", "Update This Type", "update-type",
-              [&m] { m.updateThisType(); });
-    addAction("DeleteKbdData", "DeleteKbdData", "Delete Data", "delete", [this, &m] {
-        const int row = selectedRow(kbdList_);
-        if (row >= 0)
-            m.deleteKbdData(row);
-    });
-    addAction("PutToKbd", "", "", "send",
+    addAction(Action::UpdateKbdList, "UpdateKbdList", "UpdateList", "Update List", "update",
+              [&m] { m.updateKbdList(); });
+    addAction(Action::UpdateThisType, "UpdateThisType", "Update This Type", "Update This Type",
+              "update-type", [&m] { m.updateThisType(); });
+    addAction(Action::DeleteKbdData, "DeleteKbdData", "DeleteKbdData", "Delete Data", "delete",
+              [this, &m] {
+                  const int row = selectedRow(kbdList_);
+                  if (row >= 0)
+                      m.deleteKbdData(row);
+              });
+    addAction(Action::PutToKbd, "PutToKbd", "", "", "send",
               [this, &m] { m.putToKbd(selectedRow(pcList_), selectedRow(kbdList_)); });
-    addAction("GetFromKbd", "", "", "receive", [this, &m] { m.getFromKbd(selectedRow(kbdList_)); });
-    addAction("UpdateCardList", "UpdateCardList", "", "update", [&m] { m.updateCardList(); });
-    addAction("DeleteCardData", "DeleteCardData", "", "delete", &DataManager::deleteCardData);
-    addAction("PutToCard", "", "", "send", [this, &m] { m.putToCard(selectedRow(pcList_)); });
-    addAction("GetFromCard", "", "", "receive", &DataManager::getFromCard);
-    addAction("UpdateDiskList", "UpdateDiskList", "", "update", &DataManager::updateDiskList);
-    addAction("DeleteDiskData", "DeleteDiskData", "", "delete", &DataManager::deleteDiskData);
-    addAction("PutToDisk", "", "", "send", &DataManager::putToDisk);
-    addAction("GetFromDisk", "", "", "receive", &DataManager::getFromDisk);
-    addAction("UpdatePCList", "UpdatePCList", "", "update", [&m] { m.updatePcList(); });
-    addAction("OpenPrefDialog", "&Preference", "", "", [this] { openPrefDialog(); });
-    addAction("Exit", "E&xit", "", "", [this] { exitProgram(); });
-    addAction("MidiLog", "MIDI &Log", "", "", [this] {
+    addAction(Action::GetFromKbd, "GetFromKbd", "", "", "receive",
+              [this, &m] { m.getFromKbd(selectedRow(kbdList_)); });
+    addAction(Action::UpdateCardList, "UpdateCardList", "UpdateCardList", "", "update",
+              [&m] { m.updateCardList(); });
+    addAction(Action::DeleteCardData, "DeleteCardData", "DeleteCardData", "", "delete",
+              notProvided("Delete Card Data"));
+    addAction(Action::PutToCard, "PutToCard", "", "", "send",
+              [this, &m] { m.putToCard(selectedRow(pcList_)); });
+    addAction(Action::GetFromCard, "GetFromCard", "", "", "receive",
+              notProvided("Get Data From Card"));
+    addAction(Action::UpdateDiskList, "UpdateDiskList", "UpdateDiskList", "", "update",
+              notProvided("Update Disk List"));
+    addAction(Action::DeleteDiskData, "DeleteDiskData", "DeleteDiskData", "", "delete",
+              notProvided("Delete Disk Data"));
+    addAction(Action::PutToDisk, "PutToDisk", "", "", "send", notProvided("Put Data To Disk"));
+    addAction(Action::GetFromDisk, "GetFromDisk", "", "", "receive",
+              notProvided("Get Data From Disk"));
+    addAction(Action::UpdatePCList, "UpdatePCList", "UpdatePCList", "", "update",
+              [&m] { m.updatePcList(); });
+    addAction(Action::OpenPrefDialog, "OpenPrefDialog", "&Preference", "", "",
+              [this] { openPrefDialog(); });
+    addAction(Action::Exit, "Exit", "E&xit", "", "", [this] { exitProgram(); });
+    addAction(Action::MidiLog, "MidiLog", "MIDI &Log", "", "", [this] {
         midiLogWindow_->show();
         midiLogWindow_->raise();
     });
-    addAction("InitMixer", "Mixer", "", "", [&m] { m.initMixer(); });
-    addAction("InitParameter", "Parameter", "", "", [&m] { m.initParameter(); });
-    addAction("InitSystem", "System", "", "", [&m] { m.initSystem(); });
-    addAction("BackupKbd", "&Back Up Keyboard...", "", "", [this, &m] {
+    addAction(Action::InitMixer, "InitMixer", "Mixer", "", "", [&m] { m.initMixer(); });
+    addAction(Action::InitParameter, "InitParameter", "Parameter", "", "",
+              [&m] { m.initParameter(); });
+    addAction(Action::InitSystem, "InitSystem", "System", "", "", [&m] { m.initSystem(); });
+    addAction(Action::BackupKbd, "BackupKbd", "&Back Up Keyboard...", "", "", [this, &m] {
         const QString folder = chooseFolder_(this, "Back Up Keyboard Into");
         if (!folder.isEmpty())
             m.backupKbd(folder.toStdString());
     });
-    addAction("RestoreKbd", "&Restore Keyboard...", "", "", [this, &m] {
+    addAction(Action::RestoreKbd, "RestoreKbd", "&Restore Keyboard...", "", "", [this, &m] {
         const QString folder = chooseFolder_(this, "Restore Keyboard From");
         if (!folder.isEmpty())
             m.restoreKbd(folder.toStdString());
     });
-    for (const char* name : {"DeleteKbdData", "DeleteCardData", "PutToKbd", "GetFromKbd"})
-        action(name)->setEnabled(false);
-    action("DeleteDiskData")->setEnabled(false);
+    for (Action id :
+         {Action::DeleteKbdData, Action::DeleteCardData, Action::PutToKbd, Action::GetFromKbd})
+        action(id)->setEnabled(false);
+    action(Action::DeleteDiskData)->setEnabled(false);
 }
 
 void FormMain::createMenu() {
     QMenu* file = menuBar()->addMenu("&File");
     initializeMenu_ = file->addMenu("&Initialize");
-    initializeMenu_->addAction(action("InitMixer"));
-    initializeMenu_->addAction(action("InitParameter"));
-    initializeMenu_->addAction(action("InitSystem"));
+    initializeMenu_->addAction(action(Action::InitMixer));
+    initializeMenu_->addAction(action(Action::InitParameter));
+    initializeMenu_->addAction(action(Action::InitSystem));
     file->addSeparator();
-    file->addAction(action("OpenPrefDialog"));
+    file->addAction(action(Action::OpenPrefDialog));
     file->addSeparator();
-    file->addAction(action("Exit"));
+    file->addAction(action(Action::Exit));
     QMenu* keyboard = menuBar()->addMenu("&Keyboard");
-    keyboard->addAction(action("UpdateKbdList"));
-    keyboard->addAction(action("UpdateThisType"));
+    keyboard->addAction(action(Action::UpdateKbdList));
+    keyboard->addAction(action(Action::UpdateThisType));
     keyboard->addSeparator();
-    keyboard->addAction(action("BackupKbd"));
-    keyboard->addAction(action("RestoreKbd"));
+    keyboard->addAction(action(Action::BackupKbd));
+    keyboard->addAction(action(Action::RestoreKbd));
     QMenu* view = menuBar()->addMenu("&View");
-    view->addAction(action("MidiLog"));
+    view->addAction(action(Action::MidiLog));
 }
 
 QWidget* FormMain::createTopStrip() {
@@ -250,7 +265,7 @@ QWidget* FormMain::createTopStrip() {
     return strip;
 }
 
-QWidget* FormMain::createTab(QAction* update, QAction* remove, QTreeWidget* list,
+QWidget* FormMain::createTab(QAction* update, QAction* remove, QTreeView* list,
                              std::initializer_list<QAction*> extra) {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
@@ -271,9 +286,9 @@ QWidget* FormMain::createTab(QAction* update, QAction* remove, QTreeWidget* list
 
 QWidget* FormMain::createPcPane() {
     pcPages_ = new QTabWidget;
-    pcList_ = makeList({"", "Name", "Size", "Date"});
+    pcList_ = makeList(&manager_->pcFileModel());
     pcList_->setObjectName("PCDataListView");
-    pcPages_->addTab(createTab(action("UpdatePCList"), nullptr, pcList_), "PC");
+    pcPages_->addTab(createTab(action(Action::UpdatePCList), nullptr, pcList_), "PC");
     return pcPages_;
 }
 
@@ -290,8 +305,8 @@ QWidget* FormMain::createMiddleStrip() {
     };
     sendButton_ = makeButton("SendButton");
     receiveButton_ = makeButton("ReceiveButton");
-    sendButton_->setDefaultAction(action("PutToKbd"));
-    receiveButton_->setDefaultAction(action("GetFromKbd"));
+    sendButton_->setDefaultAction(action(Action::PutToKbd));
+    receiveButton_->setDefaultAction(action(Action::GetFromKbd));
     layout->addStretch();
     layout->addWidget(sendButton_);
     layout->addWidget(receiveButton_);
@@ -302,19 +317,21 @@ QWidget* FormMain::createMiddleStrip() {
 QWidget* FormMain::createKbdPane() {
     kbdPages_ = new QTabWidget;
     kbdPages_->setObjectName("KbdPageControl");
-    kbdList_ = makeList({"", "No", "Name", "Size"});
+    kbdList_ = makeList(&manager_->kbdSlotModel());
     kbdList_->setObjectName("KbdDataListView");
-    cardList_ = makeList({"", "Name", "Size", "Date"});
+    cardList_ = makeList(&manager_->cardFileModel());
     cardList_->setObjectName("CardListView");
-    diskList_ = makeList({"", "No", "Name", "Size"});
+    diskList_ = makeList(&diskSlots_);
     diskList_->setObjectName("DiskListView");
-    kbdPages_->addTab(createTab(action("UpdateKbdList"), action("DeleteKbdData"), kbdList_,
-                                {action("UpdateThisType")}),
+    kbdPages_->addTab(createTab(action(Action::UpdateKbdList), action(Action::DeleteKbdData),
+                                kbdList_, {action(Action::UpdateThisType)}),
                       "Keyboard");
-    kbdPages_->addTab(createTab(action("UpdateCardList"), action("DeleteCardData"), cardList_),
-                      "Card");
-    kbdPages_->addTab(createTab(action("UpdateDiskList"), action("DeleteDiskData"), diskList_),
-                      "Disk");
+    kbdPages_->addTab(
+        createTab(action(Action::UpdateCardList), action(Action::DeleteCardData), cardList_),
+        "Card");
+    kbdPages_->addTab(
+        createTab(action(Action::UpdateDiskList), action(Action::DeleteDiskData), diskList_),
+        "Disk");
     kbdPages_->setTabVisible(1, false);
     kbdPages_->setTabVisible(2, false);
     // The disk tab can be chosen (its Send says that it is not provided),
@@ -326,8 +343,9 @@ QWidget* FormMain::createKbdPane() {
 }
 
 void FormMain::onTabChanged(int index) {
-    static const char* const send[] = {"PutToKbd", "PutToCard", "PutToDisk"};
-    static const char* const receive[] = {"GetFromKbd", "GetFromCard", "GetFromDisk"};
+    static constexpr Action send[] = {Action::PutToKbd, Action::PutToCard, Action::PutToDisk};
+    static constexpr Action receive[] = {Action::GetFromKbd, Action::GetFromCard,
+                                         Action::GetFromDisk};
     if (index < 0 || index > 2)
         return;
     sendButton_->setDefaultAction(action(send[index]));
@@ -397,25 +415,9 @@ void FormMain::closeEvent(QCloseEvent* event) {
 
 // ---- DataManagerView ----
 
-void FormMain::showKbdRows(type::id type, const std::vector<KbdRow>& rows) {
-    std::vector<QStringList> shown;
-    for (const KbdRow& row : rows)
-        shown.push_back({"", QString::fromStdString(row.no), QString::fromLatin1(row.name.c_str()),
-                         QString::fromStdString(row.size)});
-    fillRows(kbdList_, type, shown);
-}
-
-void FormMain::showPcRows(type::id type, const std::vector<FileRow>& rows) {
-    fillRows(pcList_, type, fileRowTexts(rows));
-}
-
-void FormMain::showCardRows(type::id type, const std::vector<FileRow>& rows) {
-    fillRows(cardList_, type, fileRowTexts(rows));
-}
-
 void FormMain::selectKbdRow(int row) {
-    if (row >= 0 && row < kbdList_->topLevelItemCount())
-        kbdList_->setCurrentItem(kbdList_->topLevelItem(row));
+    if (row >= 0 && row < kbdList_->model()->rowCount())
+        kbdList_->setCurrentIndex(kbdList_->model()->index(row, 0));
 }
 
 void FormMain::showBackupStep(const std::string& line) {
@@ -448,19 +450,20 @@ void FormMain::enableSendReceive(bool send, bool receive) {
 }
 
 void FormMain::enableKbdUpdate(bool enabled) {
-    action("UpdateKbdList")->setEnabled(enabled);
-    action("UpdateThisType")->setEnabled(enabled);
+    action(Action::UpdateKbdList)->setEnabled(enabled);
+    action(Action::UpdateThisType)->setEnabled(enabled);
 }
 
 void FormMain::enableKbdDelete(bool enabled) {
-    action("DeleteKbdData")->setEnabled(enabled);
+    action(Action::DeleteKbdData)->setEnabled(enabled);
 }
 
 void FormMain::lockForKbdOperation(bool locked) {
-    for (const char* name :
-         {"InitMixer", "InitParameter", "InitSystem", "OpenPrefDialog", "BackupKbd", "RestoreKbd",
-          "UpdatePCList", "UpdateCardList", "PutToCard", "PutToDisk", "Exit"})
-        action(name)->setEnabled(!locked);
+    for (Action id :
+         {Action::InitMixer, Action::InitParameter, Action::InitSystem, Action::OpenPrefDialog,
+          Action::BackupKbd, Action::RestoreKbd, Action::UpdatePCList, Action::UpdateCardList,
+          Action::PutToCard, Action::PutToDisk, Action::Exit})
+        action(id)->setEnabled(!locked);
     initializeMenu_->setEnabled(!locked);
     dataTypeBox_->setEnabled(!locked);
     pcList_->setEnabled(!locked);

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QString>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -23,7 +24,7 @@ class QMenu;
 class QProgressBar;
 class QTabWidget;
 class QToolButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace qel::midi {
 class Driver;
@@ -73,21 +74,43 @@ public:
     // ---- controls, for tests ----
     QComboBox* dataTypeBox() const { return dataTypeBox_; }
     QProgressBar* freeMemoryBar() const { return freeMemoryBar_; }
-    QTreeWidget* pcList() const { return pcList_; }
-    QTreeWidget* kbdList() const { return kbdList_; }
-    QTreeWidget* cardList() const { return cardList_; }
+    QTreeView* pcList() const { return pcList_; }
+    QTreeView* kbdList() const { return kbdList_; }
+    QTreeView* cardList() const { return cardList_; }
     QTabWidget* kbdPages() const { return kbdPages_; }
     QToolButton* sendButton() const { return sendButton_; }
     QToolButton* receiveButton() const { return receiveButton_; }
     ProgressForm* progressForm() const { return progressForm_; }
     MidiLogWindow* midiLogWindow() const { return midiLogWindow_; }
-    // The action of the table named `name` ("UpdateKbdList", "PutToKbd", ...).
-    QAction* action(const QString& name) const;
+    // The window's actions, each also named (QObject::objectName) as here.
+    enum class Action {
+        UpdateKbdList,
+        UpdateThisType,
+        DeleteKbdData,
+        PutToKbd,
+        GetFromKbd,
+        UpdateCardList,
+        DeleteCardData,
+        PutToCard,
+        GetFromCard,
+        UpdateDiskList,
+        DeleteDiskData,
+        PutToDisk,
+        GetFromDisk,
+        UpdatePCList,
+        OpenPrefDialog,
+        Exit,
+        MidiLog,
+        InitMixer,
+        InitParameter,
+        InitSystem,
+        BackupKbd,
+        RestoreKbd,
+        Count
+    };
+    QAction* action(Action id) const { return actions_[static_cast<std::size_t>(id)]; }
 
     // ---- DataManagerView ----
-    void showKbdRows(type::id type, const std::vector<KbdRow>& rows) override;
-    void showPcRows(type::id type, const std::vector<FileRow>& rows) override;
-    void showCardRows(type::id type, const std::vector<FileRow>& rows) override;
     void selectKbdRow(int row) override;
     void showBackupStep(const std::string& line) override;
     void showMemoryBar(bool visible, int maximum, int position) override;
@@ -117,9 +140,11 @@ private:
     QWidget* createPcPane();
     QWidget* createMiddleStrip();
     QWidget* createKbdPane();
-    QWidget* createTab(QAction* update, QAction* remove, QTreeWidget* list,
+    QWidget* createTab(QAction* update, QAction* remove, QTreeView* list,
                        std::initializer_list<QAction*> extra = {});
-    QAction* addAction(const QString& name, const QString& caption, const QString& hint,
+    // A list showing `model` with the type's icon in its first column.
+    QTreeView* makeList(TypedListModel* model);
+    QAction* addAction(Action id, const QString& name, const QString& caption, const QString& hint,
                        const QString& icon, std::function<void()> handler);
     void onTabChanged(int index);
     // Runs a handler; anything it throws reaches the default error display.
@@ -144,14 +169,17 @@ private:
     QString registryLocation_;
     bool closeWanted_ = false;
 
-    std::map<QString, QAction*> actions_; // owned by this window
+    std::array<QAction*, static_cast<std::size_t>(Action::Count)>
+        actions_{}; // owned by this window
     QMenu* initializeMenu_ = nullptr;
     QComboBox* dataTypeBox_ = nullptr;
     QProgressBar* freeMemoryBar_ = nullptr;
-    QTreeWidget* pcList_ = nullptr;
-    QTreeWidget* kbdList_ = nullptr;
-    QTreeWidget* cardList_ = nullptr;
-    QTreeWidget* diskList_ = nullptr;
+    QTreeView* pcList_ = nullptr;
+    QTreeView* kbdList_ = nullptr;
+    QTreeView* cardList_ = nullptr;
+    QTreeView* diskList_ = nullptr;
+    // The disk list never holds a row.
+    KbdSlotModel diskSlots_;
     QTabWidget* pcPages_ = nullptr;
     QTabWidget* kbdPages_ = nullptr;
     QToolButton* sendButton_ = nullptr;

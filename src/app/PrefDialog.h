@@ -61,8 +61,6 @@ public:
 
     // The values as held now: read at construction, the directory as the
     // page proposes or the chooser gave it.
-    const std::string& inputDevice() const { return inputDevice_; }
-    const std::string& outputDevice() const { return outputDevice_; }
     const std::string& directory() const { return directory_; }
     const std::string& cardDrive() const { return cardDrive_; }
 

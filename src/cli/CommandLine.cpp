@@ -39,10 +39,6 @@ std::optional<type::id> parseType(const std::string& text) {
     return std::nullopt;
 }
 
-const char* shortTypeName(type::id type) {
-    return type < type::selectableCount ? shortNames[type] : "all";
-}
-
 std::optional<int> parseNumber(const std::string& text) {
     int value = 0;
     const char* end = text.data() + text.size();

@@ -39,8 +39,6 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments);
 // A data type from its index ("0" to "9"), its label in any letter case
 // ("user tone") or its short name ("tone", "tone-wave", "smf", ...).
 std::optional<type::id> parseType(const std::string& text);
-// The short name of a data type ("tone", "tone-wave", ...).
-const char* shortTypeName(type::id type);
 
 // A slot position as the keyboard list shows it.
 std::optional<int> parseNumber(const std::string& text);

@@ -67,9 +67,6 @@ public:
     // The first failure shown, if any.
     const std::optional<std::string>& failure() const { return failure_; }
 
-    void showKbdRows(type::id, const std::vector<KbdRow>&) override {}
-    void showPcRows(type::id, const std::vector<FileRow>&) override {}
-    void showCardRows(type::id, const std::vector<FileRow>&) override {}
     void selectKbdRow(int) override {}
     void showMemoryBar(bool, int, int) override {}
     void setKeyboardCaption(const std::string&) override {}

@@ -1,6 +1,7 @@
 #pragma once
 
-// What the data manager shows, and where: the main window implements it with
+// What the data manager shows, and where, apart from the lists (which are
+// models the views follow, ItemListModels.h): the main window implements it with
 // widgets, the command line with a terminal, and the tests with a recording.
 // The data manager calls it on the UI thread only.
 
@@ -11,20 +12,6 @@
 #include <vector>
 
 namespace qel {
-
-// One row of the keyboard list: "No", "Name", "Size" as shown.
-struct KbdRow {
-    std::string no;
-    std::string name;
-    std::string size;
-};
-
-// One row of the PC (or card) list: "Name", "Size", "Date" as shown.
-struct FileRow {
-    std::string name;
-    std::string size;
-    std::string date;
-};
 
 // The right-hand tabs.
 enum class KbdTab { Keyboard, Card, Disk };
@@ -61,12 +48,6 @@ class DataManagerView {
 public:
     virtual ~DataManagerView() = default;
 
-    // Replaces the rows of the keyboard list; `type` gives the icon of every row.
-    virtual void showKbdRows(type::id type, const std::vector<KbdRow>& rows) = 0;
-    // Replaces the rows of the PC list.
-    virtual void showPcRows(type::id type, const std::vector<FileRow>& rows) = 0;
-    // Replaces the rows of the card list.
-    virtual void showCardRows(type::id type, const std::vector<FileRow>& rows) = 0;
     // Selects row `row` of the keyboard list (a send into the first slot when
     // no row was chosen shows which slot it used).
     virtual void selectKbdRow(int row) = 0;

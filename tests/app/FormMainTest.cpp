@@ -10,6 +10,7 @@
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "platform/registry/Registry.h"
+#include "support/NewestSnapshot.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,7 +23,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace qel::app {
@@ -164,14 +166,14 @@ TEST_F(MainWindow, StartsWithUserToneAndEverythingThatNeedsAListDisabled) {
     EXPECT_FALSE(window->freeMemoryBar()->isVisibleTo(window.get()));
     EXPECT_FALSE(window->sendButton()->isEnabled());
     EXPECT_FALSE(window->receiveButton()->isEnabled());
-    EXPECT_FALSE(window->action("DeleteKbdData")->isEnabled());
-    EXPECT_FALSE(window->action("DeleteCardData")->isEnabled());
+    EXPECT_FALSE(window->action(FormMain::Action::DeleteKbdData)->isEnabled());
+    EXPECT_FALSE(window->action(FormMain::Action::DeleteCardData)->isEnabled());
     EXPECT_FALSE(window->kbdPages()->isTabVisible(1));
     EXPECT_FALSE(window->kbdPages()->isTabVisible(2));
     EXPECT_TRUE(messages.empty()) << "no MIDI traffic at start";
-    EXPECT_EQ(window->action("UpdateKbdList")->text(), "UpdateList");
-    EXPECT_EQ(window->action("UpdateKbdList")->toolTip(), "Update List");
-    EXPECT_EQ(window->action("DeleteKbdData")->toolTip(), "Delete Data");
+    EXPECT_EQ(window->action(FormMain::Action::UpdateKbdList)->text(), "UpdateList");
+    EXPECT_EQ(window->action(FormMain::Action::UpdateKbdList)->toolTip(), "Update List");
+    EXPECT_EQ(window->action(FormMain::Action::DeleteKbdData)->toolTip(), "Delete Data");
 }
 
 class FirstStart : public MainWindow {
@@ -230,7 +232,7 @@ TEST_F(MainWindow, DeleteServesTypes3457And8Only) {
     window->formCreate();
     for (int t = 0; t < 10; ++t) {
         chooseType(t);
-        EXPECT_EQ(window->action("DeleteKbdData")->isEnabled(),
+        EXPECT_EQ(window->action(FormMain::Action::DeleteKbdData)->isEnabled(),
                   t == 3 || t == 4 || t == 5 || t == 7 || t == 8)
             << typeLabels[t];
     }
@@ -238,9 +240,9 @@ TEST_F(MainWindow, DeleteServesTypes3457And8Only) {
 
 TEST_F(MainWindow, UpdateListFillsTheKeyboardTabAndSwitchingTabsRebindsSendAndReceive) {
     window->formCreate();
-    window->action("UpdateKbdList")->trigger();
-    EXPECT_EQ(window->kbdList()->topLevelItemCount(), 100);
-    EXPECT_EQ(window->kbdList()->topLevelItem(0)->text(1), "600");
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
+    EXPECT_EQ(window->kbdList()->model()->rowCount(), 100);
+    EXPECT_EQ(window->kbdList()->model()->index(0, 1).data().toString(), "600");
     EXPECT_EQ(window->kbdPages()->tabText(0), "TQ-7400");
     EXPECT_TRUE(window->kbdPages()->isTabVisible(1));
     EXPECT_TRUE(window->kbdPages()->isTabVisible(2));
@@ -250,11 +252,11 @@ TEST_F(MainWindow, UpdateListFillsTheKeyboardTabAndSwitchingTabsRebindsSendAndRe
     EXPECT_EQ(window->progressForm()->progressBar()->value(), 579);
 
     window->kbdPages()->setCurrentIndex(1); // Card
-    EXPECT_EQ(window->sendButton()->defaultAction(), window->action("PutToCard"));
+    EXPECT_EQ(window->sendButton()->defaultAction(), window->action(FormMain::Action::PutToCard));
     EXPECT_TRUE(window->sendButton()->isEnabled());
     EXPECT_FALSE(window->receiveButton()->isEnabled());
     window->kbdPages()->setCurrentIndex(0);
-    EXPECT_EQ(window->sendButton()->defaultAction(), window->action("PutToKbd"));
+    EXPECT_EQ(window->sendButton()->defaultAction(), window->action(FormMain::Action::PutToKbd));
     EXPECT_TRUE(window->sendButton()->isEnabled());
     EXPECT_TRUE(window->receiveButton()->isEnabled());
 
@@ -267,12 +269,12 @@ TEST_F(MainWindow, UpdateListFillsTheKeyboardTabAndSwitchingTabsRebindsSendAndRe
 
 TEST_F(MainWindow, TheMidiLogShowsTheTrafficOnlyWhileItIsOpen) {
     window->formCreate();
-    window->action("UpdateThisType")->trigger();
-    window->action("MidiLog")->trigger();
+    window->action(FormMain::Action::UpdateThisType)->trigger();
+    window->action(FormMain::Action::MidiLog)->trigger();
     ASSERT_TRUE(window->midiLogWindow()->isVisible());
     EXPECT_TRUE(window->midiLogWindow()->text()->toPlainText().isEmpty())
         << "nothing was recorded while it was closed";
-    window->action("UpdateThisType")->trigger();
+    window->action(FormMain::Action::UpdateThisType)->trigger();
     const QStringList lines = window->midiLogWindow()->text()->toPlainText().split('\n');
     // Begin communication and the model, 100 sizes (a tone's is fixed: none
     // asked), 200 name halves, the two memory figures; each out and in but the first.
@@ -282,21 +284,21 @@ TEST_F(MainWindow, TheMidiLogShowsTheTrafficOnlyWhileItIsOpen) {
     EXPECT_TRUE(lines[1].contains("  out  parameter request: Command 0, parameter 0"));
     EXPECT_TRUE(lines[2].contains("  in   parameter value: Command 0, parameter 0"));
     window->midiLogWindow()->hide();
-    window->action("UpdateThisType")->trigger();
-    window->action("MidiLog")->trigger();
+    window->action(FormMain::Action::UpdateThisType)->trigger();
+    window->action(FormMain::Action::MidiLog)->trigger();
     EXPECT_EQ(window->midiLogWindow()->text()->toPlainText().split('\n').size(), lines.size());
 }
 
 TEST_F(MainWindow, DeleteEmptiesTheSelectedSlot) {
     window->formCreate();
-    window->action("UpdateKbdList")->trigger();
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
     chooseType(type::UserRhythm);
-    ASSERT_NE(window->kbdList()->topLevelItem(0)->text(3), "0");
-    window->kbdList()->topLevelItem(0)->setSelected(true);
-    window->action("DeleteKbdData")->trigger();
+    ASSERT_NE(window->kbdList()->model()->index(0, 3).data().toString(), "0");
+    window->kbdList()->setCurrentIndex(window->kbdList()->model()->index(0, 0));
+    window->action(FormMain::Action::DeleteKbdData)->trigger();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions.front().action, DestroyQuestion::Action::Delete);
-    EXPECT_EQ(window->kbdList()->topLevelItem(0)->text(3), "0");
+    EXPECT_EQ(window->kbdList()->model()->index(0, 3).data().toString(), "0");
     const kbdsim::Bytes* rhythm = simulator->memory().data(category::Rhythm, 140);
     EXPECT_TRUE(rhythm == nullptr || rhythm->empty());
 }
@@ -323,7 +325,7 @@ TEST_F(MainWindow, TheTwoErrorDisplays) {
 TEST_F(MainWindow, AFailedReceiveShowsItsTextAsAlwaysAndItsStepAsTheDetail) {
     window->formCreate();
     window->show();
-    window->action("UpdateKbdList")->trigger();
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
     chooseType(type::UserRhythm);
     // The demo's second rhythm has five blocks; its third comes spoiled.
     kbdsim::Options options = simulator->options();
@@ -332,7 +334,7 @@ TEST_F(MainWindow, AFailedReceiveShowsItsTextAsAlwaysAndItsStepAsTheDetail) {
     simulator->setOptions(options);
     MessageBoxAnswer answer;
     answer.arm();
-    window->kbdList()->setCurrentItem(window->kbdList()->topLevelItem(1));
+    window->kbdList()->setCurrentIndex(window->kbdList()->model()->index(1, 0));
     window->receiveButton()->click();
     ASSERT_TRUE(answer.seen);
     EXPECT_EQ(answer.caption, "ERROR");
@@ -347,11 +349,11 @@ TEST_F(MainWindow, AnUnknownKeyboardShowsUnderErrorAndGivesTheButtonsBack) {
     simulator->setOptions(options);
     MessageBoxAnswer answer;
     answer.arm();
-    window->action("UpdateKbdList")->trigger();
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
     ASSERT_TRUE(answer.seen);
     EXPECT_EQ(answer.caption, "ERROR");
     EXPECT_EQ(answer.text, "Unknown Keyboard");
-    EXPECT_TRUE(window->action("UpdateKbdList")->isEnabled());
+    EXPECT_TRUE(window->action(FormMain::Action::UpdateKbdList)->isEnabled());
     EXPECT_TRUE(window->dataTypeBox()->isEnabled());
     EXPECT_FALSE(window->sendButton()->isEnabled());
 }
@@ -365,11 +367,11 @@ TEST_F(MainWindow, WhileUpdateListWaitsNothingNestsAndTheWindowClosesAfterwards)
             return;
         // What a user could do while the list is read.
         const std::size_t before = messages.size();
-        window->action("UpdateKbdList")->trigger();
-        window->action("UpdateThisType")->trigger();
-        window->action("UpdatePCList")->trigger();
-        window->action("OpenPrefDialog")->trigger();
-        window->action("InitSystem")->trigger();
+        window->action(FormMain::Action::UpdateKbdList)->trigger();
+        window->action(FormMain::Action::UpdateThisType)->trigger();
+        window->action(FormMain::Action::UpdatePCList)->trigger();
+        window->action(FormMain::Action::OpenPrefDialog)->trigger();
+        window->action(FormMain::Action::InitSystem)->trigger();
         chooseType(type::Song);
         window->close();
         EXPECT_EQ(messages.size(), before);
@@ -377,11 +379,11 @@ TEST_F(MainWindow, WhileUpdateListWaitsNothingNestsAndTheWindowClosesAfterwards)
         EXPECT_FALSE(window->dataTypeBox()->isEnabled());
         EXPECT_FALSE(window->kbdList()->isEnabled());
     };
-    window->action("UpdateKbdList")->trigger();
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
     EXPECT_GT(handled, 50);
     EXPECT_EQ(preferencesShown, 0);
     EXPECT_EQ(window->manager().currentType(), type::UserTone);
-    EXPECT_EQ(window->kbdList()->topLevelItemCount(), 100);
+    EXPECT_EQ(window->kbdList()->model()->rowCount(), 100);
     // The close that was put off happens once the action has ended.
     QApplication::processEvents();
     EXPECT_FALSE(window->isVisible());
@@ -390,7 +392,7 @@ TEST_F(MainWindow, WhileUpdateListWaitsNothingNestsAndTheWindowClosesAfterwards)
 TEST_F(MainWindow, ReceiveAndSendThroughTheButtonsMoveItemsIntoOtherSlots) {
     window->formCreate();
     window->show();
-    window->action("UpdateKbdList")->trigger();
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
     const kbdsim::KeyboardMemory original = simulator->memory();
     struct Trip {
         type::id type;
@@ -401,17 +403,18 @@ TEST_F(MainWindow, ReceiveAndSendThroughTheButtonsMoveItemsIntoOtherSlots) {
           Trip{type::UserRhythm, 0, 9}, Trip{type::Song, 0, 4}, Trip{type::Smf, 0, -1}}) {
         SCOPED_TRACE(typeLabels[trip.type]);
         chooseType(trip.type);
-        window->kbdList()->setCurrentItem(window->kbdList()->topLevelItem(trip.sourceRow));
+        window->kbdList()->setCurrentIndex(window->kbdList()->model()->index(trip.sourceRow, 0));
         window->receiveButton()->click();
-        ASSERT_EQ(window->pcList()->topLevelItemCount(), 1) << "the received file is listed";
-        window->pcList()->setCurrentItem(window->pcList()->topLevelItem(0));
+        ASSERT_EQ(window->pcList()->model()->rowCount(), 1) << "the received file is listed";
+        window->pcList()->setCurrentIndex(window->pcList()->model()->index(0, 0));
         window->kbdList()->clearSelection();
         if (trip.targetRow >= 0)
-            window->kbdList()->setCurrentItem(window->kbdList()->topLevelItem(trip.targetRow));
+            window->kbdList()->setCurrentIndex(
+                window->kbdList()->model()->index(trip.targetRow, 0));
         window->sendButton()->click();
         EXPECT_TRUE(window->sendButton()->isEnabled()) << "the buttons are given back";
     }
-    window->action("UpdateKbdList")->trigger();
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
     const kbdsim::KeyboardMemory& memory = simulator->memory();
     EXPECT_EQ(*memory.data(category::Rhythm, 149), *original.data(category::Rhythm, 140));
     EXPECT_EQ(*memory.data(category::Song, 4), *original.data(category::Song, 0));
@@ -419,13 +422,13 @@ TEST_F(MainWindow, ReceiveAndSendThroughTheButtonsMoveItemsIntoOtherSlots) {
     EXPECT_EQ(memory.name(category::Tone, 855), original.name(category::Tone, 850));
     EXPECT_EQ(memory.name(category::Drum, 19), original.name(category::Drum, 17));
     chooseType(type::UserRhythm);
-    EXPECT_EQ(window->kbdList()->topLevelItem(9)->text(2).toStdString(),
+    EXPECT_EQ(window->kbdList()->model()->index(9, 2).data().toString().toStdString(),
               original.name(category::Rhythm, 140));
 }
 
 TEST_F(MainWindow, SendOnTheDiskTabSaysThatItIsNotProvided) {
     window->formCreate();
-    window->action("UpdateKbdList")->trigger();
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
     window->kbdPages()->setCurrentIndex(2);
     ASSERT_EQ(window->kbdPages()->currentIndex(), 2);
     EXPECT_FALSE(window->kbdPages()->widget(2)->isEnabled());
@@ -465,15 +468,15 @@ TEST_P(ExitAfterAFailure, EndsTheProgram) {
     window->show();
     {
         EveryMessageBox answers;
-        window->action("UpdateKbdList")->trigger();
-        window->action("InitSystem")->trigger();
+        window->action(FormMain::Action::UpdateKbdList)->trigger();
+        window->action(FormMain::Action::InitSystem)->trigger();
         ASSERT_FALSE(answers.texts().isEmpty());
         EXPECT_TRUE(answers.texts().back().contains("MIDI"))
             << answers.texts().back().toStdString();
     }
     ASSERT_FALSE(window->manager().busy());
-    ASSERT_TRUE(window->action("Exit")->isEnabled());
-    EXPECT_TRUE(exitEndsTheProgram(window->action("Exit")));
+    ASSERT_TRUE(window->action(FormMain::Action::Exit)->isEnabled());
+    EXPECT_TRUE(exitEndsTheProgram(window->action(FormMain::Action::Exit)));
     EXPECT_FALSE(window->isVisible());
 }
 
@@ -505,7 +508,7 @@ TEST_F(MainWindow, ACloseAskedForDuringInitializeHappensOnceItHasEnded) {
             window->close();
             EXPECT_TRUE(window->isVisible()) << "the close waits for the action";
         });
-        window->action("InitSystem")->trigger();
+        window->action(FormMain::Action::InitSystem)->trigger();
         EXPECT_FALSE(answers.texts().isEmpty());
     }
     QApplication::processEvents();
@@ -516,12 +519,12 @@ TEST_F(MainWindow, ACloseThatHappenedIsNotRepeatedAfterTheNextAction) {
     window->formCreate();
     window->show();
     duringWait = [&] { window->close(); };
-    window->action("UpdateThisType")->trigger();
+    window->action(FormMain::Action::UpdateThisType)->trigger();
     duringWait = {};
     QApplication::processEvents();
     ASSERT_FALSE(window->isVisible());
     window->show(); // shown again, as after a minimised start
-    window->action("UpdateThisType")->trigger();
+    window->action(FormMain::Action::UpdateThisType)->trigger();
     QApplication::processEvents();
     EXPECT_TRUE(window->isVisible()) << "a close is carried out once";
 }
@@ -539,9 +542,9 @@ class PreferencesClosed : public MainWindow, public testing::WithParamInterface<
 
 TEST_P(PreferencesClosed, ClearTheKeyboardListOnlyWhenTheDevicesChanged) {
     window->formCreate();
-    window->action("UpdateKbdList")->trigger();
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
     chooseType(type::Song);
-    const int rows = window->kbdList()->topLevelItemCount();
+    const int rows = window->kbdList()->model()->rowCount();
     ASSERT_GT(rows, 0);
     ASSERT_TRUE(window->sendButton()->isEnabled());
     window->setPreferencesOpener([this](QWidget*) {
@@ -549,14 +552,14 @@ TEST_P(PreferencesClosed, ClearTheKeyboardListOnlyWhenTheDevicesChanged) {
         settings.writeString(settings::midiKey, settings::inputDeviceValue, GetParam().input);
         settings.writeString(settings::midiKey, settings::outputDeviceValue, GetParam().output);
     });
-    window->action("OpenPrefDialog")->trigger();
+    window->action(FormMain::Action::OpenPrefDialog)->trigger();
     if (GetParam().forgotten) {
-        EXPECT_EQ(window->kbdList()->topLevelItemCount(), 0);
+        EXPECT_EQ(window->kbdList()->model()->rowCount(), 0);
         EXPECT_FALSE(window->sendButton()->isEnabled());
         EXPECT_FALSE(window->receiveButton()->isEnabled());
         EXPECT_TRUE(window->freeMemoryBar()->isHidden()) << "no memory figures of the old keyboard";
     } else {
-        EXPECT_EQ(window->kbdList()->topLevelItemCount(), rows);
+        EXPECT_EQ(window->kbdList()->model()->rowCount(), rows);
         EXPECT_TRUE(window->sendButton()->isEnabled());
     }
     // The next successful Update List, on the keyboard chosen again, brings it all back.
@@ -567,9 +570,9 @@ TEST_P(PreferencesClosed, ClearTheKeyboardListOnlyWhenTheDevicesChanged) {
         settings.writeString(settings::midiKey, settings::outputDeviceValue,
                              kbdsim::virtualKeyboardName);
     });
-    window->action("OpenPrefDialog")->trigger();
-    window->action("UpdateKbdList")->trigger();
-    EXPECT_EQ(window->kbdList()->topLevelItemCount(), rows);
+    window->action(FormMain::Action::OpenPrefDialog)->trigger();
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
+    EXPECT_EQ(window->kbdList()->model()->rowCount(), rows);
     EXPECT_TRUE(window->sendButton()->isEnabled());
 }
 
@@ -580,6 +583,75 @@ INSTANTIATE_TEST_SUITE_P(
                     DeviceChange{"OtherInput", "Other In", kbdsim::virtualKeyboardName, true},
                     DeviceChange{"OtherOutput", kbdsim::virtualKeyboardName, "Other Out", true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the actions the window does not provide ----
+
+TEST_F(MainWindow, TheActionsNotProvidedSayTheirTitles) {
+    struct NotProvided {
+        FormMain::Action action;
+        const char* message;
+    };
+    const NotProvided cases[] = {{FormMain::Action::DeleteCardData, "Delete Card Data."},
+                                 {FormMain::Action::GetFromCard, "Get Data From Card."},
+                                 {FormMain::Action::UpdateDiskList, "Update Disk List."},
+                                 {FormMain::Action::DeleteDiskData, "Delete Disk Data."},
+                                 {FormMain::Action::PutToDisk, "Put Data To Disk."},
+                                 {FormMain::Action::GetFromDisk, "Get Data From Disk."}};
+    window->formCreate();
+    for (const NotProvided& c : cases) {
+        // Some are disabled on screen; what they say when used is the same.
+        window->action(c.action)->setEnabled(true);
+        MessageBoxAnswer answer;
+        answer.arm();
+        window->action(c.action)->trigger();
+        ASSERT_TRUE(answer.seen) << c.message;
+        EXPECT_EQ(answer.caption, QApplication::applicationName());
+        EXPECT_EQ(answer.text, c.message);
+    }
+    EXPECT_TRUE(messages.empty()) << "no MIDI traffic";
+}
+
+// ---- backup and restore through the window ----
+
+TEST_F(MainWindow, BackUpAndRestoreRunThroughTheWindowsActionsIntoTheChosenFolder) {
+    const std::string backupFolder = folder.filePath("backups").toStdString();
+    QStringList titles;
+    window->setFolderChooser([&](QWidget*, const QString& title) {
+        titles.push_back(title);
+        return QString::fromStdString(backupFolder);
+    });
+    window->formCreate();
+    const auto original = simulator->memory().storedSlots();
+    ASSERT_FALSE(original.empty()) << "the demo content has items to back up";
+
+    window->action(FormMain::Action::BackupKbd)->trigger();
+    const std::string snapshot = test::newestSnapshot(backupFolder);
+    EXPECT_TRUE(std::filesystem::exists(snapshot + "/manifest.json")) << snapshot;
+    EXPECT_EQ(titles, QStringList{"Back Up Keyboard Into"});
+
+    // The keyboard changes; the restore puts every backed-up item back.
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
+    chooseType(type::UserRhythm);
+    ASSERT_NE(window->kbdList()->model()->index(0, 3).data().toString(), "0");
+    window->kbdList()->setCurrentIndex(window->kbdList()->model()->index(0, 0));
+    window->action(FormMain::Action::DeleteKbdData)->trigger();
+    ASSERT_EQ(window->kbdList()->model()->index(0, 3).data().toString(), "0");
+    const kbdsim::Bytes* deleted = simulator->memory().data(category::Rhythm, 140);
+    ASSERT_TRUE(deleted == nullptr || deleted->empty());
+    messages.clear();
+
+    window->action(FormMain::Action::RestoreKbd)->trigger();
+    EXPECT_EQ(titles.back(), "Restore Keyboard From");
+    EXPECT_FALSE(messages.empty()) << "the restore sent the backup";
+    const auto restored = simulator->memory().storedSlots();
+    ASSERT_EQ(restored.size(), original.size());
+    for (const auto& [key, slot] : original) {
+        ASSERT_TRUE(restored.contains(key)) << key;
+        EXPECT_EQ(restored.at(key).data, slot.data) << key;
+    }
+    EXPECT_NE(window->kbdList()->model()->index(0, 3).data().toString(), "0")
+        << "the list read again shows the restored rhythm";
+}
 
 } // namespace
 } // namespace qel::app

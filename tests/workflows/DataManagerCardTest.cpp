@@ -60,21 +60,21 @@ TEST_F(Card, TheListFilesCardFilesByExtensionInAnyLetterCase) {
 
     manager->kbdPageControlChange(KbdTab::Card);
     EXPECT_TRUE(view.defaultErrors.empty());
-    ASSERT_EQ(view.cardRows.size(), 1u);
-    EXPECT_EQ(view.cardType, type::UserTone);
-    EXPECT_EQ(view.cardRows[0].name, "TONE1");
-    EXPECT_EQ(view.cardRows[0].size, "70");
-    EXPECT_FALSE(view.cardRows[0].date.empty());
+    ASSERT_EQ(cardRows().size(), 1u);
+    EXPECT_EQ(manager->cardFileModel().type(), type::UserTone);
+    EXPECT_EQ(cardRows()[0].name, "TONE1");
+    EXPECT_EQ(cardRows()[0].size, "70");
+    EXPECT_FALSE(cardRows()[0].date.empty());
 
     manager->changeDataType(type::Registration);
-    ASSERT_EQ(view.cardRows.size(), 1u);
-    EXPECT_EQ(view.cardRows[0].name, "REG1");
+    ASSERT_EQ(cardRows().size(), 1u);
+    EXPECT_EQ(cardRows()[0].name, "REG1");
     manager->changeDataType(type::Smf);
-    ASSERT_EQ(view.cardRows.size(), 2u);
-    EXPECT_EQ(view.cardRows[0].name, "SONG1");
-    EXPECT_EQ(view.cardRows[1].name, "SONG2");
+    ASSERT_EQ(cardRows().size(), 2u);
+    EXPECT_EQ(cardRows()[0].name, "SONG1");
+    EXPECT_EQ(cardRows()[1].name, "SONG2");
     manager->changeDataType(type::UserDsp);
-    EXPECT_TRUE(view.cardRows.empty());
+    EXPECT_TRUE(cardRows().empty());
     std::size_t listed = 0;
     for (const auto& list : manager->cardLists())
         listed += list.size();
@@ -85,7 +85,7 @@ TEST_F(Card, NoDriveSetListsNothingAndSendingSaysWhatIsMissing) {
     manager->setCardDrive("");
     writeFile(cardFolder + "TONE1.z05", ByteVector(70));
     manager->updateCardList();
-    EXPECT_TRUE(view.cardRows.empty());
+    EXPECT_TRUE(cardRows().empty());
     EXPECT_EQ(manager->getCardFolder(), "");
 
     putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, ByteVector(70, 1)));
@@ -112,11 +112,11 @@ TEST_P(CardRoom, TheBytesToWriteMustFitIntoTheFreeSpace) {
         EXPECT_TRUE(view.kbdErrors.empty());
         ASSERT_EQ(cardFiles().size(), 1u);
         EXPECT_EQ(readFile(cardFolder + cardFiles()[0]).size(), 1000u);
-        EXPECT_EQ(view.cardRows.size(), 1u);
+        EXPECT_EQ(cardRows().size(), 1u);
     } else {
         EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Memory Full"});
         EXPECT_TRUE(cardFiles().empty());
-        EXPECT_TRUE(view.cardRows.empty());
+        EXPECT_TRUE(cardRows().empty());
     }
     EXPECT_TRUE(view.defaultErrors.empty());
 }
@@ -157,7 +157,7 @@ TEST_F(Card, SendingTheSameFileTwiceKeepsOneCardFileAndOneRow) {
     manager->putToCard(0);
     ASSERT_EQ(cardFiles().size(), 1u);
     EXPECT_EQ(readFile(cardFolder + cardFiles()[0]), tone) << "the second send replaced it";
-    EXPECT_EQ(view.cardRows.size(), 1u);
+    EXPECT_EQ(cardRows().size(), 1u);
     EXPECT_EQ(manager->cardLists()[type::UserTone].size(), 1u);
 }
 
@@ -179,28 +179,6 @@ TEST_F(Card, ASongIsWrittenConvertedAndNothingHappensWithoutARowOrForAnEmptyFile
     const ByteVector written = readFile(cardFolder + "tune    .mid");
     EXPECT_EQ(ByteVector(written.begin() + 8, written.begin() + 10), (ByteVector{0, 0}))
         << "format 0 after conversion";
-}
-
-struct NotProvided {
-    void (*action)();
-    const char* message;
-};
-
-TEST(CardActions, TheActionsNotProvidedRaiseTheirTitles) {
-    const NotProvided cases[] = {{&DataManager::deleteCardData, "Delete Card Data"},
-                                 {&DataManager::getFromCard, "Get Data From Card"},
-                                 {&DataManager::updateDiskList, "Update Disk List"},
-                                 {&DataManager::deleteDiskData, "Delete Disk Data"},
-                                 {&DataManager::putToDisk, "Put Data To Disk"},
-                                 {&DataManager::getFromDisk, "Get Data From Disk"}};
-    for (const NotProvided& c : cases) {
-        try {
-            c.action();
-            ADD_FAILURE() << c.message << " returned";
-        } catch (const Exception& error) {
-            EXPECT_EQ(error.message(), c.message);
-        }
-    }
 }
 
 } // namespace

@@ -68,19 +68,45 @@ private:
     std::shared_ptr<DialogWindowLog> log_;
 };
 
+// One row of the keyboard list as shown: "No", "Name", "Size" (names as the
+// keyboard's bytes).
+struct KbdRow {
+    std::string no;
+    std::string name;
+    std::string size;
+};
+
+// One row of the PC (or card) list as shown: "Name", "Size", "Date".
+struct FileRow {
+    std::string name;
+    std::string size;
+    std::string date;
+};
+
+inline std::string shownText(const QAbstractItemModel& model, int row, int column) {
+    return model.data(model.index(row, column)).toString().toLatin1().toStdString();
+}
+
+// The rows a list model shows now, as text.
+inline std::vector<KbdRow> shownRows(const KbdSlotModel& model) {
+    std::vector<KbdRow> rows;
+    for (int row = 0; row < model.rowCount(); ++row)
+        rows.push_back({shownText(model, row, KbdSlotModel::NoColumn),
+                        shownText(model, row, KbdSlotModel::NameColumn),
+                        shownText(model, row, KbdSlotModel::SizeColumn)});
+    return rows;
+}
+
+inline std::vector<FileRow> shownRows(const FileListModel& model) {
+    std::vector<FileRow> rows;
+    for (int row = 0; row < model.rowCount(); ++row)
+        rows.push_back({shownText(model, row, FileListModel::NameColumn),
+                        shownText(model, row, FileListModel::SizeColumn),
+                        shownText(model, row, FileListModel::DateColumn)});
+    return rows;
+}
+
 struct RecordingView : DataManagerView {
-    void showKbdRows(type::id type, const std::vector<KbdRow>& rows) override {
-        kbdType = type;
-        kbdRows = rows;
-    }
-    void showPcRows(type::id type, const std::vector<FileRow>& rows) override {
-        pcType = type;
-        pcRows = rows;
-    }
-    void showCardRows(type::id type, const std::vector<FileRow>& rows) override {
-        cardType = type;
-        cardRows = rows;
-    }
     void selectKbdRow(int row) override { selectedKbdRow = row; }
     void showBackupStep(const std::string& line) override { backupSteps.push_back(line); }
     void showMemoryBar(bool visible, int maximum, int position) override {
@@ -114,9 +140,6 @@ struct RecordingView : DataManagerView {
         int maximum = 0;
         int position = 0;
     };
-    type::id kbdType = type::AllUserData, pcType = type::AllUserData, cardType = type::AllUserData;
-    std::vector<KbdRow> kbdRows;
-    std::vector<FileRow> pcRows, cardRows;
     int selectedKbdRow = -1;
     std::vector<std::string> backupSteps;
     Bar bar;
@@ -135,6 +158,11 @@ struct RecordingView : DataManagerView {
 
 class DataManagerTest : public testing::Test {
 protected:
+    // What the keyboard, PC and card lists show now.
+    std::vector<KbdRow> kbdRows() const { return shownRows(manager->kbdSlotModel()); }
+    std::vector<FileRow> pcRows() const { return shownRows(manager->pcFileModel()); }
+    std::vector<FileRow> cardRows() const { return shownRows(manager->cardFileModel()); }
+
     DataManagerTest() {
         dataDirectory = folder.filePath("data").toStdString() + "/";
         std::filesystem::create_directories(dataDirectory);

@@ -83,25 +83,25 @@ TEST_F(DataManagerTest, ARefreshReadsEverySlotAndEndsTheProgressAt579Of580) {
     EXPECT_FALSE(view.progressShown);
 
     // USER TONE: every slot a row, "No" 600-699 for the numbers 750-849.
-    ASSERT_EQ(view.kbdRows.size(), 100u);
-    EXPECT_EQ(view.kbdRows.front().no, "600");
-    EXPECT_EQ(view.kbdRows.back().no, "699");
+    ASSERT_EQ(kbdRows().size(), 100u);
+    EXPECT_EQ(kbdRows().front().no, "600");
+    EXPECT_EQ(kbdRows().back().no, "699");
     EXPECT_EQ(manager->kbdRowItem(0)->number, 750);
     EXPECT_EQ(manager->kbdRowItem(99)->number, 849);
     EXPECT_EQ(manager->kbdRowItem(100), nullptr);
-    EXPECT_EQ(view.kbdRows[0].name, simulator->memory().name(category::Tone, 750));
-    EXPECT_EQ(view.kbdRows[0].size, "70");
+    EXPECT_EQ(kbdRows()[0].name, simulator->memory().name(category::Tone, 750));
+    EXPECT_EQ(kbdRows()[0].size, "70");
 
     // REGISTRATION: positions 0-31 for the numbers 32-63.
     manager->changeDataType(type::Registration);
-    ASSERT_EQ(view.kbdRows.size(), 32u);
-    EXPECT_EQ(view.kbdRows.front().no, "0");
-    EXPECT_EQ(view.kbdRows.back().no, "31");
+    ASSERT_EQ(kbdRows().size(), 32u);
+    EXPECT_EQ(kbdRows().front().no, "0");
+    EXPECT_EQ(kbdRows().back().no, "31");
     EXPECT_EQ(manager->kbdRowItem(0)->number, 32);
     EXPECT_EQ(manager->kbdRowItem(31)->number, 63);
-    EXPECT_EQ(view.kbdRows[0].name, "1 - 1");
-    EXPECT_EQ(view.kbdRows[1].name, "1 - 2");
-    EXPECT_EQ(view.kbdRows[31].name, "8 - 4");
+    EXPECT_EQ(kbdRows()[0].name, "1 - 1");
+    EXPECT_EQ(kbdRows()[1].name, "1 - 2");
+    EXPECT_EQ(kbdRows()[31].name, "8 - 4");
 }
 
 TEST_F(DataManagerTest, TheSmfListHidesEmptySlotsAndLeavesTheNoColumnEmpty) {
@@ -113,10 +113,10 @@ TEST_F(DataManagerTest, TheSmfListHidesEmptySlotsAndLeavesTheNoColumnEmpty) {
     memory.store(category::SMF, 150, ByteVector(50, 2));
     manager->updateKbdList();
     manager->changeDataType(type::Smf);
-    ASSERT_EQ(view.kbdRows.size(), 2u);
-    EXPECT_EQ(view.kbdRows[0].no, "");
-    EXPECT_EQ(view.kbdRows[0].name, "THIRD   ");
-    EXPECT_EQ(view.kbdRows[0].size, "100");
+    ASSERT_EQ(kbdRows().size(), 2u);
+    EXPECT_EQ(kbdRows()[0].no, "");
+    EXPECT_EQ(kbdRows()[0].name, "THIRD   ");
+    EXPECT_EQ(kbdRows()[0].size, "100");
     EXPECT_EQ(manager->kbdRowItem(1)->number, 150) << "hidden slots shift no row";
     EXPECT_EQ(manager->kbdLists().at(type::Smf).size(), 200u);
 }
@@ -153,7 +153,7 @@ TEST_F(DataManagerTest, TheMemoryBarShowsTheAreaOfEachType) {
 
 TEST_F(DataManagerTest, ATimeOutInTheMiddleOfARefreshEmptiesTheListUntilTheNextGoodOne) {
     manager->updateKbdList();
-    ASSERT_EQ(view.kbdRows.size(), 100u);
+    ASSERT_EQ(kbdRows().size(), 100u);
     environment.replyTimeout = 300ms;
     setOptions([&](kbdsim::Options& options) {
         options.faults.noReply.ordinal = simulator->messageCount() + 300;
@@ -166,7 +166,7 @@ TEST_F(DataManagerTest, ATimeOutInTheMiddleOfARefreshEmptiesTheListUntilTheNextG
     // earlier one is left to act on, and Send and Receive wait for a good one.
     for (int t = 0; t < type::selectableCount; ++t) {
         manager->changeDataType(static_cast<type::id>(t));
-        EXPECT_TRUE(view.kbdRows.empty()) << typeLabels[t];
+        EXPECT_TRUE(kbdRows().empty()) << typeLabels[t];
         EXPECT_EQ(manager->kbdRowItem(0), nullptr) << typeLabels[t];
         EXPECT_FALSE(view.bar.visible) << typeLabels[t];
     }
@@ -178,21 +178,21 @@ TEST_F(DataManagerTest, ATimeOutInTheMiddleOfARefreshEmptiesTheListUntilTheNextG
     setOptions([&](kbdsim::Options& options) { options.faults.noReply.ordinal = 0; });
     manager->changeDataType(type::UserTone);
     manager->updateKbdList();
-    EXPECT_EQ(view.kbdRows.size(), 100u);
+    EXPECT_EQ(kbdRows().size(), 100u);
     EXPECT_TRUE(manager->kbdListed());
     EXPECT_TRUE(view.send);
 }
 
 TEST_F(DataManagerTest, ChangingTheDevicesEmptiesTheList) {
     manager->updateKbdList();
-    ASSERT_EQ(view.kbdRows.size(), 100u);
+    ASSERT_EQ(kbdRows().size(), 100u);
     manager->forgetKbdList();
-    EXPECT_TRUE(view.kbdRows.empty());
+    EXPECT_TRUE(kbdRows().empty());
     EXPECT_FALSE(view.bar.visible);
     EXPECT_FALSE(view.send);
     EXPECT_FALSE(manager->kbdListed());
     manager->changeDataType(type::Smf);
-    EXPECT_TRUE(view.kbdRows.empty());
+    EXPECT_TRUE(kbdRows().empty());
     EXPECT_FALSE(view.bar.visible);
 }
 
@@ -201,7 +201,7 @@ TEST_F(DataManagerTest, UpdateThisTypeReadsOnlyTheCurrentType) {
     manager->updateThisType();
     ASSERT_TRUE(view.kbdErrors.empty());
     EXPECT_EQ(manager->kbdLists().size(), 1u);
-    EXPECT_EQ(view.kbdRows.size(), 16u);
+    EXPECT_EQ(kbdRows().size(), 16u);
     EXPECT_TRUE(view.bar.visible);
     // Begin communication, the model, 16 sizes and 16 names (two halves
     // each), and the two memory figures.
@@ -228,7 +228,7 @@ TEST_F(DataManagerTest, NothingStartsWhileAnActionWaitsForTheKeyboard) {
     EXPECT_GT(attempts, 100);
     EXPECT_TRUE(view.kbdErrors.empty());
     EXPECT_FALSE(view.locked);
-    EXPECT_EQ(view.kbdRows.size(), 100u);
+    EXPECT_EQ(kbdRows().size(), 100u);
 }
 
 TEST_F(DataManagerTest, NoMidiTrafficAtStart) {
@@ -238,7 +238,7 @@ TEST_F(DataManagerTest, NoMidiTrafficAtStart) {
     EXPECT_FALSE(view.receive);
     EXPECT_FALSE(view.kbdDelete);
     EXPECT_FALSE(view.bar.visible);
-    EXPECT_TRUE(view.pcRows.empty());
+    EXPECT_TRUE(pcRows().empty());
 }
 
 // ---- delete and initialise ----
@@ -306,7 +306,7 @@ TEST_F(Deleting, AnEmptyRhythmSlotSendsNoDeleteButStillPollsAndReads) {
     manager->deleteKbdData(1);
     EXPECT_TRUE(commands().empty());
     EXPECT_EQ(modelRequests(), 1);
-    EXPECT_EQ(view.kbdRows.size(), 16u) << "the type was read again";
+    EXPECT_EQ(kbdRows().size(), 16u) << "the type was read again";
 }
 
 TEST_F(Deleting, ASongSlotIsDeletedEvenWhenItReadsEmpty) {
@@ -324,7 +324,7 @@ TEST_F(Deleting, NoRowOrARowWithoutAnItemDoesNothing) {
     manager->changeDataType(type::Smf);
     sent.clear();
     manager->deleteKbdData(-1);
-    manager->deleteKbdData(static_cast<int>(view.kbdRows.size()));
+    manager->deleteKbdData(static_cast<int>(kbdRows().size()));
     EXPECT_TRUE(sent.empty());
 }
 
@@ -367,7 +367,8 @@ TEST_F(Deleting, DeletingTheLastItemsGoesLastFirstAndStopsAtTheFoldersStart) {
     const int progressBefore = view.progressBar.position;
     {
         const KbdSession session(manager->frame(), false);
-        manager->deleteLastKbdItems(type::UserDrumWithWave, 10); // more than the list holds
+        manager->transfers().deleteLastKbdItems(type::UserDrumWithWave,
+                                                10); // more than the list holds
     }
     std::vector<std::int32_t> deleted;
     for (const auto& [parameter, value] : commands())
@@ -396,9 +397,9 @@ TEST_F(DataManagerTest, ThePcListFilesEachFileUnderTheTypeItsContentDeclares) {
     EXPECT_EQ(manager->pcLists()[type::Package].size(), 1u);
     EXPECT_EQ(manager->pcLists()[type::Smf].size(), 1u);
     EXPECT_EQ(manager->pcLists()[type::AllUserData].size(), 1u) << "kept, never shown";
-    ASSERT_EQ(view.pcRows.size(), 1u);
-    EXPECT_EQ(view.pcRows[0].name, "AAAAAAAA");
-    EXPECT_EQ(view.pcRows[0].size, "70");
+    ASSERT_EQ(pcRows().size(), 1u);
+    EXPECT_EQ(pcRows()[0].name, "AAAAAAAA");
+    EXPECT_EQ(pcRows()[0].size, "70");
     EXPECT_EQ(manager->pcRowItem(0)->path, dataDirectory + "tone.vdf");
 
     // The date in the short date and long time format of the locale.
@@ -406,16 +407,16 @@ TEST_F(DataManagerTest, ThePcListFilesEachFileUnderTheTypeItsContentDeclares) {
         QFileInfo(QString::fromStdString(dataDirectory + "tone.vdf")).lastModified();
     const QLocale locale;
     const QDateTime even = modified.addSecs(-(modified.time().second() % 2));
-    EXPECT_EQ(view.pcRows[0].date, (locale.toString(even.date(), QLocale::ShortFormat) + " " +
-                                    locale.toString(QTime(even.time().hour(), even.time().minute(),
-                                                          even.time().second()),
-                                                    QLocale::LongFormat))
-                                       .toStdString());
+    EXPECT_EQ(pcRows()[0].date, (locale.toString(even.date(), QLocale::ShortFormat) + " " +
+                                 locale.toString(QTime(even.time().hour(), even.time().minute(),
+                                                       even.time().second()),
+                                                 QLocale::LongFormat))
+                                    .toStdString());
 
     manager->changeDataType(type::Smf);
-    ASSERT_EQ(view.pcRows.size(), 1u);
+    ASSERT_EQ(pcRows().size(), 1u);
     manager->changeDataType(type::Package);
-    ASSERT_EQ(view.pcRows.size(), 1u);
+    ASSERT_EQ(pcRows().size(), 1u);
     EXPECT_TRUE(view.defaultErrors.empty());
 }
 
@@ -429,7 +430,7 @@ TEST_F(DataManagerTest, ABadFileEndsTheScanThroughTheDefaultErrorDisplay) {
     manager->start();
     EXPECT_EQ(view.defaultErrors, std::vector<std::string>{"Illegal Format"});
     ASSERT_EQ(manager->pcLists()[type::UserTone].size(), 1u) << "the files after it are left";
-    ASSERT_EQ(view.pcRows.size(), 1u) << "the list agrees with the lists of files";
+    ASSERT_EQ(pcRows().size(), 1u) << "the list agrees with the lists of files";
     EXPECT_NE(manager->pcRowItem(0), nullptr);
 }
 
@@ -437,7 +438,7 @@ TEST_F(DataManagerTest, AMissingDataDirectoryGivesAnEmptyList) {
     manager->setDataDirectory(dataDirectory + "gone/");
     manager->start();
     EXPECT_TRUE(view.defaultErrors.empty());
-    EXPECT_TRUE(view.pcRows.empty());
+    EXPECT_TRUE(pcRows().empty());
 }
 
 } // namespace

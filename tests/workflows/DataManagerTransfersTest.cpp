@@ -34,13 +34,13 @@ TEST_P(ReceiveEachType, WritesTheSlotIntoTheDataDirectoryAndListsIt) {
     const int row = firstItemRow();
     ASSERT_GE(row, 0) << "the demo content has an item of this type";
     const KbdDataAttributePtr slot = manager->kbdRowItem(row);
-    const std::size_t rowsBefore = view.pcRows.size();
+    const std::size_t rowsBefore = pcRows().size();
 
     manager->getFromKbd(row);
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     ASSERT_EQ(manager->pcLists()[t].size(), 1u);
     const VdfDataAttributePtr record = manager->pcLists()[t].front();
-    EXPECT_EQ(view.pcRows.size(), rowsBefore + 1);
+    EXPECT_EQ(pcRows().size(), rowsBefore + 1);
     EXPECT_EQ(manager->pcRowItem(static_cast<int>(rowsBefore)), record);
     EXPECT_EQ(std::filesystem::path(record->path).parent_path().string() + "/", dataDirectory);
     EXPECT_EQ(std::filesystem::path(record->path).extension(), t == type::Smf ? ".mid" : ".vdf");
@@ -84,8 +84,8 @@ TEST_F(Transfers, ReceivingAgainReplacesTheFileWithoutAskingAndKeepsOneRow) {
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(readFile(path), first);
     ASSERT_EQ(manager->pcLists()[type::UserRhythm].size(), 1u);
-    EXPECT_EQ(view.pcRows.size(), 1u);
-    EXPECT_EQ(view.pcRows[0].size, std::to_string(first.size() - 64)) << "the item's size";
+    EXPECT_EQ(pcRows().size(), 1u);
+    EXPECT_EQ(pcRows()[0].size, std::to_string(first.size() - 64)) << "the item's size";
 }
 
 // Another item under the same file name (another type, or a name that maps
@@ -118,7 +118,7 @@ TEST_F(Transfers, NoRowARowWithoutAnItemOrAnEmptySlotCausesNoTraffic) {
     for (int row : {-1, 5, 16, 1000})
         manager->getFromKbd(row);
     manager->putToKbd(-1, 0);
-    manager->putToKbd(static_cast<int>(view.pcRows.size()), 0);
+    manager->putToKbd(static_cast<int>(pcRows().size()), 0);
     EXPECT_TRUE(sent.empty());
     EXPECT_FALSE(view.send);
     EXPECT_TRUE(view.kbdErrors.empty());
@@ -134,7 +134,7 @@ TEST_F(Transfers, TheSmfRowChosenIsTheItemReceivedPastHiddenEmptySlots) {
     memory().setName(category::SMF, 120, "HUNDRED ");
     manager->updateKbdList();
     manager->changeDataType(type::Smf);
-    ASSERT_EQ(view.kbdRows.size(), 2u);
+    ASSERT_EQ(kbdRows().size(), 2u);
     manager->getFromKbd(1);
     ASSERT_EQ(manager->pcLists()[type::Smf].size(), 1u);
     EXPECT_EQ(readFile(manager->pcLists()[type::Smf].front()->path),
@@ -174,8 +174,8 @@ TEST_F(Transfers, AUserToneWithNoRowSelectedLandsInTheFirstSlotWithoutAMemoryChe
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(view.selectedKbdRow, 0);
     EXPECT_EQ(*memory().data(category::Tone, 750), tone);
-    EXPECT_EQ(view.kbdRows[0].no, "600");
-    EXPECT_EQ(view.kbdRows[0].name, "NEW TONE");
+    EXPECT_EQ(kbdRows()[0].no, "600");
+    EXPECT_EQ(kbdRows()[0].name, "NEW TONE");
     EXPECT_TRUE(deletes().empty()) << "a user tone is overwritten, not deleted";
     expectActionEnded();
 }
@@ -327,7 +327,7 @@ TEST_F(Transfers, CancelInTheMiddleOfAReceiveWritesNothingAndTheNextReceiveWorks
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_TRUE(dataFiles().empty());
     EXPECT_TRUE(manager->pcLists()[type::Smf].empty());
-    EXPECT_TRUE(view.pcRows.empty());
+    EXPECT_TRUE(pcRows().empty());
     expectActionEnded();
 
     dialogWindow->cancelAt = -1;
@@ -340,21 +340,21 @@ TEST_F(Transfers, CancelInTheMiddleOfAReceiveWritesNothingAndTheNextReceiveWorks
 TEST_F(Transfers, CancelInTheMiddleOfASendLeavesTheSlotAndItsRowAndTheNextSendWorks) {
     putPcFile("long.mid", test::smfWithText(12001)); // even: the keyboard holds exactly it
     manager->changeDataType(type::Smf);
-    const std::size_t rows = view.kbdRows.size();
+    const std::size_t rows = kbdRows().size();
     dialogWindow->cancelAt = 2048;
 
     manager->putToKbd(0, -1);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_TRUE(memory().data(category::SMF, 3)->empty()) << "the keyboard stored nothing";
     EXPECT_EQ(manager->kbdLists().at(type::Smf)[3]->size, 0) << "the row is not updated";
-    EXPECT_EQ(view.kbdRows.size(), rows);
+    EXPECT_EQ(kbdRows().size(), rows);
     expectActionEnded();
 
     dialogWindow->cancelAt = -1;
     manager->putToKbd(0, -1);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_EQ(*memory().data(category::SMF, 3), test::smfWithText(12001));
-    EXPECT_EQ(view.kbdRows.size(), rows + 1);
+    EXPECT_EQ(kbdRows().size(), rows + 1);
 }
 
 } // namespace

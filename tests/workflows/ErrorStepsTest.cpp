@@ -121,7 +121,7 @@ TEST_P(ListStep, AListReadThatTimesOutSaysItsType) {
     });
     manager->updateThisType();
     expectOneError("MIDI TIMEOUT", std::string("reading the list of ") + typeLabels[GetParam()]);
-    EXPECT_TRUE(view.kbdRows.empty()) << "the failed list is not shown";
+    EXPECT_TRUE(kbdRows().empty()) << "the failed list is not shown";
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, ListStep,

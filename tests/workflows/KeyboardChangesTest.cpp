@@ -298,8 +298,8 @@ TEST_F(KeyboardChanges, ACancelledGroupSendShowsWhatTheSlotReallyHolds) {
                 .data(category::WaveData, static_cast<std::uint16_t>(children[4].first + i))
                 ->size());
     EXPECT_NE(static_cast<std::int32_t>(waves), listed.size);
-    EXPECT_EQ(view.kbdRows[static_cast<std::size_t>(row)].size, std::to_string(waves));
-    EXPECT_EQ(view.kbdRows[static_cast<std::size_t>(row)].name,
+    EXPECT_EQ(kbdRows()[static_cast<std::size_t>(row)].size, std::to_string(waves));
+    EXPECT_EQ(kbdRows()[static_cast<std::size_t>(row)].name,
               memory().name(category::Tone, children[0].first));
     EXPECT_TRUE(manager->kbdRowItem(row)->known);
 }
@@ -323,8 +323,8 @@ TEST_F(KeyboardChanges, AfterTheWindowsCancelTheSlotIsStillReadAgain) {
     manager->putToKbd(0, 0);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_TRUE(memory().data(category::Rhythm, 140)->empty()) << "cleared, then not stored";
-    EXPECT_EQ(view.kbdRows[0].size, "0");
-    EXPECT_EQ(view.kbdRows[0].name, memory().name(category::Rhythm, 140));
+    EXPECT_EQ(kbdRows()[0].size, "0");
+    EXPECT_EQ(kbdRows()[0].name, memory().name(category::Rhythm, 140));
 }
 
 TEST_F(KeyboardChanges, ASlotThatCannotBeReadAfterAFailedSendShowsAsUnknown) {
@@ -336,8 +336,8 @@ TEST_F(KeyboardChanges, ASlotThatCannotBeReadAfterAFailedSendShowsAsUnknown) {
 
     manager->putToKbd(0, 2);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"MIDI TIMEOUT"});
-    EXPECT_EQ(view.kbdRows[2].name, "?");
-    EXPECT_EQ(view.kbdRows[2].size, "?");
+    EXPECT_EQ(kbdRows()[2].name, "?");
+    EXPECT_EQ(kbdRows()[2].size, "?");
     EXPECT_FALSE(manager->kbdRowItem(2)->known);
 }
 

@@ -33,11 +33,8 @@ struct SilentProgress : ProgressReporter {
 };
 
 struct CountingView : DataManagerView {
-    void showCardRows(type::id, const std::vector<FileRow>&) override {}
     void selectKbdRow(int) override {}
     void showBackupStep(const std::string&) override { ++steps; }
-    void showKbdRows(type::id, const std::vector<KbdRow>& shown) override { rows = shown.size(); }
-    void showPcRows(type::id, const std::vector<FileRow>&) override {}
     void showMemoryBar(bool, int, int) override {}
     void setKeyboardCaption(const std::string&) override {}
     void showCardTab() override {}
@@ -55,7 +52,6 @@ struct CountingView : DataManagerView {
     void showKbdError(const std::string& text, const std::string&) override { error = text; }
     void showDefaultError(const std::string& text) override { error = text; }
     SilentProgress bar;
-    std::size_t rows = 0;
     std::size_t steps = 0;
     std::string error;
 };

@@ -8,7 +8,7 @@
 #include "core/Exception.h"
 #include "core/NameText.h"
 #include "model/KbdData.h"
-#include "workflows/DataManager.h"
+#include "workflows/Transfers.h"
 
 #include <QDateTime>
 
@@ -25,62 +25,26 @@ std::string quoted(const std::string& name) {
 
 // ---- lists read ----
 
-const KbdDataAttributeList* DataManager::listedSlots(type::id type) const {
-    const auto found = kbdLists_.find(type);
-    return found == kbdLists_.end() ? nullptr : &found->second;
-}
-
-void DataManager::ensureListed(std::initializer_list<type::id> types) {
-    std::vector<type::id> missing;
-    int slotCount = 0;
-    for (type::id t : types)
-        if (!listedSlots(t)) {
-            missing.push_back(t);
-            slotCount += kbdSlots::of(t).count;
-        }
-    if (missing.empty())
-        return;
-    KbdSession session(frame_, false);
-    ProgressReporter& progress = view_.progress();
-    progress.setCaption("Reading the keyboard list...");
-    progress.setRange(slotCount);
-    progressPosition_ = 0;
-    progress.setPosition(progressPosition_);
-    view_.showProgress();
-    for (type::id t : missing)
-        listKbdType(t);
-    progress.setCaption("");
-    view_.hideProgress();
-    session.close();
-    showKbdList();
-}
-
 // ---- memory ----
 
-void DataManager::checkFits(const KeyboardMemoryNeed& need, const KeyboardMemoryNeed& freed) {
-    queryFreeMemory();
-    const std::int64_t freeData = std::int64_t{command::dataMemorySize} - usedDataMemory_ +
-                                  static_cast<std::int64_t>(freed.data);
-    const std::int64_t freeSong = std::int64_t{command::songMemorySize} - usedSongMemory_ +
-                                  static_cast<std::int64_t>(freed.song);
-    if (!fitsInto(need, freeData, freeSong))
-        throw Exception("Memory Full");
+bool Transfers::deletable(type::id type) {
+    return command::deleteParameter(type).has_value();
 }
 
 // ---- asking first ----
 
-std::string DataManager::slotName(type::id type, const KbdDataAttribute& slot) {
+std::string Transfers::slotName(type::id type, const KbdDataAttribute& slot) {
     return std::string(typeLabels[type]) + " " + std::to_string(slot.position);
 }
 
-std::string DataManager::describeSlot(type::id type, const KbdDataAttribute& slot) {
+std::string Transfers::describeSlot(type::id type, const KbdDataAttribute& slot) {
     if (!slot.known)
         return slotName(type, slot) + " (contents unknown)";
     return slotName(type, slot) + " " + quoted(slot.name) + " " + std::to_string(slot.size) +
            " bytes";
 }
 
-bool DataManager::occupied(type::id type, const KbdDataAttribute& slot) {
+bool Transfers::occupied(type::id type, const KbdDataAttribute& slot) {
     if (!slot.known)
         return true;
     if (slot.size <= 0)
@@ -91,16 +55,16 @@ bool DataManager::occupied(type::id type, const KbdDataAttribute& slot) {
     return true;
 }
 
-bool DataManager::confirmDestroying(const DestroyQuestion& question, type::id copyType,
-                                    const KbdDataAttributePtr& copyOf) {
-    const DestroyAnswer answer = view_.askBeforeDestroying(question);
+bool Transfers::confirmDestroying(const DestroyQuestion& question, type::id copyType,
+                                  const KbdDataAttributePtr& copyOf) {
+    const DestroyAnswer answer = state_.view.askBeforeDestroying(question);
     switch (answer.choice) {
     case DestroyAnswer::Choice::Cancel:
         return false;
     case DestroyAnswer::Choice::BackUpFirst:
         if (answer.backupFolder.empty())
             return false;
-        writeBackup(answer.backupFolder);
+        backUp_(answer.backupFolder);
         return true;
     case DestroyAnswer::Choice::Proceed:
         if (answer.keepCopy && copyOf && occupied(copyType, *copyOf))
@@ -110,7 +74,7 @@ bool DataManager::confirmDestroying(const DestroyQuestion& question, type::id co
     return false;
 }
 
-void DataManager::keepCopy(type::id type, const KbdDataAttribute& slot) {
+void Transfers::keepCopy(type::id type, const KbdDataAttribute& slot) {
     std::string folder = replacedFolder_;
     if (folder.empty())
         folder = getDataDirectory() + "Replaced/" +
@@ -118,14 +82,14 @@ void DataManager::keepCopy(type::id type, const KbdDataAttribute& slot) {
     else if (folder.back() != '/')
         folder += '/';
     const VdfDataAttributePtr kept = receiveKbdItem(type, slot, folder);
-    view_.showBackupStep("kept a copy of " + describeSlot(type, slot) + " in " + kept->path);
+    state_.view.showBackupStep("kept a copy of " + describeSlot(type, slot) + " in " + kept->path);
 }
 
 // ---- after a failed change ----
 
-void DataManager::rereadSlot(type::id type, KbdDataAttribute& slot) {
+void Transfers::rereadSlot(type::id type, KbdDataAttribute& slot) {
     try {
-        const KbdSession session(frame_, false);
+        const KbdSession session(state_.frame, false);
         const KbdData item(session.dialog(), slot.category, type, slot.number);
         slot.name = item.name();
         slot.size = item.size();
@@ -135,13 +99,12 @@ void DataManager::rereadSlot(type::id type, KbdDataAttribute& slot) {
     }
 }
 
-void DataManager::rereadAfterFailure(type::id type,
-                                     const std::vector<KbdDataAttributePtr>& records) {
+void Transfers::rereadAfterFailure(type::id type, const std::vector<KbdDataAttributePtr>& records) {
     try {
         // A Cancel holds until the dialog's window is next shown: one request
         // with the window shown lets the user's Cancel, which ended the send,
         // leave the reading alone (and a new Cancel still stops it).
-        const KbdSession session(frame_, true);
+        const KbdSession session(state_.frame, true);
         dialog().setShowProgress(true);
         dialog().setCaption("Reading the slot again..");
         dialog().getModel();
@@ -152,7 +115,7 @@ void DataManager::rereadAfterFailure(type::id type,
     for (const KbdDataAttributePtr& slot : records)
         if (slot)
             rereadSlot(type, *slot);
-    showKbdList();
+    kbdListing_.showKbdList();
 }
 
 } // namespace qel

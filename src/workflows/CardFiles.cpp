@@ -2,12 +2,13 @@
 // card. The card is reached through the file system only: no MIDI traffic, no
 // keyboard action frame.
 
+#include "workflows/CardFiles.h"
+
 #include "core/Exception.h"
 #include "model/CardData.h"
 #include "model/VdfData.h"
+#include "platform/files/FreeSpace.h"
 #include "platform/files/WildcardSearch.h"
-#include "workflows/DataManager.h"
-#include "workflows/FileDateText.h"
 
 #include <filesystem>
 
@@ -20,7 +21,9 @@ constexpr const char* cardFolderName = "VORLA_MD/";
 
 } // namespace
 
-std::string DataManager::getCardFolder() const {
+CardFiles::CardFiles(DataManagerState& state) : state_(state), freeSpace_(platform::freeSpace) {}
+
+std::string CardFiles::getCardFolder() const {
     std::string drive = getCardDrive();
     // Without a drive, the folder would be taken relative to the working directory.
     if (drive.empty())
@@ -30,12 +33,8 @@ std::string DataManager::getCardFolder() const {
     return drive + cardFolderName;
 }
 
-void DataManager::updateCardList() {
-    scanAndShow(&DataManager::scanCardFiles, &DataManager::showCardList);
-}
-
-void DataManager::scanCardFiles() {
-    for (VdfDataAttributeList& list : cardLists_)
+void CardFiles::scanCardFiles() {
+    for (VdfDataAttributeList& list : state_.cardLists)
         list.clear();
     const std::string folder = getCardFolder();
     if (folder.empty())
@@ -45,34 +44,22 @@ void DataManager::scanCardFiles() {
             addCardFile(std::filesystem::path(path).filename().string());
 }
 
-void DataManager::addCardFile(const std::string& fileName) {
+void CardFiles::addCardFile(const std::string& fileName) {
     const std::string path = getCardFolder() + fileName;
     const CardData card(path);
     // "*.z0*" also matches names that are no card file ("A.z0x", "B.z0"):
     // they have no type to be filed under.
     if (!card.hasType())
         return;
-    cardLists_[card.type()].push_back(std::make_shared<VdfDataAttribute>(
+    state_.cardLists[card.type()].push_back(std::make_shared<VdfDataAttribute>(
         card.category(), card.name(), card.size(), path, card.fileTime()));
 }
 
-void DataManager::showCardList() {
-    std::vector<FileRow> rows;
-    for (const VdfDataAttributePtr& item : cardLists_[currentType_])
-        rows.push_back({item->name, std::to_string(item->size), formatDosDateTime(item->date)});
-    view_.showCardRows(currentType_, rows);
+void CardFiles::showCardList() {
+    state_.cardFiles.setRows(state_.currentType, state_.cardLists[state_.currentType]);
 }
 
-void DataManager::putToCard(int pcRow) {
-    const VdfDataAttributePtr source = pcRowItem(pcRow);
-    if (!source || source->size == 0)
-        return;
-    putFileToCard(source->path);
-}
-
-void DataManager::putFileToCard(const std::string& path) {
-    if (busy())
-        return;
+void CardFiles::putFileToCard(const std::string& path) {
     try {
         const std::string drive = getCardDrive();
         if (drive.empty())
@@ -85,41 +72,17 @@ void DataManager::putFileToCard(const std::string& path) {
         // The bytes the card file will hold must fit, not the PC file's.
         const std::int64_t free = freeSpace_(drive);
         if (free < 0 || card.data().size() > static_cast<std::uint64_t>(free)) {
-            view_.showKbdError("Memory Full");
+            state_.view.showKbdError("Memory Full");
             return;
         }
         card.write();
-        fileRecord(cardLists_, file.type(),
+        fileRecord(state_.cardLists, file.type(),
                    std::make_shared<VdfDataAttribute>(card.category(), card.name(), card.size(),
                                                       card.path(), card.fileTime()));
         showCardList();
     } catch (const std::exception& error) {
-        view_.showDefaultError(error.what());
+        state_.view.showDefaultError(error.what());
     }
-}
-
-void DataManager::deleteCardData() {
-    throw Exception("Delete Card Data");
-}
-
-void DataManager::getFromCard() {
-    throw Exception("Get Data From Card");
-}
-
-void DataManager::updateDiskList() {
-    throw Exception("Update Disk List");
-}
-
-void DataManager::deleteDiskData() {
-    throw Exception("Delete Disk Data");
-}
-
-void DataManager::putToDisk() {
-    throw Exception("Put Data To Disk");
-}
-
-void DataManager::getFromDisk() {
-    throw Exception("Get Data From Disk");
 }
 
 } // namespace qel
