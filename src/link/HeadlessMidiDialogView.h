@@ -5,7 +5,6 @@
 
 #include "link/MidiDialogView.h"
 
-#include <functional>
 #include <string>
 
 namespace qel {
@@ -18,11 +17,8 @@ public:
     void show() override { visible_ = true; }
     void hide() override { visible_ = false; }
     void showError(const std::string& text) override;
-    bool cancelRequested() const override { return cancelCheck_ && cancelCheck_(); }
-
-    // Where a stop request comes from when there is no Cancel button: an
-    // interrupt from the terminal, or a test.
-    void setCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }
+    // No Cancel button: nothing here asks to stop.
+    bool cancelRequested() const override { return false; }
 
     const std::string& caption() const { return caption_; }
     int maximum() const { return maximum_; }
@@ -34,7 +30,6 @@ private:
     int maximum_ = 100;
     int position_ = 0;
     bool visible_ = false;
-    std::function<bool()> cancelCheck_;
 };
 
 } // namespace qel

@@ -18,7 +18,6 @@ public:
     void setCallback(Callback callback) { callback_ = std::move(callback); }
     // After this, notify() does nothing.
     void clearCallback() { callback_ = nullptr; }
-    bool hasCallback() const { return static_cast<bool>(callback_); }
 
     // Calls the callback when one is set. The callback may clear or replace
     // itself while it runs.
