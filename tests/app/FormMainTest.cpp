@@ -11,10 +11,12 @@
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "platform/registry/Registry.h"
 #include "support/NewestSnapshot.h"
+#include "support/OnNextModal.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -31,30 +33,9 @@ namespace qel::app {
 namespace {
 
 using namespace std::chrono_literals;
+using test::NextMessageBox;
 
 // Answers the next modal message box with OK, keeping its caption and text.
-struct MessageBoxAnswer {
-    QString caption, text, detailedText;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    bool seen = false;
-
-    void arm() {
-        QTimer::singleShot(0, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) {
-                arm(); // not shown yet
-                return;
-            }
-            seen = true;
-            caption = box->windowTitle();
-            text = box->text();
-            detailedText = box->detailedText();
-            icon = box->icon();
-            box->accept();
-        });
-    }
-};
-
 // Answers every modal message box with OK while it lives, keeping their
 // texts; `beforeAnswer` runs while each box is still up.
 class EveryMessageBox {
@@ -216,10 +197,9 @@ TEST_F(FirstStart, ACorruptSettingsFileIsKeptAsideAndReportedOnce) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("{ not json");
     }
-    MessageBoxAnswer answer;
-    answer.arm();
+    NextMessageBox answer;
     window->formCreate();
-    ASSERT_TRUE(answer.seen);
+    ASSERT_TRUE(answer.seen());
     EXPECT_EQ(answer.caption, QApplication::applicationName());
     EXPECT_TRUE(answer.text.contains(".bad")) << answer.text.toStdString();
     EXPECT_TRUE(QFile::exists(registry + ".bad"));
@@ -304,22 +284,20 @@ TEST_F(MainWindow, DeleteEmptiesTheSelectedSlot) {
 }
 
 TEST_F(MainWindow, TheTwoErrorDisplays) {
-    MessageBoxAnswer answer;
-    answer.arm();
+    NextMessageBox answer;
     window->showDefaultError("Memory Full");
-    ASSERT_TRUE(answer.seen);
+    ASSERT_TRUE(answer.seen());
     EXPECT_EQ(answer.caption, QApplication::applicationName());
     EXPECT_EQ(answer.text, "Memory Full.");
     EXPECT_EQ(answer.icon, QMessageBox::Critical);
 
-    answer = {};
-    answer.arm();
+    NextMessageBox kbdAnswer;
     window->showKbdError("Memory Full");
-    ASSERT_TRUE(answer.seen);
-    EXPECT_EQ(answer.caption, "ERROR");
-    EXPECT_EQ(answer.text, "Memory Full");
-    EXPECT_EQ(answer.icon, QMessageBox::NoIcon);
-    EXPECT_EQ(answer.detailedText, "");
+    ASSERT_TRUE(kbdAnswer.seen());
+    EXPECT_EQ(kbdAnswer.caption, "ERROR");
+    EXPECT_EQ(kbdAnswer.text, "Memory Full");
+    EXPECT_EQ(kbdAnswer.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(kbdAnswer.detailedText, "");
 }
 
 TEST_F(MainWindow, AFailedReceiveShowsItsTextAsAlwaysAndItsStepAsTheDetail) {
@@ -332,11 +310,10 @@ TEST_F(MainWindow, AFailedReceiveShowsItsTextAsAlwaysAndItsStepAsTheDetail) {
     options.faults.corruptAtBlock = 2;
     options.faults.blockCorruption = kbdsim::BlockCorruption::Checksum;
     simulator->setOptions(options);
-    MessageBoxAnswer answer;
-    answer.arm();
+    NextMessageBox answer;
     window->kbdList()->setCurrentIndex(window->kbdList()->model()->index(1, 0));
     window->receiveButton()->click();
-    ASSERT_TRUE(answer.seen);
+    ASSERT_TRUE(answer.seen());
     EXPECT_EQ(answer.caption, "ERROR");
     EXPECT_EQ(answer.text, "SYSEX ERROR");
     EXPECT_EQ(answer.detailedText, "receiving USER RHYTHM 141, block 3 of 5");
@@ -347,10 +324,9 @@ TEST_F(MainWindow, AnUnknownKeyboardShowsUnderErrorAndGivesTheButtonsBack) {
     kbdsim::Options options = simulator->options();
     options.modelCode = 9;
     simulator->setOptions(options);
-    MessageBoxAnswer answer;
-    answer.arm();
+    NextMessageBox answer;
     window->action(FormMain::Action::UpdateKbdList)->trigger();
-    ASSERT_TRUE(answer.seen);
+    ASSERT_TRUE(answer.seen());
     EXPECT_EQ(answer.caption, "ERROR");
     EXPECT_EQ(answer.text, "Unknown Keyboard");
     EXPECT_TRUE(window->action(FormMain::Action::UpdateKbdList)->isEnabled());
@@ -426,16 +402,39 @@ TEST_F(MainWindow, ReceiveAndSendThroughTheButtonsMoveItemsIntoOtherSlots) {
               original.name(category::Rhythm, 140));
 }
 
+TEST_F(MainWindow, SendOnTheCardTabWritesTheFileToTheCardAndListsIt) {
+    const EveryMessageBox boxes;
+    const QString drive = folder.filePath("card");
+    ASSERT_TRUE(QDir().mkpath(drive + "/VORLA_MD"));
+    registry::Registry(registry).writeString(settings::cardKey, settings::driveValue,
+                                             drive.toStdString() + "/");
+    window->formCreate();
+    window->action(FormMain::Action::UpdateKbdList)->trigger();
+    chooseType(type::UserRhythm);
+    window->kbdList()->setCurrentIndex(window->kbdList()->model()->index(0, 0));
+    window->receiveButton()->click();
+    ASSERT_EQ(window->pcList()->model()->rowCount(), 1);
+    const QString received = window->pcList()->model()->index(0, 0).data().toString();
+
+    window->kbdPages()->setCurrentIndex(1); // Card
+    EXPECT_EQ(window->cardList()->model()->rowCount(), 0) << "the card starts empty";
+    window->pcList()->setCurrentIndex(window->pcList()->model()->index(0, 0));
+    window->sendButton()->click();
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join("; ").toStdString();
+    ASSERT_EQ(window->cardList()->model()->rowCount(), 1);
+    EXPECT_EQ(window->cardList()->model()->index(0, 0).data().toString(), received);
+    EXPECT_EQ(QDir(drive + "/VORLA_MD").entryList(QDir::Files).size(), 1);
+}
+
 TEST_F(MainWindow, SendOnTheDiskTabSaysThatItIsNotProvided) {
     window->formCreate();
     window->action(FormMain::Action::UpdateKbdList)->trigger();
     window->kbdPages()->setCurrentIndex(2);
     ASSERT_EQ(window->kbdPages()->currentIndex(), 2);
     EXPECT_FALSE(window->kbdPages()->widget(2)->isEnabled());
-    MessageBoxAnswer answer;
-    answer.arm();
+    NextMessageBox answer;
     window->sendButton()->click();
-    ASSERT_TRUE(answer.seen);
+    ASSERT_TRUE(answer.seen());
     EXPECT_EQ(answer.caption, QApplication::applicationName());
     EXPECT_EQ(answer.text, "Put Data To Disk.");
 }
@@ -601,10 +600,9 @@ TEST_F(MainWindow, TheActionsNotProvidedSayTheirTitles) {
     for (const NotProvided& c : cases) {
         // Some are disabled on screen; what they say when used is the same.
         window->action(c.action)->setEnabled(true);
-        MessageBoxAnswer answer;
-        answer.arm();
+        NextMessageBox answer;
         window->action(c.action)->trigger();
-        ASSERT_TRUE(answer.seen) << c.message;
+        ASSERT_TRUE(answer.seen()) << c.message;
         EXPECT_EQ(answer.caption, QApplication::applicationName());
         EXPECT_EQ(answer.text, c.message);
     }

@@ -423,41 +423,6 @@ std::shared_ptr<midi::Driver> silentPortAndKeyboard() {
     return std::make_shared<midi::Driver>(std::move(backends));
 }
 
-// Answers the question that shows what the search found (the progress window
-// before it is left alone), keeping its title, text and default button; gives
-// up after a while, so a broken test fails, never hangs.
-class FoundQuestion {
-public:
-    explicit FoundQuestion(QMessageBox::StandardButton answer) : answer_(answer) {
-        clock_.start();
-        timer_.setInterval(5);
-        timer_.callOnTimeout([this] { poll(); });
-        timer_.start();
-    }
-
-    QString title, text;
-    bool defaultIsOk = false;
-
-private:
-    void poll() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (clock_.elapsed() > 20000)
-                timer_.stop();
-            return;
-        }
-        timer_.stop();
-        title = box->windowTitle();
-        text = box->text();
-        defaultIsOk = box->defaultButton() == box->button(QMessageBox::Ok);
-        box->button(answer_)->click();
-    }
-
-    QMessageBox::StandardButton answer_;
-    QTimer timer_;
-    QElapsedTimer clock_;
-};
-
 struct FoundAnswer {
     const char* name;
     QMessageBox::StandardButton answer;
@@ -475,11 +440,12 @@ TEST_P(FindKeyboardFound, ShowsThePairAndTheModelAndSelectsThemOnlyOnOk) {
     store(keys::midiKey, keys::inputDeviceValue, "Port A");
     store(keys::midiKey, keys::outputDeviceValue, "Port A");
     auto dialog = open(silentPortAndKeyboard(), 1500ms);
-    FoundQuestion question(GetParam().answer);
+    // The question that shows what the search found, not the progress window before it.
+    test::NextMessageBox question(GetParam().answer);
     dialog->findKeyboardButtonClick();
     const QString found = QString::fromStdString("Found a TQ-7400 on \"" + keyboardName +
                                                  "\" / \"" + keyboardName + "\".");
-    EXPECT_EQ(question.title, "Find Keyboard");
+    EXPECT_EQ(question.caption, "Find Keyboard");
     EXPECT_EQ(question.text, found + " Use these devices?");
     EXPECT_TRUE(question.defaultIsOk);
     EXPECT_EQ(dialog->inputList()->currentText().toStdString(), GetParam().input);
