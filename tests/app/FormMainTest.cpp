@@ -12,6 +12,7 @@
 #include "platform/registry/Registry.h"
 #include "support/NewestSnapshot.h"
 #include "support/OnNextModal.h"
+#include "support/VirtualKeyboardBench.h"
 
 #include <QAction>
 #include <QApplication>
@@ -93,14 +94,14 @@ protected:
             settings.writeString(settings::programKey, settings::directoryValue,
                                  folder.path().toStdString() + "/");
         }
-        std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(kbdsim::makeVirtualKeyboardBackend(
-            simulator, [this](const std::vector<std::uint8_t>& message) {
+        const test::VirtualKeyboardBench bench(
+            [this](const std::vector<std::uint8_t>& message) {
                 messages.push_back(message);
                 if (duringWait)
                     duringWait();
-            }));
-        driver = std::make_shared<midi::Driver>(std::move(backends));
+            },
+            simulator);
+        driver = bench.driver;
         MidiDialogEnvironment environment;
         environment.driver = driver;
         environment.replyTimeout = 2000ms;

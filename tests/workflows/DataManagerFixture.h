@@ -10,6 +10,7 @@
 #include "kbdsim/KeyboardMemory.h"
 #include "kbdsim/device/VirtualKeyboard.h"
 #include "link/MidiDialogFactory.h"
+#include "support/VirtualKeyboardBench.h"
 #include "workflows/DataManager.h"
 
 #include <QTemporaryDir>
@@ -171,18 +172,15 @@ protected:
         settings.dataDirectory = dataDirectory;
         settings.midiKeyExists = true;
 
-        std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(kbdsim::makeVirtualKeyboardBackend(
-            simulator, [this](const std::vector<std::uint8_t>& message) {
+        const test::VirtualKeyboardBench bench(
+            [this](const std::vector<std::uint8_t>& message) {
                 ++messages;
                 sent.push_back(message);
                 if (duringWait)
                     duringWait();
-            }));
-        environment.driver = std::make_shared<midi::Driver>(std::move(backends));
-        environment.inputDevice = settings.inputDevice;
-        environment.outputDevice = settings.outputDevice;
-        environment.replyTimeout = 2000ms;
+            },
+            simulator);
+        environment = bench.environment();
         environment.makeView = [log = dialogWindow] {
             return std::make_unique<CancellingDialogView>(log);
         };
