@@ -3,10 +3,8 @@
 // it for the runs that list it. The table stays one line a slot with its
 // columns, the terminal gets no control byte, and --json gives the bytes back.
 
-#include "support/ChildProcess.h"
-#include "support/JackServer.h"
+#include "cli/SimulatorOverJack.h"
 #include "support/PackageBuilder.h"
-#include "support/ScratchFolder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,63 +16,10 @@
 namespace {
 
 using namespace std::chrono_literals;
-using kbdsim::test::ChildProcess;
 
-const std::string simulatorName = "TQ-7400 Names Simulator";
-
-class CliNamesOverJack : public testing::Test {
+class CliNamesOverJack : public qel::test::SimulatorOverJack {
 protected:
-    void SetUp() override {
-        server = std::make_unique<qel::test::JackServer>(qel::test::uniqueServerName("qel-names"));
-        if (!server->problem().empty())
-            GTEST_SKIP() << server->problem();
-        const std::string config = scratch.path() + "config";
-        std::filesystem::create_directories(config);
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        ::setenv("QEL_MIDI_API", "jack", 1);
-        simulator = std::make_unique<qel::test::Program>(
-            KBDSIM_PROGRAM,
-            QStringList{"--api", "jack", "--name", QString::fromStdString(simulatorName)});
-        ASSERT_TRUE(simulator->started());
-        ASSERT_TRUE(simulator->waitForOutput("tq7400-kbdsim ready", 10s)) << simulator->output();
-    }
-
-    void TearDown() override {
-        if (simulator) {
-            EXPECT_TRUE(simulator->stop()) << simulator->output();
-        }
-        if (server && server->problem().empty()) {
-            EXPECT_TRUE(server->stop()) << server->output();
-        }
-        ::unsetenv("QEL_MIDI_API");
-    }
-
-    // Runs tq7400 on the simulator to its end; standard output is returned,
-    // standard error goes to `err`. A crash or a failure fails the test.
-    std::string run(std::vector<std::string> arguments) {
-        const std::string out = scratch.path() + "out.txt", err = scratch.path() + "err.txt";
-        std::vector<std::string> full{"/bin/sh",
-                                      "-c",
-                                      "e=$1; shift; exec \"$@\" 2>\"$e\"",
-                                      "sh",
-                                      err,
-                                      CLI_PROGRAM,
-                                      "--in",
-                                      simulatorName + " Out:MIDI Out",
-                                      "--out",
-                                      simulatorName + " In:MIDI In"};
-        full.insert(full.end(), arguments.begin(), arguments.end());
-        ChildProcess child(full, out);
-        EXPECT_TRUE(child.started());
-        const int status = child.waitForExit(60s);
-        EXPECT_EQ(status, 0) << testing::PrintToString(arguments) << ": "
-                             << kbdsim::test::readFile(err);
-        return kbdsim::test::readFile(out);
-    }
-
-    qel::test::ScratchFolder scratch;
-    std::unique_ptr<qel::test::JackServer> server;
-    std::unique_ptr<qel::test::Program> simulator;
+    CliNamesOverJack() : SimulatorOverJack({}) {}
 };
 
 TEST_F(CliNamesOverJack, ListEscapesAnOddNameKeepsTheColumnsAndJsonGivesItsBytes) {

@@ -3,10 +3,8 @@
 // its readiness poll, and SIGTERM or SIGINT ends it at once; a keyboard that
 // spoils a block makes the command say where it failed.
 
-#include "support/ChildProcess.h"
-#include "support/JackServer.h"
+#include "cli/SimulatorOverJack.h"
 #include "support/RemoteCancel.h"
-#include "support/ScratchFolder.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -18,71 +16,24 @@ namespace {
 using namespace std::chrono_literals;
 using kbdsim::test::ChildProcess;
 using Clock = std::chrono::steady_clock;
-
-const std::string simulatorName = "TQ-7400 Simulator";
+using qel::test::SimulatorOverJack;
 
 // As the simulator traces what it receives: a delete of a rhythm
 // (category 0, parameter 36), and the model request of the readiness poll.
 const QByteArray deleteRhythm = "in:  F0 44 11 02 7F 00 00 24";
 const QByteArray modelRequest = "in:  F0 44 11 02 7F 01 00 00 0D 00 00 00 F7";
 
-// The simulator on a JACK server of the test's own, with the faults the
-// test chooses.
-class SimulatorOverJack : public testing::Test {
-protected:
-    explicit SimulatorOverJack(QStringList faults) : faults_(std::move(faults)) {}
-
-    void SetUp() override {
-        server = std::make_unique<qel::test::JackServer>(qel::test::uniqueServerName("qel-cli"));
-        if (!server->problem().empty())
-            GTEST_SKIP() << server->problem();
-        // Settings of the run's own; the program reaches the MIDI system through JACK.
-        const std::string config = scratch.path() + "config";
-        std::filesystem::create_directories(config);
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        ::setenv("QEL_MIDI_API", "jack", 1);
-        simulator = std::make_unique<qel::test::Program>(
-            KBDSIM_PROGRAM, QStringList{"--api", "jack", "--name",
-                                        QString::fromStdString(simulatorName), "--trace"} +
-                                faults_);
-        ASSERT_TRUE(simulator->started());
-        ASSERT_TRUE(simulator->waitForOutput("tq7400-kbdsim ready", 10s)) << simulator->output();
-    }
-
-    void TearDown() override {
-        if (simulator) {
-            EXPECT_TRUE(simulator->stop()) << simulator->output();
-        }
-        if (server && server->problem().empty()) {
-            EXPECT_TRUE(server->stop()) << server->output();
-        }
-        ::unsetenv("QEL_MIDI_API");
-    }
-
-    // The command line's arguments that choose the simulator's ports.
-    static std::vector<std::string> simulatorPorts() {
-        return {CLI_PROGRAM, "--in", simulatorName + " Out:MIDI Out", "--out",
-                simulatorName + " In:MIDI In"};
-    }
-
-    qel::test::ScratchFolder scratch;
-    std::unique_ptr<qel::test::JackServer> server;
-    std::unique_ptr<qel::test::Program> simulator;
-
-private:
-    QStringList faults_;
-};
-
 // A keyboard that never becomes ready after a delete.
 class CliOverJack : public SimulatorOverJack, public testing::WithParamInterface<int> {
 protected:
-    CliOverJack() : SimulatorOverJack({"--busy-after-delete", "100000"}) {}
+    CliOverJack() : SimulatorOverJack({"--trace", "--busy-after-delete", "100000"}) {}
 };
 
 // A keyboard that spoils the third block of every item it sends.
 class CliSpoiledBlock : public SimulatorOverJack {
 protected:
-    CliSpoiledBlock() : SimulatorOverJack({"--corrupt-block", "2", "--corruption", "checksum"}) {}
+    CliSpoiledBlock()
+        : SimulatorOverJack({"--trace", "--corrupt-block", "2", "--corruption", "checksum"}) {}
 };
 
 TEST_F(CliSpoiledBlock, AFailedReceiveSaysItsItemAndBlockOnStandardError) {
