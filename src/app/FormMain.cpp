@@ -424,6 +424,10 @@ void FormMain::showBackupStep(const std::string& line) {
     statusBar()->showMessage(QString::fromStdString(line));
 }
 
+void FormMain::showResult(const std::string& text) {
+    statusBar()->showMessage(QString::fromStdString(text));
+}
+
 void FormMain::showMemoryBar(bool visible, int maximum, int position) {
     freeMemoryBar_->setVisible(visible);
     if (!visible)

@@ -113,6 +113,7 @@ public:
     // ---- DataManagerView ----
     void selectKbdRow(int row) override;
     void showBackupStep(const std::string& line) override;
+    void showResult(const std::string& text) override;
     void showMemoryBar(bool visible, int maximum, int position) override;
     void setKeyboardCaption(const std::string& caption) override;
     void showCardTab() override;

@@ -81,6 +81,8 @@ public:
     void hideProgress() override { progress_.finish(); }
     // Prints the line with the names in it escaped for the terminal.
     void showBackupStep(const std::string& line) override;
+    // Prints the line like a backup step.
+    void showResult(const std::string& text) override { showBackupStep(text); }
     // Never asks: says what will be replaced or cleared, and goes on, keeping
     // copies when the command line asked for them.
     DestroyAnswer askBeforeDestroying(const DestroyQuestion& question) override;

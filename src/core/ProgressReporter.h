@@ -5,6 +5,7 @@
 // MIDI dialog's window, the progress window), a terminal and the tests, each
 // with an implementation of its own.
 
+#include <cstdint>
 #include <string>
 
 namespace qel {
@@ -21,6 +22,14 @@ public:
     virtual void setPosition(int position) = 0;
     // True once the user asked to stop; the work ends at its next safe point.
     virtual bool cancelRequested() const { return false; }
+
+    // What a reporter may show besides the bar; one that shows less ignores them.
+    // The item being worked on now ("USER RHYTHM 141 DEMO RH1"); empty for none.
+    virtual void setItem(const std::string& /*name*/) {}
+    // The bytes done of the whole action's total (for a rate and the time left).
+    virtual void setBytes(std::int64_t /*done*/, std::int64_t /*total*/) {}
+    // True while the work has waited for the keyboard's reply for a while.
+    virtual void setWaiting(bool /*waiting*/) {}
 };
 
 } // namespace qel

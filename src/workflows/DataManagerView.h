@@ -82,6 +82,11 @@ public:
     // escaped (terminalName()).
     virtual void showBackupStep(const std::string& line) = 0;
 
+    // What an action ended with, one line in UTF-8, names escaped: "Received
+    // DEMO RH1 into DEMO RH1.vdf", "Cancelled". The window's status bar; a
+    // line on the terminal.
+    virtual void showResult(const std::string& text) = 0;
+
     // Asked before an action destroys anything on the keyboard: the window
     // asks the user; the command line never asks, says what it replaces or
     // clears, and goes on. Cancel ends the action quietly, with nothing changed.

@@ -110,6 +110,7 @@ inline std::vector<FileRow> shownRows(const FileListModel& model) {
 struct RecordingView : DataManagerView {
     void selectKbdRow(int row) override { selectedKbdRow = row; }
     void showBackupStep(const std::string& line) override { backupSteps.push_back(line); }
+    void showResult(const std::string& text) override { results.push_back(text); }
     void showMemoryBar(bool visible, int maximum, int position) override {
         bar = {visible, maximum, position};
     }
@@ -143,6 +144,7 @@ struct RecordingView : DataManagerView {
     };
     int selectedKbdRow = -1;
     std::vector<std::string> backupSteps;
+    std::vector<std::string> results;
     Bar bar;
     std::string caption;
     bool cardTab = false, diskTab = false;

@@ -35,6 +35,7 @@ struct SilentProgress : ProgressReporter {
 struct CountingView : DataManagerView {
     void selectKbdRow(int) override {}
     void showBackupStep(const std::string&) override { ++steps; }
+    void showResult(const std::string&) override {}
     void showMemoryBar(bool, int, int) override {}
     void setKeyboardCaption(const std::string&) override {}
     void showCardTab() override {}
