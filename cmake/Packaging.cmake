@@ -9,6 +9,7 @@
 #   share/applications/tq7400-manager.desktop       the desktop entry
 #   share/icons/hicolor/64x64/apps/tq7400-manager.png
 #   share/man/man1/tq7400-manager.1.gz, tq7400.1.gz
+#   share/doc/tq7400-data-manager/copyright, changelog.gz
 # The keyboard simulator and the tests are developer tools: they have no
 # install rules, so they are never installed nor packaged.
 
@@ -28,6 +29,25 @@ function(qel_install_man_page name)
     add_custom_target(qel_man_${name} ALL DEPENDS "${compressed}")
     install(FILES "${compressed}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 endfunction()
+
+# The licence in Debian's machine-readable form, and the package's changelog
+# (a native package's, hence changelog.gz). Debian requires both; the
+# changelog's first entry must name PROJECT_VERSION.
+file(STRINGS "${PROJECT_SOURCE_DIR}/packaging/changelog" qel_changelog_head LIMIT_COUNT 1)
+if(NOT qel_changelog_head MATCHES "^${PROJECT_NAME} \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "packaging/changelog does not begin with version ${PROJECT_VERSION}")
+endif()
+set(qel_doc_dir "${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME}")
+set(qel_changelog "${PROJECT_BINARY_DIR}/changelog.gz")
+add_custom_command(
+    OUTPUT "${qel_changelog}"
+    COMMAND gzip -9 -n -c "${PROJECT_SOURCE_DIR}/packaging/changelog" > "${qel_changelog}"
+    DEPENDS "${PROJECT_SOURCE_DIR}/packaging/changelog"
+    COMMENT "Compressing the changelog"
+    VERBATIM)
+add_custom_target(qel_changelog ALL DEPENDS "${qel_changelog}")
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/copyright" "${qel_changelog}"
+        DESTINATION "${qel_doc_dir}")
 
 # The window program: its desktop entry, its icon (the one its window shows)
 # and its man page. The program itself is installed by src/app.

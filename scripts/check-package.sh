@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian package the way a user would, checks what it installed,
 # and removes it again, with the packages that its installation brought in, so
-# the machine is left as it was. Needs root or sudo.
+# the machine is left as it was. Runs lintian on it first (installing lintian
+# when it is missing, and leaving it). Needs root or sudo.
 #   scripts/check-package.sh [FILE.deb]   (default: the one in build-package/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,19 @@ if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok ins
     echo "$package is installed already; remove it first, so that this check can leave the machine as it was" >&2
     exit 1
 fi
+
+echo "== lintian"
+# Debian's own package checker: any error (a line "E: ...") fails the check.
+command -v lintian > /dev/null || {
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends lintian > /dev/null
+}
+lintian_report=$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v "running with root privileges" || true)
+[[ -z $lintian_report ]] || echo "$lintian_report"
+if grep -q "^E: " <<< "$lintian_report"; then
+    echo "FAILED: lintian reports errors" >&2
+    exit 1
+fi
+echo "ok   lintian reports no errors"
 
 echo "== contents of $deb"
 dpkg -c "$deb"
@@ -61,6 +75,8 @@ expected=(
     /usr/share/applications/tq7400-manager.desktop
     /usr/share/icons/hicolor/64x64/apps/tq7400-manager.png
     /usr/share/man/man1/tq7400-manager.1.gz
+    /usr/share/doc/"$package"/copyright
+    /usr/share/doc/"$package"/changelog.gz
 )
 [[ -e /usr/bin/tq7400 ]] && expected+=(/usr/share/man/man1/tq7400.1.gz)
 echo "== installed files"
