@@ -55,7 +55,7 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
         const std::string& word = arguments[i];
         auto value = [&]() -> std::string {
             if (i + 1 >= arguments.size())
-                throw UsageError(word + " needs a value");
+                throw UsageError("option '" + word + "' needs a value");
             return arguments[++i];
         };
         if (word == "--in")
@@ -77,7 +77,7 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
         else if (word == "--quiet")
             options.quiet = true;
         else if (word.size() > 1 && word[0] == '-' && word != "-")
-            throw UsageError("unknown option " + word);
+            throw UsageError("unknown option '" + word + "'");
         else
             words.push_back(word);
     }
@@ -87,10 +87,10 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
     options.arguments.assign(words.begin() + 1, words.end());
     const auto found = commands().find(options.command);
     if (found == commands().end())
-        throw UsageError("unknown command " + options.command);
+        throw UsageError("unknown command '" + options.command + "'");
     const Arity arity = found->second;
     if (options.arguments.size() < arity.least || options.arguments.size() > arity.most)
-        throw UsageError("wrong number of arguments for " + options.command);
+        throw UsageError("wrong number of arguments for '" + options.command + "'");
     return options;
 }
 
