@@ -117,14 +117,15 @@ options:
   --paced                 the virtual keyboard, answering at MIDI speed as a real one would
   --data-dir DIR          the data directory; --card DIR the card drive (a mount root)
   --keep-copy DIR          receive what put or delete replaces into DIR first
-  --json                  machine-readable output; --quiet no progress
+  --json                  machine-readable output (see README: no, number, nameBytes)
+  --quiet                 no progress bar, and no line saying what a command did
 
 put, delete and restore never ask: they print what they replace or clear.
 
 TYPE: 0-9, a label ("USER TONE") or tone, dsp, organ, tone-wave, drum-wave, rhythm,
 registration, song, smf, package.
-exit status: 0 success, 1 failure, 2 usage error, 141 the output was closed early
-(as by `| head`: the run stops as Ctrl+C stops it)
+exit status: 0 success, 1 failure, 2 usage error, 130 Ctrl+C (143 SIGTERM),
+141 the output was closed early (as by `| head`: the run stops as Ctrl+C stops it)
 )";
 }
 
