@@ -55,7 +55,7 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
         const std::string& word = arguments[i];
         auto value = [&]() -> std::string {
             if (i + 1 >= arguments.size())
-                throw UsageError(word + " needs a value");
+                throw UsageError("option '" + word + "' needs a value");
             return arguments[++i];
         };
         if (word == "--in")
@@ -77,7 +77,7 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
         else if (word == "--quiet")
             options.quiet = true;
         else if (word.size() > 1 && word[0] == '-' && word != "-")
-            throw UsageError("unknown option " + word);
+            throw UsageError("unknown option '" + word + "'");
         else
             words.push_back(word);
     }
@@ -87,10 +87,10 @@ CliOptions parseCommandLine(const std::vector<std::string>& arguments) {
     options.arguments.assign(words.begin() + 1, words.end());
     const auto found = commands().find(options.command);
     if (found == commands().end())
-        throw UsageError("unknown command " + options.command);
+        throw UsageError("unknown command '" + options.command + "'");
     const Arity arity = found->second;
     if (options.arguments.size() < arity.least || options.arguments.size() > arity.most)
-        throw UsageError("wrong number of arguments for " + options.command);
+        throw UsageError("wrong number of arguments for '" + options.command + "'");
     return options;
 }
 
@@ -117,14 +117,15 @@ options:
   --paced                 the virtual keyboard, answering at MIDI speed as a real one would
   --data-dir DIR          the data directory; --card DIR the card drive (a mount root)
   --keep-copy DIR          receive what put or delete replaces into DIR first
-  --json                  machine-readable output; --quiet no progress
+  --json                  machine-readable output (see README: no, number, nameBytes)
+  --quiet                 no progress bar, and no line saying what a command did
 
 put, delete and restore never ask: they print what they replace or clear.
 
 TYPE: 0-9, a label ("USER TONE") or tone, dsp, organ, tone-wave, drum-wave, rhythm,
 registration, song, smf, package.
-exit status: 0 success, 1 failure, 2 usage error, 141 the output was closed early
-(as by `| head`: the run stops as Ctrl+C stops it)
+exit status: 0 success, 1 failure, 2 usage error, 130 Ctrl+C (143 SIGTERM),
+141 the output was closed early (as by `| head`: the run stops as Ctrl+C stops it)
 )";
 }
 

@@ -31,10 +31,16 @@ std::string withSlash(std::string folder) {
     return folder;
 }
 
-// A name's characters, every byte of it, for JSON; the bytes themselves go
-// beside them as hex, so that a script gets them back exactly.
+// A name's characters for JSON, without the spaces that pad it to the
+// keyboard's fixed width; every byte of it, those spaces included, goes
+// beside it as hex ("nameBytes"), so that a script gets them back exactly.
+std::string withoutTrailingSpaces(std::string name) {
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
 QString jsonName(const std::string& name) {
-    return QString::fromStdString(displayName(name));
+    return QString::fromStdString(displayName(withoutTrailingSpaces(name)));
 }
 
 QString jsonBytes(const std::string& name) {
@@ -50,6 +56,22 @@ bool isVirtualKeyboard(const std::string& deviceName) {
     return sameDeviceName(deviceName, kbdsim::virtualKeyboardName);
 }
 
+// A file to be read that does not exist or cannot be opened fails naming it
+// with the system's reason, before it is read as a data file (which would only
+// find it of no known format). Whatever is there but no regular file is left
+// to the reader, which refuses it without opening it.
+void requireReadableFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status found = std::filesystem::status(path, error);
+    if (error)
+        throw Exception(path + ": " + error.message());
+    if (!std::filesystem::is_regular_file(found))
+        return;
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Exception(path + ": " + file.errorString().toStdString());
+}
+
 void printJson(std::ostream& out, const QJsonObject& object) {
     out << QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
 }
@@ -57,7 +79,8 @@ void printJson(std::ostream& out, const QJsonObject& object) {
 } // namespace
 
 CommandRunner::CommandRunner(CliOptions options, std::ostream& out)
-    : options_(std::move(options)), out_(out) {}
+    : options_(std::move(options)), out_(out),
+      line_(!options_.quiet && !options_.json && platform::standardErrorIsTerminal()) {}
 
 int CommandRunner::run() {
     using Step = void (CommandRunner::*)();
@@ -118,10 +141,9 @@ DataManager& CommandRunner::manager() {
     if (manager_)
         return *manager_;
     prepareSettings();
-    const bool progress = !options_.quiet && !options_.json && platform::standardErrorIsTerminal();
-    view_ = std::make_unique<TerminalView>(progress, !options_.json);
+    view_ = std::make_unique<TerminalView>(line_, !options_.json, !options_.quiet);
     MidiDialogEnvironment environment = makeProgramMidiEnvironment(
-        driver_, [progress] { return std::make_unique<TerminalDialogView>(progress); });
+        driver_, [line = &line_] { return std::make_unique<TerminalDialogView>(*line); });
     environment.inputDevice = settings_.inputDevice;
     environment.outputDevice = settings_.outputDevice;
     manager_ = std::make_unique<DataManager>(
@@ -137,10 +159,11 @@ void CommandRunner::check() const {
     // Whatever failed after the output was closed failed for that reason.
     if (outputClosed())
         throw OutputClosed{};
+    // A failure after Ctrl+C is most likely the cancel itself.
+    if (interrupted())
+        throw Interrupted{};
     if (view_ && view_->failure())
         throw Exception(*view_->failure());
-    if (interrupted())
-        throw Exception("Cancelled");
 }
 
 void CommandRunner::requireKeepCopyFolder() const {
@@ -259,6 +282,7 @@ void CommandRunner::get() {
     const KbdDataAttributePtr slot = m.kbdRowItem(row);
     if (slot->size == 0)
         throw Exception("Slot " + options_.arguments[1] + " of " + typeLabels[t] + " is empty");
+    line_.clear();
     if (!options_.quiet)
         std::cerr << "receiving " << typeLabels[t] << ' ' << slot->position << " \""
                   << terminalName(slot->name) << "\", " << slot->size << " bytes" << std::endl;
@@ -269,6 +293,7 @@ void CommandRunner::get() {
 
 void CommandRunner::put() {
     const std::string path = options_.arguments[0];
+    requireReadableFile(path);
     VdfData file(path);
     const type::id t = file.type();
     if (t > type::Package)
@@ -286,9 +311,9 @@ void CommandRunner::put() {
         m.updateThisType();
     check();
     const int row = options_.arguments.size() == 2 ? rowOfPosition(options_.arguments[1]) : -1;
+    // The data manager says which slot it used and what it replaced.
     m.putFileToKbd(path, row);
     check();
-    out_ << "sent " << path << " (" << typeLabels[t] << ")\n";
 }
 
 void CommandRunner::remove() {
@@ -332,6 +357,7 @@ void CommandRunner::card() {
     const std::string& what = options_.arguments[0];
     DataManager& m = manager();
     if (what == "put" && options_.arguments.size() == 2) {
+        requireReadableFile(options_.arguments[1]);
         m.putFileToCard(options_.arguments[1]);
         check();
         out_ << "written " << options_.arguments[1] << '\n';
@@ -363,11 +389,12 @@ void CommandRunner::card() {
     for (type::id t : types)
         for (const VdfDataAttributePtr& item : m.cardLists()[t]) {
             if (options_.json)
-                files.append(QJsonObject{{"type", t},
-                                         {"name", QString::fromUtf8(item->name)},
-                                         {"nameBytes", jsonBytes(item->name)},
-                                         {"size", static_cast<qint64>(item->size)},
-                                         {"path", QString::fromStdString(item->path)}});
+                files.append(
+                    QJsonObject{{"type", t},
+                                {"name", QString::fromUtf8(withoutTrailingSpaces(item->name))},
+                                {"nameBytes", jsonBytes(item->name)},
+                                {"size", static_cast<qint64>(item->size)},
+                                {"path", QString::fromStdString(item->path)}});
             else
                 out_ << typeLabels[t] << "  " << terminalText(item->name) << "  " << item->size
                      << "  " << formatDosDateTime(item->date) << '\n';
@@ -377,6 +404,7 @@ void CommandRunner::card() {
 }
 
 void CommandRunner::info() {
+    requireReadableFile(options_.arguments[0]);
     VdfData file(options_.arguments[0]);
     const std::string date = formatDosDateTime(file.fileTime());
     // The file's own size: a song's changes when it is converted below.

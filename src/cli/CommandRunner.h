@@ -25,7 +25,8 @@ public:
     CommandRunner& operator=(const CommandRunner&) = delete;
 
     // Runs the command; returns the exit status: 0 success, 1 failure. Throws
-    // OutputClosed when the output was closed before the command ended.
+    // OutputClosed when the output was closed before the command ended, and
+    // Interrupted when Ctrl+C or SIGTERM stopped it.
     int run();
 
 private:
@@ -48,8 +49,8 @@ private:
     static std::string deviceName(const std::vector<std::string>& names, const std::string& wanted,
                                   const char* kind);
     DataManager& manager();
-    // Throws OutputClosed once nobody reads the output, else the first failure
-    // the data manager showed.
+    // Throws OutputClosed once nobody reads the output, Interrupted after
+    // Ctrl+C or SIGTERM, else the first failure the data manager showed.
     void check() const;
     // Fails unless the --keep-copy folder, when given, exists (or can be
     // made) and takes new files.
@@ -61,6 +62,7 @@ private:
 
     CliOptions options_;
     std::ostream& out_;
+    TerminalLine line_;
     Settings settings_;
     std::shared_ptr<midi::Driver> driver_;
     std::unique_ptr<TerminalView> view_;

@@ -12,4 +12,9 @@ bool interrupted() {
     return platform::interruptSignalled();
 }
 
+int interruptedStatus() {
+    constexpr int signalledStatus = 128;
+    return signalledStatus + platform::interruptSignalNumber();
+}
+
 } // namespace qel::cli

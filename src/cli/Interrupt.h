@@ -12,4 +12,10 @@ void catchInterrupts();
 // Whether an interrupt came since the start.
 bool interrupted();
 
+// Thrown to end a run that an interrupt stopped.
+struct Interrupted {};
+// The exit status of such a run: as a shell shows a program that the signal
+// ended, 128 plus its number (130 for Ctrl+C, 143 for SIGTERM).
+int interruptedStatus();
+
 } // namespace qel::cli

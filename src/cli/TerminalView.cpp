@@ -18,16 +18,44 @@ std::string kilobytes(double bytes) {
     return text;
 }
 
+constexpr int barWidth = 30;
+
 } // namespace
 
+std::string barText(const std::string& label, std::int64_t done, std::int64_t total, double seconds,
+                    bool waiting) {
+    const std::int64_t shown = std::clamp<std::int64_t>(done, 0, std::max<std::int64_t>(total, 0));
+    const auto filled = static_cast<std::size_t>(total > 0 ? shown * barWidth / total : 0);
+    std::string line = label.empty() ? "" : label + " ";
+    line += "[" + std::string(filled, '#') + std::string(barWidth - filled, '.') + "] " +
+            kilobytes(static_cast<double>(shown)) + " of " + kilobytes(static_cast<double>(total));
+    if (waiting)
+        return line + "  waiting for the keyboard...";
+    const double rate = seconds > 0 ? static_cast<double>(shown) / seconds : 0;
+    if (rate > 0 && shown < total) {
+        const auto left = static_cast<long long>(static_cast<double>(total - shown) / rate);
+        char text[64];
+        std::snprintf(text, sizeof text, "  %s/s  %lld:%02lld left", kilobytes(rate).c_str(),
+                      left / 60, left % 60);
+        line += text;
+    }
+    return line;
+}
+
 void TerminalProgress::setRange(int maximum) {
-    maximum_ = maximum;
-    draw();
+    if (!whole_)
+        maximum_ = maximum;
+    draw(false);
 }
 
 void TerminalProgress::setPosition(int position) {
+    if (whole_)
+        return; // a whole action's bar follows its bytes alone
+    // A position between nothing and all: blocks are flowing.
+    if (position > 0 && position < maximum_)
+        flowing_ = true;
     position_ = position;
-    draw();
+    draw(position >= maximum_);
 }
 
 bool TerminalProgress::cancelRequested() const {
@@ -35,58 +63,90 @@ bool TerminalProgress::cancelRequested() const {
     return interrupted() || outputClosed();
 }
 
+void TerminalProgress::setItem(const std::string& name) {
+    item_ = name;
+    draw(true);
+}
+
+void TerminalProgress::setBytes(std::int64_t done, std::int64_t total) {
+    if (!whole_ || total <= 0)
+        return;
+    if (total != maximum_) {
+        maximum_ = total;
+        position_ = 0;
+    }
+    // One bar for the whole action, never going back.
+    position_ = std::max(position_, std::min(done, total));
+    flowing_ = true;
+    line_.setActionBarActive(shown_);
+    draw(position_ >= maximum_);
+}
+
+void TerminalProgress::setWaiting(bool waiting) {
+    if (waiting_ == waiting)
+        return;
+    waiting_ = waiting;
+    draw(true);
+}
+
 void TerminalProgress::start() {
     started_ = std::chrono::steady_clock::now();
+    shown_ = true;
+    flowing_ = waiting_ = false;
     position_ = 0;
-    draw();
+    if (whole_)
+        maximum_ = 0;
 }
 
 void TerminalProgress::finish() {
-    if (drawn_)
-        std::cerr << '\n' << std::flush;
-    drawn_ = false;
+    if (!shown_)
+        return;
+    if (visible())
+        line_.clear();
+    if (whole_)
+        line_.setActionBarActive(false);
+    shown_ = flowing_ = false;
 }
 
-void TerminalProgress::draw() {
-    if (!enabled_ || maximum_ <= 0)
+bool TerminalProgress::visible() const {
+    return shown_ && flowing_ && maximum_ > 0 && (whole_ || !line_.actionBarActive());
+}
+
+void TerminalProgress::draw(bool now) {
+    if (!line_.enabled() || !visible())
         return;
-    const auto now = std::chrono::steady_clock::now();
+    const auto time = std::chrono::steady_clock::now();
     // Redrawing at every block would cost more than the block; 10 times a second is plenty.
-    if (drawn_ && position_ < maximum_ && now - lastDraw_ < std::chrono::milliseconds(100))
+    if (!now && time - lastDraw_ < std::chrono::milliseconds(100))
         return;
-    lastDraw_ = now;
-    constexpr int width = 30;
-    const int filled = static_cast<int>(static_cast<long long>(position_) * width / maximum_);
-    std::string line =
-        "\r" + (caption_.empty() ? std::string("Working") : caption_) + " [" +
-        std::string(static_cast<std::size_t>(std::clamp(filled, 0, width)), '#') +
-        std::string(static_cast<std::size_t>(width - std::clamp(filled, 0, width)), '.') + "]";
-    if (bytes_) {
-        const double seconds = std::chrono::duration<double>(now - started_).count();
-        const double rate = seconds > 0 ? position_ / seconds : 0;
-        line += " " + kilobytes(position_) + " of " + kilobytes(maximum_);
-        if (rate > 0) {
-            const int left = static_cast<int>((maximum_ - position_) / rate);
-            char text[64];
-            std::snprintf(text, sizeof text, "  %s/s  %d:%02d left", kilobytes(rate).c_str(),
-                          left / 60, left % 60);
-            line += text;
-        }
-    } else {
-        line += " " + std::to_string(position_) + "/" + std::to_string(maximum_);
-    }
-    std::cerr << line << "\x1b[K" << std::flush;
-    drawn_ = true;
+    lastDraw_ = time;
+    std::string label = caption_.empty() ? std::string(whole_ ? "" : "Transferring") : caption_;
+    if (!item_.empty())
+        label += (label.empty() ? "" : " ") + terminalText(item_);
+    const double seconds = std::chrono::duration<double>(time - started_).count();
+    line_.draw(barText(label, position_, maximum_, seconds, waiting_));
 }
 
 void TerminalDialogView::showError(const std::string& text) {
-    if (!outputClosed()) // the run ends quietly then
-        std::cerr << "tq7400: " << terminalText(text) << '\n';
+    if (outputClosed()) // the run ends quietly then
+        return;
+    line_.clear();
+    std::cerr << "tq7400: " << terminalText(text) << '\n';
+}
+
+void TerminalView::printLine(const std::string& text) {
+    line_.clear();
+    std::cout << terminalText(text) << '\n' << std::flush;
 }
 
 void TerminalView::showBackupStep(const std::string& line) {
     if (printSteps_)
-        std::cout << terminalText(line) << '\n' << std::flush;
+        printLine(line);
+}
+
+void TerminalView::showResult(const std::string& text) {
+    if (printSteps_ && printResults_ && text != cancelledText)
+        printLine(text);
 }
 
 DestroyAnswer TerminalView::askBeforeDestroying(const DestroyQuestion& question) {

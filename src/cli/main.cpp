@@ -3,8 +3,9 @@
 #include "cli/CommandLine.h"
 #include "cli/CommandRunner.h"
 #include "cli/Interrupt.h"
-#include "core/NameText.h"
 #include "cli/StandardOutput.h"
+#include "cli/TerminalView.h"
+#include "core/NameText.h"
 #include "platform/files/ProcessInfo.h"
 #include "platform/files/TemporaryFiles.h"
 
@@ -13,6 +14,14 @@
 #include <iostream>
 
 namespace {
+
+// One line saying what is wrong, and where to read more: the whole help
+// would push the line out of sight.
+int usageError(const qel::cli::UsageError& error) {
+    std::cerr << "tq7400: " << qel::terminalText(error.what()) << "\n"
+              << "Try 'tq7400 --help' for more information.\n";
+    return 2;
+}
 
 int run(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
@@ -29,17 +38,17 @@ int run(int argc, char* argv[]) {
     try {
         options = qel::cli::parseCommandLine(arguments);
     } catch (const qel::cli::UsageError& error) {
-        std::cerr << "tq7400: " << qel::terminalText(error.what()) << "\n\n"
-                  << qel::cli::usageText();
-        return 2;
+        return usageError(error);
     }
     qel::cli::catchInterrupts();
     try {
         qel::cli::CommandRunner runner(options, std::cout);
         return runner.run();
     } catch (const qel::cli::UsageError& error) {
-        std::cerr << "tq7400: " << qel::terminalText(error.what()) << '\n';
-        return 2;
+        return usageError(error);
+    } catch (const qel::cli::Interrupted&) {
+        std::cerr << "tq7400: " << qel::cli::cancelledText << '\n';
+        return qel::cli::interruptedStatus();
     } catch (const std::exception& error) {
         if (qel::cli::outputClosed())
             throw qel::cli::OutputClosed{};

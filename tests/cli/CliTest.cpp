@@ -22,6 +22,9 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <poll.h>
+#include <regex>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -166,7 +169,7 @@ TEST_F(Cli, GetSavesTheItemAndInfoDescribesIt) {
 
     const Outcome put = run({"--virtual", "put", path, "150"});
     EXPECT_EQ(put.status, 0) << put.err;
-    EXPECT_EQ(put.out, "sent " + path + " (USER RHYTHM)\n");
+    EXPECT_EQ(put.out, "Sent DEMO RH2.vdf into USER RHYTHM 150\n");
 }
 
 TEST_F(Cli, PutAndDeleteSayWhatTheyReplaceAndKeepACopyWhenAsked) {
@@ -178,28 +181,71 @@ TEST_F(Cli, PutAndDeleteSayWhatTheyReplaceAndKeepACopyWhenAsked) {
     EXPECT_NE(put.out.find("replacing USER RHYTHM 141 \"DEMO RH2\" 520 bytes\n"), std::string::npos)
         << put.out;
     EXPECT_TRUE(std::filesystem::exists(kept + "/DEMO RH2.vdf")) << put.out;
+    EXPECT_NE(put.out.find("\nSent DEMO RH1.vdf into USER RHYTHM 141, replacing \"DEMO RH2\"\n"),
+              std::string::npos)
+        << put.out;
 
     const Outcome removed = run({"--virtual", "delete", "rhythm", "140"});
     ASSERT_EQ(removed.status, 0) << removed.err;
     EXPECT_NE(removed.out.find("clearing  USER RHYTHM 140 \"DEMO RH1\""), std::string::npos)
         << removed.out;
+    EXPECT_NE(removed.out.find("\nDeleted USER RHYTHM 140 \"DEMO RH1\"\n"), std::string::npos)
+        << removed.out;
 }
 
-TEST_F(Cli, UsageErrorsEndWithStatus2AndTheHelp) {
-    for (const auto& arguments :
-         std::vector<std::vector<std::string>>{{},
-                                               {"bogus"},
-                                               {"--virtual", "get", "rhythm"},
-                                               {"--frobnicate", "list"},
-                                               {"--virtual", "list", "nonsense"},
-                                               {"--in"},
-                                               {"--virtual", "init", "everything"}}) {
+// What put, delete and init did, one line each on standard output after
+// what they replace or clear; nothing with --quiet. A put without a slot
+// names the one it chose.
+TEST_F(Cli, PutDeleteAndInitSayWhatTheyDidUnlessQuiet) {
+    ASSERT_EQ(run({"--virtual", "--quiet", "get", "rhythm", "140", data}).status, 0);
+    const std::string rhythm = data + "/DEMO RH1.vdf";
+    // The line that must end the output; without its end when a slot number follows.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"put", rhythm, "150"}, "Sent DEMO RH1.vdf into USER RHYTHM 150\n"},
+        {{"put", rhythm}, "Sent DEMO RH1.vdf into USER RHYTHM 1"},
+        {{"delete", "rhythm", "141"}, "Deleted USER RHYTHM 141 \"DEMO RH2\"\n"},
+        {{"init", "mixer"}, "Initialized the mixer\n"},
+        {{"init", "parameter"}, "Initialized the parameters\n"},
+        {{"init", "system"}, "Initialized the system\n"},
+    };
+    for (const auto& [command, line] : cases) {
+        std::vector<std::string> arguments{"--virtual"};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        const Outcome said = run(arguments);
+        EXPECT_EQ(said.status, 0) << said.err;
+        const std::size_t at = said.out.rfind(line);
+        ASSERT_NE(at, std::string::npos) << said.out;
+        EXPECT_TRUE(at == 0 || said.out[at - 1] == '\n') << "a line of its own: " << said.out;
+        const std::size_t end = said.out.find('\n', at);
+        EXPECT_EQ(end, said.out.size() - 1) << "the last line, one of its kind: " << said.out;
+        EXPECT_EQ(said.out.find(line.substr(0, 5)), at) << said.out;
+
+        arguments.insert(arguments.begin(), "--quiet");
+        const Outcome quiet = run(arguments);
+        EXPECT_EQ(quiet.status, 0) << quiet.err;
+        EXPECT_EQ(quiet.out.find(line.substr(0, 5)), std::string::npos) << quiet.out;
+    }
+}
+
+TEST_F(Cli, UsageErrorsEndWithStatus2AndOneLineAndAPointerToTheHelp) {
+    const std::string tryHelp = "Try 'tq7400 --help' for more information.\n";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{}, "no command given"},
+        {{"bogus"}, "unknown command 'bogus'"},
+        {{"--virtual", "get", "rhythm"}, "wrong number of arguments for 'get'"},
+        {{"--frobnicate", "list"}, "unknown option '--frobnicate'"},
+        {{"--virtual", "list", "nonsense"}, "not a keyboard data type: nonsense"},
+        {{"--in"}, "option '--in' needs a value"},
+        {{"--virtual", "init", "everything"}, "init takes mixer, parameter or system"}};
+    for (const auto& [arguments, message] : cases) {
         const Outcome usage = run(arguments);
         EXPECT_EQ(usage.status, 2) << testing::PrintToString(arguments);
-        EXPECT_EQ(usage.err.rfind("tq7400: ", 0), 0u) << usage.err;
+        EXPECT_EQ(usage.err, "tq7400: " + message + "\n" + tryHelp);
         EXPECT_TRUE(usage.out.empty());
     }
-    EXPECT_EQ(run({"--help"}).status, 0);
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: tq7400 ", 0), 0u) << help.out;
 }
 
 TEST_F(Cli, FailuresEndWithStatus1AndTheMessage) {
@@ -223,18 +269,28 @@ TEST_F(Cli, FailuresEndWithStatus1AndTheMessage) {
     EXPECT_EQ(lowercase.status, 0) << "device names match in any letter case";
 }
 
-TEST_F(Cli, CtrlCDuringALongReceiveStopsItAndLeavesNoFile) {
-    // At the wire's speed the tone group takes seconds to come.
-    const std::string out = scratch.path() + "/out.txt", err = scratch.path() + "/err.txt";
-    ChildProcess child(command({"--paced", "get", "tone-wave", "700", data}, err), out);
-    ASSERT_TRUE(child.started());
-    ASSERT_TRUE(kbdsim::test::waitForText(err, "receiving USER TONE WITH WAVE 700", 60s));
-    const int status = child.stop(SIGINT, 30s);
-    EXPECT_EQ(status, 1) << "ended by itself, not killed";
-    EXPECT_NE(kbdsim::test::readFile(err).find("tq7400: Cancelled"), std::string::npos)
-        << kbdsim::test::readFile(err);
-    EXPECT_TRUE(!std::filesystem::exists(data) || std::filesystem::is_empty(data))
-        << "no file, whole or half";
+// Stopped by a signal, the run ends by itself, as a shell reports a program
+// that the signal ended: 128 plus its number.
+TEST_F(Cli, CtrlCOrSigtermDuringALongReceiveStopsItAndLeavesNoFile) {
+    for (const auto& [signal, expected] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        SCOPED_TRACE(signal);
+        // At the wire's speed the tone group takes seconds to come.
+        // Files of each run's own: the wait below must see this run's notice.
+        const std::string run = std::to_string(signal);
+        const std::string out = scratch / (run + "-out.txt"), err = scratch / (run + "-err.txt");
+        ChildProcess child(command({"--paced", "get", "tone-wave", "700", data}, err), out);
+        ASSERT_TRUE(child.started());
+        ASSERT_TRUE(kbdsim::test::waitForText(err, "receiving USER TONE WITH WAVE 700", 60s));
+        const int status = child.stop(signal, 30s);
+        EXPECT_EQ(child.endingSignal(), 0) << "ended by itself, not killed nor crashed";
+        EXPECT_EQ(status, expected);
+        EXPECT_EQ(
+            kbdsim::test::readFile(err),
+            "receiving USER TONE WITH WAVE 700 \"DEMO TW1\", 2048 bytes\ntq7400: Cancelled\n");
+        EXPECT_EQ(kbdsim::test::readFile(out), "");
+        EXPECT_TRUE(!std::filesystem::exists(data) || std::filesystem::is_empty(data))
+            << "no file, whole or half";
+    }
 }
 
 TEST_F(Cli, BackupWritesAManifestAndRestoreTakesItBack) {
@@ -246,6 +302,40 @@ TEST_F(Cli, BackupWritesAManifestAndRestoreTakesItBack) {
     const Outcome restore = run({"--virtual", "--quiet", "restore", folder});
     EXPECT_EQ(restore.status, 0) << restore.err;
     EXPECT_NE(restore.out.find("restored USER RHYTHM 140 \"DEMO RH1\""), std::string::npos);
+}
+
+// Each ends with one summary line: items, size, time taken (and for a backup,
+// what was unchanged since the previous one).
+TEST_F(Cli, BackupAndRestoreEndWithOneSummaryLine) {
+    const std::string folder = scratch.path() + "/backup";
+    const std::regex backupLine(
+        "Backup: [0-9]+ items, [0-9,]+ KB, [0-9][^,\n]*s, [0-9]+ unchanged");
+    const std::regex restoreLine("Restore: [0-9]+ items, [0-9,]+ KB, [0-9][^,\n]*s");
+    const auto summaries = [](const std::string& out, const std::string& start) {
+        std::vector<std::string> found;
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind(start, 0) == 0)
+                found.push_back(line);
+        return found;
+    };
+    const Outcome first = run({"--virtual", "backup", folder});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const Outcome second = run({"--virtual", "backup", folder});
+    ASSERT_EQ(second.status, 0) << second.err;
+    for (const Outcome& backup : {first, second}) {
+        const std::vector<std::string> lines = summaries(backup.out, "Backup: ");
+        ASSERT_EQ(lines.size(), 1u) << backup.out;
+        EXPECT_TRUE(std::regex_match(lines[0], backupLine)) << lines[0];
+    }
+    EXPECT_NE(summaries(first.out, "Backup: ")[0].find(", 0 unchanged"), std::string::npos);
+    EXPECT_EQ(summaries(second.out, "Backup: ")[0].find(", 0 unchanged"), std::string::npos)
+        << "the second finds the first's items unchanged";
+    const Outcome restore = run({"--virtual", "restore", folder});
+    ASSERT_EQ(restore.status, 0) << restore.err;
+    const std::vector<std::string> lines = summaries(restore.out, "Restore: ");
+    ASSERT_EQ(lines.size(), 1u) << restore.out;
+    EXPECT_TRUE(std::regex_match(lines[0], restoreLine)) << lines[0];
 }
 
 // As `tq7400 ... | head -1` when head has gone: no message, no signal, status 141.
@@ -381,6 +471,81 @@ TEST_F(Cli, InfoAndPutRefuseAFileTheSendWouldRefuseBeforeAnyMidiDevice) {
     }
 }
 
+// A file that is not there, or cannot be opened, is named with the system's
+// reason, not taken for a file of no known format.
+TEST_F(Cli, AFileThatCannotBeOpenedIsNamedWithTheReason) {
+    qel::test::writeFile(scratch / "plain", ByteVector(1));
+    const std::string missing = scratch / "missing.vdf", below = scratch / "plain/item.vdf";
+    const std::vector<std::pair<std::string, std::string>> files{
+        {missing, "No such file or directory"}, {below, "Not a directory"}};
+    for (const auto& [path, reason] : files)
+        for (const std::vector<std::string>& arguments :
+             {std::vector<std::string>{"info", path},
+              {"--virtual", "put", path},
+              {"--virtual", "put", path, "150"},
+              {"--card", scratch.path(), "card", "put", path}}) {
+            const Outcome refused = run(arguments);
+            EXPECT_EQ(refused.status, 1) << testing::PrintToString(arguments);
+            EXPECT_EQ(refused.err, "tq7400: " + path + ": " + reason + "\n");
+            EXPECT_EQ(refused.out, "");
+        }
+}
+
+// Standard output and error on a terminal: a listing draws no bar at all; a
+// transfer's bar is one line redrawn in place and cleared before the next
+// line, and every notice starts a line of its own.
+TEST_F(Cli, OnATerminalTheBarShowsOnlyWhileBytesFlowAndNoticesGetLinesOfTheirOwn) {
+    const auto onTerminal = [&](const std::vector<std::string>& arguments) {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+            ADD_FAILURE() << "no pseudo-terminal";
+            return std::string();
+        }
+        const std::string terminal = ::ptsname(master);
+        std::vector<std::string> full{"/bin/sh", "-c",     "t=$1; shift; exec \"$@\" >\"$t\" 2>&1",
+                                      "sh",      terminal, CLI_PROGRAM};
+        full.insert(full.end(), arguments.begin(), arguments.end());
+        ChildProcess child(full, scratch.path() + "/log.txt");
+        EXPECT_TRUE(child.started());
+        // Read while it runs, so that a full terminal never holds it up.
+        std::string text;
+        const auto bound = std::chrono::steady_clock::now() + 60s;
+        for (bool ended = false; !ended && std::chrono::steady_clock::now() < bound;) {
+            ended = !child.running();
+            pollfd ready{master, POLLIN, 0};
+            while (::poll(&ready, 1, ended ? 0 : 100) > 0) {
+                char buffer[4096];
+                const ssize_t got = ::read(master, buffer, sizeof buffer);
+                if (got <= 0)
+                    break;
+                text.append(buffer, static_cast<std::size_t>(got));
+            }
+        }
+        const int status = child.waitForExit(10s);
+        EXPECT_EQ(status, 0) << text;
+        ::close(master);
+        // The terminal ends each line with a carriage return of its own.
+        for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
+            text.replace(at, 2, "\n");
+        return text;
+    };
+    const std::string listed = onTerminal({"--virtual", "list"});
+    EXPECT_EQ(listed.find('\r'), std::string::npos) << listed.substr(0, 400);
+    EXPECT_EQ(listed.rfind("USER TONE\n", 0), 0u) << listed.substr(0, 400);
+
+    const std::string received = onTerminal({"--paced", "get", "rhythm", "141", data});
+    const std::string notice = "receiving USER RHYTHM 141 \"DEMO RH2\", 520 bytes\n";
+    EXPECT_EQ(received.rfind(notice, 0), 0u) << received;
+    EXPECT_NE(received.find("KB of 0.5 KB"), std::string::npos) << "a bar: " << received;
+    EXPECT_EQ(received.find("0.0 KB of 0.0 KB"), std::string::npos) << received;
+    const std::string path = data + "/DEMO RH2.vdf\n";
+    ASSERT_GE(received.size(), path.size() + 4);
+    EXPECT_EQ(received.substr(received.size() - path.size() - 4), "\r\x1b[K" + path)
+        << "the bar cleared before the result: " << received;
+    EXPECT_EQ(received.find('\n', notice.size()), received.size() - 1)
+        << "the bar is one line: " << received;
+}
+
 TEST_F(Cli, AFifoGivenToInfoOrPutIsRefusedAtOnce) {
     const std::string fifo = scratch / "pipe.vdf";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -470,8 +635,9 @@ TEST_F(Cli, InfoShowsAnOddNameEscapedAndJsonGivesItsBytes) {
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("\nname      " + oddNameShown + "\n"), std::string::npos) << text.out;
     expectPlainText(text.out);
+    // The name without the trailing space that pads it; its bytes whole.
     const QJsonObject described = json(run({"--json", "info", path}).out);
-    EXPECT_EQ(described["name"].toString(), oddNameCharacters);
+    EXPECT_EQ(described["name"].toString(), oddNameCharacters.chopped(1));
     EXPECT_EQ(described["nameBytes"].toString().toStdString(), oddNameHex);
 
     const std::string package = scratch.path() + "package.vdf";

@@ -7,20 +7,22 @@ namespace qel::platform {
 
 namespace {
 
-// The one piece of state a signal handler may touch: lock-free, set once.
-std::atomic<bool>& interruptFlag() {
-    static std::atomic<bool> flag{false};
+// The one piece of state a signal handler may touch: lock-free, the first
+// signal's number, 0 before any came.
+std::atomic<int>& interruptFlag() {
+    static std::atomic<int> flag{0};
     return flag;
 }
 
-extern "C" void onInterrupt(int) {
-    interruptFlag().store(true);
+extern "C" void onInterrupt(int signal) {
+    int none = 0;
+    interruptFlag().compare_exchange_strong(none, signal);
 }
 
 } // namespace
 
 void catchInterruptSignals() {
-    static_assert(std::atomic<bool>::is_always_lock_free);
+    static_assert(std::atomic<int>::is_always_lock_free);
     (void)interruptFlag(); // made before any signal can come
     struct sigaction action {};
     action.sa_handler = onInterrupt;
@@ -30,6 +32,10 @@ void catchInterruptSignals() {
 }
 
 bool interruptSignalled() {
+    return interruptFlag().load() != 0;
+}
+
+int interruptSignalNumber() {
     return interruptFlag().load();
 }
 

@@ -11,6 +11,8 @@ namespace qel::platform {
 void catchInterruptSignals();
 // Whether SIGINT or SIGTERM came since catchInterruptSignals().
 bool interruptSignalled();
+// The number of the first of them that came (SIGINT or SIGTERM); 0 for none.
+int interruptSignalNumber();
 
 // Ignores SIGPIPE for the whole process: a write into a closed pipe fails
 // with EPIPE instead.
