@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -140,6 +141,8 @@ public:
                 rows.push_back(index.row());
         if (rows.empty())
             return nullptr;
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
         auto* data = new QMimeData; // owned by the view's drag, as Qt's models do
         data->setData(QString::fromLatin1(mimeType_), encodeRows(rows));
         addMimeData(rows, *data);
