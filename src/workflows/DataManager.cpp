@@ -155,11 +155,14 @@ void DataManager::endKbdOperation() {
 // ---- transfers ----
 
 std::vector<KbdDataAttributePtr> DataManager::kbdRowItems(const std::vector<int>& rows,
-                                                          bool withoutEmpty) const {
+                                                          bool withoutEmpty,
+                                                          bool receivable) const {
     std::vector<KbdDataAttributePtr> chosen;
     for (int row : rows) {
         KbdDataAttributePtr slot = kbdRowItem(row);
         if (!slot || (withoutEmpty && emptySlot(state_.currentType, *slot)))
+            continue;
+        if (receivable && slot->size == 0)
             continue;
         if (std::find(chosen.begin(), chosen.end(), slot) == chosen.end())
             chosen.push_back(std::move(slot));
@@ -173,7 +176,7 @@ void DataManager::getFromKbd(const std::vector<int>& rows) {
 
 std::vector<std::string> DataManager::getFromKbdInto(const std::vector<int>& rows,
                                                      const std::string& folder) {
-    const std::vector<KbdDataAttributePtr> chosen = kbdRowItems(rows, true);
+    const std::vector<KbdDataAttributePtr> chosen = kbdRowItems(rows, rows.size() > 1, true);
     if (chosen.empty())
         return {};
     const bool intoPcList = folder == getDataDirectory();
@@ -209,7 +212,7 @@ void DataManager::putFilesToKbd(const std::vector<std::string>& paths, int kbdRo
 }
 
 void DataManager::deleteKbdData(const std::vector<int>& rows) {
-    const std::vector<KbdDataAttributePtr> chosen = kbdRowItems(rows, rows.size() > 1);
+    const std::vector<KbdDataAttributePtr> chosen = kbdRowItems(rows, rows.size() > 1, false);
     if (chosen.empty())
         return; // no row selected, or none with an item behind it
     runKbdAction([this, &chosen] { transfers_.deleteSlots(chosen); });

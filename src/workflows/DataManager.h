@@ -90,7 +90,8 @@ public:
     void getFromKbd(int row) { getFromKbd(std::vector<int>{row}); }
     // Receive the items behind keyboard rows `rows` (the model's own rows)
     // into the data directory, in one action, in the order of the rows.
-    // Rows without an item and empty slots are left out. A failure stops the
+    // Rows without an item, slots of size 0 and, of several rows, empty
+    // slots are left out. A failure stops the
     // batch and says which items were received; those stay.
     void getFromKbd(const std::vector<int>& rows);
     // Receive them into `folder` (a drag onto a file manager): the paths of
@@ -216,9 +217,12 @@ private:
     // nothing else can start meanwhile either.
     void runKbdAction(const std::function<void()>& body, bool lockButtons = true);
     // The slots behind keyboard rows `rows`, in order, each once; rows
-    // without an item left out, and empty slots when `withoutEmpty`.
-    std::vector<KbdDataAttributePtr> kbdRowItems(const std::vector<int>& rows,
-                                                 bool withoutEmpty) const;
+    // without an item left out, slots that read "(empty)" when
+    // `withoutEmpty` (a selection of several rows), and slots of size 0 when
+    // `receivable` (one chosen row of a fixed-size type is received even
+    // when unnamed, as before).
+    std::vector<KbdDataAttributePtr> kbdRowItems(const std::vector<int>& rows, bool withoutEmpty,
+                                                 bool receivable) const;
     void initializeKbd(command::InitKind kind);
     void beginKbdOperation();
     void endKbdOperation();

@@ -121,6 +121,19 @@ TEST_F(BatchTransfers, OneReceiveNamesTheItemAndItsFileAndEmptyRowsAreLeftOut) {
     EXPECT_TRUE(view.results.empty());
 }
 
+TEST_F(BatchTransfers, AnUnnamedFixedSizeSlotIsLeftOutOfSeveralRowsButReceivedAlone) {
+    memory().clear(category::Tone, 750); // row 0: blank, "(empty)"
+    manager->updateKbdList();
+    ASSERT_EQ(kbdRows()[0].name, "(empty)");
+    ASSERT_NE(kbdRows()[1].name, "(empty)");
+    manager->getFromKbd(std::vector<int>{0, 1});
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    EXPECT_EQ(dataFiles().size(), 1u);
+    manager->getFromKbd(0);
+    ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
+    EXPECT_EQ(dataFiles().size(), 2u) << "one row chosen on its own is received as it is";
+}
+
 TEST_F(BatchTransfers, AReceiveIntoAFolderGivesThePathsWrittenThereAndLeavesThePcListAlone) {
     keepRhythms({{141, "RHYTHM 1", 300}, {142, "RHYTHM 2", 100}});
     const std::string folder = dataDirectory + "../drop";
