@@ -154,9 +154,8 @@ void DataManager::endKbdOperation() {
 
 // ---- transfers ----
 
-std::vector<KbdDataAttributePtr> DataManager::kbdRowItems(const std::vector<int>& rows,
-                                                          bool withoutEmpty,
-                                                          bool receivable) const {
+std::vector<KbdDataAttributePtr>
+DataManager::kbdRowItems(const std::vector<int>& rows, bool withoutEmpty, bool receivable) const {
     std::vector<KbdDataAttributePtr> chosen;
     for (int row : rows) {
         KbdDataAttributePtr slot = kbdRowItem(row);

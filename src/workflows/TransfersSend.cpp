@@ -100,9 +100,9 @@ void Transfers::putItemsToKbd(const Files& files, int kbdRow) {
 
 void Transfers::putSmfsToKbd(const Files& files) {
     kbdListing_.ensureListed({type::Smf});
-    const std::size_t chosen = kbdListing_.listedSlots(type::Smf)->size();
+    const std::size_t listed = kbdListing_.listedSlots(type::Smf)->size();
     const std::size_t searched =
-        chosen > smfSlotsKeptForPackages ? chosen - smfSlotsKeptForPackages : 0;
+        listed > smfSlotsKeptForPackages ? listed - smfSlotsKeptForPackages : 0;
     const KbdSession session(state_.frame, true);
     const std::vector<KbdDataAttributePtr> targets = freeSlots(type::Smf, files.size(), searched);
     if (targets.size() < files.size()) {
