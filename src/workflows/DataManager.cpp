@@ -1,6 +1,9 @@
 #include "workflows/DataManager.h"
 
 #include "core/Exception.h"
+#include "workflows/PcFileImport.h"
+
+#include <algorithm>
 
 namespace qel {
 
@@ -151,29 +154,84 @@ void DataManager::endKbdOperation() {
 
 // ---- transfers ----
 
-void DataManager::getFromKbd(int row) {
-    const KbdDataAttributePtr attribute = kbdRowItem(row);
-    if (!attribute || attribute->size == 0)
-        return; // no row, a row without an item, or an empty slot
-    runKbdAction([this, attribute] { transfers_.receiveIntoPcList(*attribute); });
+std::vector<KbdDataAttributePtr>
+DataManager::kbdRowItems(const std::vector<int>& rows, bool withoutEmpty, bool receivable) const {
+    std::vector<KbdDataAttributePtr> chosen;
+    for (int row : rows) {
+        KbdDataAttributePtr slot = kbdRowItem(row);
+        if (!slot || (withoutEmpty && emptySlot(state_.currentType, *slot)))
+            continue;
+        if (receivable && slot->size == 0)
+            continue;
+        if (std::find(chosen.begin(), chosen.end(), slot) == chosen.end())
+            chosen.push_back(std::move(slot));
+    }
+    return chosen;
 }
 
-void DataManager::putToKbd(int pcRow, int kbdRow) {
-    const VdfDataAttributePtr source = pcRowItem(pcRow);
-    if (!source)
-        return; // no row, or a row without a file
-    putFileToKbd(source->path, kbdRow);
+void DataManager::getFromKbd(const std::vector<int>& rows) {
+    getFromKbdInto(rows, getDataDirectory());
+}
+
+std::vector<std::string> DataManager::getFromKbdInto(const std::vector<int>& rows,
+                                                     const std::string& folder) {
+    const std::vector<KbdDataAttributePtr> chosen = kbdRowItems(rows, rows.size() > 1, true);
+    if (chosen.empty())
+        return {};
+    const bool intoPcList = folder == getDataDirectory();
+    const std::string directory = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+    std::vector<std::string> paths;
+    runKbdAction([&] {
+        for (const VdfDataAttributePtr& file :
+             transfers_.receiveItems(chosen, directory, intoPcList))
+            paths.push_back(file->path);
+    });
+    return paths;
+}
+
+void DataManager::putToKbd(const std::vector<int>& pcRows, int kbdRow) {
+    std::vector<std::string> paths;
+    for (int row : pcRows)
+        if (const VdfDataAttributePtr source = pcRowItem(row))
+            if (std::find(paths.begin(), paths.end(), source->path) == paths.end())
+                paths.push_back(source->path);
+    if (paths.empty())
+        return; // no row, or rows without a file
+    runKbdAction([this, &paths, kbdRow] { transfers_.sendFiles(paths, kbdRow, true); });
 }
 
 void DataManager::putFileToKbd(const std::string& path, int kbdRow) {
     runKbdAction([this, path, kbdRow] { transfers_.sendFile(path, kbdRow); });
 }
 
-void DataManager::deleteKbdData(int row) {
-    const KbdDataAttributePtr attribute = kbdRowItem(row);
-    if (!attribute)
+void DataManager::putFilesToKbd(const std::vector<std::string>& paths, int kbdRow) {
+    if (paths.empty())
+        return;
+    runKbdAction([this, &paths, kbdRow] { transfers_.sendFiles(paths, kbdRow, false); });
+}
+
+void DataManager::deleteKbdData(const std::vector<int>& rows) {
+    const std::vector<KbdDataAttributePtr> chosen = kbdRowItems(rows, rows.size() > 1, false);
+    if (chosen.empty())
         return; // no row selected, or none with an item behind it
-    runKbdAction([this, attribute] { transfers_.deleteSlot(attribute); });
+    runKbdAction([this, &chosen] { transfers_.deleteSlots(chosen); });
+}
+
+void DataManager::copyFilesToDataDirectory(const std::vector<std::string>& paths) {
+    if (busy() || paths.empty())
+        return;
+    PcFileImport::Outcome outcome;
+    try {
+        outcome = PcFileImport(getDataDirectory()).copy(paths);
+    } catch (const std::exception& error) {
+        state_.view.showDefaultError(error.what());
+        return;
+    }
+    updatePcList();
+    if (!outcome.refused.empty())
+        state_.view.showDefaultError(outcome.refusalText());
+    if (const std::string text = outcome.resultText(getDataDirectory()); !text.empty())
+        state_.view.showResult(text);
 }
 
 void DataManager::initializeKbd(command::InitKind kind) {

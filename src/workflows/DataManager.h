@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qel {
 
@@ -86,21 +87,48 @@ public:
     // of that name as a whole, and lists it in the PC list once. Nothing for
     // a row without an item or an empty slot. The MIDI dialog shows its
     // progress and Cancel; a failed or cancelled receive writes no file.
-    void getFromKbd(int row);
+    void getFromKbd(int row) { getFromKbd(std::vector<int>{row}); }
+    // Receive the items behind keyboard rows `rows` (the model's own rows)
+    // into the data directory, in one action, in the order of the rows.
+    // Rows without an item, slots of size 0 and, of several rows, empty
+    // slots are left out. A failure stops the
+    // batch and says which items were received; those stay.
+    void getFromKbd(const std::vector<int>& rows);
+    // Receive them into `folder` (a drag onto a file manager): the paths of
+    // the files written, all of them, or none when the action failed or was
+    // cancelled. Files there keep their names ("NAME (2).vdf" when taken).
+    std::vector<std::string> getFromKbdInto(const std::vector<int>& rows,
+                                            const std::string& folder);
     // "Send": sends the file behind PC list row `pcRow` into the keyboard:
     // into the slot behind keyboard row `kbdRow` (the first row when it is
     // negative) for types 0 to 7, into the first free SMF slot outside the
     // last ten, or as a package after clearing the package slots. Nothing for
     // a PC row without a file, or a file of size 0. Memory checks compare
     // the bytes the send will really move; "Memory Full" otherwise.
-    void putToKbd(int pcRow, int kbdRow);
+    void putToKbd(int pcRow, int kbdRow) { putToKbd(std::vector<int>{pcRow}, kbdRow); }
+    // Send the files behind PC rows `pcRows`: one file as above; several
+    // with `kbdRow` >= 0 into the slots of rows kbdRow, kbdRow+1, ... (one
+    // slot each; what they replace is asked once), with `kbdRow` < 0 into
+    // the free slots in order (nothing replaced). SMF go into free slots
+    // whatever `kbdRow`; a package goes alone. The memory for all of it is
+    // checked before any slot changes.
+    void putToKbd(const std::vector<int>& pcRows, int kbdRow);
     // "Send" of the PC file at `path`, which must hold an item of the current
     // type (the command line's way in).
     void putFileToKbd(const std::string& path, int kbdRow);
+    // The same as putToKbd() for files by path (files dropped from the
+    // desktop onto a keyboard slot); each must hold an item of the current type.
+    void putFilesToKbd(const std::vector<std::string>& paths, int kbdRow);
     // "Delete": empties the slot behind keyboard list row `row` (nothing for
     // a row without an item), waits until the keyboard is ready, and reads
     // the type again with the memory figures.
-    void deleteKbdData(int row);
+    void deleteKbdData(int row) { deleteKbdData(std::vector<int>{row}); }
+    // Delete the items behind keyboard rows `rows`, in one action, with one
+    // question naming them all; of several rows, empty slots are left out.
+    void deleteKbdData(const std::vector<int>& rows);
+    // Files dropped from the desktop onto the PC list: copied into the data
+    // directory (PcFileImport.h), then the PC list is read again.
+    void copyFilesToDataDirectory(const std::vector<std::string>& paths);
     // The Initialize menu: resets the keyboard's mixer, parameters or system
     // settings. Locks no button and reads no list again.
     void initMixer() { initializeKbd(command::InitKind::Mixer); }
@@ -188,6 +216,13 @@ private:
     // `lockButtons` false: the buttons stay as they are (Initialize), though
     // nothing else can start meanwhile either.
     void runKbdAction(const std::function<void()>& body, bool lockButtons = true);
+    // The slots behind keyboard rows `rows`, in order, each once; rows
+    // without an item left out, slots that read "(empty)" when
+    // `withoutEmpty` (a selection of several rows), and slots of size 0 when
+    // `receivable` (one chosen row of a fixed-size type is received even
+    // when unnamed, as before).
+    std::vector<KbdDataAttributePtr> kbdRowItems(const std::vector<int>& rows, bool withoutEmpty,
+                                                 bool receivable) const;
     void initializeKbd(command::InitKind kind);
     void beginKbdOperation();
     void endKbdOperation();

@@ -53,7 +53,7 @@ struct DataManagerState {
     // What the lists show of the current type, row by row.
     KbdSlotModel kbdSlots;
     FileListModel pcFiles;
-    FileListModel cardFiles;
+    FileListModel cardFiles{cardRowsMimeType};
 };
 
 // The steps that talk to the keyboard inside a running action: the MIDI

@@ -158,18 +158,10 @@ void KbdListing::showMemoryBar() {
 }
 
 void KbdListing::showKbdList() {
-    std::vector<KbdDataAttributePtr> rows;
-    const bool smf = state_.currentType == type::Smf;
     static const KbdDataAttributeList none;
     const auto listed = state_.kbdLists.find(state_.currentType);
-    for (const KbdDataAttributePtr& item :
-         listed == state_.kbdLists.end() ? none : listed->second) {
-        // The SMF list leaves out empty slots, and numbers none of its rows.
-        if (smf && item->known && item->size == 0)
-            continue;
-        rows.push_back(item);
-    }
-    state_.kbdSlots.setRows(state_.currentType, std::move(rows));
+    state_.kbdSlots.setRows(state_.currentType,
+                            listed == state_.kbdLists.end() ? none : listed->second);
 }
 
 // ---- the PC list ----

@@ -45,18 +45,19 @@ std::string Transfers::describeSlot(type::id type, const KbdDataAttribute& slot)
 }
 
 bool Transfers::occupied(type::id type, const KbdDataAttribute& slot) {
-    if (!slot.known)
-        return true;
-    if (slot.size <= 0)
-        return false;
-    // A fixed-size block always has its size; an unused one has a blank name.
-    if (transfer::fixedSize(slot.category) != 0 && type != type::Registration)
-        return slot.name.find_first_not_of(std::string(" \0", 2)) != std::string::npos;
-    return true;
+    // What the list shows as "(empty)" is the one thing a change cannot destroy.
+    return !emptySlot(type, slot);
 }
 
 bool Transfers::confirmDestroying(const DestroyQuestion& question, type::id copyType,
                                   const KbdDataAttributePtr& copyOf) {
+    return confirmDestroyingAll(question, copyType,
+                                copyOf ? std::vector<KbdDataAttributePtr>{copyOf}
+                                       : std::vector<KbdDataAttributePtr>{});
+}
+
+bool Transfers::confirmDestroyingAll(const DestroyQuestion& question, type::id copyType,
+                                     const std::vector<KbdDataAttributePtr>& copiesOf) {
     const DestroyAnswer answer = state_.view.askBeforeDestroying(question);
     switch (answer.choice) {
     case DestroyAnswer::Choice::Cancel:
@@ -67,20 +68,29 @@ bool Transfers::confirmDestroying(const DestroyQuestion& question, type::id copy
         backUp_(answer.backupFolder);
         return true;
     case DestroyAnswer::Choice::Proceed:
-        if (answer.keepCopy && copyOf && occupied(copyType, *copyOf))
-            keepCopy(copyType, *copyOf);
+        if (answer.keepCopy) {
+            // One folder for everything the action replaces.
+            const std::string folder = replacedFolder();
+            for (const KbdDataAttributePtr& slot : copiesOf)
+                if (slot && occupied(copyType, *slot))
+                    keepCopy(copyType, *slot, folder);
+        }
         return true;
     }
     return false;
 }
 
-void Transfers::keepCopy(type::id type, const KbdDataAttribute& slot) {
+std::string Transfers::replacedFolder() const {
     std::string folder = replacedFolder_;
     if (folder.empty())
         folder = getDataDirectory() + "Replaced/" +
                  QDateTime::currentDateTime().toString("yyyy-MM-dd HHmmss").toStdString() + "/";
     else if (folder.back() != '/')
         folder += '/';
+    return folder;
+}
+
+void Transfers::keepCopy(type::id type, const KbdDataAttribute& slot, const std::string& folder) {
     const VdfDataAttributePtr kept = receiveKbdItem(type, slot, folder);
     state_.view.showBackupStep("kept a copy of " + describeSlot(type, slot) + " in " + kept->path);
 }

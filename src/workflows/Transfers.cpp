@@ -1,34 +1,72 @@
 // The data manager's transfers between the PC and the keyboard: "Receive"
-// (one keyboard item into a file) and "Send" (one file into the keyboard).
+// (keyboard items into files), "Delete" and "Initialize". "Send" is in
+// TransfersSend.cpp.
 
 #include "workflows/Transfers.h"
 
 #include "core/Exception.h"
 #include "core/KeyboardTables.h"
+#include "core/NameText.h"
 #include "model/KbdData.h"
 #include "model/ReceivedFilePath.h"
 #include "model/VdfData.h"
 #include "platform/files/WritableFolder.h"
+#include "workflows/TransferBatch.h"
 
-#include <algorithm>
 #include <filesystem>
-#include <system_error>
 
 namespace qel {
 
 namespace {
 
-// Rows of the SMF list that a send never fills: the package slots.
-constexpr std::size_t smfSlotsKeptForPackages = 10;
+// A folder as a result line names it: without its closing separator.
+std::string resultFolder(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return terminalText(folder.empty() ? "." : folder);
+}
 
 } // namespace
 
+std::string Transfers::resultName(const std::string& name) {
+    const std::size_t end = name.find_last_not_of(std::string(" \0", 2));
+    return terminalName(end == std::string::npos ? std::string() : name.substr(0, end + 1));
+}
+
+std::string Transfers::resultFileName(const std::string& path) {
+    return terminalText(std::filesystem::path(path).filename().string());
+}
+
 // ---- receiving ----
 
-void Transfers::receiveIntoPcList(const KbdDataAttribute& attribute) {
-    fileRecord(state_.pcLists, state_.currentType,
-               receiveKbdItem(state_.currentType, attribute, getDataDirectory()));
-    kbdListing_.showPcList();
+std::vector<VdfDataAttributePtr>
+Transfers::receiveItems(const std::vector<KbdDataAttributePtr>& chosen,
+                        const std::string& directory, bool intoPcList) {
+    const type::id t = state_.currentType;
+    // A transfer whose file could not be saved would be for nothing.
+    platform::requireWritableFolder(directory);
+    TransferBatch batch(state_.view, "received");
+    for (const KbdDataAttributePtr& slot : chosen)
+        batch.add({slotName(t, *slot) + " " + resultName(slot->name), resultName(slot->name),
+                   slot->size});
+    const KbdSession session(state_.frame, true);
+    std::vector<VdfDataAttributePtr> written;
+    const bool whole = batch.run([&](std::size_t i) {
+        written.push_back(receiveKbdItem(t, *chosen[i], directory));
+        if (intoPcList) {
+            fileRecord(state_.pcLists, t, written.back());
+            kbdListing_.showPcList();
+        }
+    });
+    if (!whole)
+        return {};
+    if (written.size() == 1)
+        state_.view.showResult("Received " + resultName(chosen.front()->name) + " into " +
+                               resultFileName(written.front()->path));
+    else
+        state_.view.showResult("Received " + std::to_string(written.size()) + " items into " +
+                               resultFolder(directory));
+    return written;
 }
 
 VdfDataAttributePtr Transfers::receiveKbdItem(type::id type, const KbdDataAttribute& attribute,
@@ -49,250 +87,56 @@ VdfDataAttributePtr Transfers::receiveKbdItem(type::id type, const KbdDataAttrib
     return std::make_shared<VdfDataAttribute>(file);
 }
 
-// ---- sending ----
+// ---- deleting ----
 
-void Transfers::sendFile(const std::string& path, int kbdRow) {
-    // The file is read whole before anything is deleted on the keyboard:
-    // a file that cannot be sent must not cost the slot its content.
-    VdfData file(path);
-    if (file.size() == 0)
-        return;
-    if (file.type() != state_.currentType)
-        throw Exception("The file " + path +
-                        " no longer holds what the PC list shows: update the PC list");
-    file.loadForSending();
-    switch (state_.currentType) {
-    case type::Song:
-        putSongToKbd(file, kbdRow);
-        break;
-    case type::Smf:
-        putSmfToKbd(file);
-        break;
-    case type::Package:
-        putPackageToKbd(file);
-        break;
-    default:
-        putItemToKbd(file, kbdRow);
-        break;
-    }
-}
-
-void Transfers::putItemToKbd(VdfData& file, int kbdRow) {
-    kbdListing_.ensureListed({state_.currentType});
-    const KbdDataAttributePtr target = sendTarget(kbdRow);
-    if (!target)
-        return;
+void Transfers::deleteSlots(const std::vector<KbdDataAttributePtr>& chosen) {
     const type::id t = state_.currentType;
-    KbdSession session(state_.frame, true);
-    KbdData item(target->number, target->position, file);
-    if (deletable(t)) {
-        // The slot is cleared before the send: what it holds now counts as free.
-        rereadSlot(t, *target);
-        kbdListing_.checkFits(memoryNeeded(item), memoryHeld(t, *target));
-    }
-    if (!askBeforeReplacing(t, target, file))
-        return;
-    dialog().setCaption("Deleting..");
-    deleteKbdItem(t, target);
-    waitKbdReady(100);
-    dialog().setCaption("");
-    sendReread(item, t, {target});
-    finishSlotSend(session, *target, item);
-}
-
-void Transfers::putSongToKbd(VdfData& file, int kbdRow) {
-    kbdListing_.ensureListed({type::Song});
-    const KbdDataAttributePtr target = sendTarget(kbdRow);
-    if (!target)
-        return;
-    KbdSession session(state_.frame, false);
-    KbdData item(target->number, target->position, file);
-    // Decided before the slot is cleared: a song that does not fit even into
-    // the memory its slot frees leaves the slot as it is.
-    rereadSlot(type::Song, *target);
-    kbdListing_.checkFits(memoryNeeded(item), memoryHeld(type::Song, *target));
-    if (!askBeforeReplacing(type::Song, target, file))
-        return;
-    deleteKbdItem(type::Song, target);
-    waitKbdReady(100);
-    dialog().setShowProgress(true);
-    sendReread(item, type::Song, {target});
-    finishSlotSend(session, *target, item);
-}
-
-void Transfers::putSmfToKbd(VdfData& file) {
-    kbdListing_.ensureListed({type::Smf});
-    const KbdDataAttributeList& smfSlots = *kbdListing_.listedSlots(type::Smf);
-    const std::size_t searched =
-        smfSlots.size() > smfSlotsKeptForPackages ? smfSlots.size() - smfSlotsKeptForPackages : 0;
-    KbdSession session(state_.frame, true);
-    KbdDataAttributePtr target;
-    for (std::size_t i = 0; i < searched && !target; ++i) {
-        if (!smfSlots[i]->known || smfSlots[i]->size != 0)
-            continue;
-        // The list may be older than the keyboard's content: a slot filled
-        // since is never overwritten.
-        rereadSlot(type::Smf, *smfSlots[i]);
-        if (smfSlots[i]->known && smfSlots[i]->size == 0)
-            target = smfSlots[i];
-    }
-    if (!target) {
-        kbdListing_.showKbdList();
-        throw Exception("Memory Full");
-    }
-    KbdData item(target->number, target->position, file);
-    kbdListing_.checkFits(memoryNeeded(item), {});
-    sendReread(item, type::Smf, {target});
-    finishSlotSend(session, *target, item);
-}
-
-void Transfers::putPackageToKbd(VdfData& file) {
-    static constexpr type::id cleared[] = {type::UserDrumWithWave, type::UserToneWithWave,
-                                           type::UserRhythm, type::Smf};
-    kbdListing_.ensureListed(
-        {type::UserDrumWithWave, type::UserToneWithWave, type::UserRhythm, type::Smf});
-    const KbdSession session(state_.frame, false);
-    // The package's items carry their own slot numbers.
-    KbdData item(0, 0, file);
-
-    // Decided before anything is cleared: the slots as the keyboard holds
-    // them now, and the memory their clearing frees.
-    std::vector<std::pair<type::id, KbdDataAttributePtr>> toClear;
-    KeyboardMemoryNeed freed;
-    DestroyQuestion question{DestroyQuestion::Action::SendPackage, "", {}, false, true};
-    for (type::id t : cleared) {
-        std::vector<KbdDataAttributePtr> reserved = packageSlots(t);
-        // The last slot first, as the keyboard fills them from the front.
-        std::reverse(reserved.begin(), reserved.end());
-        for (const KbdDataAttributePtr& slot : reserved) {
-            rereadSlot(t, *slot);
-            if (!slot->known)
-                throw Exception("The keyboard did not say what " + describeSlot(t, *slot) +
-                                " holds: nothing was changed");
-            if (slot->size == 0)
-                continue;
-            toClear.emplace_back(t, slot);
-            freed += memoryHeld(t, *slot);
-            question.lost.push_back(describeSlot(t, *slot));
-        }
-    }
-    kbdListing_.showKbdList();
-    kbdListing_.checkFits(memoryNeeded(item), freed);
-    question.text = "Sending the package clears " + std::to_string(toClear.size()) +
-                    " items from the keyboard's package slots, and replaces its user tones, "
-                    "DSP settings, organs and registrations there.";
-    if (!confirmDestroying(question))
-        return;
-
-    ProgressReporter& progress = state_.view.progress();
-    progress.setRange(static_cast<int>(toClear.size()));
-    state_.progressPosition = 0;
-    progress.setPosition(state_.progressPosition);
-    progress.setCaption("Deleting...");
-    state_.view.showProgress();
-    for (const auto& [t, slot] : toClear) {
-        deleteKbdItem(t, slot);
-        waitKbdReady(100);
-        stepProgress(1);
-    }
-    progress.setCaption("");
-    state_.view.hideProgress();
-
-    dialog().setShowProgress(true);
-    try {
-        const KbdActionFrame::Step step(state_.frame, "sending the package");
-        item.send(dialog());
-    } catch (...) {
-        for (type::id t = type::UserTone; t <= type::Smf; t = static_cast<type::id>(t + 1))
-            if (kbdListing_.listedSlots(t))
-                rereadAfterFailure(t, packageSlots(t));
-        throw;
-    }
-    // The refresh shows the list's own progress, not the dialog's window per query.
-    dialog().setShowProgress(false);
-    kbdListing_.refreshKbdData();
-}
-
-void Transfers::sendReread(KbdData& item, type::id type,
-                           const std::vector<KbdDataAttributePtr>& records) {
-    dialog().setShowProgress(true);
-    try {
-        const KbdActionFrame::Step step(state_.frame, "sending " + std::string(typeLabels[type]) +
-                                                          " " + std::to_string(item.position()));
-        item.send(dialog());
-    } catch (...) {
-        rereadAfterFailure(type, records);
-        throw;
-    }
-}
-
-bool Transfers::askBeforeReplacing(type::id type, const KbdDataAttributePtr& target,
-                                   const VdfData& file) {
-    if (!occupied(type, *target))
-        return true;
-    const std::string slot = describeSlot(type, *target);
-    const std::string source = std::filesystem::path(file.path()).filename().string();
-    DestroyQuestion question{DestroyQuestion::Action::Replace,
-                             "Replace " + slot + " on the keyboard with " + source + "?",
-                             {slot},
-                             true,
-                             false};
-    return confirmDestroying(question, type, target);
-}
-
-std::vector<KbdDataAttributePtr> Transfers::packageSlots(type::id type) const {
-    const KbdDataAttributeList* listed = kbdListing_.listedSlots(type);
-    if (!listed)
-        return {};
-    // Of the data types a package fills, the drum groups give it their last
-    // slot, the others their last ten; songs none.
-    const std::size_t count = type == type::UserDrumWithWave ? 1 : type == type::Song ? 0 : 10;
-    const std::size_t first = listed->size() > count ? listed->size() - count : 0;
-    return {listed->begin() + static_cast<std::ptrdiff_t>(first), listed->end()};
-}
-
-void Transfers::finishSlotSend(KbdSession& session, KbdDataAttribute& target, const KbdData& item) {
-    target.name = item.name();
-    target.size = item.size();
-    target.known = true;
-    session.close();
-    kbdListing_.showKbdList();
-    {
-        const KbdSession memory(state_.frame, false);
-        kbdListing_.queryFreeMemory();
-    }
-    kbdListing_.showMemoryBar();
-}
-
-KbdDataAttributePtr Transfers::sendTarget(int kbdRow) {
-    if (kbdRow < 0) {
-        kbdRow = 0;
-        state_.view.selectKbdRow(kbdRow);
-    }
-    return state_.kbdSlots.item(kbdRow);
-}
-
-void Transfers::deleteSlot(const KbdDataAttributePtr& attribute) {
-    const type::id t = state_.currentType;
-    if (deletable(t) && occupied(t, *attribute)) {
-        const std::string slot = describeSlot(t, *attribute);
-        if (!confirmDestroying({DestroyQuestion::Action::Delete,
-                                "Delete " + slot + " from the keyboard?",
-                                {slot},
-                                true,
-                                false},
-                               t, attribute))
+    std::vector<KbdDataAttributePtr> destroyed;
+    std::vector<std::string> lost;
+    if (deletable(t))
+        for (const KbdDataAttributePtr& slot : chosen)
+            if (occupied(t, *slot)) {
+                destroyed.push_back(slot);
+                lost.push_back(describeSlot(t, *slot));
+            }
+    if (!lost.empty()) {
+        const std::string text = lost.size() == 1 ? "Delete " + lost.front() + " from the keyboard?"
+                                                  : "Delete " + std::to_string(lost.size()) +
+                                                        " items from the keyboard?";
+        if (!confirmDestroyingAll(
+                {DestroyQuestion::Action::Delete, text, lost, true, lost.size() > 1}, t, destroyed))
             return;
     }
-    const KbdSession session(state_.frame, true);
-    dialog().setCaption("Deleting..");
-    deleteKbdItem(state_.currentType, attribute);
-    waitKbdReady(100);
-    dialog().setCaption("");
-    kbdListing_.listKbdType(state_.currentType);
+    TransferBatch batch(state_.view, "deleted");
+    for (const KbdDataAttributePtr& slot : chosen)
+        batch.add({slotName(t, *slot) + " " + resultName(slot->name),
+                   slotName(t, *slot) + " \"" + resultName(slot->name) + "\"", 0});
+    // What the result names, before the list is read again.
+    const std::string only = batch.items().front().name;
+    KbdSession session(state_.frame, true);
+    const bool whole = batch.run([&](std::size_t i) {
+        dialog().setCaption("Deleting..");
+        deleteKbdItem(t, chosen[i]);
+        waitKbdReady(100);
+        dialog().setCaption("");
+    });
+    if (!whole) {
+        // Ended by a Cancel after some deletes: those slots are empty now,
+        // and the one the Cancel came in is as the keyboard says, or unknown.
+        for (std::size_t i = 0; i < batch.doneCount(); ++i)
+            chosen[i]->size = 0;
+        rereadSlot(t, *chosen[batch.doneCount()]);
+        session.close();
+        kbdListing_.showKbdList();
+        return;
+    }
+    kbdListing_.listKbdType(t);
     kbdListing_.showKbdList();
     kbdListing_.queryFreeMemory();
     kbdListing_.showMemoryBar();
+    state_.view.showResult(chosen.size() == 1
+                               ? "Deleted " + only
+                               : "Deleted " + std::to_string(chosen.size()) + " items");
 }
 
 void Transfers::deleteKbdItem(type::id type, const KbdDataAttributePtr& attribute) {
@@ -326,11 +170,16 @@ void Transfers::deleteLastKbdItems(type::id type, std::uint16_t count) {
     }
 }
 
+// ---- initialising ----
+
 void Transfers::initializeKbd(command::InitKind kind) {
     static const ByteVector firstIndex{0x00};
     const char* settings = kind == command::InitKind::Mixer       ? "mixer settings"
                            : kind == command::InitKind::Parameter ? "parameters"
                                                                   : "system settings";
+    const char* done = kind == command::InitKind::Mixer       ? "Initialized the mixer"
+                       : kind == command::InitKind::Parameter ? "Initialized the parameters"
+                                                              : "Initialized the system";
     if (!confirmDestroying(
             {DestroyQuestion::Action::Initialize,
              std::string("Reset the keyboard's ") + settings + " to their factory values?",
@@ -338,12 +187,15 @@ void Transfers::initializeKbd(command::InitKind kind) {
              false,
              false}))
         return;
-    const KbdActionFrame::Step step(state_.frame,
-                                    std::string("resetting the keyboard's ") + settings);
-    const KbdSession session(state_.frame, false);
-    dialog().sendCommand(category::Command, 0, firstIndex, command::initialize,
-                         static_cast<std::int32_t>(kind));
-    checkMidiError();
+    {
+        const KbdActionFrame::Step step(state_.frame,
+                                        std::string("resetting the keyboard's ") + settings);
+        const KbdSession session(state_.frame, false);
+        dialog().sendCommand(category::Command, 0, firstIndex, command::initialize,
+                             static_cast<std::int32_t>(kind));
+        checkMidiError();
+    }
+    state_.view.showResult(done);
 }
 
 } // namespace qel

@@ -11,6 +11,7 @@
 #include "workflows/KbdListing.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,14 +34,27 @@ public:
     void setReplacedFolder(std::string folder) { replacedFolder_ = std::move(folder); }
 
     // ---- the action bodies ----
+    //
+    // Each is one keyboard action on many items at once: one MIDI dialog
+    // session, one question naming everything it will replace or delete,
+    // asked once it is known that all of it can succeed (every file read,
+    // the memory enough, the folder writable). The items then go one by
+    // one (TransferBatch.h); a failure stops the batch, and what was done
+    // stays done. Each says what it did through DataManagerView::showResult.
 
-    // Receives `attribute` of the current type into the data directory and
-    // files it in the PC list.
-    void receiveIntoPcList(const KbdDataAttribute& attribute);
-    // Sends the file at `path` into the keyboard (see DataManager::putFileToKbd).
-    void sendFile(const std::string& path, int kbdRow);
-    // Empties the slot `attribute` of the current type, asking first.
-    void deleteSlot(const KbdDataAttributePtr& attribute);
+    // Receives `chosen` of the current type into `directory`; files them in
+    // the PC list when `intoPcList`. The records of the files written, in
+    // order; none when a Cancel ended the batch part-way.
+    std::vector<VdfDataAttributePtr> receiveItems(const std::vector<KbdDataAttributePtr>& chosen,
+                                                  const std::string& directory, bool intoPcList);
+    // Sends the files at `paths` into the keyboard (see DataManager::putToKbd).
+    // Each must hold an item of the current type: `fromPcList` says whether
+    // they are rows of the PC list (which may be older than the files) or
+    // files from elsewhere, for the message when one is not.
+    void sendFiles(const std::vector<std::string>& paths, int kbdRow, bool fromPcList);
+    void sendFile(const std::string& path, int kbdRow) { sendFiles({path}, kbdRow, true); }
+    // Empties `chosen` of the current type, asking first, and reads the type again.
+    void deleteSlots(const std::vector<KbdDataAttributePtr>& chosen);
     void initializeKbd(command::InitKind kind);
 
     // ---- steps the backup shares ----
@@ -66,6 +80,10 @@ public:
     // (of `copyType`), or backs the keyboard up, first when the answer says so.
     bool confirmDestroying(const DestroyQuestion& question, type::id copyType = type::UserTone,
                            const KbdDataAttributePtr& copyOf = nullptr);
+    // The same for many items: keeps a copy of each of `copiesOf` that holds
+    // something, in one folder, when the answer says so.
+    bool confirmDestroyingAll(const DestroyQuestion& question, type::id copyType,
+                              const std::vector<KbdDataAttributePtr>& copiesOf);
     // "USER RHYTHM 141 "DEMO RH1" 2048 bytes".
     static std::string describeSlot(type::id type, const KbdDataAttribute& slot);
     // Whether a slot holds something that a change would destroy.
@@ -74,28 +92,48 @@ public:
     static bool deletable(type::id type);
 
 private:
-    // The variants of "Send". `file` is the PC file, read for sending.
-    void putItemToKbd(VdfData& file, int kbdRow);
-    void putSongToKbd(VdfData& file, int kbdRow);
-    void putSmfToKbd(VdfData& file);
+    using Files = std::vector<std::unique_ptr<VdfData>>;
+    // Every file of a send read whole, of the current type; those of size 0 left out.
+    Files readForSending(const std::vector<std::string>& paths, bool fromPcList) const;
+    // The variants of "Send": the slot types (songs included), SMF, a package.
+    void putItemsToKbd(const Files& files, int kbdRow);
+    void putSmfsToKbd(const Files& files);
     void putPackageToKbd(VdfData& file);
-    // After a slot variant sent `item` into `target`: the row shows it, and
-    // the memory figures are asked again.
-    void finishSlotSend(KbdSession& session, KbdDataAttribute& target, const KbdData& item);
-    // The keyboard row a slot variant sends into: `kbdRow`, or the first row
-    // (selected on screen) when `kbdRow` is negative.
-    KbdDataAttributePtr sendTarget(int kbdRow);
+    // The slots a slot variant sends `count` files into: the one of `kbdRow`
+    // (the first row when negative) for one file; for several, the rows from
+    // `kbdRow` on, or with `kbdRow` negative the free slots in order, each
+    // read again so that a slot filled since the list was read is never
+    // taken. Empty when there is no such row; throws when too few.
+    std::vector<KbdDataAttributePtr> sendTargets(std::size_t count, int kbdRow);
+    std::vector<KbdDataAttributePtr> freeSlots(type::id type, std::size_t count,
+                                               std::size_t searched);
+    // Sends each item into its target, clearing the target first when
+    // `clearFirst`; each row shows its item once it is there. False when a
+    // Cancel ended it part-way.
+    bool sendBatch(std::vector<KbdData>& items, const std::vector<KbdDataAttributePtr>& targets,
+                   const Files& files, bool clearFirst);
+    // After a send: the memory figures asked again, and the result said.
+    void finishSend(const Files& files, const std::vector<KbdDataAttributePtr>& targets,
+                    const std::vector<std::string>& replaced);
     // "USER RHYTHM 141": the type and the slot as the list shows it.
     static std::string slotName(type::id type, const KbdDataAttribute& slot);
-    // Receives the slot into the folder of replaced items.
-    void keepCopy(type::id type, const KbdDataAttribute& slot);
+    // A name as a result line shows it: without its padding, escaped.
+    static std::string resultName(const std::string& name);
+    // A path's file name as a result line shows it.
+    static std::string resultFileName(const std::string& path);
+    // The folder of replaced items for one action.
+    std::string replacedFolder() const;
+    // Receives the slot into `folder`.
+    void keepCopy(type::id type, const KbdDataAttribute& slot, const std::string& folder);
     // Reads one slot's name and size again; marks it unknown when that fails.
     void rereadSlot(type::id type, KbdDataAttribute& slot);
     // After a failed change: the slots read again, and the list shown.
     void rereadAfterFailure(type::id type, const std::vector<KbdDataAttributePtr>& records);
-    // Asks before `file` replaces what `target` holds; true at once for a
-    // slot that holds nothing.
-    bool askBeforeReplacing(type::id type, const KbdDataAttributePtr& target, const VdfData& file);
+    // Asks once before the files replace what `targets` hold; true at once
+    // when they hold nothing. `replaced` gets the name each target held, or
+    // "" for one that held nothing.
+    bool askBeforeReplacing(type::id type, const std::vector<KbdDataAttributePtr>& targets,
+                            const Files& files, std::vector<std::string>& replaced);
     // The slots of `type` a package may fill: its last ones.
     std::vector<KbdDataAttributePtr> packageSlots(type::id type) const;
     std::string getDataDirectory() const { return kbdListing_.getDataDirectory(); }

@@ -104,7 +104,7 @@ TEST_F(DataManagerTest, ARefreshReadsEverySlotAndEndsTheProgressAt579Of580) {
     EXPECT_EQ(kbdRows()[31].name, "8 - 4");
 }
 
-TEST_F(DataManagerTest, TheSmfListHidesEmptySlotsAndLeavesTheNoColumnEmpty) {
+TEST_F(DataManagerTest, TheSmfListShowsEverySlotNumberedAsTheCommandLineListsIt) {
     kbdsim::KeyboardMemory& memory = simulator->memory();
     for (std::uint16_t n = 0; n < 200; ++n)
         memory.clear(category::SMF, n);
@@ -113,12 +113,21 @@ TEST_F(DataManagerTest, TheSmfListHidesEmptySlotsAndLeavesTheNoColumnEmpty) {
     memory.store(category::SMF, 150, ByteVector(50, 2));
     manager->updateKbdList();
     manager->changeDataType(type::Smf);
-    ASSERT_EQ(kbdRows().size(), 2u);
-    EXPECT_EQ(kbdRows()[0].no, "");
-    EXPECT_EQ(kbdRows()[0].name, "THIRD   ");
-    EXPECT_EQ(kbdRows()[0].size, "100");
-    EXPECT_EQ(manager->kbdRowItem(1)->number, 150) << "hidden slots shift no row";
-    EXPECT_EQ(manager->kbdLists().at(type::Smf).size(), 200u);
+    ASSERT_EQ(kbdRows().size(), 200u);
+    EXPECT_EQ(kbdRows()[0].no, "0");
+    EXPECT_EQ(kbdRows()[0].name, "(empty)");
+    EXPECT_EQ(kbdRows()[0].size, "");
+    EXPECT_EQ(kbdRows()[3].no, "3");
+    EXPECT_EQ(kbdRows()[3].name, "THIRD   ");
+    EXPECT_EQ(kbdRows()[3].size, "100");
+    EXPECT_EQ(kbdRows()[199].no, "199");
+    EXPECT_EQ(manager->kbdRowItem(150)->number, 150);
+    EXPECT_EQ(kbdRows()[150].size, "50");
+    for (int row : {0, 3, 150, 199})
+        EXPECT_EQ(kbdRows()[static_cast<std::size_t>(row)].no,
+                  std::to_string(
+                      manager->kbdLists().at(type::Smf)[static_cast<std::size_t>(row)]->position))
+            << "the number the command line's list gives the slot";
 }
 
 TEST_F(DataManagerTest, TheMemoryBarShowsTheAreaOfEachType) {

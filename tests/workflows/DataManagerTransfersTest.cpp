@@ -125,7 +125,7 @@ TEST_F(Transfers, NoRowARowWithoutAnItemOrAnEmptySlotCausesNoTraffic) {
     EXPECT_TRUE(dataFiles().empty());
 }
 
-TEST_F(Transfers, TheSmfRowChosenIsTheItemReceivedPastHiddenEmptySlots) {
+TEST_F(Transfers, TheSmfRowChosenIsTheItemReceivedAmongEmptySlots) {
     for (std::uint16_t n = 0; n < 200; ++n)
         memory().clear(category::SMF, n);
     memory().store(category::SMF, 7, test::smfWithText(20));
@@ -134,8 +134,10 @@ TEST_F(Transfers, TheSmfRowChosenIsTheItemReceivedPastHiddenEmptySlots) {
     memory().setName(category::SMF, 120, "HUNDRED ");
     manager->updateKbdList();
     manager->changeDataType(type::Smf);
-    ASSERT_EQ(kbdRows().size(), 2u);
-    manager->getFromKbd(1);
+    ASSERT_EQ(kbdRows().size(), 200u);
+    manager->getFromKbd(119); // an empty slot: nothing
+    EXPECT_TRUE(dataFiles().empty());
+    manager->getFromKbd(120);
     ASSERT_EQ(manager->pcLists()[type::Smf].size(), 1u);
     EXPECT_EQ(readFile(manager->pcLists()[type::Smf].front()->path),
               *memory().data(category::SMF, 120));
@@ -319,7 +321,7 @@ TEST_F(Transfers, CancelInTheMiddleOfAReceiveWritesNothingAndTheNextReceiveWorks
     memory().setName(category::SMF, 9, "LONGSONG");
     manager->updateKbdList();
     manager->changeDataType(type::Smf);
-    const int row = 3; // after the three demo items
+    const int row = 9;
     ASSERT_EQ(manager->kbdRowItem(row)->number, 9);
     dialogWindow->cancelAt = 2048;
 
@@ -347,6 +349,7 @@ TEST_F(Transfers, CancelInTheMiddleOfASendLeavesTheSlotAndItsRowAndTheNextSendWo
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_TRUE(memory().data(category::SMF, 3)->empty()) << "the keyboard stored nothing";
     EXPECT_EQ(manager->kbdLists().at(type::Smf)[3]->size, 0) << "the row is not updated";
+    EXPECT_EQ(kbdRows()[3].name, "(empty)");
     EXPECT_EQ(kbdRows().size(), rows);
     expectActionEnded();
 
@@ -354,7 +357,8 @@ TEST_F(Transfers, CancelInTheMiddleOfASendLeavesTheSlotAndItsRowAndTheNextSendWo
     manager->putToKbd(0, -1);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_EQ(*memory().data(category::SMF, 3), test::smfWithText(12001));
-    EXPECT_EQ(kbdRows().size(), rows + 1);
+    EXPECT_EQ(kbdRows().size(), rows);
+    EXPECT_EQ(kbdRows()[3].name, "long    ");
 }
 
 } // namespace

@@ -51,11 +51,11 @@ TEST_F(DataManagerTest, ATypeChangeResetsEveryListToThatTypesItems) {
     const KbdSlotModel& model = manager->kbdSlotModel();
     EXPECT_EQ(model.type(), type::Smf);
     EXPECT_EQ(manager->pcFileModel().type(), type::Smf);
-    // The SMF list leaves out empty listed and numbers none of its rows.
-    for (int row = 0; row < model.rowCount(); ++row) {
-        EXPECT_NE(model.item(row)->size, 0) << row;
-        EXPECT_EQ(model.data(model.index(row, KbdSlotModel::NoColumn)).toString(), "");
-    }
+    // The SMF list shows every slot, numbered.
+    ASSERT_EQ(model.rowCount(), 200);
+    for (int row = 0; row < model.rowCount(); ++row)
+        EXPECT_EQ(model.data(model.index(row, KbdSlotModel::NoColumn)).toString(),
+                  QString::number(model.item(row)->position));
 }
 
 TEST_F(DataManagerTest, AReceiveAddsTheFileAsARowWithItsRecordBehindIt) {

@@ -298,10 +298,12 @@ TEST_F(KeyboardChanges, ACancelledGroupSendShowsWhatTheSlotReallyHolds) {
                 .data(category::WaveData, static_cast<std::uint16_t>(children[4].first + i))
                 ->size());
     EXPECT_NE(static_cast<std::int32_t>(waves), listed.size);
-    EXPECT_EQ(kbdRows()[static_cast<std::size_t>(row)].size, std::to_string(waves));
-    EXPECT_EQ(kbdRows()[static_cast<std::size_t>(row)].name,
-              memory().name(category::Tone, children[0].first));
+    EXPECT_EQ(manager->kbdRowItem(row)->size, static_cast<std::int32_t>(waves));
+    EXPECT_EQ(manager->kbdRowItem(row)->name, memory().name(category::Tone, children[0].first));
     EXPECT_TRUE(manager->kbdRowItem(row)->known);
+    // A group left without wave data reads as an empty slot.
+    EXPECT_EQ(kbdRows()[static_cast<std::size_t>(row)].name,
+              waves == 0 ? "(empty)" : memory().name(category::Tone, children[0].first));
 }
 
 TEST_F(KeyboardChanges, AfterTheWindowsCancelTheSlotIsStillReadAgain) {
@@ -323,8 +325,10 @@ TEST_F(KeyboardChanges, AfterTheWindowsCancelTheSlotIsStillReadAgain) {
     manager->putToKbd(0, 0);
     EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
     EXPECT_TRUE(memory().data(category::Rhythm, 140)->empty()) << "cleared, then not stored";
-    EXPECT_EQ(kbdRows()[0].size, "0");
-    EXPECT_EQ(kbdRows()[0].name, memory().name(category::Rhythm, 140));
+    EXPECT_TRUE(manager->kbdRowItem(0)->known) << "read again";
+    EXPECT_EQ(manager->kbdRowItem(0)->size, 0);
+    EXPECT_EQ(kbdRows()[0].size, "");
+    EXPECT_EQ(kbdRows()[0].name, "(empty)");
 }
 
 TEST_F(KeyboardChanges, ASlotThatCannotBeReadAfterAFailedSendShowsAsUnknown) {
