@@ -538,11 +538,13 @@ TEST_F(Cli, OnATerminalTheBarShowsOnlyWhileBytesFlowAndNoticesGetLinesOfTheirOwn
     EXPECT_EQ(received.rfind(notice, 0), 0u) << received;
     EXPECT_NE(received.find("KB of 0.5 KB"), std::string::npos) << "a bar: " << received;
     EXPECT_EQ(received.find("0.0 KB of 0.0 KB"), std::string::npos) << received;
+    // The result line, then the file's path for scripts.
     const std::string path = data + "/DEMO RH2.vdf\n";
-    ASSERT_GE(received.size(), path.size() + 4);
-    EXPECT_EQ(received.substr(received.size() - path.size() - 4), "\r\x1b[K" + path)
+    const std::string tail = "\r\x1b[KReceived DEMO RH2 into DEMO RH2.vdf\n" + path;
+    ASSERT_GE(received.size(), tail.size());
+    EXPECT_EQ(received.substr(received.size() - tail.size()), tail)
         << "the bar cleared before the result: " << received;
-    EXPECT_EQ(received.find('\n', notice.size()), received.size() - 1)
+    EXPECT_EQ(received.find('\n', notice.size()), received.size() - path.size() - 1)
         << "the bar is one line: " << received;
 }
 
