@@ -182,8 +182,11 @@ int CommandRunner::rowOfPosition(const std::string& no) {
     const auto position = parseNumber(no);
     if (!position)
         throw UsageError("not a slot number: " + no);
+    // The SMF list shows its empty slots too, but a command names an SMF by
+    // the slot that holds it.
+    const type::id current = manager_->currentType();
     for (int row = 0; const KbdDataAttributePtr item = manager_->kbdRowItem(row); ++row)
-        if (item->position == *position)
+        if (item->position == *position && !(current == type::Smf && emptySlot(current, *item)))
             return row;
     throw Exception("No slot " + no + " holds an item of " + typeLabels[manager_->currentType()]);
 }

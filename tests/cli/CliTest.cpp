@@ -252,6 +252,10 @@ TEST_F(Cli, FailuresEndWithStatus1AndTheMessage) {
     const Outcome empty = run({"--virtual", "get", "rhythm", "150", data});
     EXPECT_EQ(empty.status, 1);
     EXPECT_EQ(empty.err, "tq7400: Slot 150 of USER RHYTHM is empty\n");
+    // The SMF list shows its empty slots; a command still needs one that holds an SMF.
+    const Outcome noSmf = run({"--virtual", "delete", "smf", "150"});
+    EXPECT_EQ(noSmf.status, 1);
+    EXPECT_EQ(noSmf.err, "tq7400: No slot 150 holds an item of SMF\n");
     const Outcome device = run({"--in", "No Such Port", "--out", "No Such Port", "model"});
     EXPECT_EQ(device.status, 1);
     EXPECT_NE(device.err.find("No MIDI input device is called \"No Such Port\""), std::string::npos)
