@@ -2,6 +2,9 @@
 
 #include "core/Exception.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace qel {
 
 DataManager::DataManager(DataManagerView& view, KbdActionFrame::DialogMaker makeDialog,
@@ -174,6 +177,63 @@ void DataManager::deleteKbdData(int row) {
     if (!attribute)
         return; // no row selected, or none with an item behind it
     runKbdAction([this, attribute] { transfers_.deleteSlot(attribute); });
+}
+
+// Thin versions over the one-row actions.
+
+void DataManager::getFromKbd(const std::vector<int>& rows) {
+    for (int row : rows)
+        getFromKbd(row);
+}
+
+std::vector<std::string> DataManager::getFromKbdInto(const std::vector<int>& rows,
+                                                     const std::string& folder) {
+    std::vector<KbdDataAttributePtr> items;
+    for (int row : rows)
+        if (KbdDataAttributePtr item = kbdRowItem(row); item && item->size != 0)
+            items.push_back(item);
+    std::vector<std::string> written;
+    if (items.empty())
+        return written;
+    runKbdAction([this, &items, &folder, &written] {
+        for (const KbdDataAttributePtr& item : items)
+            written.push_back(transfers_.receiveKbdItem(state_.currentType, *item, folder)->path);
+    });
+    return written;
+}
+
+void DataManager::putToKbd(const std::vector<int>& pcRows, int kbdRow) {
+    for (int row : pcRows)
+        putToKbd(row, kbdRow);
+}
+
+void DataManager::putFilesToKbd(const std::vector<std::string>& paths, int kbdRow) {
+    for (const std::string& path : paths)
+        putFileToKbd(path, kbdRow);
+}
+
+void DataManager::deleteKbdData(const std::vector<int>& rows) {
+    std::vector<KbdDataAttributePtr> items;
+    for (int row : rows)
+        if (KbdDataAttributePtr item = kbdRowItem(row))
+            items.push_back(item);
+    for (const KbdDataAttributePtr& item : items)
+        runKbdAction([this, item] { transfers_.deleteSlot(item); });
+}
+
+void DataManager::copyFilesToDataDirectory(const std::vector<std::string>& paths) {
+    if (busy())
+        return;
+    const std::filesystem::path directory(getDataDirectory());
+    std::filesystem::create_directories(directory);
+    for (const std::string& path : paths) {
+        std::error_code error;
+        std::filesystem::copy_file(path, directory / std::filesystem::path(path).filename(),
+                                   std::filesystem::copy_options::overwrite_existing, error);
+        if (error)
+            throw Exception("Can't copy " + path + " (" + error.message() + ")");
+    }
+    updatePcList();
 }
 
 void DataManager::initializeKbd(command::InitKind kind) {

@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qel {
 
@@ -101,6 +102,24 @@ public:
     // a row without an item), waits until the keyboard is ready, and reads
     // the type again with the memory figures.
     void deleteKbdData(int row);
+
+    // ---- many rows at once (rows of kbdSlotModel / pcFileModel) ----
+
+    // Receives the items behind keyboard rows `rows` into the data directory.
+    void getFromKbd(const std::vector<int>& rows);
+    // Receives the items behind keyboard rows `rows` into `folder`; returns
+    // the paths of the files written.
+    std::vector<std::string> getFromKbdInto(const std::vector<int>& rows,
+                                            const std::string& folder);
+    // Sends the files behind PC rows `pcRows`, starting at keyboard row
+    // `kbdRow` (negative: free slots in order).
+    void putToKbd(const std::vector<int>& pcRows, int kbdRow);
+    // Sends the PC files at `paths`, starting at keyboard row `kbdRow`.
+    void putFilesToKbd(const std::vector<std::string>& paths, int kbdRow);
+    // Empties the slots behind keyboard rows `rows`.
+    void deleteKbdData(const std::vector<int>& rows);
+    // Copies the files at `paths` into the data directory and lists it again.
+    void copyFilesToDataDirectory(const std::vector<std::string>& paths);
     // The Initialize menu: resets the keyboard's mixer, parameters or system
     // settings. Locks no button and reads no list again.
     void initMixer() { initializeKbd(command::InitKind::Mixer); }
