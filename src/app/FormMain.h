@@ -6,6 +6,7 @@
 // the workflows and the lasting state live in the DataManager it owns.
 
 #include "app/DestroyQuestionBox.h"
+#include "app/ItemListView.h"
 #include "link/MidiDialogEnvironment.h"
 #include "workflows/DataManager.h"
 #include "workflows/DataManagerView.h"
@@ -32,7 +33,6 @@ class Driver;
 
 namespace qel::app {
 
-class ItemListView;
 class MidiLogWindow;
 class ProgressForm;
 

@@ -99,7 +99,7 @@ void FormMain::bindDragAndDrop() {
                     return;
                 *dragFolder = std::make_unique<QTemporaryDir>();
                 if ((*dragFolder)->isValid())
-                    written = m.getFromKbdInto(rows, (*dragFolder)->path().toStdString());
+                    written = m.getFromKbdInto(rows, (*dragFolder)->path().toStdString() + "/");
             });
             return written;
         });

@@ -20,9 +20,12 @@ ItemListView::ItemListView(TypedListModel* model, int nameColumn, int sortColumn
     // change nothing is selected. The rows are taken before the sorting
     // model follows the source (connected first), while they still map to
     // the rows shown, and given back after the view's own reset.
+    // The window's models may go before its widgets do (while it closes):
+    // the list then shows nothing rather than asking a model that is gone.
+    connect(model, &QObject::destroyed, this, [this] { setModel(nullptr); });
     auto kept = std::make_shared<KeptSelection>();
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this, model, kept] {
-        *kept = {shown_ ? selectedSourceRows() : std::vector<int>{}, model->type()};
+        *kept = {selectedSourceRows(), model->type()};
     });
     shown_ = new ItemSortFilterModel(model, nameColumn, this);
     setModel(shown_);
@@ -38,6 +41,7 @@ ItemListView::ItemListView(TypedListModel* model, int nameColumn, int sortColumn
     setSortingEnabled(true);
     setDragEnabled(true);
     setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::CopyAction);
     setContextMenuPolicy(Qt::CustomContextMenu);
