@@ -1,6 +1,7 @@
 #include "app/FormMain.h"
 
 #include "app/ErrorDisplay.h"
+#include "app/ItemListView.h"
 #include "app/MidiDialogWindow.h"
 #include "app/MidiLogWindow.h"
 #include "app/PrefDialog.h"
@@ -16,7 +17,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QIdentityProxyModel>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
@@ -33,21 +33,8 @@ namespace qel::app {
 namespace {
 
 QIcon typeIcon(int type) {
-    return QIcon(QString(":/icons/type%1.png").arg(type));
+    return itemTypeIcon(type);
 }
-
-// A list model as the window shows it: the data type's icon in the first column.
-class TypeIconModel : public QIdentityProxyModel {
-public:
-    using QIdentityProxyModel::QIdentityProxyModel;
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role == Qt::DecorationRole && index.column() == 0) {
-            const QVariant type = QIdentityProxyModel::data(index, ItemTypeRole);
-            return type.isValid() ? QVariant(typeIcon(type.toInt())) : QVariant();
-        }
-        return QIdentityProxyModel::data(index, role);
-    }
-};
 
 // The handler of an action the window does not provide: it says so, with
 // the action's title.
@@ -55,35 +42,13 @@ std::function<void()> notProvided(const char* title) {
     return [title] { throw Exception(title); };
 }
 
-// The index of the selected row of `list`; -1 when none is selected.
-int selectedRow(const QTreeView* list) {
-    const QModelIndexList selected = list->selectionModel()->selectedRows();
-    return selected.isEmpty() ? -1 : selected.front().row();
-}
-
 } // namespace
 
-QTreeView* FormMain::makeList(TypedListModel* model) {
-    auto* list = new QTreeView;
-    auto* shown = new TypeIconModel(list);
-    // A list that shows the same type again keeps its selected row, so that
-    // the next Send or Receive goes where the user pointed; after a type
-    // change nothing is selected. Connected before the view follows the
-    // model, so that the row is taken before the view forgets it.
-    auto kept = std::make_shared<std::pair<int, type::id>>(-1, model->type());
-    connect(model, &QAbstractItemModel::modelAboutToBeReset, list, [list, model, kept] {
-        *kept = {list->model() ? selectedRow(list) : -1, model->type()};
-    });
-    connect(model, &QAbstractItemModel::modelReset, list, [list, model, kept] {
-        if (kept->first >= 0 && kept->second == model->type() && kept->first < model->rowCount())
-            list->setCurrentIndex(list->model()->index(kept->first, 0));
-    });
-    shown->setSourceModel(model);
-    list->setModel(shown);
-    list->setRootIsDecorated(false);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setUniformRowHeights(true);
+ItemListView* FormMain::makeList(TypedListModel* model) {
+    const bool isSlotList = dynamic_cast<KbdSlotModel*>(model) != nullptr;
+    auto* list = isSlotList
+                     ? new ItemListView(model, KbdSlotModel::NameColumn, KbdSlotModel::NoColumn)
+                     : new ItemListView(model, FileListModel::NameColumn, -1);
     list->setColumnWidth(0, 28);
     for (int column = 1; column < model->columnCount(); ++column)
         list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
@@ -122,6 +87,7 @@ FormMain::FormMain(MidiDialogEnvironment environment, QString registryLocation)
 
     progressForm_ = new ProgressForm(this);
     midiLogWindow_ = new MidiLogWindow(midiLog_, this);
+    bindLists();
     // A fixed size: minimise, but no maximise.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -169,20 +135,25 @@ void FormMain::createActions() {
               "update-type", [&m] { m.updateThisType(); });
     addAction(Action::DeleteKbdData, "DeleteKbdData", "DeleteKbdData", "Delete Data", "delete",
               [this, &m] {
-                  const int row = selectedRow(kbdList_);
-                  if (row >= 0)
-                      m.deleteKbdData(row);
+                  const std::vector<int> rows = kbdList_->selectedSourceRows();
+                  if (!rows.empty())
+                      m.deleteKbdData(rows);
               });
-    addAction(Action::PutToKbd, "PutToKbd", "", "", "send",
-              [this, &m] { m.putToKbd(selectedRow(pcList_), selectedRow(kbdList_)); });
+    addAction(Action::PutToKbd, "PutToKbd", "", "", "send", [this, &m] {
+        const std::vector<int> rows = pcList_->selectedSourceRows();
+        if (!rows.empty())
+            m.putToKbd(rows, kbdList_->firstSelectedSourceRow());
+    });
     addAction(Action::GetFromKbd, "GetFromKbd", "", "", "receive",
-              [this, &m] { m.getFromKbd(selectedRow(kbdList_)); });
+              [this, &m] { m.getFromKbd(kbdList_->selectedSourceRows()); });
     addAction(Action::UpdateCardList, "UpdateCardList", "UpdateCardList", "", "update",
               [&m] { m.updateCardList(); });
     addAction(Action::DeleteCardData, "DeleteCardData", "DeleteCardData", "", "delete",
               notProvided("Delete Card Data"));
-    addAction(Action::PutToCard, "PutToCard", "", "", "send",
-              [this, &m] { m.putToCard(selectedRow(pcList_)); });
+    addAction(Action::PutToCard, "PutToCard", "", "", "send", [this, &m] {
+        for (int row : pcList_->selectedSourceRows())
+            m.putToCard(row);
+    });
     addAction(Action::GetFromCard, "GetFromCard", "", "", "receive",
               notProvided("Get Data From Card"));
     addAction(Action::UpdateDiskList, "UpdateDiskList", "UpdateDiskList", "", "update",
@@ -265,7 +236,7 @@ QWidget* FormMain::createTopStrip() {
     return strip;
 }
 
-QWidget* FormMain::createTab(QAction* update, QAction* remove, QTreeView* list,
+QWidget* FormMain::createTab(QAction* update, QAction* remove, ItemListView* list,
                              std::initializer_list<QAction*> extra) {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
@@ -280,7 +251,7 @@ QWidget* FormMain::createTab(QAction* update, QAction* remove, QTreeView* list,
         tools->addAction(remove);
     }
     layout->addWidget(tools);
-    layout->addWidget(list, 1);
+    layout->addWidget(list->pane(), 1);
     return page;
 }
 
@@ -416,8 +387,7 @@ void FormMain::closeEvent(QCloseEvent* event) {
 // ---- DataManagerView ----
 
 void FormMain::selectKbdRow(int row) {
-    if (row >= 0 && row < kbdList_->model()->rowCount())
-        kbdList_->setCurrentIndex(kbdList_->model()->index(row, 0));
+    kbdList_->selectSourceRow(row);
 }
 
 void FormMain::showBackupStep(const std::string& line) {

@@ -6,6 +6,7 @@
 // the workflows and the lasting state live in the DataManager it owns.
 
 #include "app/DestroyQuestionBox.h"
+#include "app/ItemListView.h"
 #include "link/MidiDialogEnvironment.h"
 #include "workflows/DataManager.h"
 #include "workflows/DataManagerView.h"
@@ -74,9 +75,9 @@ public:
     // ---- controls, for tests ----
     QComboBox* dataTypeBox() const { return dataTypeBox_; }
     QProgressBar* freeMemoryBar() const { return freeMemoryBar_; }
-    QTreeView* pcList() const { return pcList_; }
-    QTreeView* kbdList() const { return kbdList_; }
-    QTreeView* cardList() const { return cardList_; }
+    ItemListView* pcList() const { return pcList_; }
+    ItemListView* kbdList() const { return kbdList_; }
+    ItemListView* cardList() const { return cardList_; }
     QTabWidget* kbdPages() const { return kbdPages_; }
     QToolButton* sendButton() const { return sendButton_; }
     QToolButton* receiveButton() const { return receiveButton_; }
@@ -141,10 +142,16 @@ private:
     QWidget* createPcPane();
     QWidget* createMiddleStrip();
     QWidget* createKbdPane();
-    QWidget* createTab(QAction* update, QAction* remove, QTreeView* list,
+    QWidget* createTab(QAction* update, QAction* remove, ItemListView* list,
                        std::initializer_list<QAction*> extra = {});
     // A list showing `model` with the type's icon in its first column.
-    QTreeView* makeList(TypedListModel* model);
+    ItemListView* makeList(TypedListModel* model);
+    // The lists' menus, double-clicks, shortcuts and drag and drop
+    // (FormMainLists.cpp).
+    void bindLists();
+    void bindListShortcuts();
+    void bindListGestures();
+    void bindDragAndDrop();
     QAction* addAction(Action id, const QString& name, const QString& caption, const QString& hint,
                        const QString& icon, std::function<void()> handler);
     void onTabChanged(int index);
@@ -175,10 +182,10 @@ private:
     QMenu* initializeMenu_ = nullptr;
     QComboBox* dataTypeBox_ = nullptr;
     QProgressBar* freeMemoryBar_ = nullptr;
-    QTreeView* pcList_ = nullptr;
-    QTreeView* kbdList_ = nullptr;
-    QTreeView* cardList_ = nullptr;
-    QTreeView* diskList_ = nullptr;
+    ItemListView* pcList_ = nullptr;
+    ItemListView* kbdList_ = nullptr;
+    ItemListView* cardList_ = nullptr;
+    ItemListView* diskList_ = nullptr;
     // The disk list never holds a row.
     KbdSlotModel diskSlots_;
     QTabWidget* pcPages_ = nullptr;
