@@ -1,12 +1,18 @@
 #include "app/FormMain.h"
 
+#include "app/AboutDialog.h"
+#include "app/CardTabHint.h"
 #include "app/ErrorDisplay.h"
 #include "app/ItemListView.h"
+#include "app/ListColumns.h"
+#include "app/MemoryBar.h"
 #include "app/MidiDialogWindow.h"
 #include "app/MidiLogWindow.h"
 #include "app/PrefDialog.h"
 #include "app/ProgressForm.h"
+#include "app/WindowState.h"
 #include "core/Exception.h"
+#include "core/KeyboardTables.h"
 #include "link/MidiDialogFactory.h"
 #include "platform/registry/SettingsReader.h"
 
@@ -17,9 +23,11 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -78,22 +86,52 @@ FormMain::FormMain(MidiDialogEnvironment environment, QString registryLocation)
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(createTopStrip());
-    auto* panes = new QHBoxLayout;
-    panes->addWidget(createPcPane(), 1);
-    panes->addWidget(createMiddleStrip());
-    panes->addWidget(createKbdPane(), 1);
-    layout->addLayout(panes, 1);
+    // The PC list on the left, the arrows and the keyboard's lists on the
+    // right; the user shares the width out between them.
+    auto* right = new QWidget;
+    auto* rightLayout = new QHBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(createMiddleStrip());
+    rightLayout->addWidget(createKbdPane(), 1);
+    listSplitter_ = new QSplitter(Qt::Horizontal);
+    listSplitter_->setObjectName("ListSplitter");
+    listSplitter_->setChildrenCollapsible(false);
+    listSplitter_->addWidget(createPcPane());
+    listSplitter_->addWidget(right);
+    listSplitter_->setStretchFactor(0, 1);
+    listSplitter_->setStretchFactor(1, 1);
+    layout->addWidget(listSplitter_, 1);
     setCentralWidget(central);
 
     progressForm_ = new ProgressForm(this);
     midiLogWindow_ = new MidiLogWindow(midiLog_, this);
     bindLists();
-    // A fixed size: minimise, but no maximise.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(792, 554 + menuBar()->sizeHint().height());
+    restoreLook();
+}
+
+void FormMain::restoreLook() {
+    windowState_ = std::make_unique<WindowState>(
+        registryLocation_.isEmpty() ? registry::Registry::defaultLocation() : registryLocation_);
+    for (const auto& [name, columns] : listColumns_)
+        columns->setHandSet(windowState_->columnWidths(name));
+    listSplitter_->restoreState(windowState_->splitter());
+    if (restoreGeometry(windowState_->geometry()))
+        return;
+    // The first time: a client area of 792 x 554 under the menu bar, centred.
+    resize(792, 554 + menuBar()->sizeHint().height());
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+void FormMain::storeLook() {
+    windowState_->setGeometry(saveGeometry());
+    windowState_->setSplitter(listSplitter_->saveState());
+    for (const auto& [name, columns] : listColumns_)
+        windowState_->setColumnWidths(name, columns->handSet());
+    // A look that cannot be stored is not worth a message at the end of a run.
+    if (!windowState_->save())
+        qWarning("The window's layout could not be stored in %s",
+                 qPrintable(windowState_->location()));
 }
 
 FormMain::~FormMain() = default;
@@ -104,8 +142,15 @@ void FormMain::formCreate() {
     if (const auto warning = stored.takeWarning())
         showDefaultError(*warning);
     useSettings(registry::readSettings(stored));
-    if (!settings_.midiKeyExists)
+    // The first start offers the preferences once, whatever the user answers;
+    // only their OK writes the settings, so that it is noted beside them.
+    if (!settings_.midiKeyExists && !windowState_->preferencesOffered()) {
         openPrefDialog();
+        windowState_->markPreferencesOffered();
+        if (!windowState_->save())
+            qWarning("The first start could not be noted in %s",
+                     qPrintable(windowState_->location()));
+    }
     dataTypeBox_->setCurrentIndex(0);
     manager_->start();
 }
@@ -129,9 +174,9 @@ QAction* FormMain::addAction(Action id, const QString& name, const QString& capt
 
 void FormMain::createActions() {
     DataManager& m = *manager_;
-    addAction(Action::UpdateKbdList, "UpdateKbdList", "UpdateList", "Update List", "update",
+    addAction(Action::UpdateKbdList, "UpdateKbdList", "&Update List", "Update List", "update",
               [&m] { m.updateKbdList(); });
-    addAction(Action::UpdateThisType, "UpdateThisType", "Update This Type", "Update This Type",
+    addAction(Action::UpdateThisType, "UpdateThisType", "Update &This Type", "Update This Type",
               "update-type", [&m] { m.updateThisType(); });
     addAction(Action::DeleteKbdData, "DeleteKbdData", "DeleteKbdData", "Delete Data", "delete",
               [this, &m] {
@@ -165,17 +210,17 @@ void FormMain::createActions() {
               notProvided("Get Data From Disk"));
     addAction(Action::UpdatePCList, "UpdatePCList", "UpdatePCList", "", "update",
               [&m] { m.updatePcList(); });
-    addAction(Action::OpenPrefDialog, "OpenPrefDialog", "&Preference", "", "",
+    addAction(Action::OpenPrefDialog, "OpenPrefDialog", "&Preferences…", "", "",
               [this] { openPrefDialog(); });
     addAction(Action::Exit, "Exit", "E&xit", "", "", [this] { exitProgram(); });
     addAction(Action::MidiLog, "MidiLog", "MIDI &Log", "", "", [this] {
         midiLogWindow_->show();
         midiLogWindow_->raise();
     });
-    addAction(Action::InitMixer, "InitMixer", "Mixer", "", "", [&m] { m.initMixer(); });
-    addAction(Action::InitParameter, "InitParameter", "Parameter", "", "",
+    addAction(Action::InitMixer, "InitMixer", "&Mixer", "", "", [&m] { m.initMixer(); });
+    addAction(Action::InitParameter, "InitParameter", "&Parameter", "", "",
               [&m] { m.initParameter(); });
-    addAction(Action::InitSystem, "InitSystem", "System", "", "", [&m] { m.initSystem(); });
+    addAction(Action::InitSystem, "InitSystem", "&System", "", "", [&m] { m.initSystem(); });
     addAction(Action::BackupKbd, "BackupKbd", "&Back Up Keyboard...", "", "", [this, &m] {
         const QString folder = chooseFolder_(this, "Back Up Keyboard Into");
         if (!folder.isEmpty())
@@ -210,6 +255,13 @@ void FormMain::createMenu() {
     keyboard->addAction(action(Action::RestoreKbd));
     QMenu* view = menuBar()->addMenu("&View");
     view->addAction(action(Action::MidiLog));
+    QMenu* help = menuBar()->addMenu("&Help");
+    aboutAction_ = help->addAction("&About TQ-7400 Data Manager");
+    aboutAction_->setObjectName("About");
+    connect(aboutAction_, &QAction::triggered, this, [this] {
+        AboutDialog about(this);
+        about.exec();
+    });
 }
 
 QWidget* FormMain::createTopStrip() {
@@ -225,10 +277,8 @@ QWidget* FormMain::createTopStrip() {
     connect(dataTypeBox_, &QComboBox::activated, this, [this](int index) {
         guarded([this, index] { manager_->changeDataType(static_cast<type::id>(index)); });
     });
-    freeMemoryBar_ = new QProgressBar;
+    freeMemoryBar_ = new MemoryBar;
     freeMemoryBar_->setObjectName("FreeMemoryBar");
-    freeMemoryBar_->setTextVisible(false);
-    freeMemoryBar_->setMaximumWidth(300);
     freeMemoryBar_->hide();
     layout->addWidget(dataTypeBox_);
     layout->addStretch();
@@ -259,6 +309,7 @@ QWidget* FormMain::createPcPane() {
     pcPages_ = new QTabWidget;
     pcList_ = makeList(&manager_->pcFileModel());
     pcList_->setObjectName("PCDataListView");
+    listColumns_.emplace_back(pcList_->objectName(), new ListColumns(pcList_));
     pcPages_->addTab(createTab(action(Action::UpdatePCList), nullptr, pcList_), "PC");
     return pcPages_;
 }
@@ -276,8 +327,8 @@ QWidget* FormMain::createMiddleStrip() {
     };
     sendButton_ = makeButton("SendButton");
     receiveButton_ = makeButton("ReceiveButton");
-    sendButton_->setDefaultAction(action(Action::PutToKbd));
-    receiveButton_->setDefaultAction(action(Action::GetFromKbd));
+    bindButton(sendButton_, action(Action::PutToKbd));
+    bindButton(receiveButton_, action(Action::GetFromKbd));
     layout->addStretch();
     layout->addWidget(sendButton_);
     layout->addWidget(receiveButton_);
@@ -294,15 +345,39 @@ QWidget* FormMain::createKbdPane() {
     cardList_->setObjectName("CardListView");
     diskList_ = makeList(&diskSlots_);
     diskList_->setObjectName("DiskListView");
+    for (QTreeView* list : {kbdList_, cardList_})
+        listColumns_.emplace_back(list->objectName(), new ListColumns(list));
     kbdPages_->addTab(createTab(action(Action::UpdateKbdList), action(Action::DeleteKbdData),
                                 kbdList_, {action(Action::UpdateThisType)}),
                       "Keyboard");
-    kbdPages_->addTab(
-        createTab(action(Action::UpdateCardList), action(Action::DeleteCardData), cardList_),
-        "Card");
-    kbdPages_->addTab(
-        createTab(action(Action::UpdateDiskList), action(Action::DeleteDiskData), diskList_),
-        "Disk");
+
+    QWidget* cardPage =
+        createTab(action(Action::UpdateCardList), action(Action::DeleteCardData), cardList_);
+    cardTabHint_ = new CardTabHint([this] {
+        guarded([this] {
+            manager_->createCardFolder();
+            manager_->updateCardList();
+        });
+    });
+    static_cast<QVBoxLayout*>(cardPage->layout())->insertWidget(1, cardTabHint_);
+    // Every card list shown says, when it is empty for want of a card folder, why.
+    connect(&manager_->cardFileModel(), &QAbstractItemModel::modelReset, this,
+            [this] { showCardFolderState(); });
+    kbdPages_->addTab(cardPage, "Card");
+
+    QWidget* diskPage =
+        createTab(action(Action::UpdateDiskList), action(Action::DeleteDiskData), diskList_);
+    auto* diskNote = new QLabel("The models with a disk drive are not supported by this "
+                                "program: it reads and writes their user memory and card only.");
+    diskNote->setObjectName("DiskTabNote");
+    diskNote->setWordWrap(true);
+    // Readable on the disabled page, where everything else is greyed out.
+    QPalette readable = diskNote->palette();
+    readable.setColor(QPalette::Disabled, QPalette::WindowText,
+                      readable.color(QPalette::Active, QPalette::WindowText));
+    diskNote->setPalette(readable);
+    static_cast<QVBoxLayout*>(diskPage->layout())->insertWidget(1, diskNote);
+    kbdPages_->addTab(diskPage, "Disk");
     kbdPages_->setTabVisible(1, false);
     kbdPages_->setTabVisible(2, false);
     // The disk tab can be chosen (its Send says that it is not provided),
@@ -319,11 +394,23 @@ void FormMain::onTabChanged(int index) {
                                          Action::GetFromDisk};
     if (index < 0 || index > 2)
         return;
-    sendButton_->setDefaultAction(action(send[index]));
-    receiveButton_->setDefaultAction(action(receive[index]));
+    bindButton(sendButton_, action(send[index]));
+    bindButton(receiveButton_, action(receive[index]));
     sendButton_->setIcon(QIcon(":/icons/send.png"));
     receiveButton_->setIcon(QIcon(":/icons/receive.png"));
     manager_->kbdPageControlChange(static_cast<KbdTab>(index));
+}
+
+void FormMain::bindButton(QToolButton* button, QAction* action) {
+    for (QAction* bound : button->actions())
+        if (bound != action)
+            button->removeAction(bound);
+    button->setDefaultAction(action);
+}
+
+void FormMain::showCardFolderState() {
+    cardTabHint_->showState(manager_->cardFolderState(),
+                            QString::fromStdString(manager_->getCardDrive()));
 }
 
 void FormMain::useSettings(Settings settings) {
@@ -381,6 +468,7 @@ void FormMain::closeEvent(QCloseEvent* event) {
         return;
     }
     closeWanted_ = false;
+    storeLook();
     event->accept();
 }
 
@@ -402,8 +490,9 @@ void FormMain::showMemoryBar(bool visible, int maximum, int position) {
     freeMemoryBar_->setVisible(visible);
     if (!visible)
         return;
-    freeMemoryBar_->setRange(0, maximum);
-    freeMemoryBar_->setValue(std::clamp(position, 0, maximum));
+    const auto memory =
+        maximum == command::songMemorySize ? MemoryBar::Memory::Song : MemoryBar::Memory::Data;
+    freeMemoryBar_->showUse(memory, maximum, position);
 }
 
 void FormMain::setKeyboardCaption(const std::string& caption) {

@@ -7,6 +7,7 @@
 
 #include "app/DestroyQuestionBox.h"
 #include "app/ItemListView.h"
+#include "app/MemoryBar.h"
 #include "link/MidiDialogEnvironment.h"
 #include "workflows/DataManager.h"
 #include "workflows/DataManagerView.h"
@@ -18,11 +19,14 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QComboBox;
 class QMenu;
 class QProgressBar;
+class QSplitter;
 class QTabWidget;
 class QToolButton;
 class QTreeView;
@@ -33,8 +37,11 @@ class Driver;
 
 namespace qel::app {
 
+class CardTabHint;
+class ListColumns;
 class MidiLogWindow;
 class ProgressForm;
+class WindowState;
 
 class FormMain : public QMainWindow, public DataManagerView {
 public:
@@ -74,7 +81,11 @@ public:
 
     // ---- controls, for tests ----
     QComboBox* dataTypeBox() const { return dataTypeBox_; }
-    QProgressBar* freeMemoryBar() const { return freeMemoryBar_; }
+    MemoryBar* freeMemoryBar() const { return freeMemoryBar_; }
+    QSplitter* listSplitter() const { return listSplitter_; }
+    CardTabHint* cardTabHint() const { return cardTabHint_; }
+    // Help > About (named "About").
+    QAction* aboutAction() const { return aboutAction_; }
     ItemListView* pcList() const { return pcList_; }
     ItemListView* kbdList() const { return kbdList_; }
     ItemListView* cardList() const { return cardList_; }
@@ -132,7 +143,8 @@ public:
     void showDefaultError(const std::string& text) override;
 
 protected:
-    // A close while a keyboard action waits is put off until it ends.
+    // A close while a keyboard action waits is put off until it ends; a
+    // close that happens stores how the window looks.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -155,6 +167,15 @@ private:
     QAction* addAction(Action id, const QString& name, const QString& caption, const QString& hint,
                        const QString& icon, std::function<void()> handler);
     void onTabChanged(int index);
+    // Binds a Send or Receive button to `action` alone: an earlier action
+    // left on it would make it a menu button with a drop-down marker.
+    static void bindButton(QToolButton* button, QAction* action);
+    // Shows the window as it was left last time (or at its first size,
+    // centred), and stores it so for the next time.
+    void restoreLook();
+    void storeLook();
+    // Tells on the Card tab why its list is empty, when it is.
+    void showCardFolderState();
     // Runs a handler; anything it throws reaches the default error display.
     void guarded(const std::function<void()>& handler);
     // Closes the window (from the event loop) when a close was put off and no
@@ -176,12 +197,19 @@ private:
     DestroyAsker askDestroy_;
     QString registryLocation_;
     bool closeWanted_ = false;
+    // How the window looked when it was last closed, beside the settings.
+    std::unique_ptr<WindowState> windowState_;
 
     std::array<QAction*, static_cast<std::size_t>(Action::Count)>
         actions_{}; // owned by this window
     QMenu* initializeMenu_ = nullptr;
     QComboBox* dataTypeBox_ = nullptr;
-    QProgressBar* freeMemoryBar_ = nullptr;
+    MemoryBar* freeMemoryBar_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    QSplitter* listSplitter_ = nullptr;
+    CardTabHint* cardTabHint_ = nullptr;
+    // The lists' columns, by the name the window state keeps them under.
+    std::vector<std::pair<QString, ListColumns*>> listColumns_;
     ItemListView* pcList_ = nullptr;
     ItemListView* kbdList_ = nullptr;
     ItemListView* cardList_ = nullptr;

@@ -100,9 +100,7 @@ PrefDialog::PrefDialog(QWidget* owner, const QString& registryLocation,
 }
 
 std::string PrefDialog::readSetting(const char* key, const char* value) {
-    // Creating the key is part of reading it; a registry that cannot be
-    // written still reads, as empty.
-    registry_.createKey(key);
+    // Reading writes nothing: the settings file is written by OK alone.
     return registry_.readString(key, value).value_or("");
 }
 
@@ -112,7 +110,7 @@ void PrefDialog::writeSetting(const char* key, const char* value, const std::str
 }
 
 void PrefDialog::buildPages() {
-    setWindowTitle("Preference");
+    setWindowTitle("Preferences");
     // A title bar without a close box or help button: OK or Cancel ends the dialog.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(true);

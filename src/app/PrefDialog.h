@@ -1,14 +1,13 @@
 #pragma once
 
-// The preferences dialog (caption "Preference"): the MIDI devices that lead to
+// The preferences dialog (caption "Preferences"): the MIDI devices that lead to
 // the keyboard, the data directory and the memory card's drive, kept as four
 // string values in the registry. Pages "MIDI", "Directory" and "Card"; OK (the
 // default button) writes what changed and closes, Cancel (and Escape) closes
 // without writing.
 //
-// Only this dialog writes the settings. Constructing it opens each of the
-// three keys with creation, so the MIDI key exists afterwards whether the user
-// confirms or not: that key's absence is what marks the program's first start.
+// Only this dialog writes the settings, and only on OK: showing it and
+// cancelling it leaves the settings file as it was (or absent).
 
 #include "platform/midi/MidiDriver.h"
 #include "platform/registry/Registry.h"
@@ -79,7 +78,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Opens `key` (creating it), reads `value` (empty when absent).
+    // The value `value` of `key`; empty when either is absent.
     std::string readSetting(const char* key, const char* value);
     void writeSetting(const char* key, const char* value, const std::string& text);
     void buildPages();

@@ -6,11 +6,15 @@
 
 #include "core/Exception.h"
 #include "model/CardData.h"
+#include "model/PackageDirectory.h"
 #include "model/VdfData.h"
+#include "platform/files/FileBytes.h"
 #include "platform/files/FreeSpace.h"
 #include "platform/files/WildcardSearch.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <system_error>
 
 namespace qel {
 
@@ -18,6 +22,21 @@ namespace {
 
 // The card folder's fixed name on the card.
 constexpr const char* cardFolderName = "VORLA_MD/";
+
+// The size of the item a card file holds, as the PC list gives it for the
+// same item: a package's is the sum of its directory's size fields (the file
+// also holds the directory and the tables); any other item is the whole file.
+// A package too short for its directory shows the file's size.
+std::uint32_t cardItemSize(const CardData& card) {
+    if (card.category() != category::Package)
+        return card.size();
+    platform::FileBytes file(card.path());
+    ByteVector directory;
+    if (!file.isOpen() || !file.read(0, VdfData::directorySize, directory))
+        return card.size();
+    const std::uint64_t sum = files::PackageDirectory(directory).sizeFieldSum();
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, 0xFFFFFFFFu));
+}
 
 } // namespace
 
@@ -31,6 +50,34 @@ std::string CardFiles::getCardFolder() const {
     if (drive.back() != '/')
         drive += '/';
     return drive + cardFolderName;
+}
+
+CardFiles::FolderState CardFiles::folderState() const {
+    const std::string folder = getCardFolder();
+    if (folder.empty())
+        return FolderState::NoDrive;
+    std::error_code error;
+    return std::filesystem::is_directory(folder, error) ? FolderState::Ready
+                                                        : FolderState::NoFolder;
+}
+
+void CardFiles::createCardFolder() {
+    const std::string folder = getCardFolder();
+    if (folder.empty())
+        throw Exception("No card drive is set: choose one in the preferences.");
+    // Only the folder itself: a drive that is not there is not made up here.
+    std::error_code error;
+    std::filesystem::create_directory(folder, error);
+    if (error)
+        throw Exception("Can't create the folder: " + folder + " (" + error.message() + ")");
+}
+
+void CardFiles::requireCardFolder(const std::string& cardPath) const {
+    if (folderState() == FolderState::Ready)
+        return;
+    throw Exception("Can't create the file: " + cardPath +
+                    " (the card has no VORLA_MD folder: a card formatted by the keyboard has "
+                    "one; or press \"Create VORLA_MD\" on the Card tab)");
 }
 
 void CardFiles::scanCardFiles() {
@@ -52,7 +99,7 @@ void CardFiles::addCardFile(const std::string& fileName) {
     if (!card.hasType())
         return;
     state_.cardLists[card.type()].push_back(std::make_shared<VdfDataAttribute>(
-        card.category(), card.name(), card.size(), path, card.fileTime()));
+        card.category(), card.name(), cardItemSize(card), path, card.fileTime()));
 }
 
 void CardFiles::showCardList() {
@@ -75,9 +122,13 @@ void CardFiles::putFileToCard(const std::string& path) {
             state_.view.showKbdError("Memory Full");
             return;
         }
+        requireCardFolder(card.path());
         card.write();
+        // Listed with the item's size, as a later scan shows it.
+        const std::uint32_t itemSize =
+            card.category() == category::Package ? file.size() : card.size();
         fileRecord(state_.cardLists, file.type(),
-                   std::make_shared<VdfDataAttribute>(card.category(), card.name(), card.size(),
+                   std::make_shared<VdfDataAttribute>(card.category(), card.name(), itemSize,
                                                       card.path(), card.fileTime()));
         showCardList();
     } catch (const std::exception& error) {

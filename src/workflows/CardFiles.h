@@ -25,6 +25,16 @@ public:
     std::string getCardDrive() const { return state_.cardDrive; }
     // The card folder: the drive + "VORLA_MD/"; empty when no drive is set.
     std::string getCardFolder() const;
+
+    // Whether the card can be listed and written: no drive set, a drive
+    // without the card folder (a card the keyboard never formatted, or a
+    // drive that is no card at all), or the folder is there.
+    enum class FolderState { NoDrive, NoFolder, Ready };
+    FolderState folderState() const;
+    // Makes the card folder on the drive (the drive itself must exist).
+    // Throws Exception "Can't create the folder: " + folder + " (REASON)",
+    // the system's reason, when it cannot.
+    void createCardFolder();
     // Rebuilds cardLists from the card folder: "*.z0*" files, then "*.mid"
     // files; folders and files with no card extension are left out.
     void scanCardFiles();
@@ -34,6 +44,9 @@ public:
 
 private:
     void addCardFile(const std::string& fileName);
+    // Throws the file layer's "Can't create the file: " + `cardPath`, with
+    // what to do about it, when the card folder is missing.
+    void requireCardFolder(const std::string& cardPath) const;
 
     DataManagerState& state_;
     FreeSpaceQuery freeSpace_;

@@ -171,6 +171,10 @@ public:
     // Takes a new "Drive" setting (the preferences changed it). Lists nothing again.
     void setCardDrive(std::string drive) { state_.cardDrive = std::move(drive); }
     std::string getCardFolder() const { return card_.getCardFolder(); }
+    // Whether a drive is set and holds the card folder; makes that folder
+    // (see CardFiles::createCardFolder).
+    CardFiles::FolderState cardFolderState() const { return card_.folderState(); }
+    void createCardFolder() { card_.createCardFolder(); }
     // How the card's free space is asked; tests put a card of a chosen size
     // in its place.
     void setFreeSpaceQuery(CardFiles::FreeSpaceQuery query) {

@@ -59,7 +59,7 @@ TEST_F(MainWindow, StartsWithUserToneAndEverythingThatNeedsAListDisabled) {
     EXPECT_FALSE(window->kbdPages()->isTabVisible(1));
     EXPECT_FALSE(window->kbdPages()->isTabVisible(2));
     EXPECT_TRUE(messages.empty()) << "no MIDI traffic at start";
-    EXPECT_EQ(window->action(FormMain::Action::UpdateKbdList)->text(), "UpdateList");
+    EXPECT_EQ(window->action(FormMain::Action::UpdateKbdList)->text(), "&Update List");
     EXPECT_EQ(window->action(FormMain::Action::UpdateKbdList)->toolTip(), "Update List");
     EXPECT_EQ(window->action(FormMain::Action::DeleteKbdData)->toolTip(), "Delete Data");
 }
@@ -76,7 +76,7 @@ TEST_F(FirstStart, OpensThePreferencesBeforeTheWindowOnlyOnce) {
     EXPECT_EQ(preferencesShown, 1);
 }
 
-TEST_F(FirstStart, TheRealPreferencesCancelledStillMarkTheFirstStartDone) {
+TEST_F(FirstStart, TheRealPreferencesCancelledStillMarkTheFirstStartDoneWithoutSettings) {
     window = std::make_unique<FormMain>(MidiDialogEnvironment{}, registry);
     bool shown = false;
     std::function<void()> cancel = [&] {
@@ -85,17 +85,20 @@ TEST_F(FirstStart, TheRealPreferencesCancelledStillMarkTheFirstStartDone) {
             QTimer::singleShot(0, cancel);
             return;
         }
-        shown = dialog->windowTitle() == "Preference";
+        shown = dialog->windowTitle() == "Preferences";
         qobject_cast<QDialog*>(dialog)->reject();
     };
     QTimer::singleShot(0, cancel);
     window->formCreate();
     EXPECT_TRUE(shown);
-    EXPECT_TRUE(registry::Registry(registry).keyExists(settings::midiKey));
-    EXPECT_FALSE(registry::Registry(registry)
-                     .readString(settings::midiKey, settings::inputDeviceValue)
-                     .has_value())
-        << "Cancel writes no value";
+    EXPECT_FALSE(QFile::exists(registry)) << "only OK writes the settings";
+    // The next start does not open the preferences by itself again.
+    window = std::make_unique<FormMain>(MidiDialogEnvironment{}, registry);
+    int shownAgain = 0;
+    window->setPreferencesOpener([&shownAgain](QWidget*) { ++shownAgain; });
+    window->formCreate();
+    EXPECT_EQ(shownAgain, 0);
+    EXPECT_FALSE(QFile::exists(registry));
 }
 
 TEST_F(FirstStart, ACorruptSettingsFileIsKeptAsideAndReportedOnce) {

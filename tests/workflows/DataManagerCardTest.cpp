@@ -181,5 +181,77 @@ TEST_F(Card, ASongIsWrittenConvertedAndNothingHappensWithoutARowOrForAnEmptyFile
         << "format 0 after conversion";
 }
 
+// ---- the item's size, and the card folder ----
+
+TEST_F(Card, APackageListsTheSameItemSizeOnTheCardAsOnThePc) {
+    const ByteVector package = test::PackageBuilder()
+                                   .registrations(1)
+                                   .song(0, "SONG0   ", 300)
+                                   .rhythm(2, "RHYTHM2 ", 500)
+                                   .build();
+    putPcFile("pack.vdf", package);
+    manager->changeDataType(type::Package);
+    ASSERT_EQ(pcRows().size(), 1u);
+    const std::string pcSize = pcRows()[0].size;
+    ASSERT_EQ(pcSize, "800") << "the sum of the directory's size fields";
+
+    manager->putToCard(0);
+    ASSERT_TRUE(view.defaultErrors.empty()) << view.defaultErrors[0];
+    ASSERT_EQ(cardRows().size(), 1u);
+    EXPECT_EQ(cardRows()[0].size, pcSize) << "as written";
+    manager->updateCardList();
+    ASSERT_EQ(cardRows().size(), 1u);
+    EXPECT_EQ(cardRows()[0].size, pcSize) << "as read back from the card";
+    ASSERT_EQ(cardFiles().size(), 1u);
+    EXPECT_EQ(std::filesystem::file_size(cardFolder + cardFiles()[0]), package.size() - 64)
+        << "the card file also holds the directory and the items' tables";
+}
+
+TEST_F(Card, APackageCardFileTooShortForItsDirectoryListsTheFilesSize) {
+    writeFile(cardFolder + "BROKEN.z08", ByteVector(100, 0xFF));
+    manager->changeDataType(type::Package);
+    manager->updateCardList();
+    ASSERT_EQ(cardRows().size(), 1u);
+    EXPECT_EQ(cardRows()[0].size, "100");
+}
+
+TEST_F(Card, TheFolderStateTellsAMissingDriveOrFolderAndCreateMakesTheFolder) {
+    EXPECT_EQ(manager->cardFolderState(), CardFiles::FolderState::Ready);
+    std::filesystem::remove_all(cardFolder);
+    EXPECT_EQ(manager->cardFolderState(), CardFiles::FolderState::NoFolder);
+    manager->createCardFolder();
+    EXPECT_TRUE(std::filesystem::is_directory(cardFolder));
+    EXPECT_EQ(manager->cardFolderState(), CardFiles::FolderState::Ready);
+    manager->createCardFolder(); // there already: nothing to do, no error
+
+    // A file where the folder should be.
+    std::filesystem::remove_all(cardFolder);
+    writeFile(drive + "/VORLA_MD", ByteVector(1));
+    EXPECT_EQ(manager->cardFolderState(), CardFiles::FolderState::NoFolder);
+    try {
+        manager->createCardFolder();
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Can't create the folder: " + cardFolder + " (" +
+                      std::make_error_code(std::errc::file_exists).message() + ")");
+    }
+
+    manager->setCardDrive("");
+    EXPECT_EQ(manager->cardFolderState(), CardFiles::FolderState::NoDrive);
+}
+
+TEST_F(Card, ASendToACardWithoutItsFolderSaysWhatToDo) {
+    std::filesystem::remove_all(cardFolder);
+    putPcFile("tone.vdf", singleItemFile(category::Tone, type::UserTone, ByteVector(70, 1)));
+    cardWithRoom(1 << 20);
+    manager->putToCard(0);
+    ASSERT_EQ(view.defaultErrors.size(), 1u);
+    const std::string& text = view.defaultErrors[0];
+    EXPECT_EQ(text.rfind("Can't create the file: " + cardFolder, 0), 0u) << text;
+    EXPECT_NE(text.find("Create VORLA_MD"), std::string::npos) << text;
+    EXPECT_FALSE(std::filesystem::exists(cardFolder));
+}
+
 } // namespace
 } // namespace qel

@@ -483,6 +483,11 @@ bool JackClient::builtIn() {
     return true;
 }
 
+std::string JackClient::libraryVersion() {
+    const char* version = jack_get_version_string();
+    return version ? version : "unknown";
+}
+
 JackClient::JackClient(Token, Options options)
     : core_(std::make_unique<jack::ClientCore>(std::move(options))) {}
 

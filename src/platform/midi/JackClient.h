@@ -81,6 +81,9 @@ public:
     // False in a build without JACK (QEL_WITH_JACK=OFF): there open() always
     // fails, saying so, and nothing else of this file can be reached.
     static bool builtIn();
+    // The version of the JACK library the program runs with ("1.9.21"), or
+    // "not built in" in a build without JACK.
+    static std::string libraryVersion();
 
     // Deactivates and closes the JACK client, then frees what it used. All its
     // ports are closed by then (they keep the client alive). After the server

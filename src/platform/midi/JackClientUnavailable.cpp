@@ -16,6 +16,10 @@ bool JackClient::builtIn() {
     return false;
 }
 
+std::string JackClient::libraryVersion() {
+    return "not built in";
+}
+
 JackClient::JackClient(Token, Options) : core_(std::make_unique<jack::ClientCore>()) {}
 
 JackClient::~JackClient() = default;

@@ -302,4 +302,8 @@ std::string stableDeviceName(const std::string& systemName) {
     return systemName.substr(0, end);
 }
 
+std::string rtMidiVersion() {
+    return RtMidi::getVersion();
+}
+
 } // namespace qel::midi

@@ -24,4 +24,7 @@ std::unique_ptr<Backend> makeRtMidiBackend();
 // which are dropped here ("Synth:Synth MIDI 1").
 std::string stableDeviceName(const std::string& systemName);
 
+// The version of the RtMidi library the program is built with ("5.0.0").
+std::string rtMidiVersion();
+
 } // namespace qel::midi
