@@ -14,8 +14,7 @@
 
 namespace qel::app {
 
-ItemListView::ItemListView(TypedListModel* model, int nameColumn, int sortColumn)
-    : model_(model) {
+ItemListView::ItemListView(TypedListModel* model, int nameColumn, int sortColumn) : model_(model) {
     // A list that shows the same type again keeps its selected rows, so that
     // the next Send or Receive goes where the user pointed; after a type
     // change nothing is selected. The rows are taken before the sorting
