@@ -2,6 +2,9 @@
 
 #include "core/Exception.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace qel {
 
 DataManager::DataManager(DataManagerView& view, KbdActionFrame::DialogMaker makeDialog,
@@ -21,24 +24,31 @@ void DataManager::start() {
     updatePcList();
 }
 
-void DataManager::runKbdAction(const std::function<void()>& body, bool lockButtons) {
+bool DataManager::runKbdAction(const std::string& title, const std::function<void()>& body,
+                               bool lockButtons) {
     if (busy())
-        return;
+        return false;
     if (lockButtons)
         beginKbdOperation();
+    bool failed = true;
     {
         KbdActionFrame::Action action(state_.frame);
-        bool failed = true;
         std::string failure;
         std::string step;
-        try {
-            body();
-            failed = false;
-        } catch (const Exception& error) {
-            failure = error.message();
-            step = error.step();
-        } catch (const std::exception& error) {
-            failure = error.what();
+        {
+            // An action without a title (Initialize) shows no window.
+            std::optional<ActionProgress::Scope> progress;
+            if (!title.empty())
+                progress.emplace(state_.progress, title);
+            try {
+                body();
+                failed = false;
+            } catch (const Exception& error) {
+                failure = error.message();
+                step = error.step();
+            } catch (const std::exception& error) {
+                failure = error.what();
+            }
         }
         if (failed) {
             state_.view.hideProgress();
@@ -47,17 +57,32 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
             // The list shows what the lists now hold, so that no row is
             // left without an item behind it.
             kbdListing_.showKbdList();
-            state_.view.showKbdError(failure, step);
+            // The user's own cancel is no error: it is said as the result.
+            if (failure == cancelledText)
+                state_.view.showResult(failure);
+            else
+                state_.view.showKbdError(failure, step);
         }
     }
     if (lockButtons)
         endKbdOperation();
+    return !failed;
 }
 
 // ---- the keyboard list ----
 
 void DataManager::updateKbdList() {
-    runKbdAction([this] { kbdListing_.updateKbdList(); });
+    if (runKbdAction("Update List", [this] { kbdListing_.updateKbdList(); }))
+        state_.view.showResult(listedText());
+}
+
+std::string DataManager::listedText() const {
+    std::size_t items = 0;
+    for (const auto& listed : state_.kbdLists)
+        items += static_cast<std::size_t>(
+            std::count_if(listed.second.begin(), listed.second.end(),
+                          [](const KbdDataAttributePtr& slot) { return slot->size != 0; }));
+    return "Listed " + std::to_string(items) + (items == 1 ? " item" : " items");
 }
 
 void DataManager::forgetKbdList() {
@@ -68,13 +93,14 @@ void DataManager::forgetKbdList() {
 }
 
 void DataManager::identifyKbd() {
-    runKbdAction([this] { kbdListing_.identifyKbd(); });
+    runKbdAction("Asking the keyboard its model", [this] { kbdListing_.identifyKbd(); });
 }
 
 void DataManager::updateThisType() {
     if (state_.currentType >= type::Package)
         return; // packages are never listed from the keyboard
-    runKbdAction([this] { kbdListing_.updateThisType(); });
+    if (runKbdAction("Update This Type", [this] { kbdListing_.updateThisType(); }))
+        state_.view.showResult(listedText());
 }
 
 // ---- the file lists ----
@@ -155,7 +181,7 @@ void DataManager::getFromKbd(int row) {
     const KbdDataAttributePtr attribute = kbdRowItem(row);
     if (!attribute || attribute->size == 0)
         return; // no row, a row without an item, or an empty slot
-    runKbdAction([this, attribute] { transfers_.receiveIntoPcList(*attribute); });
+    runKbdAction("Receiving", [this, attribute] { transfers_.receiveIntoPcList(*attribute); });
 }
 
 void DataManager::putToKbd(int pcRow, int kbdRow) {
@@ -166,28 +192,29 @@ void DataManager::putToKbd(int pcRow, int kbdRow) {
 }
 
 void DataManager::putFileToKbd(const std::string& path, int kbdRow) {
-    runKbdAction([this, path, kbdRow] { transfers_.sendFile(path, kbdRow); });
+    runKbdAction("Sending", [this, path, kbdRow] { transfers_.sendFile(path, kbdRow); });
 }
 
 void DataManager::deleteKbdData(int row) {
     const KbdDataAttributePtr attribute = kbdRowItem(row);
     if (!attribute)
         return; // no row selected, or none with an item behind it
-    runKbdAction([this, attribute] { transfers_.deleteSlot(attribute); });
+    runKbdAction("Deleting", [this, attribute] { transfers_.deleteSlot(attribute); });
 }
 
 void DataManager::initializeKbd(command::InitKind kind) {
-    runKbdAction([this, kind] { transfers_.initializeKbd(kind); }, false);
+    runKbdAction(
+        {}, [this, kind] { transfers_.initializeKbd(kind); }, false);
 }
 
 // ---- backup ----
 
 void DataManager::backupKbd(const std::string& folder) {
-    runKbdAction([this, folder] { backup_.writeBackup(folder); });
+    runKbdAction("Backing up the keyboard", [this, folder] { backup_.writeBackup(folder); });
 }
 
 void DataManager::restoreKbd(const std::string& folder) {
-    runKbdAction([this, folder] { backup_.restore(folder); });
+    runKbdAction("Restoring the keyboard", [this, folder] { backup_.restore(folder); });
 }
 
 // ---- the memory card ----

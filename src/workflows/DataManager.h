@@ -13,7 +13,8 @@
 // runs, and every action, data type change and list update that would start
 // meanwhile is refused (busy() is true). A failed keyboard action shows its
 // failure under "ERROR" (DataManagerView::showKbdError); a failed file list
-// update goes to the default error display.
+// update goes to the default error display. A cancel by the user is no
+// failure: it shows "Cancelled" as the action's result (showResult).
 
 #include "core/Catalogue.h"
 #include "core/KeyboardTables.h"
@@ -176,6 +177,8 @@ public:
     // True while a keyboard action runs.
     bool busy() const { return state_.frame.busy(); }
     KbdActionFrame& frame() { return state_.frame; }
+    // The running action's progress (ActionProgress.h).
+    ActionProgress& actionProgress() { return state_.progress; }
     // The transfer steps, for tests that drive one inside an open dialog.
     Transfers& transfers() { return transfers_; }
 
@@ -183,11 +186,16 @@ public:
     static bool deletable(type::id type);
 
 private:
-    // Runs a keyboard action's body in the frame, with the buttons locked; a
-    // failure closes the progress window and the dialog and shows "ERROR".
+    // Runs a keyboard action's body in the frame, with the buttons locked and
+    // one progress window titled `title` (none for an empty title) from its
+    // start to its end. A failure closes the window and the dialog and shows
+    // "ERROR"; the user's cancel shows "Cancelled" as the result instead.
     // `lockButtons` false: the buttons stay as they are (Initialize), though
-    // nothing else can start meanwhile either.
-    void runKbdAction(const std::function<void()>& body, bool lockButtons = true);
+    // nothing else can start meanwhile either. True when the body succeeded.
+    bool runKbdAction(const std::string& title, const std::function<void()>& body,
+                      bool lockButtons = true);
+    // "Listed 233 items": the items the keyboard lists hold.
+    std::string listedText() const;
     void initializeKbd(command::InitKind kind);
     void beginKbdOperation();
     void endKbdOperation();

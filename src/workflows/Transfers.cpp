@@ -36,6 +36,8 @@ VdfDataAttributePtr Transfers::receiveKbdItem(type::id type, const KbdDataAttrib
     // A transfer whose file could not be saved would be for nothing.
     platform::requireWritableFolder(directory);
     const KbdActionFrame::Step step(state_.frame, "receiving " + slotName(type, attribute));
+    // The dialog's blocks move the action's bar through the item.
+    state_.progress.beginItem(slotName(type, attribute), attribute.size);
     auto item = [&] {
         const KbdSession session(state_.frame, true);
         auto received =
@@ -46,6 +48,7 @@ VdfDataAttributePtr Transfers::receiveKbdItem(type::id type, const KbdDataAttrib
     VdfData file(directory, item);
     file.setPath(receivedFilePath(file));
     file.save();
+    state_.progress.endItem();
     return std::make_shared<VdfDataAttribute>(file);
 }
 
@@ -184,21 +187,17 @@ void Transfers::putPackageToKbd(VdfData& file) {
     if (!confirmDestroying(question))
         return;
 
-    ProgressReporter& progress = state_.view.progress();
-    progress.setRange(static_cast<int>(toClear.size()));
-    state_.progressPosition = 0;
-    progress.setPosition(state_.progressPosition);
-    progress.setCaption("Deleting...");
-    state_.view.showProgress();
+    state_.progress.beginPhase(0.4, static_cast<std::int64_t>(toClear.size()), false);
+    state_.progress.showItem("Deleting...");
     for (const auto& [t, slot] : toClear) {
         deleteKbdItem(t, slot);
         waitKbdReady(100);
         stepProgress(1);
     }
-    progress.setCaption("");
-    state_.view.hideProgress();
+    state_.progress.beginPhase(0.8, static_cast<std::int64_t>(file.size()), true);
 
     dialog().setShowProgress(true);
+    state_.progress.beginItem("the package", static_cast<std::int64_t>(file.size()));
     try {
         const KbdActionFrame::Step step(state_.frame, "sending the package");
         item.send(dialog());
@@ -210,20 +209,22 @@ void Transfers::putPackageToKbd(VdfData& file) {
     }
     // The refresh shows the list's own progress, not the dialog's window per query.
     dialog().setShowProgress(false);
-    kbdListing_.refreshKbdData();
+    kbdListing_.refreshKbdData(1.0);
 }
 
 void Transfers::sendReread(KbdData& item, type::id type,
                            const std::vector<KbdDataAttributePtr>& records) {
     dialog().setShowProgress(true);
+    const std::string slot = std::string(typeLabels[type]) + " " + std::to_string(item.position());
+    state_.progress.beginItem(slot, static_cast<std::int64_t>(item.size()));
     try {
-        const KbdActionFrame::Step step(state_.frame, "sending " + std::string(typeLabels[type]) +
-                                                          " " + std::to_string(item.position()));
+        const KbdActionFrame::Step step(state_.frame, "sending " + slot);
         item.send(dialog());
     } catch (...) {
         rereadAfterFailure(type, records);
         throw;
     }
+    state_.progress.endItem();
 }
 
 bool Transfers::askBeforeReplacing(type::id type, const KbdDataAttributePtr& target,
