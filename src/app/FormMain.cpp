@@ -6,6 +6,7 @@
 #include "app/PrefDialog.h"
 #include "app/ProgressForm.h"
 #include "core/Exception.h"
+#include "core/MessageDetails.h"
 #include "link/MidiDialogFactory.h"
 #include "platform/registry/SettingsReader.h"
 
@@ -18,9 +19,11 @@
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -94,7 +97,7 @@ FormMain::FormMain(MidiDialogEnvironment environment, QString registryLocation)
     : registryLocation_(registryLocation) {
     setWindowTitle("TQ-7400 Music Data Management Software");
     setWindowIcon(QIcon(":/icons/tq7400.png"));
-    environment.makeView = MidiDialogWindow::factory(this);
+    environment.makeView = MidiDialogWindow::factory(this, environment.replyTimeout);
     environment.monitor = [log = midiLog_](bool sent, const ByteVector& message) {
         log->record(sent, message);
     };
@@ -121,6 +124,8 @@ FormMain::FormMain(MidiDialogEnvironment environment, QString registryLocation)
     setCentralWidget(central);
 
     progressForm_ = new ProgressForm(this);
+    // Always there: it says what each action ended with.
+    statusBar()->setSizeGripEnabled(false);
     midiLogWindow_ = new MidiLogWindow(midiLog_, this);
     // A fixed size: minimise, but no maximise.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -497,12 +502,24 @@ DestroyAnswer FormMain::askBeforeDestroying(const DestroyQuestion& question) {
     return box.ask();
 }
 
+void FormMain::showSummary(const std::string& title, const std::vector<std::string>& lines) {
+    QStringList text;
+    for (const std::string& line : lines)
+        text << QString::fromStdString(line);
+    // Not waited for: the action has ended, and the window goes on meanwhile.
+    auto* box = new QMessageBox(QMessageBox::Information, QString::fromStdString(title),
+                                text.join('\n'), QMessageBox::Ok, this);
+    box->setObjectName("summaryBox");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 void FormMain::showKbdError(const std::string& text, const std::string& step) {
-    app::showKbdError(this, text, step);
+    app::showKbdError(this, text, step, messageDetail(text, environment_.replyTimeout));
 }
 
 void FormMain::showDefaultError(const std::string& text) {
-    app::showDefaultError(this, text);
+    app::showDefaultError(this, text, messageDetail(text, environment_.replyTimeout));
 }
 
 } // namespace qel::app
