@@ -3,6 +3,7 @@
 #include "cli/Interrupt.h"
 #include "cli/StandardOutput.h"
 #include "core/NameText.h"
+#include "core/ProgressText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +28,19 @@ void TerminalProgress::setRange(int maximum) {
 
 void TerminalProgress::setPosition(int position) {
     position_ = position;
+    draw();
+}
+
+void TerminalProgress::setBytes(std::int64_t done, std::int64_t total) {
+    if (done == 0 || total != bytesTotal_)
+        bytesStarted_ = std::chrono::steady_clock::now();
+    bytesDone_ = done;
+    bytesTotal_ = total;
+    draw();
+}
+
+void TerminalProgress::setWaiting(bool waiting) {
+    waiting_ = waiting;
     draw();
 }
 
@@ -73,8 +87,15 @@ void TerminalProgress::draw() {
             line += text;
         }
     } else {
-        line += " " + std::to_string(position_) + "/" + std::to_string(maximum_);
+        line += " " + std::to_string(static_cast<long long>(position_) * 100 / maximum_) + "%";
+        if (bytesTotal_ > 0)
+            line += "  " + transferText(bytesDone_, bytesTotal_,
+                                        std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            now - bytesStarted_)
+                                            .count());
     }
+    if (waiting_)
+        line += "  waiting for the keyboard...";
     std::cerr << line << "\x1b[K" << std::flush;
     drawn_ = true;
 }

@@ -26,6 +26,9 @@ public:
     void setRange(int maximum) override;
     void setPosition(int position) override;
     bool cancelRequested() const override;
+    // An action's bytes, shown beside its bar with a rate and the time left.
+    void setBytes(std::int64_t done, std::int64_t total) override;
+    void setWaiting(bool waiting) override;
 
     // Starts timing a new run of the bar; finish() ends its line.
     void start();
@@ -40,6 +43,10 @@ private:
     std::string caption_;
     int maximum_ = 0;
     int position_ = 0;
+    std::int64_t bytesDone_ = 0;
+    std::int64_t bytesTotal_ = 0;
+    bool waiting_ = false;
+    std::chrono::steady_clock::time_point bytesStarted_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point lastDraw_{};
 };
