@@ -55,15 +55,33 @@ class TerminalDialogView : public MidiDialogView {
 public:
     explicit TerminalDialogView(bool enabled) : bar_(enabled, true) {}
     void setCaption(const std::string& text) override { bar_.setCaption(text); }
-    void setRange(int maximum) override { bar_.setRange(maximum); }
-    void setPosition(int position) override { bar_.setPosition(position); }
+    // Drawn only while shown: a dialog that serves an action's progress
+    // never shows it, and the action's bar is the one on the terminal.
+    void setRange(int maximum) override {
+        maximum_ = maximum;
+        if (shown_)
+            bar_.setRange(maximum);
+    }
+    void setPosition(int position) override {
+        if (shown_)
+            bar_.setPosition(position);
+    }
     bool cancelRequested() const override { return bar_.cancelRequested(); }
-    void show() override { bar_.start(); }
-    void hide() override { bar_.finish(); }
+    void show() override {
+        shown_ = true;
+        bar_.start();
+        bar_.setRange(maximum_);
+    }
+    void hide() override {
+        shown_ = false;
+        bar_.finish();
+    }
     void showError(const std::string& text) override;
 
 private:
     TerminalProgress bar_;
+    bool shown_ = false;
+    int maximum_ = 0;
 };
 
 class TerminalView : public DataManagerView {

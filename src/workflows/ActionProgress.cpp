@@ -22,6 +22,8 @@ void ActionProgress::begin(const std::string& title) {
     phaseUnits_ = 0;
     phaseDone_ = 0;
     phaseBytes_ = false;
+    phaseOpen_ = false;
+    implicitPhase_ = false;
     inItem_ = false;
     ProgressReporter& bar = reporter();
     bar.setCaption(title);
@@ -51,6 +53,8 @@ void ActionProgress::beginPhase(double until, std::int64_t units, bool bytes) {
     phaseUnits_ = std::max<std::int64_t>(units, 0);
     phaseDone_ = 0;
     phaseBytes_ = bytes;
+    phaseOpen_ = true;
+    implicitPhase_ = false;
     inItem_ = false;
     if (phaseBytes_)
         reporter().setBytes(0, phaseUnits_);
@@ -71,14 +75,20 @@ void ActionProgress::finishPhase() {
     inItem_ = false;
     phaseDone_ = std::max(phaseDone_, phaseUnits_);
     moveTo(phaseDone_);
+    phaseOpen_ = false;
 }
 
 void ActionProgress::beginItem(const std::string& name, std::int64_t units) {
     if (!active())
         return;
     units = std::max<std::int64_t>(units, 0);
-    if (phaseUnits_ == 0 && phaseDone_ == 0)
-        beginPhase(1.0, units, true); // an item without a phase: its own bytes
+    if (!phaseOpen_) {
+        beginPhase(1.0, units, true); // an item outside a phase: its own bytes
+        implicitPhase_ = true;
+    } else if (implicitPhase_ && phaseDone_ > 0) {
+        phaseUnits_ += units;
+        reportBytes(phaseDone_);
+    }
     inItem_ = true;
     itemUnits_ = units;
     dialogReporter_.setRange(0);

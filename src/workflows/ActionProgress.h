@@ -22,8 +22,10 @@
 // slots, false) for the list read, advance(1) per slot, then beginPhase(1.0,
 // bytes, true). A phase never starts below where the bar is, and the bar
 // never passes the end of the phase it is in, so it only goes forwards even
-// when a phase's units were guessed wrong. An item begun without a phase
-// counts in a phase of its own bytes, up to the end of the bar.
+// when a phase's units were guessed wrong. An item begun outside a phase
+// (none begun, or the last one finished) starts a phase of its own bytes up
+// to the end of the bar; items after it add theirs to it. A batch gives its
+// total first, so that its first item does not fill the bar.
 //
 // Scopes nest: an action inside an action (the backup a package send makes
 // first) shares the window of the outer one, whose end hides it.
@@ -150,6 +152,9 @@ private:
     std::int64_t phaseUnits_ = 0;
     std::int64_t phaseDone_ = 0;
     bool phaseBytes_ = false;
+    bool phaseOpen_ = false;     // begun and not finished
+    bool implicitPhase_ = false; // begun by an item
+
     bool inItem_ = false;
     std::int64_t itemUnits_ = 0;
 };

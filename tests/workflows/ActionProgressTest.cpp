@@ -25,7 +25,7 @@ bool neverBack(const std::vector<int>& positions) {
 // ---- the bar's arithmetic, without a keyboard ----
 
 struct PhaseStep {
-    enum Kind { Phase, Advance, Item, ItemBytes, EndItem } kind;
+    enum Kind { Phase, Advance, Item, ItemBytes, EndItem, Finish } kind;
     double until = 0;       // Phase
     std::int64_t units = 0; // Phase, Advance, Item; ItemBytes: bytes of the item's 100
     int expected = 0;       // the bar after the step
@@ -65,6 +65,9 @@ TEST_P(Phases, TheBarFollowsThePhasesAndNeverGoesBack) {
             case PhaseStep::EndItem:
                 progress.endItem();
                 break;
+            case PhaseStep::Finish:
+                progress.finishPhase();
+                break;
             }
             EXPECT_EQ(progress.position(), step.expected);
         }
@@ -102,6 +105,13 @@ INSTANTIATE_TEST_SUITE_P(
                    {S::ItemBytes, 0, 80, 800},
                    {S::ItemBytes, 0, 0, 800},
                    {S::ItemBytes, 0, 90, 900},
+                   {S::EndItem, 0, 0, 1000}}},
+        PhaseCase{"AnItemAfterAFinishedPhaseRunsTheRestOfTheBar",
+                  {{S::Phase, 0.3, 577, 0},
+                   {S::Advance, 0, 500, 259},
+                   {S::Finish, 0, 0, 300},
+                   {S::Item, 0, 100, 300},
+                   {S::ItemBytes, 0, 50, 650},
                    {S::EndItem, 0, 0, 1000}}},
         PhaseCase{"AnItemWithoutAPhaseRunsTheWholeBar",
                   {{S::Item, 0, 4000, 0}, {S::ItemBytes, 0, 25, 250}, {S::EndItem, 0, 0, 1000}}}),
