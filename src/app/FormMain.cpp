@@ -169,9 +169,15 @@ QAction* FormMain::addAction(Action id, const QString& name, const QString& capt
 void FormMain::createActions() {
     DataManager& m = *manager_;
     addAction(Action::UpdateKbdList, "UpdateKbdList", "UpdateList", "Update List", "update",
-              [&m] { m.updateKbdList(); });
+              [this, &m] {
+                  if (m.updateKbdList())
+                      showResult(m.listedText());
+              });
     addAction(Action::UpdateThisType, "UpdateThisType", "Update This Type", "Update This Type",
-              "update-type", [&m] { m.updateThisType(); });
+              "update-type", [this, &m] {
+                  if (m.updateThisType())
+                      showResult(m.listedText());
+              });
     addAction(Action::DeleteKbdData, "DeleteKbdData", "DeleteKbdData", "Delete Data", "delete",
               [this, &m] {
                   const int row = selectedRow(kbdList_);

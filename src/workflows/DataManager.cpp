@@ -71,9 +71,8 @@ bool DataManager::runKbdAction(const std::string& title, const std::function<voi
 
 // ---- the keyboard list ----
 
-void DataManager::updateKbdList() {
-    if (runKbdAction("Update List", [this] { kbdListing_.updateKbdList(); }))
-        state_.view.showResult(listedText());
+bool DataManager::updateKbdList() {
+    return runKbdAction("Update List", [this] { kbdListing_.updateKbdList(); });
 }
 
 std::string DataManager::listedText() const {
@@ -96,11 +95,10 @@ void DataManager::identifyKbd() {
     runKbdAction("Asking the keyboard its model", [this] { kbdListing_.identifyKbd(); });
 }
 
-void DataManager::updateThisType() {
+bool DataManager::updateThisType() {
     if (state_.currentType >= type::Package)
-        return; // packages are never listed from the keyboard
-    if (runKbdAction("Update This Type", [this] { kbdListing_.updateThisType(); }))
-        state_.view.showResult(listedText());
+        return false; // packages are never listed from the keyboard
+    return runKbdAction("Update This Type", [this] { kbdListing_.updateThisType(); });
 }
 
 // ---- the file lists ----

@@ -58,11 +58,14 @@ public:
     // ---- the keyboard list ----
 
     // "Update List": identifies the model, reads every slot of types 0 to 8
-    // and the memory figures.
-    void updateKbdList();
+    // and the memory figures. True when the list was read (the window then
+    // says listedText(); the command line prints the list instead).
+    bool updateKbdList();
     // "Update This Type": identifies the model, then reads the current type's
-    // slots and the memory figures only.
-    void updateThisType();
+    // slots and the memory figures only. True when they were read.
+    bool updateThisType();
+    // "Listed 233 items": the items the keyboard lists hold.
+    std::string listedText() const;
     // Asks the keyboard its model only: the caption and tabs follow it, and
     // kbdModel() gives its code (0 until a keyboard was identified).
     void identifyKbd();
@@ -194,8 +197,6 @@ private:
     // nothing else can start meanwhile either. True when the body succeeded.
     bool runKbdAction(const std::string& title, const std::function<void()>& body,
                       bool lockButtons = true);
-    // "Listed 233 items": the items the keyboard lists hold.
-    std::string listedText() const;
     void initializeKbd(command::InitKind kind);
     void beginKbdOperation();
     void endKbdOperation();

@@ -219,15 +219,15 @@ TEST_F(WholeActions, UpdateListShowsTheFirstTypesRowsBeforeTheLastTypeIsRead) {
             manager->kbdSlotModel().rowCount() == 100)
             rowsBeforeLastType = true;
     };
-    manager->updateKbdList();
+    EXPECT_TRUE(manager->updateKbdList());
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_TRUE(rowsBeforeLastType);
-    ASSERT_EQ(view.results.size(), 1u);
     std::size_t items = 0;
     for (const auto& listed : manager->kbdLists())
         for (const auto& slot : listed.second)
             items += slot->size != 0 ? 1 : 0;
-    EXPECT_EQ(view.results.front(), "Listed " + std::to_string(items) + " items");
+    EXPECT_EQ(manager->listedText(), "Listed " + std::to_string(items) + " items");
+    EXPECT_TRUE(view.results.empty()) << "the window says it; a terminal prints the list";
     // Each type's name was shown while it was read.
     for (const char* label : {typeLabels[type::UserTone], typeLabels[type::Smf]})
         EXPECT_NE(std::find(view.progressBar.items.begin(), view.progressBar.items.end(), label),
