@@ -14,13 +14,15 @@ namespace qel::app {
 QString errorDisplayText(const std::string& text);
 
 // The application's default error display: a message box captioned with the
-// application title, an error icon and an OK button. Waits for the OK.
-void showDefaultError(QWidget* parent, const std::string& text);
+// application title, an error icon and an OK button; `detail`, when there is
+// one, is its informative text. Waits for the OK.
+void showDefaultError(QWidget* parent, const std::string& text, const std::string& detail = {});
 
 // The message box of keyboard actions: caption "ERROR", the text as it is, an
-// OK button, no icon. The step the action failed in, when there is one, is
-// the box's detailed text, so that the text itself reads as always. Waits for
-// the OK.
-void showKbdError(QWidget* parent, const std::string& text, const std::string& step = {});
+// OK button, no icon. What the text means and what to do (`detail`) is the
+// box's informative text, and the step the action failed in its detailed
+// text, so that the text itself reads as always. Waits for the OK.
+void showKbdError(QWidget* parent, const std::string& text, const std::string& step = {},
+                  const std::string& detail = {});
 
 } // namespace qel::app

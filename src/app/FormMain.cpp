@@ -13,6 +13,7 @@
 #include "app/WindowState.h"
 #include "core/Exception.h"
 #include "core/KeyboardTables.h"
+#include "core/MessageDetails.h"
 #include "link/MidiDialogFactory.h"
 #include "platform/registry/SettingsReader.h"
 
@@ -25,10 +26,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -67,7 +70,7 @@ FormMain::FormMain(MidiDialogEnvironment environment, QString registryLocation)
     : registryLocation_(registryLocation) {
     setWindowTitle("TQ-7400 Music Data Management Software");
     setWindowIcon(QIcon(":/icons/tq7400.png"));
-    environment.makeView = MidiDialogWindow::factory(this);
+    environment.makeView = MidiDialogWindow::factory(this, environment.replyTimeout);
     environment.monitor = [log = midiLog_](bool sent, const ByteVector& message) {
         log->record(sent, message);
     };
@@ -104,6 +107,8 @@ FormMain::FormMain(MidiDialogEnvironment environment, QString registryLocation)
     setCentralWidget(central);
 
     progressForm_ = new ProgressForm(this);
+    // Always there: it says what each action ended with.
+    statusBar()->setSizeGripEnabled(false);
     midiLogWindow_ = new MidiLogWindow(midiLog_, this);
     bindLists();
     restoreLook();
@@ -175,9 +180,15 @@ QAction* FormMain::addAction(Action id, const QString& name, const QString& capt
 void FormMain::createActions() {
     DataManager& m = *manager_;
     addAction(Action::UpdateKbdList, "UpdateKbdList", "&Update List", "Update List", "update",
-              [&m] { m.updateKbdList(); });
+              [this, &m] {
+                  if (m.updateKbdList())
+                      showResult(m.listedText());
+              });
     addAction(Action::UpdateThisType, "UpdateThisType", "Update &This Type", "Update This Type",
-              "update-type", [&m] { m.updateThisType(); });
+              "update-type", [this, &m] {
+                  if (m.updateThisType())
+                      showResult(m.listedText());
+              });
     addAction(Action::DeleteKbdData, "DeleteKbdData", "DeleteKbdData", "Delete Data", "delete",
               [this, &m] {
                   const std::vector<int> rows = kbdList_->selectedSourceRows();
@@ -556,12 +567,24 @@ DestroyAnswer FormMain::askBeforeDestroying(const DestroyQuestion& question) {
     return box.ask();
 }
 
+void FormMain::showSummary(const std::string& title, const std::vector<std::string>& lines) {
+    QStringList text;
+    for (const std::string& line : lines)
+        text << QString::fromStdString(line);
+    // Not waited for: the action has ended, and the window goes on meanwhile.
+    auto* box = new QMessageBox(QMessageBox::Information, QString::fromStdString(title),
+                                text.join('\n'), QMessageBox::Ok, this);
+    box->setObjectName("summaryBox");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 void FormMain::showKbdError(const std::string& text, const std::string& step) {
-    app::showKbdError(this, text, step);
+    app::showKbdError(this, text, step, messageDetail(text, environment_.replyTimeout));
 }
 
 void FormMain::showDefaultError(const std::string& text) {
-    app::showDefaultError(this, text);
+    app::showDefaultError(this, text, messageDetail(text, environment_.replyTimeout));
 }
 
 } // namespace qel::app

@@ -126,6 +126,8 @@ public:
     void selectKbdRow(int row) override;
     void showBackupStep(const std::string& line) override;
     void showResult(const std::string& text) override;
+    // A box that is not waited for ("summaryBox").
+    void showSummary(const std::string& title, const std::vector<std::string>& lines) override;
     void showMemoryBar(bool visible, int maximum, int position) override;
     void setKeyboardCaption(const std::string& caption) override;
     void showCardTab() override;

@@ -1,6 +1,7 @@
 #include "app/MidiDialogWindow.h"
 
 #include "app/ErrorDisplay.h"
+#include "core/MessageDetails.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -10,9 +11,9 @@
 
 namespace qel::app {
 
-MidiDialogWindow::MidiDialogWindow(QWidget* mainWindow)
+MidiDialogWindow::MidiDialogWindow(QWidget* mainWindow, std::chrono::milliseconds replyTimeout)
     : QDialog(nullptr), mainWindow_(mainWindow), progressBar_(new QProgressBar(this)),
-      cancelButton_(new QPushButton("Cancel", this)) {
+      cancelButton_(new QPushButton("Cancel", this)), replyTimeout_(replyTimeout) {
     // A title bar without a close box: an operation ends by itself or through
     // Cancel, which ends it cleanly with error 25.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -28,10 +29,11 @@ MidiDialogWindow::MidiDialogWindow(QWidget* mainWindow)
     connect(cancelButton_, &QPushButton::clicked, this, [this] { requestCancel(); });
 }
 
-std::function<std::unique_ptr<MidiDialogView>()> MidiDialogWindow::factory(QWidget* mainWindow) {
+std::function<std::unique_ptr<MidiDialogView>()>
+MidiDialogWindow::factory(QWidget* mainWindow, std::chrono::milliseconds replyTimeout) {
     QPointer<QWidget> owner(mainWindow);
-    return [owner]() -> std::unique_ptr<MidiDialogView> {
-        return std::make_unique<MidiDialogWindow>(owner.data());
+    return [owner, replyTimeout]() -> std::unique_ptr<MidiDialogView> {
+        return std::make_unique<MidiDialogWindow>(owner.data(), replyTimeout);
     };
 }
 
@@ -75,7 +77,7 @@ void MidiDialogWindow::requestCancel() {
 }
 
 void MidiDialogWindow::showError(const std::string& text) {
-    showDefaultError(mainWindow_.data(), text);
+    showDefaultError(mainWindow_.data(), text, messageDetail(text, replyTimeout_));
 }
 
 } // namespace qel::app

@@ -14,6 +14,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -26,10 +27,13 @@ class MidiDialogWindow : public QDialog, public MidiDialogView {
 public:
     // A window centred on `mainWindow` whenever it is shown. It has no Qt parent:
     // the MIDI dialog owns it and may outlive the main window.
-    explicit MidiDialogWindow(QWidget* mainWindow);
+    // `replyTimeout` is the dialog's, which its error details tell.
+    explicit MidiDialogWindow(QWidget* mainWindow,
+                              std::chrono::milliseconds replyTimeout = std::chrono::seconds(10));
 
     // What the application gives MidiDialogEnvironment::makeView at start-up.
-    static std::function<std::unique_ptr<MidiDialogView>()> factory(QWidget* mainWindow);
+    static std::function<std::unique_ptr<MidiDialogView>()>
+    factory(QWidget* mainWindow, std::chrono::milliseconds replyTimeout = std::chrono::seconds(10));
 
     void setCaption(const std::string& text) override;
     void setRange(int maximum) override;
@@ -56,6 +60,7 @@ private:
     QProgressBar* progressBar_; // owned by this window
     QPushButton* cancelButton_; // owned by this window
     bool cancelRequested_ = false;
+    std::chrono::milliseconds replyTimeout_;
 };
 
 } // namespace qel::app

@@ -3,6 +3,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace qel {
 
@@ -14,6 +15,10 @@ namespace qel {
 // ("receiving USER RHYTHM 140, block 3 of 5"). The step is kept apart from
 // the text, so that the text stays the same whatever the step: callers
 // compare it, and each display places the step in its own way.
+// The text of the Exception that ends an action the user cancelled: no
+// failure, said as the action's result.
+inline constexpr std::string_view cancelledText = "Cancelled";
+
 class Exception : public std::runtime_error {
 public:
     explicit Exception(const std::string& message, const std::string& step = {})

@@ -23,12 +23,16 @@
 // opened neither port (the text names that program: "The keyboard is in use
 // by tq7400 (process 1234)").
 //
+// A wait that has gone on for waitingNotice without a reply tells the
+// progress (setWaiting(true)), and its end takes that back.
+//
 // A call made while another operation of the same dialog waits for the
 // keyboard (from an event handled during that wait) does nothing and leaves
 // error 12, "the MIDI device is busy"; the waiting operation goes on unharmed.
 // The dialog is made and destroyed by the functions of MidiDialogFactory.h.
 
 #include "core/ByteVector.h"
+#include "core/ProgressReporter.h"
 
 #include <chrono>
 #include <cstddef>
@@ -101,6 +105,12 @@ public:
     // missing then ends the operation as a time-out (22). The default,
     // time_point::max(), leaves only the reply time-out.
     virtual void setDeadline(std::chrono::steady_clock::time_point deadline) = 0;
+
+    // The progress of the action the dialog serves, or null (the default).
+    // While one is set the dialog shows no window of its own: it reports each
+    // block transfer's range and position (the item's bytes) and its waits
+    // to it, and heeds its cancel request as well as its own window's.
+    virtual void setActionProgress(ProgressReporter* /*progress*/) {}
 
     // True while one of this dialog's operations waits for the keyboard (the
     // call in progress is then an event handled during that wait); the dialog

@@ -48,6 +48,9 @@ QelMidiDialog::QelMidiDialog(const MidiDialogEnvironment& environment)
     timer_.callOnTimeout([this] { onTimeout(); });
     // Its events only wake the wait, which then looks at the cancel request.
     cancelPoll_.setInterval(cancelPollInterval);
+    waitingTimer_.setSingleShot(true);
+    waitingTimer_.setInterval(waitingNotice);
+    waitingTimer_.callOnTimeout([this] { setWaitingNotice(true); });
     view_->setRange(progressMaximum_);
     view_->setPosition(progressPosition_);
     inputNames_ = environment.driver->inputNames();
@@ -154,12 +157,16 @@ void QelMidiDialog::waitUntilDone() {
     } waiting(*this);
     cancelled_ = false;
     cancelPoll_.start();
+    waitingTimer_.start();
     // A cancel that comes with the reply in one batch of events still wins:
     // the window resets its request when it is next shown, so a request left
     // unanswered here would be lost.
     while (!done_ && !cancelRequested())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     cancelPoll_.stop();
+    waitingTimer_.stop();
+    if (waitingNoticeShown_)
+        setWaitingNotice(false);
     if (cancelRequested())
         onCancelled();
 }
@@ -215,17 +222,37 @@ void QelMidiDialog::onCancelled() {
 // ---- window ----
 
 void QelMidiDialog::showWindow() {
-    if (showProgress_)
+    // The action's one window stands for the dialog's own.
+    if (showProgress_ && !actionProgress_)
         view_->show();
 }
 
 void QelMidiDialog::hideWindow() {
-    if (showProgress_)
+    if (showProgress_ && !actionProgress_)
         view_->hide();
 }
 
 bool QelMidiDialog::cancelRequested() const {
-    return view_->cancelRequested();
+    return view_->cancelRequested() || (actionProgress_ && actionProgress_->cancelRequested());
+}
+
+void QelMidiDialog::setWaitingNotice(bool waiting) {
+    waitingNoticeShown_ = waiting;
+    view_->setWaiting(waiting);
+    if (actionProgress_)
+        actionProgress_->setWaiting(waiting);
+}
+
+void QelMidiDialog::setTransferMaximum(std::int64_t maximum) {
+    setProgressMaximum(maximum);
+    if (actionProgress_)
+        actionProgress_->setRange(progressMaximum_);
+}
+
+void QelMidiDialog::setTransferPosition(std::int64_t position) {
+    setProgressPosition(position);
+    if (actionProgress_)
+        actionProgress_->setPosition(progressPosition_);
 }
 
 void QelMidiDialog::setProgressMaximum(std::int64_t maximum) {

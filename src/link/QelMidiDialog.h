@@ -83,6 +83,12 @@ public:
         deadline_ = deadline;
     }
 
+    void setActionProgress(ProgressReporter* progress) override { actionProgress_ = progress; }
+
+    // How long a wait goes without a reply before the progress says that
+    // the program is waiting for the keyboard.
+    static constexpr std::chrono::milliseconds waitingNotice{1000};
+
     // How often a wait looks at the window's cancel request when no event
     // comes: a terminal's interrupt only sets a flag, which no event announces.
     static constexpr std::chrono::milliseconds cancelPollInterval{50};
@@ -133,6 +139,11 @@ private:
     void hideWindow();
     void setProgressMaximum(std::int64_t maximum);
     void setProgressPosition(std::int64_t position);
+    // A block transfer's range and position, for the action's progress too.
+    void setTransferMaximum(std::int64_t maximum);
+    void setTransferPosition(std::int64_t position);
+    // The waiting notice, to the window and the action's progress.
+    void setWaitingNotice(bool waiting);
     std::unique_ptr<MidiDialogView> view_;
     std::function<void(bool, const ByteVector&)> monitor_;
     int inputIndex_ = -1;
@@ -145,7 +156,10 @@ private:
     std::string lockRefusal_; // the text of error 26
     std::chrono::milliseconds replyTimeout_;
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
-    QTimer cancelPoll_; // runs while an operation waits
+    QTimer cancelPoll_;   // runs while an operation waits
+    QTimer waitingTimer_; // gives the waiting notice when a wait lasts
+    bool waitingNoticeShown_ = false;
+    ProgressReporter* actionProgress_ = nullptr; // not owned
     MidiOutDev outputPort_;
     MidiInDev inputPort_;
     ByteVector reply_;

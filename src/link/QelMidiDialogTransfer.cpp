@@ -52,8 +52,8 @@ void QelMidiDialog::sendData(std::uint16_t category, std::uint16_t number, const
         return;
     startOperation();
     const auto itemBytes = static_cast<std::int64_t>(data.size());
-    setProgressPosition(0);
-    setProgressMaximum(itemBytes);
+    setTransferPosition(0);
+    setTransferMaximum(itemBytes);
     showWindow();
     std::uint16_t block = 0;
     for (std::size_t offset = 0; offset < data.size(); offset += transfer::blockSize, ++block) {
@@ -66,7 +66,7 @@ void QelMidiDialog::sendData(std::uint16_t category, std::uint16_t number, const
             hideWindow();
             return;
         }
-        setProgressPosition(static_cast<std::int64_t>(offset + length));
+        setTransferPosition(static_cast<std::int64_t>(offset + length));
         if (cancelRequested()) {
             // Without the end-of-data command the keyboard never stores the
             // blocks it collected.
@@ -121,10 +121,10 @@ std::size_t QelMidiDialog::receiveData(std::uint16_t category, std::uint16_t num
     startOperation();
     // The size query moves the bar itself; the transfer starts from 0 after it.
     const std::int32_t itemBytes = dataSize(category, number);
-    setProgressMaximum(itemBytes);
+    setTransferMaximum(itemBytes);
     if (errorCode_ == dialogError::cancelled)
         return 0; // a failed size query only costs the bar its range, a cancel ends it all
-    setProgressPosition(0);
+    setTransferPosition(0);
     showWindow();
     std::size_t written = 0;
     ByteVector block;
@@ -144,7 +144,7 @@ std::size_t QelMidiDialog::receiveData(std::uint16_t category, std::uint16_t num
         std::copy(block.begin(), block.end(),
                   destination.begin() + static_cast<std::ptrdiff_t>(written));
         written += block.size();
-        setProgressPosition(static_cast<std::int64_t>(written));
+        setTransferPosition(static_cast<std::int64_t>(written));
         if (cancelRequested()) {
             errorCode_ = dialogError::cancelled;
             break;

@@ -4,6 +4,7 @@
 #include "workflows/PcFileImport.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace qel {
 
@@ -24,24 +25,31 @@ void DataManager::start() {
     updatePcList();
 }
 
-void DataManager::runKbdAction(const std::function<void()>& body, bool lockButtons) {
+bool DataManager::runKbdAction(const std::string& title, const std::function<void()>& body,
+                               bool lockButtons) {
     if (busy())
-        return;
+        return false;
     if (lockButtons)
         beginKbdOperation();
+    bool failed = true;
     {
         KbdActionFrame::Action action(state_.frame);
-        bool failed = true;
         std::string failure;
         std::string step;
-        try {
-            body();
-            failed = false;
-        } catch (const Exception& error) {
-            failure = error.message();
-            step = error.step();
-        } catch (const std::exception& error) {
-            failure = error.what();
+        {
+            // An action without a title (Initialize) shows no window.
+            std::optional<ActionProgress::Scope> progress;
+            if (!title.empty())
+                progress.emplace(state_.progress, title);
+            try {
+                body();
+                failed = false;
+            } catch (const Exception& error) {
+                failure = error.message();
+                step = error.step();
+            } catch (const std::exception& error) {
+                failure = error.what();
+            }
         }
         if (failed) {
             state_.view.hideProgress();
@@ -50,17 +58,31 @@ void DataManager::runKbdAction(const std::function<void()>& body, bool lockButto
             // The list shows what the lists now hold, so that no row is
             // left without an item behind it.
             kbdListing_.showKbdList();
-            state_.view.showKbdError(failure, step);
+            // The user's own cancel is no error: it is said as the result.
+            if (failure == cancelledText)
+                state_.view.showResult(failure);
+            else
+                state_.view.showKbdError(failure, step);
         }
     }
     if (lockButtons)
         endKbdOperation();
+    return !failed;
 }
 
 // ---- the keyboard list ----
 
-void DataManager::updateKbdList() {
-    runKbdAction([this] { kbdListing_.updateKbdList(); });
+bool DataManager::updateKbdList() {
+    return runKbdAction("Update List", [this] { kbdListing_.updateKbdList(); });
+}
+
+std::string DataManager::listedText() const {
+    std::size_t items = 0;
+    for (const auto& listed : state_.kbdLists)
+        items += static_cast<std::size_t>(
+            std::count_if(listed.second.begin(), listed.second.end(),
+                          [](const KbdDataAttributePtr& slot) { return slot->size != 0; }));
+    return "Listed " + std::to_string(items) + (items == 1 ? " item" : " items");
 }
 
 void DataManager::forgetKbdList() {
@@ -71,13 +93,13 @@ void DataManager::forgetKbdList() {
 }
 
 void DataManager::identifyKbd() {
-    runKbdAction([this] { kbdListing_.identifyKbd(); });
+    runKbdAction("Asking the keyboard its model", [this] { kbdListing_.identifyKbd(); });
 }
 
-void DataManager::updateThisType() {
+bool DataManager::updateThisType() {
     if (state_.currentType >= type::Package)
-        return; // packages are never listed from the keyboard
-    runKbdAction([this] { kbdListing_.updateThisType(); });
+        return false; // packages are never listed from the keyboard
+    return runKbdAction("Update This Type", [this] { kbdListing_.updateThisType(); });
 }
 
 // ---- the file lists ----
@@ -181,7 +203,7 @@ std::vector<std::string> DataManager::getFromKbdInto(const std::vector<int>& row
     const bool intoPcList = folder == getDataDirectory();
     const std::string directory = folder.empty() || folder.back() == '/' ? folder : folder + '/';
     std::vector<std::string> paths;
-    runKbdAction([&] {
+    runKbdAction("Receiving", [&] {
         for (const VdfDataAttributePtr& file :
              transfers_.receiveItems(chosen, directory, intoPcList))
             paths.push_back(file->path);
@@ -197,24 +219,24 @@ void DataManager::putToKbd(const std::vector<int>& pcRows, int kbdRow) {
                 paths.push_back(source->path);
     if (paths.empty())
         return; // no row, or rows without a file
-    runKbdAction([this, &paths, kbdRow] { transfers_.sendFiles(paths, kbdRow, true); });
+    runKbdAction("Sending", [this, &paths, kbdRow] { transfers_.sendFiles(paths, kbdRow, true); });
 }
 
 void DataManager::putFileToKbd(const std::string& path, int kbdRow) {
-    runKbdAction([this, path, kbdRow] { transfers_.sendFile(path, kbdRow); });
+    runKbdAction("Sending", [this, path, kbdRow] { transfers_.sendFile(path, kbdRow); });
 }
 
 void DataManager::putFilesToKbd(const std::vector<std::string>& paths, int kbdRow) {
     if (paths.empty())
         return;
-    runKbdAction([this, &paths, kbdRow] { transfers_.sendFiles(paths, kbdRow, false); });
+    runKbdAction("Sending", [this, &paths, kbdRow] { transfers_.sendFiles(paths, kbdRow, false); });
 }
 
 void DataManager::deleteKbdData(const std::vector<int>& rows) {
     const std::vector<KbdDataAttributePtr> chosen = kbdRowItems(rows, rows.size() > 1, false);
     if (chosen.empty())
         return; // no row selected, or none with an item behind it
-    runKbdAction([this, &chosen] { transfers_.deleteSlots(chosen); });
+    runKbdAction("Deleting", [this, &chosen] { transfers_.deleteSlots(chosen); });
 }
 
 void DataManager::copyFilesToDataDirectory(const std::vector<std::string>& paths) {
@@ -235,17 +257,18 @@ void DataManager::copyFilesToDataDirectory(const std::vector<std::string>& paths
 }
 
 void DataManager::initializeKbd(command::InitKind kind) {
-    runKbdAction([this, kind] { transfers_.initializeKbd(kind); }, false);
+    runKbdAction(
+        {}, [this, kind] { transfers_.initializeKbd(kind); }, false);
 }
 
 // ---- backup ----
 
 void DataManager::backupKbd(const std::string& folder) {
-    runKbdAction([this, folder] { backup_.writeBackup(folder); });
+    runKbdAction("Backing up the keyboard", [this, folder] { backup_.writeBackup(folder); });
 }
 
 void DataManager::restoreKbd(const std::string& folder) {
-    runKbdAction([this, folder] { backup_.restore(folder); });
+    runKbdAction("Restoring the keyboard", [this, folder] { backup_.restore(folder); });
 }
 
 // ---- the memory card ----

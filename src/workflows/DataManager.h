@@ -13,7 +13,8 @@
 // runs, and every action, data type change and list update that would start
 // meanwhile is refused (busy() is true). A failed keyboard action shows its
 // failure under "ERROR" (DataManagerView::showKbdError); a failed file list
-// update goes to the default error display.
+// update goes to the default error display. A cancel by the user is no
+// failure: it shows "Cancelled" as the action's result (showResult).
 
 #include "core/Catalogue.h"
 #include "core/KeyboardTables.h"
@@ -58,11 +59,14 @@ public:
     // ---- the keyboard list ----
 
     // "Update List": identifies the model, reads every slot of types 0 to 8
-    // and the memory figures.
-    void updateKbdList();
+    // and the memory figures. True when the list was read (the window then
+    // says listedText(); the command line prints the list instead).
+    bool updateKbdList();
     // "Update This Type": identifies the model, then reads the current type's
-    // slots and the memory figures only.
-    void updateThisType();
+    // slots and the memory figures only. True when they were read.
+    bool updateThisType();
+    // "Listed 233 items": the items the keyboard lists hold.
+    std::string listedText() const;
     // Asks the keyboard its model only: the caption and tabs follow it, and
     // kbdModel() gives its code (0 until a keyboard was identified).
     void identifyKbd();
@@ -208,6 +212,8 @@ public:
     // True while a keyboard action runs.
     bool busy() const { return state_.frame.busy(); }
     KbdActionFrame& frame() { return state_.frame; }
+    // The running action's progress (ActionProgress.h).
+    ActionProgress& actionProgress() { return state_.progress; }
     // The transfer steps, for tests that drive one inside an open dialog.
     Transfers& transfers() { return transfers_; }
 
@@ -215,11 +221,14 @@ public:
     static bool deletable(type::id type);
 
 private:
-    // Runs a keyboard action's body in the frame, with the buttons locked; a
-    // failure closes the progress window and the dialog and shows "ERROR".
+    // Runs a keyboard action's body in the frame, with the buttons locked and
+    // one progress window titled `title` (none for an empty title) from its
+    // start to its end. A failure closes the window and the dialog and shows
+    // "ERROR"; the user's cancel shows "Cancelled" as the result instead.
     // `lockButtons` false: the buttons stay as they are (Initialize), though
-    // nothing else can start meanwhile either.
-    void runKbdAction(const std::function<void()>& body, bool lockButtons = true);
+    // nothing else can start meanwhile either. True when the body succeeded.
+    bool runKbdAction(const std::string& title, const std::function<void()>& body,
+                      bool lockButtons = true);
     // The slots behind keyboard rows `rows`, in order, each once; rows
     // without an item left out, slots that read "(empty)" when
     // `withoutEmpty` (a selection of several rows), and slots of size 0 when

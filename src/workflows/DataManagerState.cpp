@@ -25,11 +25,6 @@ MidiDialog& KbdSteps::dialog() {
     return *open;
 }
 
-void KbdSteps::stepProgress(int steps) {
-    state_.progressPosition += steps;
-    state_.view.progress().setPosition(state_.progressPosition);
-}
-
 void fileRecord(VdfDataAttributeLists& lists, type::id type, VdfDataAttributePtr attribute) {
     // A replaced file keeps one row; it may have been listed under another type.
     for (VdfDataAttributeList& list : lists)

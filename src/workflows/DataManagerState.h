@@ -10,6 +10,7 @@
 #include "core/Settings.h"
 #include "model/KbdData.h"
 #include "model/VdfDataAttribute.h"
+#include "workflows/ActionProgress.h"
 #include "workflows/DataManagerView.h"
 #include "workflows/ItemListModels.h"
 #include "workflows/KbdActionFrame.h"
@@ -27,9 +28,13 @@ struct DataManagerState {
     DataManagerState(DataManagerView& view, KbdActionFrame::DialogMaker makeDialog,
                      const Settings& settings)
         : view(view), frame(std::move(makeDialog)), dataDirectory(settings.dataDirectory),
-          cardDrive(settings.cardDrive) {}
+          cardDrive(settings.cardDrive) {
+        frame.setActionProgress(&progress.dialogReporter());
+    }
 
     DataManagerView& view;
+    // The running action's one progress window.
+    ActionProgress progress{view};
     KbdActionFrame frame;
     // The "Directory" setting, used as a prefix, and the "Drive" setting;
     // empty when not set.
@@ -48,7 +53,6 @@ struct DataManagerState {
     VdfDataAttributeLists cardLists;
     // True from the start of a list read to its successful end.
     bool listing = false;
-    int progressPosition = 0;
 
     // What the lists show of the current type, row by row.
     KbdSlotModel kbdSlots;
@@ -57,7 +61,7 @@ struct DataManagerState {
 };
 
 // The steps that talk to the keyboard inside a running action: the MIDI
-// dialog of the action frame, and the progress window's bar.
+// dialog of the action frame, and the action's progress.
 class KbdSteps {
 protected:
     explicit KbdSteps(DataManagerState& state) : state_(state) {}
@@ -66,7 +70,8 @@ protected:
     void waitKbdReady(int limit) { state_.frame.waitKbdReady(limit); }
     // The open dialog; throws when none is open.
     MidiDialog& dialog();
-    void stepProgress(int steps);
+    // `steps` units of the action's current progress phase done.
+    void stepProgress(int steps) { state_.progress.advance(steps); }
 
     DataManagerState& state_;
 };

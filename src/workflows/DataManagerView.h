@@ -87,6 +87,12 @@ public:
     // line on the terminal.
     virtual void showResult(const std::string& text) = 0;
 
+    // The summary of a long action (a backup, a restore), after its result
+    // line: one line per figure. The window shows it in a box; a view that
+    // has no place for it leaves it out (the default).
+    virtual void showSummary(const std::string& /*title*/,
+                             const std::vector<std::string>& /*lines*/) {}
+
     // Asked before an action destroys anything on the keyboard: the window
     // asks the user; the command line never asks, says what it replaces or
     // clears, and goes on. Cancel ends the action quietly, with nothing changed.

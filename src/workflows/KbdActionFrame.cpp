@@ -20,6 +20,7 @@ void KbdActionFrame::openMidiDialog(bool showProgress) {
     dialog_ = makeDialog_();
     if (!dialog_)
         throw Exception("The MIDI connection to the keyboard could not be made");
+    dialog_->setActionProgress(actionProgress_);
     // A port that failed to open failed before any step.
     checkMidiError();
     dialog_->setStep(step_);

@@ -31,6 +31,10 @@ public:
     KbdActionFrame(const KbdActionFrame&) = delete;
     KbdActionFrame& operator=(const KbdActionFrame&) = delete;
 
+    // What every dialog the frame makes reports its transfers and waits to,
+    // and asks for a cancel (MidiDialog::setActionProgress); null for none.
+    void setActionProgress(ProgressReporter* progress) { actionProgress_ = progress; }
+
     // The open dialog, or null.
     MidiDialog* dialog() const { return dialog_.get(); }
 
@@ -111,6 +115,7 @@ private:
 
     DialogMaker makeDialog_;
     std::unique_ptr<MidiDialog> dialog_;
+    ProgressReporter* actionProgress_ = nullptr; // not owned
     std::string step_;
     int openCount_ = 0;
     int actions_ = 0;

@@ -4,6 +4,7 @@
 #include "workflows/KbdBackup.h"
 
 #include "core/Exception.h"
+#include "core/ProgressText.h"
 #include "model/KbdData.h"
 #include "model/VdfData.h"
 #include "platform/files/WritableFolder.h"
@@ -13,6 +14,8 @@
 #include "workflows/SnapshotWriter.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -85,11 +88,19 @@ void KbdBackup::writeBackup(const std::string& folder) {
     platform::requireWritableFolder(folder);
     // One dialog for the whole run: each item's receive opens and closes
     // it only in name, instead of opening the MIDI ports again.
+    QElapsedTimer clock;
+    clock.start();
     const KbdSession session(state_.frame, false);
     const command::Model& model = kbdListing_.identifyKeyboard();
-    kbdListing_.refreshKbdData();
+    // The list read is the first fifth of the bar, the items the rest.
+    kbdListing_.refreshKbdData(0.2);
     state_.kbdListed = true;
     dialog().setShowProgress(true); // each item's transfer shows its progress
+    std::int64_t bytes = 0;
+    for (int t = 0; t <= type::Smf; ++t)
+        for (const KbdDataAttributePtr& slot : state_.kbdLists.at(static_cast<type::id>(t)))
+            bytes += std::max<std::int32_t>(slot->size, 0);
+    state_.progress.beginPhase(1.0, bytes, true);
 
     SnapshotWriter snapshot(folder, model.code, std::string(model.caption),
                             QDateTime::currentDateTime());
@@ -107,8 +118,10 @@ void KbdBackup::writeBackup(const std::string& folder) {
                               backupFileName(type, slot->position),
                               "",
                               ""};
-            if (snapshot.keep(entry))
+            if (snapshot.keep(entry)) {
+                state_.progress.advance(slot->size);
                 continue;
+            }
             const VdfDataAttributePtr saved =
                 transfers_.receiveKbdItem(type, *slot, snapshot.stagingFolder());
             entry.received = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
@@ -124,17 +137,34 @@ void KbdBackup::writeBackup(const std::string& folder) {
     state_.view.showBackupStep(
         "backed up " + std::to_string(snapshot.itemCount()) + " items into " + snapshot.path() +
         ", " + std::to_string(snapshot.unchanged()) + " unchanged since the previous backup");
+    const std::string items = std::to_string(snapshot.itemCount()) + " items";
+    const std::string took = durationText(clock.elapsed() / 1000);
+    state_.view.showResult("Backup: " + items + ", " + kilobyteText(bytes) + ", " + took + ", " +
+                           std::to_string(snapshot.unchanged()) + " unchanged");
+    std::vector<std::string> summary{
+        items + " (" + kilobyteText(bytes) + ") backed up into " + snapshot.path(),
+        std::to_string(snapshot.unchanged()) +
+            " unchanged since the previous backup, kept as links to it",
+        "Took " + took};
+    if (snapshot.kept() > 0)
+        summary.insert(summary.begin() + 1,
+                       std::to_string(snapshot.kept()) + " items kept from the interrupted run");
+    state_.view.showSummary("Backup", summary);
 }
 
 void KbdBackup::restore(const std::string& folder) {
     const auto [snapshot, manifest] = snapshotToRestore(folder);
 
+    QElapsedTimer clock;
+    clock.start();
     const KbdSession session(state_.frame, false);
     const command::Model& model = kbdListing_.identifyKeyboard();
     if (model.code != manifest.model)
         throw Exception("The backup is of " + modelText(manifest.model) + ", the keyboard is " +
                         modelText(model.code));
-    kbdListing_.refreshKbdData();
+    // The bar: the list read to 10 %, the clearing to 20 %, the items to
+    // 90 %, the final list read to the end.
+    kbdListing_.refreshKbdData(0.1);
     state_.kbdListed = true;
 
     // Every file read, every target found and the memory counted before
@@ -171,7 +201,9 @@ void KbdBackup::restore(const std::string& folder) {
 
     // The slots being replaced are cleared first, so that the memory
     // they held counts as free.
+    state_.progress.beginPhase(0.2, static_cast<std::int64_t>(targets.size()), false);
     for (std::size_t i = 0; i < targets.size(); ++i) {
+        stepProgress(1);
         const type::id t = manifest.items[i].type;
         if (!clearedBeforeRestore(t, *targets[i]))
             continue;
@@ -180,13 +212,24 @@ void KbdBackup::restore(const std::string& folder) {
     }
 
     // The dialog stays open from here to the end (see the backup).
+    std::int64_t bytes = 0;
+    for (const auto& item : items)
+        bytes += item->size();
+    state_.progress.beginPhase(0.9, bytes, true);
     for (std::size_t i = 0; i < items.size(); ++i) {
         transfers_.sendReread(*items[i], manifest.items[i].type, {targets[i]});
         items[i].reset();
         state_.view.showBackupStep("restored " + describeBackupEntry(manifest.items[i]));
     }
     dialog().setShowProgress(false);
-    kbdListing_.refreshKbdData();
+    kbdListing_.refreshKbdData(1.0);
+    const std::string sent = std::to_string(items.size()) + " items";
+    const std::string took = durationText(clock.elapsed() / 1000);
+    state_.view.showResult("Restore: " + sent + ", " + kilobyteText(bytes) + ", " + took);
+    state_.view.showSummary(
+        "Restore",
+        {sent + " (" + kilobyteText(bytes) + ") sent back into their slots from " + snapshot,
+         std::to_string(question.lost.size()) + " items on the keyboard replaced", "Took " + took});
 }
 
 } // namespace qel

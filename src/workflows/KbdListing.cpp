@@ -60,19 +60,23 @@ void KbdListing::updateThisType() {
     showMemoryBar();
 }
 
-void KbdListing::refreshKbdData() {
+void KbdListing::refreshKbdData(double until) {
     state_.listing = true;
     state_.kbdLists.clear();
-    state_.view.progress().setRange(2 + kbdSlots::totalCount());
-    state_.progressPosition = 0;
-    state_.view.progress().setPosition(state_.progressPosition);
-    state_.view.showProgress();
-    for (int t = 0; t <= type::Smf; ++t)
-        listKbdType(static_cast<type::id>(t));
+    // Every slot a unit, and the two memory figures.
+    state_.progress.beginPhase(until, 2 + kbdSlots::totalCount(), false);
+    for (int t = 0; t <= type::Smf; ++t) {
+        const auto listed = static_cast<type::id>(t);
+        listKbdType(listed);
+        // The rows of the type on screen appear as soon as it is read.
+        if (listed == state_.currentType)
+            showKbdList();
+    }
+    state_.progress.showItem({});
     queryFreeMemory();
     checkMidiError();
     stepProgress(2);
-    state_.view.hideProgress();
+    state_.progress.finishPhase();
     state_.listing = false;
     state_.kbdListed = true;
     showKbdList();
@@ -86,6 +90,7 @@ void KbdListing::listKbdType(type::id type) {
     state_.listing = true;
     const KbdActionFrame::Step step(state_.frame,
                                     std::string("reading the list of ") + typeLabels[type]);
+    state_.progress.showItem(typeLabels[type]);
     queryKbdItems(categoryOf(type), type, true, state_.kbdLists[type], row.count, row.firstNumber,
                   row.firstPosition);
     if (outer)
@@ -118,6 +123,9 @@ void KbdListing::queryKbdItems(category::id category, type::id type, bool step,
         records.push_back(std::move(attribute));
         if (step)
             stepProgress(1);
+        // Between two slots is a safe point: nothing is half-written.
+        if (state_.progress.cancelRequested())
+            throw Exception("Cancelled");
     }
 }
 
@@ -203,16 +211,12 @@ void KbdListing::ensureListed(std::initializer_list<type::id> types) {
     if (missing.empty())
         return;
     KbdSession session(state_.frame, false);
-    ProgressReporter& progress = state_.view.progress();
-    progress.setCaption("Reading the keyboard list...");
-    progress.setRange(slotCount);
-    state_.progressPosition = 0;
-    progress.setPosition(state_.progressPosition);
-    state_.view.showProgress();
+    // Reading the lists is the first part of the action that needs them.
+    state_.progress.beginPhase(0.3, slotCount, false);
     for (type::id t : missing)
         listKbdType(t);
-    progress.setCaption("");
-    state_.view.hideProgress();
+    state_.progress.finishPhase();
+    state_.progress.showItem({});
     session.close();
     showKbdList();
 }

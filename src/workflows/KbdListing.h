@@ -19,8 +19,10 @@ public:
 
     // Identifies the keyboard: caption and tabs; "Unknown Keyboard" otherwise.
     const command::Model& identifyKeyboard();
-    // Every slot of types 0 to 8 and the memory figures, with the progress window.
-    void refreshKbdData();
+    // Every slot of types 0 to 8 and the memory figures, as a phase of the
+    // action's progress that ends at `until` (a share of the whole bar).
+    // The rows of the type on screen appear as soon as it has been read.
+    void refreshKbdData(double until = 1.0);
     // The slots of `type` read again.
     void listKbdType(type::id type);
     // The bodies of "Update List", of the model's identification and of
@@ -38,8 +40,8 @@ public:
     // The slots of `type` as last read from the keyboard; null when the type
     // was not read since the list was last emptied.
     const KbdDataAttributeList* listedSlots(type::id type) const;
-    // Reads the lists among `types` that were not read, with the progress
-    // window, so that no action decides on a list it never saw.
+    // Reads the lists among `types` that were not read, as the first 30 % of
+    // the action's progress, so that no action decides on a list it never saw.
     void ensureListed(std::initializer_list<type::id> types);
     // Asks the keyboard's free memory and throws "Memory Full" unless `need`
     // fits into it together with what the action's own clearing frees.

@@ -11,12 +11,14 @@ void TransferBatch::add(Item item) {
 }
 
 void TransferBatch::startItem(std::size_t index) {
-    ProgressReporter& progress = view_.progress();
-    progress.setItem(items_[index].label);
-    progress.setBytes(doneBytes_, totalBytes_);
+    if (items_[index].bytes == 0)
+        progress_.showItem(items_[index].label);
 }
 
 bool TransferBatch::run(const std::function<void(std::size_t index)>& step) {
+    const bool inBytes = totalBytes_ > 0;
+    progress_.beginPhase(1.0, inBytes ? totalBytes_ : static_cast<std::int64_t>(items_.size()),
+                         inBytes);
     for (std::size_t i = 0; i < items_.size(); ++i) {
         startItem(i);
         try {
@@ -32,9 +34,10 @@ bool TransferBatch::run(const std::function<void(std::size_t index)>& step) {
         }
         ++done_;
         doneBytes_ += items_[i].bytes;
+        if (items_[i].bytes == 0)
+            progress_.advance(1);
     }
-    view_.progress().setBytes(doneBytes_, totalBytes_);
-    view_.progress().setItem({});
+    progress_.finishPhase();
     return true;
 }
 

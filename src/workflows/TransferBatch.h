@@ -5,6 +5,7 @@
 // item as it starts it, and, when it stops part-way, says which items it
 // finished. Nothing done is undone: each item is whole once its step ends.
 
+#include "workflows/ActionProgress.h"
 #include "workflows/DataManagerView.h"
 
 #include <cstddef>
@@ -27,8 +28,11 @@ public:
     };
 
     // `verb` is what each item's step did, in the past tense, for the account
-    // of a stop ("received", "sent", "deleted").
-    TransferBatch(DataManagerView& view, std::string verb) : view_(view), verb_(std::move(verb)) {}
+    // of a stop ("received", "sent", "deleted"). The batch is one phase of
+    // `progress`, to its end: in bytes when its items move bytes (each
+    // item's transfer moves the bar through it), else in items.
+    TransferBatch(DataManagerView& view, ActionProgress& progress, std::string verb)
+        : view_(view), progress_(progress), verb_(std::move(verb)) {}
 
     void add(Item item);
     const std::vector<Item>& items() const { return items_; }
@@ -36,10 +40,10 @@ public:
     std::int64_t totalBytes() const { return totalBytes_; }
     std::size_t doneCount() const { return done_; }
 
-    // Runs `step` for each item in order, the item named and the bytes
-    // before it reported first. When a step throws after some items were
-    // done, the view is told which ("Stopped after 2 of 3: received A, B"):
-    // a failure then goes on; the user's Cancel ends the batch there
+    // Runs `step` for each item in order; an item without bytes is named
+    // and counted here, one with bytes by the transfer inside its step. When a step throws after
+    // some items were done, the view is told which ("Stopped after 2 of 3: received A, B"): a
+    // failure then goes on; the user's Cancel ends the batch there
     // ("Cancelled after 2 of 3: received A, B") and run() returns false. A
     // stop before the first item was done goes on as for a single item.
     // True when every item was done.
@@ -52,6 +56,7 @@ private:
     void startItem(std::size_t index);
 
     DataManagerView& view_;
+    ActionProgress& progress_;
     std::string verb_;
     std::vector<Item> items_;
     std::int64_t totalBytes_ = 0;

@@ -58,7 +58,11 @@ bool Transfers::confirmDestroying(const DestroyQuestion& question, type::id copy
 
 bool Transfers::confirmDestroyingAll(const DestroyQuestion& question, type::id copyType,
                                      const std::vector<KbdDataAttributePtr>& copiesOf) {
-    const DestroyAnswer answer = state_.view.askBeforeDestroying(question);
+    const DestroyAnswer answer = [&] {
+        // The question stands alone, not over the progress window.
+        const ActionProgress::Hidden hidden(state_.progress);
+        return state_.view.askBeforeDestroying(question);
+    }();
     switch (answer.choice) {
     case DestroyAnswer::Choice::Cancel:
         return false;
@@ -110,6 +114,8 @@ void Transfers::rereadSlot(type::id type, KbdDataAttribute& slot) {
 }
 
 void Transfers::rereadAfterFailure(type::id type, const std::vector<KbdDataAttributePtr>& records) {
+    // The reads run even after the user's cancel, which ended the change.
+    const ActionProgress::CleanUp cleanUp(state_.progress);
     try {
         // A Cancel holds until the dialog's window is next shown: one request
         // with the window shown lets the user's Cancel, which ended the send,

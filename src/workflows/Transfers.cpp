@@ -45,7 +45,7 @@ Transfers::receiveItems(const std::vector<KbdDataAttributePtr>& chosen,
     const type::id t = state_.currentType;
     // A transfer whose file could not be saved would be for nothing.
     platform::requireWritableFolder(directory);
-    TransferBatch batch(state_.view, "received");
+    TransferBatch batch(state_.view, state_.progress, "received");
     for (const KbdDataAttributePtr& slot : chosen)
         batch.add({slotName(t, *slot) + " " + resultName(slot->name), resultName(slot->name),
                    slot->size});
@@ -74,6 +74,8 @@ VdfDataAttributePtr Transfers::receiveKbdItem(type::id type, const KbdDataAttrib
     // A transfer whose file could not be saved would be for nothing.
     platform::requireWritableFolder(directory);
     const KbdActionFrame::Step step(state_.frame, "receiving " + slotName(type, attribute));
+    // The dialog's blocks move the action's bar through the item.
+    state_.progress.beginItem(slotName(type, attribute), attribute.size);
     auto item = [&] {
         const KbdSession session(state_.frame, true);
         auto received =
@@ -84,6 +86,7 @@ VdfDataAttributePtr Transfers::receiveKbdItem(type::id type, const KbdDataAttrib
     VdfData file(directory, item);
     file.setPath(receivedFilePath(file));
     file.save();
+    state_.progress.endItem();
     return std::make_shared<VdfDataAttribute>(file);
 }
 
@@ -107,7 +110,7 @@ void Transfers::deleteSlots(const std::vector<KbdDataAttributePtr>& chosen) {
                 {DestroyQuestion::Action::Delete, text, lost, true, lost.size() > 1}, t, destroyed))
             return;
     }
-    TransferBatch batch(state_.view, "deleted");
+    TransferBatch batch(state_.view, state_.progress, "deleted");
     for (const KbdDataAttributePtr& slot : chosen)
         batch.add({slotName(t, *slot) + " " + resultName(slot->name),
                    slotName(t, *slot) + " \"" + resultName(slot->name) + "\"", 0});

@@ -169,7 +169,7 @@ bool Transfers::sendBatch(std::vector<KbdData>& items,
                           const std::vector<KbdDataAttributePtr>& targets, const Files& files,
                           bool clearFirst) {
     const type::id t = state_.currentType;
-    TransferBatch batch(state_.view, "sent");
+    TransferBatch batch(state_.view, state_.progress, "sent");
     for (std::size_t i = 0; i < items.size(); ++i)
         batch.add({slotName(t, *targets[i]) + " " + resultFileName(files[i]->path()),
                    resultFileName(files[i]->path()), items[i].size()});
@@ -246,21 +246,17 @@ void Transfers::putPackageToKbd(VdfData& file) {
     if (!confirmDestroying(question))
         return;
 
-    ProgressReporter& progress = state_.view.progress();
-    progress.setRange(static_cast<int>(toClear.size()));
-    state_.progressPosition = 0;
-    progress.setPosition(state_.progressPosition);
-    progress.setCaption("Deleting...");
-    state_.view.showProgress();
+    state_.progress.beginPhase(0.4, static_cast<std::int64_t>(toClear.size()), false);
+    state_.progress.showItem("Deleting...");
     for (const auto& [t, slot] : toClear) {
         deleteKbdItem(t, slot);
         waitKbdReady(100);
         stepProgress(1);
     }
-    progress.setCaption("");
-    state_.view.hideProgress();
+    state_.progress.beginPhase(0.8, static_cast<std::int64_t>(file.size()), true);
 
     dialog().setShowProgress(true);
+    state_.progress.beginItem("the package", static_cast<std::int64_t>(file.size()));
     try {
         const KbdActionFrame::Step step(state_.frame, "sending the package");
         item.send(dialog());
@@ -272,21 +268,24 @@ void Transfers::putPackageToKbd(VdfData& file) {
     }
     // The refresh shows the list's own progress, not the dialog's window per query.
     dialog().setShowProgress(false);
-    kbdListing_.refreshKbdData();
+    kbdListing_.refreshKbdData(1.0);
     state_.view.showResult("Sent " + resultFileName(file.path()) + " into the package slots");
 }
 
 void Transfers::sendReread(KbdData& item, type::id type,
                            const std::vector<KbdDataAttributePtr>& records) {
     dialog().setShowProgress(true);
+    const std::string slot = std::string(typeLabels[type]) + " " + std::to_string(item.position());
+    // The dialog's blocks move the action's bar through the item.
+    state_.progress.beginItem(slot, static_cast<std::int64_t>(item.size()));
     try {
-        const KbdActionFrame::Step step(state_.frame, "sending " + std::string(typeLabels[type]) +
-                                                          " " + std::to_string(item.position()));
+        const KbdActionFrame::Step step(state_.frame, "sending " + slot);
         item.send(dialog());
     } catch (...) {
         rereadAfterFailure(type, records);
         throw;
     }
+    state_.progress.endItem();
 }
 
 bool Transfers::askBeforeReplacing(type::id type, const std::vector<KbdDataAttributePtr>& targets,

@@ -139,7 +139,7 @@ TEST_F(MainWindow, UpdateListFillsTheKeyboardTabAndSwitchingTabsRebindsSendAndRe
     EXPECT_TRUE(window->sendButton()->isEnabled());
     EXPECT_TRUE(window->receiveButton()->isEnabled());
     EXPECT_FALSE(window->progressForm()->isVisible());
-    EXPECT_EQ(window->progressForm()->progressBar()->value(), 579);
+    EXPECT_EQ(window->progressForm()->progressBar()->value(), 1000);
 
     window->kbdPages()->setCurrentIndex(1); // Card
     EXPECT_EQ(window->sendButton()->defaultAction(), window->action(FormMain::Action::PutToCard));

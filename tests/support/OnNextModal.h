@@ -64,7 +64,7 @@ public:
 
     bool seen() const { return answer_.ran(); }
 
-    QString caption, text, detailedText;
+    QString caption, text, informativeText, detailedText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool defaultIsOk = false;
 
@@ -72,6 +72,7 @@ private:
     void answer(QMessageBox* box, QMessageBox::StandardButton button) {
         caption = box->windowTitle();
         text = box->text();
+        informativeText = box->informativeText();
         detailedText = box->detailedText();
         icon = box->icon();
         defaultIsOk = box->defaultButton() == box->button(QMessageBox::Ok);

@@ -87,7 +87,20 @@ protected:
 
 TEST_F(BatchTransfers, ABatchReceiveWritesEachItemInOneDialogAndSaysHowMany) {
     keepRhythms({{141, "RHYTHM 1", 300}, {143, "RHYTHM 2", 520}, {150, "RHYTHM 3", 40}});
+    view.progressBar.positions.clear();
+    view.progressBar.items.clear();
     manager->getFromKbd(std::vector<int>{10, 1, 3}); // in the order given
+
+    // One bar for the whole batch: it only goes forwards, and ends full.
+    const std::vector<int>& bar = view.progressBar.positions;
+    ASSERT_FALSE(bar.empty());
+    EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
+    EXPECT_EQ(bar.front(), 0);
+    EXPECT_EQ(bar.back(), ActionProgress::barMaximum);
+    EXPECT_EQ(
+        view.progressBar.items,
+        (std::vector<std::string>{"", "USER RHYTHM 150", "USER RHYTHM 141", "USER RHYTHM 143"}))
+        << "a window without an item at the start, then each item as it begins";
 
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     EXPECT_EQ(dialogsMade, 1) << "one MIDI dialog for the whole batch";
@@ -211,12 +224,13 @@ TEST_F(BatchTransfers, ACancelPartWayEndsTheBatchThereWithAnAccountAndNoError) {
     EXPECT_EQ(namesIn(dataDirectory), (std::vector<std::string>{"SMALL  A.vdf", "SMALL  B.vdf"}));
     expectActionEnded();
 
-    // A Cancel before the first item is done is the single item's Cancel.
+    // A Cancel before the first item is done is the single item's Cancel:
+    // said as the result, never as an error.
     dialogWindow->cancelCheck = [] { return true; };
     view.results.clear();
     manager->getFromKbd(std::vector<int>{2, 0});
-    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
-    EXPECT_TRUE(view.results.empty());
+    EXPECT_TRUE(view.kbdErrors.empty());
+    EXPECT_EQ(view.results, std::vector<std::string>{"Cancelled"});
 }
 
 // ---- send ----

@@ -35,10 +35,27 @@ class RecordingProgress : public ProgressReporter {
 public:
     void setCaption(const std::string& text) override { caption = text; }
     void setRange(int value) override { maximum = value; }
-    void setPosition(int value) override { position = value; }
+    void setPosition(int value) override {
+        position = value;
+        positions.push_back(value);
+    }
+    void setItem(const std::string& name) override { items.push_back(name); }
+    void setBytes(std::int64_t done, std::int64_t total) override { bytes = {done, total}; }
+    void setWaiting(bool value) override {
+        if (waitings.empty() || waitings.back() != value)
+            waitings.push_back(value);
+    }
+    bool cancelRequested() const override { return cancelWhen && cancelWhen(); }
     std::string caption;
     int maximum = 0;
     int position = 0;
+    // Every position, item and change of the waiting notice, in order.
+    std::vector<int> positions;
+    std::vector<std::string> items;
+    std::vector<bool> waitings;
+    std::pair<std::int64_t, std::int64_t> bytes{0, 0};
+    // The window's Cancel: pressed while this returns true.
+    std::function<bool()> cancelWhen;
 };
 
 // The MIDI dialog's window: the user presses its Cancel button once a
@@ -111,6 +128,9 @@ struct RecordingView : DataManagerView {
     void selectKbdRow(int row) override { selectedKbdRow = row; }
     void showBackupStep(const std::string& line) override { backupSteps.push_back(line); }
     void showResult(const std::string& text) override { results.push_back(text); }
+    void showSummary(const std::string& title, const std::vector<std::string>& lines) override {
+        summaries.emplace_back(title, lines);
+    }
     void showMemoryBar(bool visible, int maximum, int position) override {
         bar = {visible, maximum, position};
     }
@@ -145,6 +165,7 @@ struct RecordingView : DataManagerView {
     int selectedKbdRow = -1;
     std::vector<std::string> backupSteps;
     std::vector<std::string> results;
+    std::vector<std::pair<std::string, std::vector<std::string>>> summaries;
     Bar bar;
     std::string caption;
     bool cardTab = false, diskTab = false;

@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, Models,
                                          ModelCase{0, nullptr, false, false},
                                          ModelCase{4, nullptr, false, false}));
 
-TEST_F(DataManagerTest, ARefreshReadsEverySlotAndEndsTheProgressAt579Of580) {
+TEST_F(DataManagerTest, ARefreshReadsEverySlotAndEndsTheProgressWhole) {
     manager->updateKbdList();
     ASSERT_TRUE(view.kbdErrors.empty()) << view.kbdErrors.front();
     std::size_t items = 0;
@@ -78,8 +78,8 @@ TEST_F(DataManagerTest, ARefreshReadsEverySlotAndEndsTheProgressAt579Of580) {
         items += list.size();
     EXPECT_EQ(items, 577u);
     EXPECT_EQ(manager->kbdLists().size(), 9u);
-    EXPECT_EQ(view.progressBar.maximum, 580);
-    EXPECT_EQ(view.progressBar.position, 579);
+    EXPECT_EQ(view.progressBar.maximum, ActionProgress::barMaximum);
+    EXPECT_EQ(view.progressBar.position, ActionProgress::barMaximum);
     EXPECT_FALSE(view.progressShown);
 
     // USER TONE: every slot a row, "No" 600-699 for the numbers 750-849.
@@ -373,7 +373,9 @@ TEST_F(Deleting, DeletingTheLastItemsGoesLastFirstAndStopsAtTheFoldersStart) {
         if ((*item)->size != 0)
             expected.push_back((*item)->number);
     ASSERT_FALSE(expected.empty()) << "the demo content has drum groups";
-    const int progressBefore = view.progressBar.position;
+    ActionProgress& progress = manager->actionProgress();
+    const ActionProgress::Scope scope(progress, "Deleting");
+    progress.beginPhase(1.0, 10, false);
     {
         const KbdSession session(manager->frame(), false);
         manager->transfers().deleteLastKbdItems(type::UserDrumWithWave,
@@ -385,7 +387,7 @@ TEST_F(Deleting, DeletingTheLastItemsGoesLastFirstAndStopsAtTheFoldersStart) {
             deleted.push_back(value);
     EXPECT_EQ(deleted, expected);
     EXPECT_EQ(modelRequests(), static_cast<int>(expected.size()));
-    EXPECT_EQ(view.progressBar.position, progressBefore + 4);
+    EXPECT_EQ(view.progressBar.position, 400) << "4 of the 10 steps";
 }
 
 // ---- the PC list ----

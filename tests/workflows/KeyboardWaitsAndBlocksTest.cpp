@@ -76,7 +76,9 @@ TEST_F(BusyKeyboard, CancelEndsTheReadinessPollSoonAndForGood) {
     ASSERT_GE(row, 0);
     manager->deleteKbdData(row);
     const auto late = cancel.sinceFired();
-    EXPECT_EQ(view.kbdErrors, std::vector<std::string>{"Cancelled"});
+    EXPECT_TRUE(view.kbdErrors.empty()) << "a cancel is no error";
+    ASSERT_FALSE(view.results.empty());
+    EXPECT_EQ(view.results.back(), "Cancelled");
     EXPECT_GE(late.count(), 0);
     EXPECT_LT(late, test::cancelBound) << "after the cancel request";
     EXPECT_EQ(polls, 1) << "a cancelled poll is not tried again";
