@@ -19,8 +19,11 @@ int main(int argc, char* argv[]) {
     qel::platform::removeLeftoverPrivateFolders(qel::platform::temporaryFolder());
     try {
         const QString settings = qel::registry::Registry::defaultLocation();
-        qel::app::FormMain window(qel::makeProgramMidiEnvironment(qel::makeProgramMidiDriver()),
-                                  settings);
+        // --paced: the virtual keyboard answers at the MIDI wire's speed, as a
+        // real one does, so that long transfers can be tried without one.
+        const bool paced = QApplication::arguments().contains(QStringLiteral("--paced"));
+        qel::app::FormMain window(
+            qel::makeProgramMidiEnvironment(qel::makeProgramMidiDriver(paced)), settings);
         window.formCreate();
         window.show();
         return QApplication::exec();
