@@ -1,6 +1,8 @@
 #include "app/ItemSortFilterModel.h"
 
+#include <QGuiApplication>
 #include <QIcon>
+#include <QPalette>
 
 namespace qel::app {
 
@@ -27,6 +29,10 @@ QVariant ItemSortFilterModel::data(const QModelIndex& index, int role) const {
         const QVariant type = QSortFilterProxyModel::data(index, ItemTypeRole);
         return type.isValid() ? QVariant(itemTypeIcon(type.toInt())) : QVariant();
     }
+    // An empty slot's row is greyed, so that it cannot be taken for an
+    // unnamed item.
+    if (role == Qt::ForegroundRole && QSortFilterProxyModel::data(index, EmptyRole).toBool())
+        return QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
     return QSortFilterProxyModel::data(index, role);
 }
 

@@ -14,11 +14,13 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QUrl>
@@ -106,6 +108,25 @@ TEST_F(WindowLists, AReceiveAfterSortingAndFilteringTakesTheRowShown) {
         window->receiveButton()->click();
         EXPECT_EQ(receivedFiles(), QStringList{c.received});
     }
+}
+
+TEST_F(WindowLists, EmptySlotsAreGreyAndNamedOnesAreNot) {
+    chooseType(type::UserRhythm);
+    const QAbstractItemModel* shown = window->kbdList()->model();
+    ASSERT_GT(shown->rowCount(), 2);
+    const QColor grey = QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    int empty = 0;
+    for (int row = 0; row < shown->rowCount(); ++row) {
+        const QVariant colour =
+            shown->index(row, KbdSlotModel::NameColumn).data(Qt::ForegroundRole);
+        if (shownText(window->kbdList(), row, KbdSlotModel::NameColumn) == "(empty)") {
+            ++empty;
+            EXPECT_EQ(colour.value<QColor>(), grey) << row;
+        } else {
+            EXPECT_FALSE(colour.isValid()) << row;
+        }
+    }
+    EXPECT_GT(empty, 0);
 }
 
 TEST_F(WindowLists, NumbersAndSizesSortAsNumbersAndTheSlotListStartsSortedByNo) {
